@@ -1,0 +1,80 @@
+#include "Impulse.h"
+
+#include <cmath>
+
+#include "EnumEasing.h"
+#include "core/Timer.h"
+
+Impulse::Impulse(std::int64_t frames, float amount, float interval, float intensity) {
+    Impulse::setup(frames, amount, interval, intensity);
+}
+
+Impulse::~Impulse() {
+    if (_timer) _timer->invalidate();
+}
+
+void Impulse::setup(std::int64_t frames, float amount, float interval, float intensity) {
+    _frames = frames < 0 ? 0 : frames;
+    _step = 0;
+    _source = amount;
+    _amount = amount;
+    _intensity = intensity;
+    _interval = interval;
+    ++_run;
+}
+
+void Impulse::setMinMax(bool enabled, float min, float max) {
+    _collision = enabled;
+    _minVal = min;
+    _maxVal = max;
+}
+
+void Impulse::start() {
+    if (_timer) _timer->invalidate();
+    ++_run;
+    auto self = shared_from_this();
+    _timer = pf::Timer::scheduledTimer(static_cast<double>(_interval), true,
+                                       [self](pf::Timer&) { self->animate(); });
+}
+
+void Impulse::stop() {
+    if (_timer) {
+        auto timer = std::move(_timer);
+        timer->invalidate();
+    }
+    reset();
+}
+
+void Impulse::reset() {
+    _frames = -1;
+    _step = 0;
+    _amount = 0;
+    _value = 0;
+    ++_run;
+}
+
+void Impulse::animate() {
+    auto keepAlive = weak_from_this().lock();
+    const std::uint64_t run = _run;
+    _amount = _amount * _intensity;
+    if (!(std::fabs(_amount) >= _threshold)) {
+        _amount = 0;
+        if (onFinished) {
+            onFinished(*this);
+            if (_run != run) return;  // stopped or restarted from onFinished: leave it be
+        }
+        stop();
+        return;
+    }
+    _step = easing::saturatingAdd(_step, 1);
+    _value = _value + _amount;
+    if (_collision && (_value <= _minVal || _value >= _maxVal)) {
+        _amount = -_amount;
+        _value = _value + _amount;
+        if (onCollision) {
+            onCollision(*this);
+            if (_run != run) return;
+        }
+    }
+    if (onAnimation) onAnimation(*this);
+}
