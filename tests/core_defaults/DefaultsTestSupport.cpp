@@ -28,7 +28,7 @@ pf::URL EveryType::webURL() { return *pf::URL::string("https://example.org/help?
 pf::PlistValue EveryType::object() {
     pf::PlistDictionary inner;
     inner.set("left", 10.5f);
-    inner.set("when", pf::PlistDate{123456.0}  // XML dates keep whole seconds);
+    inner.set("when", pf::PlistDate{123456.0});  // XML dates keep whole seconds
     inner.set("bytes", pf::PlistData{0, 1, 2, 255});
     inner.set("list", pf::PlistArray{pf::PlistValue(1), pf::PlistValue("two"), pf::PlistValue(false)});
     return pf::PlistValue(std::move(inner));
