@@ -1,5 +1,6 @@
 #include "Vesk/CData.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -83,8 +84,8 @@ std::size_t CData::Padding(std::size_t n) noexcept {
 }
 
 void* CData::CAlloc(std::size_t count, std::size_t size) noexcept {
-    if (count == 0 || size == 0) return nullptr;
-    return std::calloc(count, size);  // calloc refuses a product that overflows
+    if (count == 0 || size == 0 || count > SIZE_MAX / size) return nullptr;
+    return std::calloc(count, size);
 }
 
 std::uint32_t CData::StrLen(const char* text) noexcept {
