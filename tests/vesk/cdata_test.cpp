@@ -109,7 +109,8 @@ TEST(CData, CopiesAreDeepAndMovesLeaveTheSourceEmpty) {
 
     CData assigned;
     assigned = moved;
-    assigned = assigned;
+    CData& alias = assigned;
+    assigned = alias;
     EXPECT_STREQ(assigned.Hex3(), "61 62 63");
     assigned = std::move(moved);
     EXPECT_TRUE(moved.Empty());
