@@ -13,9 +13,11 @@ namespace {
 
 using Frame = std::int64_t;
 
-constexpr int kCurveCount = 41;  // easeNone and ten families of four
+constexpr int kCurveCount = 41; // easeNone and ten families of four
 
-EnumEasing caseOf(int raw) { return static_cast<EnumEasing>(raw); }
+EnumEasing caseOf(int raw) {
+    return static_cast<EnumEasing>(raw);
+}
 
 // The curve formulas, written out again in single precision. The family of raw value r >= 1 is
 // (r - 1) / 4 and its kind (r - 1) % 4: In, Out, InOut, OutIn.
@@ -32,7 +34,10 @@ float reference(int raw, Frame ti, float b, float c, Frame di) {
     const float u = t / d;
     const float v = t / (d / 2);
     switch (family) {
-    case 0: case 1: case 2: case 3: {
+    case 0:
+    case 1:
+    case 2:
+    case 3: {
         const float n = static_cast<float>(family + 2);
         const bool even = family % 2 == 0;
         if (kind == 0) return c * std::pow(u, n) + b;
@@ -46,30 +51,31 @@ float reference(int raw, Frame ti, float b, float c, Frame di) {
         if (even) return -c / 2 * (std::pow(v - 2, n) - 2) + b;
         return c / 2 * (std::pow(v - 2, n) + 2) + b;
     }
-    case 4:  // Sine
+    case 4: // Sine
         if (kind == 0) return -c * std::cos(u * pi / 2) + c + b;
         if (kind == 1) return c * std::sin(u * pi / 2) + b;
         return -c / 2 * (std::cos(pi * u) - 1) + b;
-    case 5:  // Expo
+    case 5: // Expo
         if (kind == 0) return t == 0 ? b : c * std::pow(2.0f, 10 * (u - 1)) + b;
         if (kind == 1) return t == d ? b + c : c * (1 - std::pow(2.0f, -10 * u)) + b;
         if (t == 0) return b;
         if (t == d) return b + c;
         if (v < 1) return c / 2 * std::pow(2.0f, 10 * (v - 1)) + b;
         return c / 2 * (2 - std::pow(2.0f, -10 * (v - 1))) + b;
-    case 6:  // Circ
+    case 6: // Circ
         if (kind == 0) return -c * (std::sqrt(1 - u * u) - 1) + b;
         if (kind == 1) return c * std::sqrt(1 - (u - 1) * (u - 1)) + b;
         if (v < 1) return -c / 2 * (std::sqrt(1 - v * v) - 1) + b;
         return c / 2 * (std::sqrt(1 - (v - 2) * (v - 2)) + 1) + b;
-    case 7: {  // Elastic: amplitude c, period a share of d, phase p / 4
+    case 7: { // Elastic: amplitude c, period a share of d, phase p / 4
         if (t == 0) return b;
         if (kind == 0 || kind == 1) {
             if (u == 1) return b + c;
             const float p = 0.3f * d, s = p / 4;
             if (kind == 0)
                 return -(c * std::pow(2.0f, 10 * (u - 1)) *
-                         std::sin(((u - 1) * d - s) * (2 * pi) / p)) + b;
+                         std::sin(((u - 1) * d - s) * (2 * pi) / p)) +
+                       b;
             return c * std::pow(2.0f, -10 * u) * std::sin((u * d - s) * (2 * pi) / p) + c + b;
         }
         if (v == 2) return b + c;
@@ -78,23 +84,26 @@ float reference(int raw, Frame ti, float b, float c, Frame di) {
         if (v < 1) return -0.5f * (c * std::pow(2.0f, 10 * (v - 1)) * wave) + b;
         return c * std::pow(2.0f, -10 * (v - 1)) * wave * 0.5f + c + b;
     }
-    case 8: {  // Back
+    case 8: { // Back
         const float s = 1.70158f, s2 = 2.5949095f;
         if (kind == 0) return c * u * u * ((s + 1) * u - s) + b;
         if (kind == 1) return c * ((u - 1) * (u - 1) * ((s + 1) * (u - 1) + s) + 1) + b;
         if (v < 1) return c / 2 * (v * v * ((s2 + 1) * v - s2)) + b;
         return c / 2 * ((v - 2) * (v - 2) * ((s2 + 1) * (v - 2) + s2) + 2) + b;
     }
-    default: {  // Bounce
+    default: { // Bounce
         auto out = [](Frame tf, float bb, float cc, Frame df) {
             const float w = static_cast<float>(tf) / static_cast<float>(df);
             if (w < 1 / 2.75f) return cc * (7.5625f * w * w) + bb;
-            if (w < 2 / 2.75f) return cc * (7.5625f * (w - 1.5f / 2.75f) * (w - 1.5f / 2.75f) + 0.75f) + bb;
+            if (w < 2 / 2.75f)
+                return cc * (7.5625f * (w - 1.5f / 2.75f) * (w - 1.5f / 2.75f) + 0.75f) + bb;
             if (w < 2.5f / 2.75f)
                 return cc * (7.5625f * (w - 2.25f / 2.75f) * (w - 2.25f / 2.75f) + 0.9375f) + bb;
             return cc * (7.5625f * (w - 2.625f / 2.75f) * (w - 2.625f / 2.75f) + 0.984375f) + bb;
         };
-        auto in = [&](Frame tf, float bb, float cc, Frame df) { return cc - out(df - tf, 0, cc, df) + bb; };
+        auto in = [&](Frame tf, float bb, float cc, Frame df) {
+            return cc - out(df - tf, 0, cc, df) + bb;
+        };
         if (kind == 0) return in(ti, b, c, di);
         if (kind == 1) return out(ti, b, c, di);
         if (t < d / 2) return in(2 * ti, 0, c, di) * 0.5f + b;
@@ -104,21 +113,23 @@ float reference(int raw, Frame ti, float b, float c, Frame di) {
 }
 
 const char* kNames[kCurveCount] = {
-    "easeNone",
-    "easeInQuad", "easeOutQuad", "easeInOutQuad", "easeOutInQuad",
-    "easeInCubic", "easeOutCubic", "easeInOutCubic", "easeOutInCubic",
-    "easeInQuart", "easeOutQuart", "easeInOutQuart", "easeOutInQuart",
-    "easeInQuint", "easeOutQuint", "easeInOutQuint", "easeOutInQuint",
-    "easeInSine", "easeOutSine", "easeInOutSine", "easeOutInSine",
-    "easeInExpo", "easeOutExpo", "easeInOutExpo", "easeOutInExpo",
-    "easeInCirc", "easeOutCirc", "easeInOutCirc", "easeOutInCirc",
-    "easeInElastic", "easeOutElastic", "easeInOutElastic", "easeOutInElastic",
-    "easeInBack", "easeOutBack", "easeInOutBack", "easeOutInBack",
-    "easeInBounce", "easeOutBounce", "easeInOutBounce", "easeOutInBounce"};
+    "easeNone",       "easeInQuad",       "easeOutQuad",      "easeInOutQuad",  "easeOutInQuad",
+    "easeInCubic",    "easeOutCubic",     "easeInOutCubic",   "easeOutInCubic", "easeInQuart",
+    "easeOutQuart",   "easeInOutQuart",   "easeOutInQuart",   "easeInQuint",    "easeOutQuint",
+    "easeInOutQuint", "easeOutInQuint",   "easeInSine",       "easeOutSine",    "easeInOutSine",
+    "easeOutInSine",  "easeInExpo",       "easeOutExpo",      "easeInOutExpo",  "easeOutInExpo",
+    "easeInCirc",     "easeOutCirc",      "easeInOutCirc",    "easeOutInCirc",  "easeInElastic",
+    "easeOutElastic", "easeInOutElastic", "easeOutInElastic", "easeInBack",     "easeOutBack",
+    "easeInOutBack",  "easeOutInBack",    "easeInBounce",     "easeOutBounce",  "easeInOutBounce",
+    "easeOutInBounce"};
 
-bool isOutIn(int raw) { return raw > 0 && (raw - 1) % 4 == 3; }
+bool isOutIn(int raw) {
+    return raw > 0 && (raw - 1) % 4 == 3;
+}
 
-float tolerance(float b, float c) { return 4e-6f * (1 + std::fabs(b) + std::fabs(c)); }
+float tolerance(float b, float c) {
+    return 4e-6f * (1 + std::fabs(b) + std::fabs(c));
+}
 
 struct CurveRun {
     float b, c;
@@ -130,8 +141,8 @@ class EveryCurve : public testing::TestWithParam<int> {};
 TEST_P(EveryCurve, MatchesItsFormulaAtStartMiddleAndEnd) {
     const int raw = GetParam();
     const EasingCurve curve = easingCurve(caseOf(raw));
-    const std::vector<CurveRun> runs = {{0, 1, 10}, {0, 1, 7},  {5, -3, 1},   {5, -3, 2},
-                                   {-2, 0.25f, 60}, {100, 400, 1001}, {1, -1, 9}};
+    const std::vector<CurveRun> runs = {{0, 1, 10},      {0, 1, 7},        {5, -3, 1}, {5, -3, 2},
+                                        {-2, 0.25f, 60}, {100, 400, 1001}, {1, -1, 9}};
     for (const CurveRun& r : runs) {
         for (Frame t : {Frame{0}, r.d / 2, r.d}) {
             SCOPED_TRACE(testing::Message() << kNames[raw] << " b=" << r.b << " c=" << r.c
@@ -170,10 +181,12 @@ TEST_P(EveryCurve, ExtremeFramesNeitherOverflowNorWrap) {
     const int raw = GetParam();
     const EasingCurve curve = easingCurve(caseOf(raw));
     for (Frame t : {std::numeric_limits<Frame>::max(), std::numeric_limits<Frame>::min()}) {
-        for (Frame d : {Frame{10}, std::numeric_limits<Frame>::max()}) (void)curve(t, 0, 1, d);
+        for (Frame d : {Frame{10}, std::numeric_limits<Frame>::max()})
+            (void)curve(t, 0, 1, d);
     }
-    if (raw == 4 || raw == 39 || raw == 40) {  // OutInQuad, InOutBounce, OutInBounce
-        EXPECT_GT(std::fabs(curve(std::numeric_limits<Frame>::max(), 0, 1, 10)), 1e30f) << kNames[raw];
+    if (raw == 4 || raw == 39 || raw == 40) { // OutInQuad, InOutBounce, OutInBounce
+        EXPECT_GT(std::fabs(curve(std::numeric_limits<Frame>::max(), 0, 1, 10)), 1e30f)
+            << kNames[raw];
     }
 }
 
@@ -196,20 +209,22 @@ TEST(EnumEasing, RawValuesMapToCasesAndBack) {
 
 TEST(EnumEasing, EachCaseInstallsTheCurveItIsNamedAfter) {
     const EasingCurve byName[kCurveCount] = {
-        easing::easeNone,
-        easing::easeInQuad, easing::easeOutQuad, easing::easeInOutQuad, easing::easeOutInQuad,
-        easing::easeInCubic, easing::easeOutCubic, easing::easeInOutCubic, easing::easeOutInCubic,
-        easing::easeInQuart, easing::easeOutQuart, easing::easeInOutQuart, easing::easeOutInQuart,
-        easing::easeInQuint, easing::easeOutQuint, easing::easeInOutQuint, easing::easeOutInQuint,
-        easing::easeInSine, easing::easeOutSine, easing::easeInOutSine, easing::easeOutInSine,
-        easing::easeInExpo, easing::easeOutExpo, easing::easeInOutExpo, easing::easeOutInExpo,
-        easing::easeInCirc, easing::easeOutCirc, easing::easeInOutCirc, easing::easeOutInCirc,
-        easing::easeInElastic, easing::easeOutElastic, easing::easeInOutElastic,
-        easing::easeOutInElastic,
-        easing::easeInBack, easing::easeOutBack, easing::easeInOutBack, easing::easeOutInBack,
-        easing::easeInBounce, easing::easeOutBounce, easing::easeInOutBounce,
-        easing::easeOutInBounce};
-    for (int raw = 0; raw < kCurveCount; ++raw) EXPECT_EQ(easingCurve(caseOf(raw)), byName[raw]) << kNames[raw];
+        easing::easeNone,        easing::easeInQuad,       easing::easeOutQuad,
+        easing::easeInOutQuad,   easing::easeOutInQuad,    easing::easeInCubic,
+        easing::easeOutCubic,    easing::easeInOutCubic,   easing::easeOutInCubic,
+        easing::easeInQuart,     easing::easeOutQuart,     easing::easeInOutQuart,
+        easing::easeOutInQuart,  easing::easeInQuint,      easing::easeOutQuint,
+        easing::easeInOutQuint,  easing::easeOutInQuint,   easing::easeInSine,
+        easing::easeOutSine,     easing::easeInOutSine,    easing::easeOutInSine,
+        easing::easeInExpo,      easing::easeOutExpo,      easing::easeInOutExpo,
+        easing::easeOutInExpo,   easing::easeInCirc,       easing::easeOutCirc,
+        easing::easeInOutCirc,   easing::easeOutInCirc,    easing::easeInElastic,
+        easing::easeOutElastic,  easing::easeInOutElastic, easing::easeOutInElastic,
+        easing::easeInBack,      easing::easeOutBack,      easing::easeInOutBack,
+        easing::easeOutInBack,   easing::easeInBounce,     easing::easeOutBounce,
+        easing::easeInOutBounce, easing::easeOutInBounce};
+    for (int raw = 0; raw < kCurveCount; ++raw)
+        EXPECT_EQ(easingCurve(caseOf(raw)), byName[raw]) << kNames[raw];
     EXPECT_EQ(easingCurve(EnumEasing::EASING_easeLast), easing::easeNone);
 }
 
@@ -263,4 +278,4 @@ TEST(EasingValues, BackAndElasticOvershootTheirRange) {
     EXPECT_TRUE(above);
 }
 
-}  // namespace
+} // namespace

@@ -21,12 +21,12 @@ TEST(MIDIDefinitions, StatusBytes) {
     EXPECT_NE(STATUS_META, STATUS_RESET);
     // Every status byte but the meta alias has a value of its own.
     const std::set<std::uint8_t> distinct = {
-        STATUS_NOTEOFF,      STATUS_NOTEON,      STATUS_PPRESSURE,    STATUS_CONTROLLER,
-        STATUS_PROGRAM,      STATUS_CPRESSURE,   STATUS_PITCHBEND,    STATUS_SYSEX,
-        STATUS_TIMECODE,     STATUS_SONGPOSITION, STATUS_SONGSELECT,  STATUS_RESERVED1,
-        STATUS_RESERVED2,    STATUS_TUNEREQUEST, STATUS_EOX,          STATUS_TIMINGCLOCK,
-        STATUS_RESERVED3,    STATUS_START,       STATUS_CONTINUE,     STATUS_STOP,
-        STATUS_RESERVED4,    STATUS_ACTIVESENSING, STATUS_RESET};
+        STATUS_NOTEOFF,   STATUS_NOTEON,        STATUS_PPRESSURE,  STATUS_CONTROLLER,
+        STATUS_PROGRAM,   STATUS_CPRESSURE,     STATUS_PITCHBEND,  STATUS_SYSEX,
+        STATUS_TIMECODE,  STATUS_SONGPOSITION,  STATUS_SONGSELECT, STATUS_RESERVED1,
+        STATUS_RESERVED2, STATUS_TUNEREQUEST,   STATUS_EOX,        STATUS_TIMINGCLOCK,
+        STATUS_RESERVED3, STATUS_START,         STATUS_CONTINUE,   STATUS_STOP,
+        STATUS_RESERVED4, STATUS_ACTIVESENSING, STATUS_RESET};
     EXPECT_EQ(distinct.size(), 23u);
 }
 
@@ -71,7 +71,8 @@ TEST(MyMetaEvent, RecordLayoutWithThreeDataBytes) {
     EXPECT_EQ(bytes[8], 0x11);
     EXPECT_EQ(bytes[9], 0x22);
     EXPECT_EQ(bytes[10], 0x33);
-    for (int i = 11; i < 15; ++i) EXPECT_EQ(bytes[i], 0) << i;
+    for (int i = 11; i < 15; ++i)
+        EXPECT_EQ(bytes[i], 0) << i;
 
     int calls = 0;
     event.withMIDIMetaEventPtr([&](const MIDIMetaEvent* record) {
@@ -96,11 +97,12 @@ TEST(MyMetaEvent, NoDataGivesTheBareRecord) {
 
 TEST(MyMetaEvent, LongDataRunsPastTheFixedRecord) {
     std::vector<std::uint8_t> data(300);
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i);
     const MyMetaEvent event(META_TEXT, data);
     EXPECT_EQ(event.size(), 312);
     EXPECT_EQ(std::memcmp(event.mem() + 8, data.data(), data.size()), 0);
     test_MyMetaEvent();
 }
 
-}  // namespace
+} // namespace

@@ -24,7 +24,7 @@ TEST(CData, EmptyObjectAnswersItsConstantTexts) {
     EXPECT_STREQ(d.Hex5(), "0x00");
     EXPECT_STREQ(d.String(), "0x00");
     EXPECT_STREQ(d.XML(3), "<CData>\n\tundefined</CData>");
-    d.Clear();  // clearing an empty object changes nothing
+    d.Clear(); // clearing an empty object changes nothing
     EXPECT_TRUE(d.Empty());
 }
 
@@ -35,7 +35,7 @@ TEST(CData, PaddingLeavesRoomForTheTerminatorInWholeWords) {
     EXPECT_EQ(CData::Padding(4), 8u);
     EXPECT_EQ(CData::Padding(6), 8u);
     EXPECT_EQ(CData::Padding(CData::kMaxLength), CData::kMaxLength + 1);
-    EXPECT_EQ(CData::Padding(CData::kMaxLength + 1), 0u);  // would no longer fit 32 bits
+    EXPECT_EQ(CData::Padding(CData::kMaxLength + 1), 0u); // would no longer fit 32 bits
 }
 
 TEST(CData, AllocationHelpersRefuseZeroAndOverflow) {
@@ -59,8 +59,7 @@ TEST(CData, ColourAndXmlFormsOfThreeBytes) {
     CString s("\x12\x34\x56");
     EXPECT_STREQ(s.ColorRGB(), "#123456");
     EXPECT_STREQ(s.Hex5(), "0x12 0x34 0x56");
-    EXPECT_STREQ(s.CData::XML(1),
-                 "\t<CData encoding='HEX5'>\n\t\t0x12 0x34 0x56\n\t</CData>\n");
+    EXPECT_STREQ(s.CData::XML(1), "\t<CData encoding='HEX5'>\n\t\t0x12 0x34 0x56\n\t</CData>\n");
     EXPECT_STREQ(s.CData::XML(0), "<CData encoding='HEX5'>\n\t0x12 0x34 0x56\n</CData>\n");
 }
 
@@ -145,4 +144,4 @@ TEST(Vesk, NamespaceObjectsHoldTheirTexts) {
     EXPECT_EQ(std::string(&Vesk::hextable[510], 2), "FF");
 }
 
-}  // namespace
+} // namespace

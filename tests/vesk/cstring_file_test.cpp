@@ -10,19 +10,16 @@
 #include <string>
 
 #include "Vesk/CString.h"
+#include "vesk_test_support.h"
 
 namespace {
 
 using Vesk::CString;
 namespace fs = std::filesystem;
 
-std::string text(const CString& s) { return std::string(s.Length() ? s.c_str() : "", s.Length()); }
+using vesk_test::text;
 
-std::string printed(const std::function<void()>& action) {
-    testing::internal::CaptureStdout();
-    action();
-    return testing::internal::GetCapturedStdout();
-}
+using vesk_test::printed;
 
 class CStringFile : public testing::Test {
 protected:
@@ -84,7 +81,7 @@ TEST_F(CStringFile, SavingAnEmptyStringIsRefused) {
 
 TEST_F(CStringFile, SavingWhereNoFileCanBeOpenedNamesThePath) {
     CString s("x");
-    const std::string target = dir_.string();  // a directory cannot be opened for writing
+    const std::string target = dir_.string(); // a directory cannot be opened for writing
     EXPECT_EQ(printed([&] { s >> target.c_str(); }),
               "\nERROR: File '" + target + "' could not be opened for saving.");
 }
@@ -141,4 +138,4 @@ TEST_F(CStringFile, AFullDiskIsReported) {
     EXPECT_EQ(printed([&] { EXPECT_EQ(s >> "/dev/full", 0); }), "\nERROR: While writing file.");
 }
 
-}  // namespace
+} // namespace

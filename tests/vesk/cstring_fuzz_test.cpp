@@ -10,14 +10,17 @@
 #include <vector>
 
 #include "Vesk/Vesk.h"
+#include "vesk_test_support.h"
 
 namespace {
 
 using Vesk::CString;
 using Vesk::CStringList;
 
-std::string text(const CString& s) { return std::string(s.Length() ? s.c_str() : "", s.Length()); }
-std::string upToNul(const std::string& s) { return s.substr(0, s.find('\0')); }
+using vesk_test::text;
+std::string upToNul(const std::string& s) {
+    return s.substr(0, s.find('\0'));
+}
 
 class Driver {
 public:
@@ -26,15 +29,16 @@ public:
     void run(int steps) {
         for (int step = 0; step < steps; ++step) {
             const int op = pick(0, 19);
-            SCOPED_TRACE(testing::Message() << "step " << step << " op " << op << " model '"
-                                            << model_ << "'");
+            SCOPED_TRACE(testing::Message()
+                         << "step " << step << " op " << op << " model '" << model_ << "'");
             apply(op);
             checkInvariants();
             if (testing::Test::HasFatalFailure() || testing::Test::HasNonfatalFailure()) return;
             if (model_.size() > 3000) {
                 model_.resize(100);
                 s_ = CString();
-                for (char c : model_) s_ += c;
+                for (char c : model_)
+                    s_ += c;
             }
         }
     }
@@ -44,7 +48,8 @@ private:
 
     // Texts without a terminator inside; a small alphabet so that matches are frequent.
     std::string randomText(int maxLength) {
-        static constexpr char alphabet[] = "ab, \t\n\r\xFF" "A1z_";
+        static constexpr char alphabet[] = "ab, \t\n\r\xFF"
+                                           "A1z_";
         std::string t(static_cast<std::size_t>(pick(0, maxLength)), 'a');
         for (char& c : t)
             c = pick(0, 9) == 0 ? static_cast<char>(pick(1, 255))
@@ -130,11 +135,13 @@ private:
             auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
             if (which != 2) {
                 std::size_t skip = 0;
-                while (skip < model_.size() && blank(model_[skip])) ++skip;
+                while (skip < model_.size() && blank(model_[skip]))
+                    ++skip;
                 model_.erase(0, skip);
             }
             if (which != 1) {
-                while (!model_.empty() && blank(model_.back())) model_.pop_back();
+                while (!model_.empty() && blank(model_.back()))
+                    model_.pop_back();
             }
             if (which == 0) s_.Trim();
             if (which == 1) s_.TrimLeft();
@@ -145,8 +152,10 @@ private:
             const int which = pick(0, 2);
             for (char& c : model_) {
                 const bool lower = c >= 'a' && c <= 'z', upper = c >= 'A' && c <= 'Z';
-                if (lower && which != 1) c = static_cast<char>(c - 32);
-                else if (upper && which != 0) c = static_cast<char>(c + 32);
+                if (lower && which != 1)
+                    c = static_cast<char>(c - 32);
+                else if (upper && which != 0)
+                    c = static_cast<char>(c + 32);
             }
             if (which == 0) s_.Uppercase();
             if (which == 1) s_.Lowercase();
@@ -182,13 +191,16 @@ private:
             std::string want = t.empty() ? model_ : model_ + t;
             if (n >= 2) {
                 std::string one = want;
-                for (int i = 1; i < n; ++i) want += one;
+                for (int i = 1; i < n; ++i)
+                    want += one;
             }
             EXPECT_EQ(text(times), want);
             const int cut = pick(-1, static_cast<int>(want.size()) + 1);
             CString& shorter = times - cut;
-            if (cut >= static_cast<int>(want.size())) want.clear();
-            else if (cut > 0) want.resize(want.size() - static_cast<std::size_t>(cut));
+            if (cut >= static_cast<int>(want.size()))
+                want.clear();
+            else if (cut > 0)
+                want.resize(want.size() - static_cast<std::size_t>(cut));
             EXPECT_EQ(text(shorter), want);
             if (pick(0, 2) == 0) {
                 s_ = shorter;
@@ -237,7 +249,7 @@ private:
         case 15: {
             if (model_.empty()) break;
             const int from = pick(0, static_cast<int>(model_.size()) - 1);
-            s_ = s_.c_str() + from;  // from the string's own buffer
+            s_ = s_.c_str() + from; // from the string's own buffer
             model_ = upToNul(model_.substr(static_cast<std::size_t>(from)));
             break;
         }
@@ -253,7 +265,8 @@ private:
             const int i = pick(-2, static_cast<int>(model_.size()) + 2);
             const char c = static_cast<char>(pick(0, 255));
             s_[i] = c;
-            if (i >= 0 && i < static_cast<int>(model_.size())) model_[static_cast<std::size_t>(i)] = c;
+            if (i >= 0 && i < static_cast<int>(model_.size()))
+                model_[static_cast<std::size_t>(i)] = c;
             EXPECT_EQ(s_.At(i), i >= 0 && i < static_cast<int>(model_.size())
                                     ? static_cast<signed char>(model_[static_cast<std::size_t>(i)])
                                     : 0);
@@ -273,7 +286,8 @@ private:
             if (model_.size() > 500) break;
             s_.Encode();
             std::string hex;
-            for (unsigned char c : model_) hex += std::string(&Vesk::hextable[2u * c], 2);
+            for (unsigned char c : model_)
+                hex += std::string(&Vesk::hextable[2u * c], 2);
             model_ = hex;
             break;
         }
@@ -343,4 +357,4 @@ TEST(CStringFuzz, RandomOperationsMatchTheModelAndStayInBounds) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -4,19 +4,16 @@
 #include <string>
 
 #include "Vesk/Vesk.h"
+#include "vesk_test_support.h"
 
 namespace {
 
 using Vesk::CString;
 using Vesk::CStringList;
 
-std::string text(const CString& s) { return std::string(s.Length() ? s.c_str() : "", s.Length()); }
+using vesk_test::text;
 
-std::string printed(const std::function<void()>& action) {
-    testing::internal::CaptureStdout();
-    action();
-    return testing::internal::GetCapturedStdout();
-}
+using vesk_test::printed;
 
 TEST(CString, EmptyStringReadsAsTheMarker) {
     CString s;
@@ -43,7 +40,7 @@ TEST(CString, AssignmentFormsAndTheirResults) {
     EXPECT_EQ(text(s), "hey");
     EXPECT_EQ(s = "", 0);
     EXPECT_TRUE(s.Empty());
-    s = 1e300;  // far longer than any fixed buffer for a number
+    s = 1e300; // far longer than any fixed buffer for a number
     EXPECT_EQ(s.Length(), 301u + 7u);
 }
 
@@ -102,7 +99,7 @@ TEST(CString, ComparisonsAreBytewise) {
     EXPECT_TRUE(a >= a);
     EXPECT_TRUE(a != b);
     EXPECT_TRUE(a == CString("abc"));
-    EXPECT_TRUE(b < hi);  // bytes compare unsigned
+    EXPECT_TRUE(b < hi); // bytes compare unsigned
 }
 
 TEST(CString, AppendingEveryKind) {
@@ -116,7 +113,7 @@ TEST(CString, AppendingEveryKind) {
     s += CString("!");
     EXPECT_EQ(text(s), "n=42,0.500000!");
     CString nul;
-    nul += '\0';  // a character is always appended
+    nul += '\0'; // a character is always appended
     EXPECT_EQ(nul.Length(), 1u);
 }
 
@@ -194,10 +191,10 @@ TEST(CString, ReplaceFirstOrAll) {
     EXPECT_TRUE(s.Replace("ab", "long", 1, false));
     EXPECT_EQ(text(s), "abclong");
     s = "aaa";
-    EXPECT_TRUE(s.Replace("a", "aa", 0, true));  // inserted text is not searched again
+    EXPECT_TRUE(s.Replace("a", "aa", 0, true)); // inserted text is not searched again
     EXPECT_EQ(text(s), "aaaaaa");
     s = "xyz";
-    EXPECT_TRUE(s.Replace("y", s.c_str(), 0, true));  // replacement text from the string itself
+    EXPECT_TRUE(s.Replace("y", s.c_str(), 0, true)); // replacement text from the string itself
     EXPECT_EQ(text(s), "xxyzz");
 }
 
@@ -237,7 +234,7 @@ TEST(CString, InsertBeforeAByteInsideTheText) {
     CString s("ac");
     EXPECT_TRUE(s.Insert(1, "b"));
     EXPECT_EQ(text(s), "abc");
-    EXPECT_FALSE(s.Insert(3, "d"));  // at the length: nothing
+    EXPECT_FALSE(s.Insert(3, "d")); // at the length: nothing
     EXPECT_FALSE(s.Insert(-1, "d"));
     EXPECT_FALSE(s.Insert(0, ""));
     EXPECT_TRUE(s.Insert(0, s.c_str()));
@@ -271,9 +268,9 @@ TEST(CString, SplitSkipsEmptyPiecesAndStopsAtMax) {
     CString words("one::two::three");
     EXPECT_EQ(words.Split("::", &list, 0, 0), 3);
     EXPECT_STREQ(list[2], "three");
-    EXPECT_EQ(words.Split("::", &list, 0, 5), 5);  // a later start appends
+    EXPECT_EQ(words.Split("::", &list, 0, 5), 5); // a later start appends
     EXPECT_STREQ(list[3], "two");
-    EXPECT_EQ(words.Split("", &list, 0, 0), 1);  // no separator to find: the whole text
+    EXPECT_EQ(words.Split("", &list, 0, 0), 1); // no separator to find: the whole text
     EXPECT_STREQ(list[0], "one::two::three");
 }
 
@@ -283,7 +280,7 @@ TEST(CString, SplitClampsItsStart) {
     CStringList list;
     EXPECT_EQ(s.Split(",", &list, 0, -7), 2);
     EXPECT_STREQ(list[0], "a");
-    EXPECT_EQ(s.Split(",", &list, 0, 3), 2);  // nothing from the end on
+    EXPECT_EQ(s.Split(",", &list, 0, 3), 2); // nothing from the end on
     EXPECT_EQ(s.Split(",", &list, 0, 1000), 2);
     EXPECT_EQ(list.Count(), 2);
 }
@@ -374,7 +371,7 @@ TEST(CString, ReassignHoldsZeroBytes) {
 // Fault S4: sizes were 32-bit products that could wrap to a short buffer.
 TEST(CString, ResultsBeyondFourGigabytesAreRefusedWithoutTouchingTheString) {
     CString s("abc");
-    CString& r = s * 0x60000000;  // 4.5 GiB: wraps to 512 MiB in 32 bits
+    CString& r = s * 0x60000000; // 4.5 GiB: wraps to 512 MiB in 32 bits
     EXPECT_EQ(&r, &CString::tempstr);
     EXPECT_TRUE(r.Empty());
     EXPECT_EQ(text(s), "abc");
@@ -402,4 +399,4 @@ TEST(CString, CopyAndMoveConstructionAreDeep) {
     EXPECT_EQ(text(a), "next");
 }
 
-}  // namespace
+} // namespace
