@@ -98,6 +98,7 @@ TEST(CData, ClassCountReadsLiveObjectsMinusOne) {
 TEST(CData, CopiesAreDeepAndMovesLeaveTheSourceEmpty) {
     CString original("abc");
     CData copy(original);
+    EXPECT_STREQ(copy.ClassName(), "CData");
     EXPECT_STREQ(copy.Hex2(), "616263");
     original[0] = 'x';
     EXPECT_STREQ(copy.Hex2(), "616263");

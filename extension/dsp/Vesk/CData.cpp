@@ -23,12 +23,12 @@ CData::CData() noexcept : data_(marker()) {
     ++count;
 }
 
-CData::CData(const CData& other) noexcept : className_(other.className_), data_(marker()) {
+CData::CData(const CData& other) noexcept : data_(marker()) {
     ++count;
     CopyFrom(other);
 }
 
-CData::CData(CData&& other) noexcept : className_(other.className_), data_(marker()) {
+CData::CData(CData&& other) noexcept : data_(marker()) {
     ++count;
     TakeFrom(other);
 }

@@ -377,16 +377,17 @@ int CString::Find(const char* text, int start) const noexcept {
 bool CString::Replace(const char* oldText, const char* newText, int start, bool all) noexcept {
     if (!HasData() || oldText == nullptr) return false;
     if (newText != nullptr && std::strcmp(newText, oldText) == 0) return false;
-    const int first = Find(oldText, start);
-    if (first < 0) return false;
-
-    // Later occurrences are searched after the inserted text, that is in the rest of the
-    // original, so one pass over the original finds them all.
     const std::string_view text(data_, length_);
     const std::string_view from(oldText);
     const std::string_view to(newText != nullptr ? newText : "");
+    const std::size_t first =
+        from.empty() ? npos : text.find(from, start < 0 ? 0u : static_cast<std::size_t>(start));
+    if (first == npos) return false;
+
+    // Later occurrences are searched after the inserted text, that is in the rest of the
+    // original, so one pass over the original finds them all.
     std::size_t matches = 0;
-    for (std::size_t at = static_cast<std::size_t>(first); at != npos;
+    for (std::size_t at = first; at != npos;
          at = all ? text.find(from, at + from.size()) : npos) {
         ++matches;
     }
@@ -401,7 +402,7 @@ bool CString::Replace(const char* oldText, const char* newText, int start, bool 
     if (buffer == nullptr) return false;
     char* out = buffer;
     std::size_t copied = 0;
-    for (std::size_t at = static_cast<std::size_t>(first); at != npos;
+    for (std::size_t at = first; at != npos;
          at = all ? text.find(from, at + from.size()) : npos) {
         std::memcpy(out, text.data() + copied, at - copied);
         out += at - copied;
