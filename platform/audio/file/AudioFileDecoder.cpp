@@ -33,6 +33,10 @@ constexpr std::array kAcceptedCodecs = {
 
 constexpr uint32_t kMaxChannels = 64;
 
+// Probing scores up to 100. Real audio files score 50 and more; text and noise score a few
+// points (the ".m4a" name alone gives the mp4 demuxer 1), which must not make them audio.
+constexpr int kMinProbeScore = AVPROBE_SCORE_RETRY;
+
 std::string ffmpegText(int err) {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> buf{};
     av_strerror(err, buf.data(), buf.size());
@@ -187,7 +191,7 @@ private:
         // parses the file, so the reasons "not audio" and "damaged audio" stay apart.
         const AVInputFormat* format = nullptr;
         err = av_probe_input_buffer2(io_.get(), &format, url_.c_str(), nullptr, 0, 0);
-        if (err < 0 || !formatAccepted(format)) {
+        if (err < kMinProbeScore || !formatAccepted(format)) {
             fail(Reason::unsupportedFormat,
                  format ? "is not in a supported audio format (it looks like '" +
                               std::string(format->name) + "')."
@@ -202,14 +206,26 @@ private:
         AVDictionary* opts = options.release();
         err = avformat_open_input(&ctx, url_.c_str(), format, &opts); // frees ctx on failure
         av_dict_free(&opts);
-        if (err < 0) fail(Reason::damaged, "is damaged: " + ffmpegText(err) + ".");
+        if (err == AVERROR_EOF) fail(Reason::truncated, "is truncated: it ends inside its header.");
+        if (err < 0) fail(Reason::damaged, "is damaged or incomplete: " + ffmpegText(err) + ".");
         input_.reset(ctx);
     }
 
     void openAudioStream() {
         AVFormatContext* ctx = input_.get();
         const int index = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-        if (index == AVERROR_STREAM_NOT_FOUND) fail(Reason::noAudioStream, "has no audio stream.");
+        if (index == AVERROR_STREAM_NOT_FOUND) {
+            // A header cut short can lose the stream descriptions: that is damage, not a
+            // file that never had audio.
+            if (ctx->nb_streams == 0) fail(Reason::damaged, "is damaged: it describes no streams.");
+            for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+                const AVCodecParameters* par = ctx->streams[i]->codecpar;
+                if (par->codec_type == AVMEDIA_TYPE_AUDIO || par->codec_id == AV_CODEC_ID_NONE) {
+                    fail(Reason::damaged, "is damaged: a stream cannot be read.");
+                }
+            }
+            fail(Reason::noAudioStream, "has no audio stream.");
+        }
         if (index < 0) fail(Reason::unsupportedFormat, "holds audio in an unsupported codec.");
         for (unsigned i = 0; i < ctx->nb_streams; ++i) {
             ctx->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
@@ -244,6 +260,9 @@ private:
             if (err == AVERROR(EIO)) fail(Reason::unreadable, "cannot be read: " + ffmpegText(err) + ".");
             if (err < 0) fail(Reason::damaged, "is damaged: " + ffmpegText(err) + ".");
             if (packet_->stream_index == stream_->index) {
+                // Demuxers flag a packet cut short by the end of the file as corrupt.
+                lastPacketCorrupt_ = (packet_->flags & AV_PKT_FLAG_CORRUPT) != 0;
+                if (lastPacketCorrupt_) ++corruptPackets_;
                 trackPacketEnd(*packet_);
                 const int sent = avcodec_send_packet(codec_.get(), packet_.get());
                 av_packet_unref(packet_.get());
@@ -258,6 +277,8 @@ private:
             fail(Reason::damaged, "holds damaged audio: " + ffmpegText(drained) + ".");
         }
         receiveFrames();
+        if (lastPacketCorrupt_) fail(Reason::truncated, "is truncated: its audio data ends early.");
+        if (corruptPackets_ > 0) fail(Reason::damaged, "holds damaged audio packets.");
     }
 
     // The end of the presentation as the container states it, in stream time base; used to drop
@@ -378,6 +399,8 @@ private:
     int64_t startPts_ = AV_NOPTS_VALUE;
     int64_t endPts_ = 0;
     bool hasEndPts_ = false;
+    bool lastPacketCorrupt_ = false;
+    int corruptPackets_ = 0;
     DecodedAudio out_;
 };
 
