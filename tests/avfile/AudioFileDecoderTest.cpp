@@ -167,9 +167,10 @@ TEST(AudioFileDecoder, FileUrlsDecodeLikeTheirPaths) {
 TEST(AudioFileDecoder, AddressesThatAreNotLocalFilesAreRefused) {
     TempDir dir;
     const std::string path = writeTone(dir, "tone.m4a", 48000, 4800);
-    for (const std::string& address : std::vector<std::string>{"http://example.org/1.m4a", "https://example.org/1.m4a", "ftp://example.org/1.m4a",
-          "rtsp://example.org/stream", "concat:" + path + "|" + path, "pipe:0", "data:,abc",
-          "file://example.org" + path}) {
+    for (const std::string& address : std::vector<std::string>{
+             "http://example.org/1.m4a", "https://example.org/1.m4a", "ftp://example.org/1.m4a",
+             "rtsp://example.org/stream", "concat:" + path + "|" + path, "pipe:0", "data:,abc",
+             "file://example.org" + path}) {
         std::string message;
         EXPECT_EQ(failureReason(address, &message), Reason::notLocal) << address;
         EXPECT_NE(message.find(address), std::string::npos) << message;

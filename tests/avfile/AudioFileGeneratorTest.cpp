@@ -19,7 +19,9 @@ int runGenerator(const std::string& arguments) {
     return std::system(command.c_str());
 }
 
-double toDb(double x) { return 20.0 * std::log10(std::max(x, 1e-12)); }
+double toDb(double x) {
+    return 20.0 * std::log10(std::max(x, 1e-12));
+}
 
 // RMS of both channels over consecutive windows of `window` frames.
 std::vector<double> windowLevels(const pf::DecodedAudio& audio, size_t window) {
@@ -35,7 +37,8 @@ std::vector<double> windowLevels(const pf::DecodedAudio& audio, size_t window) {
 float peak(const pf::DecodedAudio& audio) {
     float p = 0.0f;
     for (const auto& channel : audio.samples) {
-        for (float v : channel) p = std::max(p, std::abs(v));
+        for (float v : channel)
+            p = std::max(p, std::abs(v));
     }
     return p;
 }
@@ -70,7 +73,8 @@ void expectApplicationFileProperties(int number, const pf::DecodedAudio& audio) 
     double sharpest = 0.0;
     for (size_t i = 5; i < fine.size(); ++i) {
         double before = 0.0;
-        for (size_t j = i - 5; j < i; ++j) before += fine[j] * fine[j];
+        for (size_t j = i - 5; j < i; ++j)
+            before += fine[j] * fine[j];
         sharpest = std::max(sharpest, toDb(fine[i]) - toDb(std::sqrt(before / 5.0)));
     }
     EXPECT_GE(sharpest, 20.0) << "no sharp transient";
@@ -78,8 +82,8 @@ void expectApplicationFileProperties(int number, const pf::DecodedAudio& audio) 
     // Two different channels, not a copied mono signal.
     double difference = 0.0;
     for (size_t i = 0; i < audio.frameLength(); ++i) {
-        difference = std::max(difference,
-                              static_cast<double>(std::abs(audio.samples[0][i] - audio.samples[1][i])));
+        difference = std::max(
+            difference, static_cast<double>(std::abs(audio.samples[0][i] - audio.samples[1][i])));
     }
     EXPECT_GT(difference, 0.05);
 }
@@ -105,7 +109,8 @@ TEST(ApplicationAudioFiles, SynthesisIsStereoAtTheStatedPeak) {
         EXPECT_EQ(audio.frames(), audiofiles::specForFile(n).frames);
         float top = 0.0f;
         for (const auto& c : audio.channels) {
-            for (float v : c) top = std::max(top, std::abs(v));
+            for (float v : c)
+                top = std::max(top, std::abs(v));
         }
         EXPECT_NEAR(top, audiofiles::kPeakLevel, 1e-6) << n;
     }
@@ -159,7 +164,8 @@ TEST(ApplicationAudioFiles, GeneratorWritesAToneOnRequestAndRefusesBadArguments)
 TEST(ApplicationAudioFiles, BundledFilesHaveTheStatedProperties) {
 #ifdef ORVEX_BUNDLED_AUDIO_DIR
     for (int n = 1; n <= audiofiles::kApplicationFileCount; ++n) {
-        const std::string path = std::string(ORVEX_BUNDLED_AUDIO_DIR) + "/" + std::to_string(n) + ".m4a";
+        const std::string path =
+            std::string(ORVEX_BUNDLED_AUDIO_DIR) + "/" + std::to_string(n) + ".m4a";
         ASSERT_TRUE(std::filesystem::exists(path)) << path;
         expectApplicationFileProperties(n, pf::decodeAudioFile(path));
     }

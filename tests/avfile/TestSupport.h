@@ -86,7 +86,8 @@ inline double goertzelPower(const std::vector<float>& x, size_t from, size_t to,
 
 inline double rms(const std::vector<float>& x, size_t from, size_t to) {
     double sum = 0.0;
-    for (size_t i = from; i < to; ++i) sum += static_cast<double>(x[i]) * x[i];
+    for (size_t i = from; i < to; ++i)
+        sum += static_cast<double>(x[i]) * x[i];
     return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
 

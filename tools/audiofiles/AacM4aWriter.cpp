@@ -101,7 +101,8 @@ private:
         stream_->time_base = enc->time_base;
 
         partPath_ = path_ + ".part";
-        check(avio_open(&ctx->pb, ("file:" + partPath_).c_str(), AVIO_FLAG_WRITE), "create the file");
+        check(avio_open(&ctx->pb, ("file:" + partPath_).c_str(), AVIO_FLAG_WRITE),
+              "create the file");
         // The edit list that hides the encoder's priming and padding is timed in the movie's
         // timescale; the default of 1000 would round the length to whole milliseconds.
         AVDictionary* muxOptions = nullptr;

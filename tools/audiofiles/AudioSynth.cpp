@@ -30,7 +30,9 @@ private:
     uint64_t state_;
 };
 
-double dbToGain(double db) { return std::pow(10.0, db / 20.0); }
+double dbToGain(double db) {
+    return std::pow(10.0, db / 20.0);
+}
 
 // Equal-power pan: -1 hard left, +1 hard right.
 std::pair<double, double> panGains(double pan) {
@@ -71,7 +73,8 @@ public:
         const size_t length = std::min(frames() - std::min(start, frames()), count ? ends[0] : 0);
         const size_t attack = static_cast<size_t>(0.002 * rate_) + 1;
         for (size_t i = 0; i < length; ++i) {
-            while (count > 1 && ends[count - 1] <= i) --count;
+            while (count > 1 && ends[count - 1] <= i)
+                --count;
             double v = 0.0;
             for (int k = 0; k < count; ++k) {
                 v += im[k];
@@ -88,8 +91,8 @@ public:
     // A drum-like thump: a sine whose pitch falls quickly, with a sharp attack.
     void thump(size_t start, double gain, double pan) {
         const auto [gl, gr] = panGains(pan);
-        const size_t length = std::min(frames() - std::min(start, frames()),
-                                       static_cast<size_t>(0.4 * rate_));
+        const size_t length =
+            std::min(frames() - std::min(start, frames()), static_cast<size_t>(0.4 * rate_));
         double phase = 0.0;
         for (size_t i = 0; i < length; ++i) {
             const double t = static_cast<double>(i) / rate_;
@@ -153,7 +156,9 @@ private:
 constexpr int kScale[] = {0, 2, 3, 5, 7, 8, 10, 12, 14, 15, 17, 19, 20, 22, 24, 26, 27, 29, 31};
 constexpr int kChords[][4] = {{0, 3, 7, 12}, {0, 4, 7, 11}, {0, 5, 7, 10}, {0, 3, 7, 10}};
 
-double noteFrequency(int semitones) { return 55.0 * std::pow(2.0, semitones / 12.0); }
+double noteFrequency(int semitones) {
+    return 55.0 * std::pow(2.0, semitones / 12.0);
+}
 
 // One event at `start`, `level` being the passage's loudness.
 void addEvent(Mixer& mix, Random& random, size_t start, double level, int root) {
@@ -183,8 +188,8 @@ void addEvent(Mixer& mix, Random& random, size_t start, double level, int root) 
     default: {
         const bool bright = random.below(2) == 0;
         mix.burst(start, 0.9 * gain, random.between(0.015, 0.15), pan,
-                  bright ? random.between(2000.0, 6000.0) : random.between(300.0, 1500.0),
-                  bright, random);
+                  bright ? random.between(2000.0, 6000.0) : random.between(300.0, 1500.0), bright,
+                  random);
         break;
     }
     }
@@ -214,8 +219,8 @@ PlanarAudio synthesiseFile(int number) {
     size_t position = 0;
     while (position < spec.frames) {
         const size_t passage = static_cast<size_t>(random.between(0.4, 1.4) * spec.sampleRate);
-        const double level = loud ? dbToGain(random.between(-4.0, 0.0))
-                                  : dbToGain(random.between(-34.0, -26.0));
+        const double level =
+            loud ? dbToGain(random.between(-4.0, 0.0)) : dbToGain(random.between(-34.0, -26.0));
         const double eventsPerSecond = random.between(3.0, 9.0);
         const size_t events = 1 + static_cast<size_t>(eventsPerSecond * passage / spec.sampleRate);
         for (size_t e = 0; e < events; ++e) {
@@ -233,7 +238,8 @@ PlanarAudio synthesiseTone(int sampleRate, double frequency, size_t frames, floa
     out.sampleRate = sampleRate;
     out.channels.assign(2, std::vector<float>(frames));
     for (size_t i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(kTwoPi * frequency * static_cast<double>(i) / sampleRate);
+        const double v =
+            amplitude * std::sin(kTwoPi * frequency * static_cast<double>(i) / sampleRate);
         out.channels[0][i] = static_cast<float>(v);
         out.channels[1][i] = static_cast<float>(0.5 * v);
     }

@@ -22,8 +22,8 @@ struct PlanarAudio {
 /// Properties of the application's file number n (1 … 80).
 struct FileSpec {
     int number = 0;
-    int sampleRate = 0;  ///< 48000 for most files, 44100 for every fourth (3, 7, 11, …)
-    size_t frames = 0;   ///< 3 to 8 seconds
+    int sampleRate = 0; ///< 48000 for most files, 44100 for every fourth (3, 7, 11, …)
+    size_t frames = 0;  ///< 3 to 8 seconds
 };
 
 inline constexpr int kApplicationFileCount = 80;

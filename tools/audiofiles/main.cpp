@@ -66,9 +66,12 @@ int writeApplicationFiles(const std::filesystem::path& folder, int count) {
     };
     const int workers = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
     std::vector<std::thread> threads;
-    for (int i = 0; i < std::min(workers, count); ++i) threads.emplace_back(work);
-    for (auto& t : threads) t.join();
-    for (const auto& e : errors) std::fprintf(stderr, "orvex_gen_audio_files: %s\n", e.c_str());
+    for (int i = 0; i < std::min(workers, count); ++i)
+        threads.emplace_back(work);
+    for (auto& t : threads)
+        t.join();
+    for (const auto& e : errors)
+        std::fprintf(stderr, "orvex_gen_audio_files: %s\n", e.c_str());
     return errors.empty() ? 0 : 1;
 }
 

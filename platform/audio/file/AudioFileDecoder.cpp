@@ -1,5 +1,6 @@
 #include "audio/file/AudioFileDecoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <memory>
@@ -32,6 +33,7 @@ constexpr std::array kAcceptedCodecs = {
 };
 
 constexpr uint32_t kMaxChannels = 64;
+constexpr int64_t kMaxReservedSamples = int64_t{1} << 23;
 
 // Probing scores up to 100. Real audio files score 50 and more; text and noise score a few
 // points (the ".m4a" name alone gives the mp4 demuxer 1), which must not make them audio.
@@ -69,11 +71,13 @@ std::string localPath(const std::string& pathOrURL) {
     if (schemeLen == 0) return pathOrURL;
 
     std::string scheme(s.substr(0, schemeLen));
-    for (char& c : scheme) c = static_cast<char>(c | 0x20);
+    for (char& c : scheme)
+        c = static_cast<char>(c | 0x20);
     if (scheme != "file") {
         throw AudioFileError(Reason::notLocal, "The audio file '" + pathOrURL +
                                                    "' cannot be opened: only local files are "
-                                                   "read, not '" + scheme + ":' addresses.");
+                                                   "read, not '" +
+                                                   scheme + ":' addresses.");
     }
     std::string_view rest = s.substr(schemeLen + 1);
     if (rest.substr(0, 2) == "//") {
@@ -109,11 +113,10 @@ void checkIsReadableFile(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR) {
-            throw AudioFileError(Reason::notFound,
-                                 "The audio file '" + path + "' does not exist.");
+            throw AudioFileError(Reason::notFound, "The audio file '" + path + "' does not exist.");
         }
-        throw AudioFileError(Reason::unreadable,
-                             "The audio file '" + path + "' cannot be read: " + ffmpegText(AVERROR(err)) + ".");
+        throw AudioFileError(Reason::unreadable, "The audio file '" + path + "' cannot be read: " +
+                                                     ffmpegText(AVERROR(err)) + ".");
     }
     if (!S_ISREG(st.st_mode)) {
         throw AudioFileError(Reason::notRegularFile,
@@ -139,17 +142,23 @@ struct FrameFree {
 struct ResamplerFree {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
-struct DictFree {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 
-// Options every open of this file passes to FFmpeg, including nested opens by a demuxer.
-std::unique_ptr<AVDictionary, DictFree> restrictedOptions() {
-    AVDictionary* d = nullptr;
-    av_dict_set(&d, "protocol_whitelist", "file", 0);
-    av_dict_set(&d, "format_whitelist", kFormatWhitelist, 0);
-    return std::unique_ptr<AVDictionary, DictFree>(d);
-}
+// Options for every open FFmpeg makes for this file, nested opens by a demuxer included.
+class RestrictedOptions {
+public:
+    RestrictedOptions() {
+        av_dict_set(&dict_, "protocol_whitelist", "file", 0);
+        av_dict_set(&dict_, "format_whitelist", kFormatWhitelist, 0);
+    }
+    ~RestrictedOptions() { av_dict_free(&dict_); }
+    RestrictedOptions(const RestrictedOptions&) = delete;
+    RestrictedOptions& operator=(const RestrictedOptions&) = delete;
+
+    AVDictionary** get() { return &dict_; }
+
+private:
+    AVDictionary* dict_ = nullptr;
+};
 
 bool formatAccepted(const AVInputFormat* format) {
     return format != nullptr && av_match_list(format->name, kFormatWhitelist, ',') > 0;
@@ -179,33 +188,29 @@ private:
     }
 
     void openInput() {
-        auto ioOptions = restrictedOptions();
-        AVDictionary* ioOpts = ioOptions.release();
         AVIOContext* io = nullptr;
-        int err = avio_open2(&io, url_.c_str(), AVIO_FLAG_READ, nullptr, &ioOpts);
-        av_dict_free(&ioOpts);
+        int err = avio_open2(&io, url_.c_str(), AVIO_FLAG_READ, nullptr, RestrictedOptions().get());
         if (err < 0) fail(Reason::unreadable, "cannot be read: " + ffmpegText(err) + ".");
         io_.reset(io);
 
         // Probe first and refuse anything that is not an accepted container before any demuxer
         // parses the file, so the reasons "not audio" and "damaged audio" stay apart.
         const AVInputFormat* format = nullptr;
-        err = av_probe_input_buffer2(io_.get(), &format, url_.c_str(), nullptr, 0, 0);
-        if (err < kMinProbeScore || !formatAccepted(format)) {
+        const int score = av_probe_input_buffer2(io_.get(), &format, url_.c_str(), nullptr, 0, 0);
+        if (score < kMinProbeScore) {
+            fail(Reason::unsupportedFormat, "is not in a supported audio format.");
+        }
+        if (!formatAccepted(format)) {
             fail(Reason::unsupportedFormat,
-                 format ? "is not in a supported audio format (it looks like '" +
-                              std::string(format->name) + "')."
-                        : "is not in a supported audio format.");
+                 "is not in a supported audio format (it is '" + std::string(format->name) + "').");
         }
 
         AVFormatContext* ctx = avformat_alloc_context();
         if (ctx == nullptr) fail(Reason::unreadable, "cannot be read: out of memory.");
         ctx->pb = io_.get();
         ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
-        auto options = restrictedOptions();
-        AVDictionary* opts = options.release();
-        err = avformat_open_input(&ctx, url_.c_str(), format, &opts); // frees ctx on failure
-        av_dict_free(&opts);
+        // On failure this frees ctx, but not the I/O context it was given.
+        err = avformat_open_input(&ctx, url_.c_str(), format, RestrictedOptions().get());
         if (err == AVERROR_EOF) fail(Reason::truncated, "is truncated: it ends inside its header.");
         if (err < 0) fail(Reason::damaged, "is damaged or incomplete: " + ffmpegText(err) + ".");
         input_.reset(ctx);
@@ -228,15 +233,17 @@ private:
         }
         if (index < 0) fail(Reason::unsupportedFormat, "holds audio in an unsupported codec.");
         for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-            ctx->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+            ctx->streams[i]->discard =
+                static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
         }
         stream_ = ctx->streams[index];
+        reserveDeclaredLength();
         const AVCodecParameters* par = stream_->codecpar;
         const AVCodec* codec = avcodec_find_decoder(par->codec_id);
         if (!codecAccepted(par->codec_id) || codec == nullptr) {
-            fail(Reason::unsupportedFormat,
-                 "holds audio in an unsupported codec ('" +
-                     std::string(avcodec_get_name(par->codec_id)) + "').");
+            fail(Reason::unsupportedFormat, "holds audio in an unsupported codec ('" +
+                                                std::string(avcodec_get_name(par->codec_id)) +
+                                                "').");
         }
         AVCodecContext* dec = avcodec_alloc_context3(codec);
         if (dec == nullptr) fail(Reason::unreadable, "cannot be read: out of memory.");
@@ -250,6 +257,18 @@ private:
         if (err < 0) fail(Reason::damaged, "is damaged: " + ffmpegText(err) + ".");
     }
 
+    // Saves regrowing the channels when the container states the length up front. The statement
+    // is untrusted, so the reservation stays small (32 MiB); longer audio simply grows.
+    void reserveDeclaredLength() {
+        const AVCodecParameters* par = stream_->codecpar;
+        if (stream_->duration <= 0 || par->sample_rate <= 0) return;
+        const int channels = std::max(par->ch_layout.nb_channels, 1);
+        const int64_t frames =
+            av_rescale_q(stream_->duration, stream_->time_base, AVRational{1, par->sample_rate});
+        reserveFrames_ =
+            static_cast<size_t>(std::clamp<int64_t>(frames, 0, kMaxReservedSamples / channels));
+    }
+
     void decodeAll() {
         packet_.reset(av_packet_alloc());
         frame_.reset(av_frame_alloc());
@@ -257,7 +276,8 @@ private:
         for (;;) {
             const int err = av_read_frame(input_.get(), packet_.get());
             if (err == AVERROR_EOF) break;
-            if (err == AVERROR(EIO)) fail(Reason::unreadable, "cannot be read: " + ffmpegText(err) + ".");
+            if (err == AVERROR(EIO))
+                fail(Reason::unreadable, "cannot be read: " + ffmpegText(err) + ".");
             if (err < 0) fail(Reason::damaged, "is damaged: " + ffmpegText(err) + ".");
             if (packet_->stream_index == stream_->index) {
                 // Demuxers flag a packet cut short by the end of the file as corrupt.
@@ -266,7 +286,8 @@ private:
                 trackPacketEnd(*packet_);
                 const int sent = avcodec_send_packet(codec_.get(), packet_.get());
                 av_packet_unref(packet_.get());
-                if (sent < 0) fail(Reason::damaged, "holds damaged audio: " + ffmpegText(sent) + ".");
+                if (sent < 0)
+                    fail(Reason::damaged, "holds damaged audio: " + ffmpegText(sent) + ".");
                 receiveFrames();
             } else {
                 av_packet_unref(packet_.get());
@@ -309,6 +330,8 @@ private:
             out_.sampleRate = frame.sample_rate;
             out_.channels = channels;
             out_.samples.resize(channels);
+            for (auto& channel : out_.samples)
+                channel.reserve(reserveFrames_);
             startPts_ = frame.pts;
         } else if (out_.sampleRate != frame.sample_rate || out_.channels != channels) {
             fail(Reason::damaged, "changes its sample rate or channel count mid-stream.");
@@ -320,11 +343,13 @@ private:
         if (frames == 0) return;
 
         const size_t start = out_.samples[0].size();
-        for (auto& channel : out_.samples) channel.resize(start + frames);
+        for (auto& channel : out_.samples)
+            channel.resize(start + frames);
         if (frame.format == AV_SAMPLE_FMT_FLTP) {
             for (uint32_t c = 0; c < channels; ++c) {
                 const auto* src = reinterpret_cast<const float*>(frame.extended_data[c]);
-                std::copy(src, src + frames, out_.samples[c].begin() + static_cast<ptrdiff_t>(start));
+                std::copy(src, src + frames,
+                          out_.samples[c].begin() + static_cast<ptrdiff_t>(start));
             }
             return;
         }
@@ -337,9 +362,8 @@ private:
             // FFmpeg 5.1 takes the layouts by non-const pointer but only reads them.
             auto* layout = const_cast<AVChannelLayout*>(&frame.ch_layout);
             SwrContext* swr = nullptr;
-            int err = swr_alloc_set_opts2(&swr, layout, AV_SAMPLE_FMT_FLTP,
-                                          frame.sample_rate, layout,
-                                          static_cast<AVSampleFormat>(frame.format),
+            int err = swr_alloc_set_opts2(&swr, layout, AV_SAMPLE_FMT_FLTP, frame.sample_rate,
+                                          layout, static_cast<AVSampleFormat>(frame.format),
                                           frame.sample_rate, 0, nullptr);
             if (err >= 0) err = swr_init(swr);
             resampler_.reset(swr);
@@ -350,10 +374,11 @@ private:
         for (uint32_t c = 0; c < out_.channels; ++c) {
             dst[c] = reinterpret_cast<uint8_t*>(out_.samples[c].data() + start);
         }
-        const int got = swr_convert(resampler_.get(), dst.data(), frame.nb_samples,
-                                    const_cast<const uint8_t**>(frame.extended_data),
-                                    frame.nb_samples);
-        if (got != frame.nb_samples) fail(Reason::damaged, "holds audio that could not be converted.");
+        const int got =
+            swr_convert(resampler_.get(), dst.data(), frame.nb_samples,
+                        const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
+        if (got != frame.nb_samples)
+            fail(Reason::damaged, "holds audio that could not be converted.");
     }
 
     DecodedAudio finish() {
@@ -370,7 +395,8 @@ private:
         const int64_t endFrame = av_rescale_q(endPts_ - startPts_, stream_->time_base,
                                               AVRational{1, static_cast<int>(out_.sampleRate)});
         if (endFrame > 0 && static_cast<uint64_t>(endFrame) < out_.frameLength()) {
-            for (auto& channel : out_.samples) channel.resize(static_cast<size_t>(endFrame));
+            for (auto& channel : out_.samples)
+                channel.resize(static_cast<size_t>(endFrame));
         }
     }
 
@@ -388,7 +414,7 @@ private:
 
     std::string path_;
     std::string url_;
-    std::unique_ptr<AVIOContext, IOCloser> io_;          // outlives input_ (declared first)
+    std::unique_ptr<AVIOContext, IOCloser> io_; // outlives input_ (declared first)
     std::unique_ptr<AVFormatContext, InputCloser> input_;
     std::unique_ptr<AVCodecContext, CodecCloser> codec_;
     std::unique_ptr<AVPacket, PacketFree> packet_;
@@ -401,6 +427,7 @@ private:
     bool hasEndPts_ = false;
     bool lastPacketCorrupt_ = false;
     int corruptPackets_ = 0;
+    size_t reserveFrames_ = 0;
     DecodedAudio out_;
 };
 

@@ -40,7 +40,8 @@ public:
         notFound,          ///< nothing at that path
         notRegularFile,    ///< a directory, device or other non-file
         unreadable,        ///< exists but cannot be read (permissions, I/O error)
-        unsupportedFormat, ///< not one of the accepted containers or codecs (a text file, a playlist)
+        unsupportedFormat, ///< not one of the accepted containers or codecs (a text file, a
+                           ///< playlist)
         noAudioStream,     ///< a media file without any audio stream
         damaged,           ///< the container or the coded audio is corrupt
         truncated,         ///< fewer frames than the container declares
