@@ -15,11 +15,16 @@ constexpr float kPi = std::numbers::pi_v<float>;
 constexpr float kBackOvershoot = 1.70158f;
 constexpr float kBounceFactor = 7.5625f;
 
-float toFloat(Frame frame) noexcept { return static_cast<float>(frame); }
-float pow2(float x) noexcept { return std::pow(2.0f, x); }
+float toFloat(Frame frame) noexcept {
+    return static_cast<float>(frame);
+}
+float pow2(float x) noexcept {
+    return std::pow(2.0f, x);
+}
 float power(float x, int n) noexcept {
     float result = x;
-    for (int i = 1; i < n; ++i) result *= x;
+    for (int i = 1; i < n; ++i)
+        result *= x;
     return result;
 }
 
@@ -33,9 +38,12 @@ float polyOut(int n, Frame t, float b, float c, Frame d) noexcept {
     if (d <= 0) return b + c;
     const float u = toFloat(t) / toFloat(d);
     switch (n) {
-    case 2: return -c * u * (u - 2) + b;
-    case 4: return -c * (power(u - 1, 4) - 1) + b;
-    default: return c * (power(u - 1, n) + 1) + b;
+    case 2:
+        return -c * u * (u - 2) + b;
+    case 4:
+        return -c * (power(u - 1, 4) - 1) + b;
+    default:
+        return c * (power(u - 1, n) + 1) + b;
     }
 }
 
@@ -44,9 +52,12 @@ float polyInOut(int n, Frame t, float b, float c, Frame d) noexcept {
     const float v = toFloat(t) / (toFloat(d) / 2);
     if (v < 1) return c / 2 * power(v, n) + b;
     switch (n) {
-    case 2: return -c / 2 * ((v - 1) * (v - 3) - 1) + b;
-    case 4: return -c / 2 * (power(v - 2, 4) - 2) + b;
-    default: return c / 2 * (power(v - 2, n) + 2) + b;
+    case 2:
+        return -c / 2 * ((v - 1) * (v - 3) - 1) + b;
+    case 4:
+        return -c / 2 * (power(v - 2, 4) - 2) + b;
+    default:
+        return c / 2 * (power(v - 2, n) + 2) + b;
     }
 }
 
@@ -73,18 +84,20 @@ float bounceOut(Frame t, float b, float c, Frame d) noexcept {
     return c * (kBounceFactor * w * w + 0.984375f) + b;
 }
 
-}  // namespace
+} // namespace
 
 std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) noexcept {
     std::int64_t r;
     if (!__builtin_add_overflow(a, b, &r)) return r;
-    return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+    return b > 0 ? std::numeric_limits<std::int64_t>::max()
+                 : std::numeric_limits<std::int64_t>::min();
 }
 
 std::int64_t saturatingSub(std::int64_t a, std::int64_t b) noexcept {
     std::int64_t r;
     if (!__builtin_sub_overflow(a, b, &r)) return r;
-    return b < 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+    return b < 0 ? std::numeric_limits<std::int64_t>::max()
+                 : std::numeric_limits<std::int64_t>::min();
 }
 
 std::int64_t saturatingMul(std::int64_t a, std::int64_t b) noexcept {
@@ -99,8 +112,12 @@ float easeNone(Frame t, float b, float c, Frame d) noexcept {
     return c * toFloat(t) / toFloat(d) + b;
 }
 
-float easeInQuad(Frame t, float b, float c, Frame d) noexcept { return polyIn(2, t, b, c, d); }
-float easeOutQuad(Frame t, float b, float c, Frame d) noexcept { return polyOut(2, t, b, c, d); }
+float easeInQuad(Frame t, float b, float c, Frame d) noexcept {
+    return polyIn(2, t, b, c, d);
+}
+float easeOutQuad(Frame t, float b, float c, Frame d) noexcept {
+    return polyOut(2, t, b, c, d);
+}
 float easeInOutQuad(Frame t, float b, float c, Frame d) noexcept {
     return polyInOut(2, t, b, c, d);
 }
@@ -108,8 +125,12 @@ float easeOutInQuad(Frame t, float b, float c, Frame d) noexcept {
     return outIn(easeOutQuad, easeInQuad, t, b, c, d);
 }
 
-float easeInCubic(Frame t, float b, float c, Frame d) noexcept { return polyIn(3, t, b, c, d); }
-float easeOutCubic(Frame t, float b, float c, Frame d) noexcept { return polyOut(3, t, b, c, d); }
+float easeInCubic(Frame t, float b, float c, Frame d) noexcept {
+    return polyIn(3, t, b, c, d);
+}
+float easeOutCubic(Frame t, float b, float c, Frame d) noexcept {
+    return polyOut(3, t, b, c, d);
+}
 float easeInOutCubic(Frame t, float b, float c, Frame d) noexcept {
     return polyInOut(3, t, b, c, d);
 }
@@ -117,8 +138,12 @@ float easeOutInCubic(Frame t, float b, float c, Frame d) noexcept {
     return outIn(easeOutCubic, easeInCubic, t, b, c, d);
 }
 
-float easeInQuart(Frame t, float b, float c, Frame d) noexcept { return polyIn(4, t, b, c, d); }
-float easeOutQuart(Frame t, float b, float c, Frame d) noexcept { return polyOut(4, t, b, c, d); }
+float easeInQuart(Frame t, float b, float c, Frame d) noexcept {
+    return polyIn(4, t, b, c, d);
+}
+float easeOutQuart(Frame t, float b, float c, Frame d) noexcept {
+    return polyOut(4, t, b, c, d);
+}
 float easeInOutQuart(Frame t, float b, float c, Frame d) noexcept {
     return polyInOut(4, t, b, c, d);
 }
@@ -126,8 +151,12 @@ float easeOutInQuart(Frame t, float b, float c, Frame d) noexcept {
     return outIn(easeOutQuart, easeInQuart, t, b, c, d);
 }
 
-float easeInQuint(Frame t, float b, float c, Frame d) noexcept { return polyIn(5, t, b, c, d); }
-float easeOutQuint(Frame t, float b, float c, Frame d) noexcept { return polyOut(5, t, b, c, d); }
+float easeInQuint(Frame t, float b, float c, Frame d) noexcept {
+    return polyIn(5, t, b, c, d);
+}
+float easeOutQuint(Frame t, float b, float c, Frame d) noexcept {
+    return polyOut(5, t, b, c, d);
+}
 float easeInOutQuint(Frame t, float b, float c, Frame d) noexcept {
     return polyInOut(5, t, b, c, d);
 }
@@ -216,7 +245,7 @@ float easeInOutElastic(Frame t, float b, float c, Frame d) noexcept {
     const float df = toFloat(d);
     const float v = toFloat(t) / (df / 2);
     if (v == 2) return b + c;
-    const float p = (0.3f * 1.5f) * df;  // 0.45000002, as single-precision arithmetic gives it
+    const float p = (0.3f * 1.5f) * df; // 0.45000002, as single-precision arithmetic gives it
     if (v < 1) return -0.5f * (c * pow2(10 * (v - 1)) * elasticTerm(v - 1, df, p)) + b;
     return c * pow2(-10 * (v - 1)) * elasticTerm(v - 1, df, p) * 0.5f + c + b;
 }
@@ -248,7 +277,9 @@ float easeOutInBack(Frame t, float b, float c, Frame d) noexcept {
     return outIn(easeOutBack, easeInBack, t, b, c, d);
 }
 
-float easeOutBounce(Frame t, float b, float c, Frame d) noexcept { return bounceOut(t, b, c, d); }
+float easeOutBounce(Frame t, float b, float c, Frame d) noexcept {
+    return bounceOut(t, b, c, d);
+}
 float easeInBounce(Frame t, float b, float c, Frame d) noexcept {
     if (d <= 0) return b + c;
     return c - bounceOut(saturatingSub(d, t), 0, c, d) + b;
@@ -262,7 +293,7 @@ float easeOutInBounce(Frame t, float b, float c, Frame d) noexcept {
     return outIn(easeOutBounce, easeInBounce, t, b, c, d);
 }
 
-}  // namespace easing
+} // namespace easing
 
 std::optional<EnumEasing> makeEnumEasing(std::int64_t rawValue) noexcept {
     if (rawValue < 0 || rawValue > static_cast<std::int64_t>(EnumEasing::EASING_easeLast))
@@ -273,6 +304,7 @@ std::optional<EnumEasing> makeEnumEasing(std::int64_t rawValue) noexcept {
 EasingCurve easingCurve(EnumEasing type) noexcept {
     using namespace easing;
     // In the order of the cases, so a raw value indexes it.
+    // clang-format off
     static constexpr EasingCurve kCurves[] = {
         easeNone,
         easeInQuad,    easeOutQuad,    easeInOutQuad,    easeOutInQuad,
@@ -286,6 +318,7 @@ EasingCurve easingCurve(EnumEasing type) noexcept {
         easeInBack,    easeOutBack,    easeInOutBack,    easeOutInBack,
         easeInBounce,  easeOutBounce,  easeInOutBounce,  easeOutInBounce,
     };
+    // clang-format on
     static_assert(std::size(kCurves) == static_cast<std::size_t>(EnumEasing::EASING_easeLast));
     const auto raw = static_cast<std::size_t>(type);
     return raw < std::size(kCurves) ? kCurves[raw] : easeNone;

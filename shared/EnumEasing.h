@@ -54,7 +54,7 @@ enum class EnumEasing : std::int64_t {
     EASING_easeOutBounce,
     EASING_easeInOutBounce,
     EASING_easeOutInBounce,
-    EASING_easeLast,  // closes the list; has no curve of its own (easingCurve gives easeNone)
+    EASING_easeLast, // closes the list; has no curve of its own (easingCurve gives easeNone)
 };
 
 // The case with that raw value for 0 to 41; nothing for any other value.
@@ -71,13 +71,13 @@ EasingCurve easingCurve(EnumEasing type) noexcept;
 
 namespace easing {
 
-#define ORVEX_EASING_CURVE(name)                                                                 \
-    float name(std::int64_t currentFrame, float sourceValue, float amount,                       \
+#define ORVEX_EASING_CURVE(name)                                                                   \
+    float name(std::int64_t currentFrame, float sourceValue, float amount,                         \
                std::int64_t numFrames) noexcept;
-#define ORVEX_EASING_FAMILY(family)                                                              \
-    ORVEX_EASING_CURVE(easeIn##family)                                                           \
-    ORVEX_EASING_CURVE(easeOut##family)                                                          \
-    ORVEX_EASING_CURVE(easeInOut##family)                                                        \
+#define ORVEX_EASING_FAMILY(family)                                                                \
+    ORVEX_EASING_CURVE(easeIn##family)                                                             \
+    ORVEX_EASING_CURVE(easeOut##family)                                                            \
+    ORVEX_EASING_CURVE(easeInOut##family)                                                          \
     ORVEX_EASING_CURVE(easeOutIn##family)
 
 ORVEX_EASING_CURVE(easeNone)
@@ -112,4 +112,4 @@ float outIn(Out&& out, In&& in, std::int64_t t, float b, float c, std::int64_t d
     return in(saturatingSub(saturatingMul(t, 2), d), b + half, half, d);
 }
 
-}  // namespace easing
+} // namespace easing

@@ -15,7 +15,7 @@ struct MIDIMetaEvent {
     std::uint8_t unused2;
     std::uint8_t unused3;
     std::uint32_t dataLength;
-    std::uint8_t data[1];  // the first of dataLength bytes
+    std::uint8_t data[1]; // the first of dataLength bytes
 };
 
 static_assert(sizeof(MIDIMetaEvent) == 12);

@@ -108,8 +108,7 @@ const Bundle& Bundle::forAddress(const void* address) {
   return *slot;
 }
 
-const Bundle& Bundle::main() {
-  const void* caller = __builtin_return_address(0);
+const Bundle& Bundle::mainFor(const void* address) {
   {
     std::lock_guard lock(gMutex);
     if (gOverride) {
@@ -118,7 +117,7 @@ const Bundle& Bundle::main() {
       return *slot;
     }
   }
-  return forAddress(caller);
+  return forAddress(address);
 }
 
 void Bundle::setMainBundleOverride(std::optional<std::string> path) {

@@ -18,8 +18,11 @@ namespace pf {
 
 class Bundle {
  public:
-  // The bundle of the module that calls this function.
-  [[gnu::noinline]] static const Bundle& main();
+  // The bundle of the module that calls this function: every module compiles its own hidden
+  // copy of it, and its address names the module.
+  [[gnu::visibility("hidden")]] static const Bundle& main() {
+    return mainFor(reinterpret_cast<const void*>(&Bundle::main));
+  }
   // The bundle of the module that holds `address` (code or data).
   static const Bundle& forAddress(const void* address);
   // The bundle whose folder is `path` (no module needed).
@@ -28,6 +31,8 @@ class Bundle {
   // Tests: while set, main() answers the bundle at `path` for every module. Empty restores
   // the resolution by module.
   static void setMainBundleOverride(std::optional<std::string> path);
+  // main() of the module holding `address`, honouring the override.
+  static const Bundle& mainFor(const void* address);
 
   const URL& bundleURL() const noexcept { return bundleURL_; }
   std::string bundlePath() const { return bundleURL_.path(); }

@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -340,6 +341,14 @@ PlistValue PropertyListSerialization::propertyList(std::span<const std::uint8_t>
   const auto* bytes = reinterpret_cast<const char*>(data.data());
   const auto length = static_cast<std::uint32_t>(data.size());
   const bool binary = plist_is_binary(bytes, length) != 0;
+  if (!binary) {
+    // libplist accepts a document cut right before its closing tag; the platform does not.
+    std::string_view text(bytes, length);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+      text.remove_suffix(1);
+    }
+    if (!text.ends_with("</plist>")) throw NSErrorException(corruptDataError("truncated XML"));
+  }
   plist_t root = nullptr;
   plist_from_memory(bytes, length, &root);
   PlistPtr owner(root);

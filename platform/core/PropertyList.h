@@ -6,6 +6,8 @@
 // read back converts to the same float, bit for bit (reals are written as the shortest text that
 // reads back to the same double; NaN and infinities as "nan", "+infinity", "-infinity").
 //
+// XML keeps dates to the whole second, as the format does.
+//
 // Integers hold signed or unsigned 64-bit values and are written exactly. Reading goes through
 // libplist 2.2, which keeps 64 bits but not their signedness: an unsigned value of 2^63 or more
 // reads back as the signed value with the same bits.
@@ -108,7 +110,8 @@ class PlistValue {
   }
   PlistDictionary* dictionary() noexcept { return std::get_if<PlistDictionary>(&value_); }
 
-  friend bool operator==(const PlistValue& a, const PlistValue& b) { return a.value_ == b.value_; }
+  // Integers compare by value, whatever their signedness; reals by value (NaN equals nothing).
+  friend bool operator==(const PlistValue& a, const PlistValue& b);
 
  private:
   std::variant<std::string, std::int64_t, std::uint64_t, double, bool, PlistData, PlistDate,
@@ -132,6 +135,13 @@ class PropertyListSerialization {
   // Serialises `value`. XML is written in the platform's layout (tabs, one element a line).
   static std::vector<std::uint8_t> data(const PlistValue& value, PropertyListFormat format);
 };
+
+inline bool operator==(const PlistValue& a, const PlistValue& b) {
+  if (a.type() == PlistValue::Type::integer && b.type() == PlistValue::Type::integer) {
+    return a.integer() == b.integer() && a.unsignedInteger() == b.unsignedInteger();
+  }
+  return a.value_ == b.value_;
+}
 
 inline bool operator==(const PlistDictionary& a, const PlistDictionary& b) {
   return a.entries_ == b.entries_;

@@ -1,5 +1,6 @@
 #include "Vesk/CData.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -12,18 +13,22 @@ std::uint32_t* CData::wtemp = nullptr;
 char* CData::err = nullptr;
 
 namespace {
-char* marker() noexcept { return const_cast<char*>(kNullMarker); }
+char* marker() noexcept {
+    return const_cast<char*>(kNullMarker);
+}
 constexpr char kOutOfMemory[] = "(out of memory)";
-}  // namespace
+} // namespace
 
-CData::CData() noexcept : data_(marker()) { ++count; }
+CData::CData() noexcept : data_(marker()) {
+    ++count;
+}
 
-CData::CData(const CData& other) noexcept : className_(other.className_), data_(marker()) {
+CData::CData(const CData& other) noexcept : data_(marker()) {
     ++count;
     CopyFrom(other);
 }
 
-CData::CData(CData&& other) noexcept : className_(other.className_), data_(marker()) {
+CData::CData(CData&& other) noexcept : data_(marker()) {
     ++count;
     TakeFrom(other);
 }
@@ -67,15 +72,27 @@ void CData::TakeFrom(CData& other) noexcept {
     length_ = std::exchange(other.length_, 0u);
 }
 
-const char* CData::ClassName() const noexcept { return className_; }
-int CData::ClassCount() const noexcept { return count; }
-std::uint32_t CData::Length() const noexcept { return length_; }
-bool CData::Empty() const noexcept { return length_ == 0; }
+const char* CData::ClassName() const noexcept {
+    return className_;
+}
+int CData::ClassCount() const noexcept {
+    return count;
+}
+std::uint32_t CData::Length() const noexcept {
+    return length_;
+}
+bool CData::Empty() const noexcept {
+    return length_ == 0;
+}
 std::uint32_t CData::DataSize() const noexcept {
     return static_cast<std::uint32_t>(Padding(length_));
 }
-std::uint32_t CData::ObjectSize() const noexcept { return 32; }
-const char* CData::String() { return Hex5(); }
+std::uint32_t CData::ObjectSize() const noexcept {
+    return 32;
+}
+const char* CData::String() {
+    return Hex5();
+}
 
 std::size_t CData::Padding(std::size_t n) noexcept {
     if (n < 1 || n > kMaxLength) return 0;
@@ -83,8 +100,8 @@ std::size_t CData::Padding(std::size_t n) noexcept {
 }
 
 void* CData::CAlloc(std::size_t count, std::size_t size) noexcept {
-    if (count == 0 || size == 0) return nullptr;
-    return std::calloc(count, size);  // calloc refuses a product that overflows
+    if (count == 0 || size == 0 || count > SIZE_MAX / size) return nullptr;
+    return std::calloc(count, size);
 }
 
 std::uint32_t CData::StrLen(const char* text) noexcept {
@@ -140,16 +157,26 @@ const char* CData::HexForm(const char* emptyText, std::size_t k, const char* lea
         p += 2;
         if (separated) *p++ = ' ';
     }
-    if (separated) --p;  // the last separator becomes the terminator
+    if (separated) --p; // the last separator becomes the terminator
     *p = '\0';
     return SetTemp(out);
 }
 
-const char* CData::Hex2() { return HexForm("00", 2, "", "", false); }
-const char* CData::ColorRGB() { return HexForm("#000000", 2, "#", "", false); }
-const char* CData::Hex3() { return HexForm("00", 3, "", "", true); }
-const char* CData::Hex4() { return HexForm("#00", 4, "", "#", true); }
-const char* CData::Hex5() { return HexForm("0x00", 5, "", "0x", true); }
+const char* CData::Hex2() {
+    return HexForm("00", 2, "", "", false);
+}
+const char* CData::ColorRGB() {
+    return HexForm("#000000", 2, "#", "", false);
+}
+const char* CData::Hex3() {
+    return HexForm("00", 3, "", "", true);
+}
+const char* CData::Hex4() {
+    return HexForm("#00", 4, "", "#", true);
+}
+const char* CData::Hex5() {
+    return HexForm("0x00", 5, "", "0x", true);
+}
 
 const char* CData::XmlElement(int n, const char* open, const char* body, std::size_t bodyLength,
                               const char* close) noexcept {
@@ -176,7 +203,7 @@ const char* CData::XmlElement(int n, const char* open, const char* body, std::si
     put("\n", 1);
     indent();
     put(close, closeLength);
-    return SetTemp(out);  // body may be the old temp: it is released only now
+    return SetTemp(out); // body may be the old temp: it is released only now
 }
 
 const char* CData::XML(int n) {
@@ -186,4 +213,4 @@ const char* CData::XML(int n) {
     return XmlElement(n, "<CData encoding='HEX5'>\n\t", hex, std::strlen(hex), "</CData>\n");
 }
 
-}  // namespace Vesk
+} // namespace Vesk

@@ -44,7 +44,7 @@ public:
     static constexpr std::size_t kMaxLength = 0xFFFFFFFFu - 8u;
 
     CData() noexcept;
-    CData(const CData& other) noexcept;  // deep copy; empty when the allocation fails
+    CData(const CData& other) noexcept; // deep copy; empty when the allocation fails
     CData(CData&& other) noexcept;
     CData& operator=(const CData& other) noexcept;
     CData& operator=(CData&& other) noexcept;
@@ -56,17 +56,17 @@ public:
     virtual int ClassCount() const noexcept;
     virtual std::uint32_t Length() const noexcept;
     virtual bool Empty() const noexcept;
-    virtual std::uint32_t DataSize() const noexcept;  // Padding(Length())
-    virtual std::uint32_t ObjectSize() const noexcept;  // always 32
-    virtual const char* String();  // Hex5(), through the virtual table
+    virtual std::uint32_t DataSize() const noexcept;   // Padding(Length())
+    virtual std::uint32_t ObjectSize() const noexcept; // always 32
+    virtual const char* String();                      // Hex5(), through the virtual table
 
     // Text forms, all written into CData::temp (see above). For length 0 each returns its constant
     // empty text; when the buffer cannot be allocated, "(out of memory)".
-    virtual const char* Hex2();      // "0AFF"
-    virtual const char* ColorRGB();  // "#0AFF"
-    virtual const char* Hex3();      // "0A FF"
-    virtual const char* Hex4();      // "#0A #FF"
-    virtual const char* Hex5();      // "0x0A 0xFF"
+    virtual const char* Hex2();     // "0AFF"
+    virtual const char* ColorRGB(); // "#0AFF"
+    virtual const char* Hex3();     // "0A FF"
+    virtual const char* Hex4();     // "#0A #FF"
+    virtual const char* Hex5();     // "0x0A 0xFF"
     // The Hex5() text in a <CData encoding='HEX5'> element indented by n tabs (a negative n is 0).
     virtual const char* XML(int n);
 
@@ -82,10 +82,10 @@ public:
     // Releases the own buffer and leaves the object empty (at the marker, length 0).
     void Clear() noexcept;
 
-    static int count;              // live objects minus one
-    static char* temp;             // the text forms' shared result
-    static std::uint32_t* wtemp;   // CString::Unicode()'s shared result
-    static char* err;              // reserved; nothing fills it
+    static int count;            // live objects minus one
+    static char* temp;           // the text forms' shared result
+    static std::uint32_t* wtemp; // CString::Unicode()'s shared result
+    static char* err;            // reserved; nothing fills it
 
 protected:
     // A zero-filled buffer of Padding(length) bytes; nothing for length 0 or above kMaxLength.
@@ -97,8 +97,8 @@ protected:
     static char* SetTemp(char* buffer) noexcept;
     // Writes into a new CData::temp, each line indented by n tabs (negative n is 0): open, body,
     // a newline, close. kUndefinedXML when the buffer cannot be made.
-    static const char* XmlElement(int n, const char* open, const char* body,
-                                  std::size_t bodyLength, const char* close) noexcept;
+    static const char* XmlElement(int n, const char* open, const char* body, std::size_t bodyLength,
+                                  const char* close) noexcept;
     bool HasData() const noexcept { return length_ > 0 && data_ != kNullMarker; }
 
     const char* className_ = "CData";
@@ -113,4 +113,4 @@ private:
     void TakeFrom(CData& other) noexcept;
 };
 
-}  // namespace Vesk
+} // namespace Vesk

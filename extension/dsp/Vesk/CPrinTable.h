@@ -10,7 +10,7 @@ namespace Vesk {
 class CPrinTable {
 public:
     CPrinTable() noexcept;
-    CPrinTable(const CPrinTable&) = delete;  // the index points into the object itself
+    CPrinTable(const CPrinTable&) = delete; // the index points into the object itself
     CPrinTable& operator=(const CPrinTable&) = delete;
 
     // The display text of an ASCII code; nothing outside 0 to 127.
@@ -26,4 +26,4 @@ public:
 // Each program has one table.
 inline const CPrinTable PrinTable;
 
-}  // namespace Vesk
+} // namespace Vesk

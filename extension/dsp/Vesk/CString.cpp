@@ -41,10 +41,18 @@ NumberText format(double value) noexcept {
     return n;
 }
 
-bool isBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool isUpper(char c) noexcept { return c >= 'A' && c <= 'Z'; }
-bool isLower(char c) noexcept { return c >= 'a' && c <= 'z'; }
+bool isBlank(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+bool isUpper(char c) noexcept {
+    return c >= 'A' && c <= 'Z';
+}
+bool isLower(char c) noexcept {
+    return c >= 'a' && c <= 'z';
+}
 
 int saturate(long long value) noexcept {
     if (value > INT_MAX) return INT_MAX;
@@ -52,18 +60,24 @@ int saturate(long long value) noexcept {
     return static_cast<int>(value);
 }
 
-}  // namespace
+} // namespace
 
-CString::CString() noexcept { init(); }
+CString::CString() noexcept {
+    init();
+}
 
 CString::CString(const char* text) noexcept {
     init();
     AssignBytes(text, StrLen(text));
 }
 
-CString::CString(const CString& other) noexcept : CData(other) { init(); }
+CString::CString(const CString& other) noexcept : CData(other) {
+    init();
+}
 
-CString::CString(CString&& other) noexcept : CData(std::move(other)) { init(); }
+CString::CString(CString&& other) noexcept : CData(std::move(other)) {
+    init();
+}
 
 CString& CString::operator=(CString&& other) noexcept {
     CData::operator=(std::move(other));
@@ -80,14 +94,21 @@ void CString::init() noexcept {
     className_ = "CString";
 }
 
-const char* CString::String() { return c_str(); }
-const char* CString::c_str() const noexcept { return data_; }
-int CString::ClassCount() const noexcept { return count; }
+const char* CString::String() {
+    return c_str();
+}
+const char* CString::c_str() const noexcept {
+    return data_;
+}
+int CString::ClassCount() const noexcept {
+    return count;
+}
 
 void CString::reassign(int n) noexcept {
     Clear();
     if (n <= 0) return;
-    if (char* buffer = AllocText(static_cast<std::size_t>(n))) Adopt(buffer, static_cast<std::size_t>(n));
+    if (char* buffer = AllocText(static_cast<std::size_t>(n)))
+        Adopt(buffer, static_cast<std::size_t>(n));
 }
 
 void CString::AssignBytes(const char* text, std::size_t size) noexcept {
@@ -133,7 +154,9 @@ char& CString::operator[](int i) noexcept {
     return nirvana;
 }
 
-const char* CString::CompareText() const noexcept { return HasData() ? data_ : ""; }
+const char* CString::CompareText() const noexcept {
+    return HasData() ? data_ : "";
+}
 
 bool CString::operator==(const char* text) const noexcept {
     return std::strcmp(CompareText(), text != nullptr ? text : "") == 0;
@@ -141,8 +164,12 @@ bool CString::operator==(const char* text) const noexcept {
 bool CString::operator==(const CString& other) const noexcept {
     return std::strcmp(CompareText(), other.CompareText()) == 0;
 }
-bool CString::operator!=(const CString& other) const noexcept { return !(*this == other); }
-bool CString::operator!=(const char* text) const noexcept { return !(*this == text); }
+bool CString::operator!=(const CString& other) const noexcept {
+    return !(*this == other);
+}
+bool CString::operator!=(const char* text) const noexcept {
+    return !(*this == text);
+}
 bool CString::operator<(const CString& other) const noexcept {
     return std::strcmp(CompareText(), other.CompareText()) < 0;
 }
@@ -250,7 +277,8 @@ CString& CString::operator*(int n) noexcept {
     const std::size_t size = length_ * times;
     char* buffer = AllocText(size);
     if (buffer != nullptr) {
-        for (std::size_t i = 0; i < times; ++i) std::memcpy(buffer + i * length_, data_, length_);
+        for (std::size_t i = 0; i < times; ++i)
+            std::memcpy(buffer + i * length_, data_, length_);
     }
     return Result(buffer, size);
 }
@@ -274,7 +302,8 @@ CString& CString::operator-(const char* text) noexcept {
 
 int CString::operator>>(int n) {
     if (!HasData()) return 0;
-    for (int i = 0; i < n; ++i) std::fwrite(data_, 1, length_, stdout);
+    for (int i = 0; i < n; ++i)
+        std::fwrite(data_, 1, length_, stdout);
     return 0;
 }
 
@@ -330,7 +359,9 @@ int CString::At(int i) const noexcept {
     return static_cast<signed char>(data_[i]);
 }
 
-int CString::First() const noexcept { return At(0); }
+int CString::First() const noexcept {
+    return At(0);
+}
 
 int CString::Last() const noexcept {
     return length_ == 0 || length_ > INT_MAX ? 0 : At(static_cast<int>(length_) - 1);
@@ -346,16 +377,17 @@ int CString::Find(const char* text, int start) const noexcept {
 bool CString::Replace(const char* oldText, const char* newText, int start, bool all) noexcept {
     if (!HasData() || oldText == nullptr) return false;
     if (newText != nullptr && std::strcmp(newText, oldText) == 0) return false;
-    const int first = Find(oldText, start);
-    if (first < 0) return false;
-
-    // Later occurrences are searched after the inserted text, that is in the rest of the
-    // original, so one pass over the original finds them all.
     const std::string_view text(data_, length_);
     const std::string_view from(oldText);
     const std::string_view to(newText != nullptr ? newText : "");
+    const std::size_t first =
+        from.empty() ? npos : text.find(from, start < 0 ? 0u : static_cast<std::size_t>(start));
+    if (first == npos) return false;
+
+    // Later occurrences are searched after the inserted text, that is in the rest of the
+    // original, so one pass over the original finds them all.
     std::size_t matches = 0;
-    for (std::size_t at = static_cast<std::size_t>(first); at != npos;
+    for (std::size_t at = first; at != npos;
          at = all ? text.find(from, at + from.size()) : npos) {
         ++matches;
     }
@@ -370,7 +402,7 @@ bool CString::Replace(const char* oldText, const char* newText, int start, bool 
     if (buffer == nullptr) return false;
     char* out = buffer;
     std::size_t copied = 0;
-    for (std::size_t at = static_cast<std::size_t>(first); at != npos;
+    for (std::size_t at = first; at != npos;
          at = all ? text.find(from, at + from.size()) : npos) {
         std::memcpy(out, text.data() + copied, at - copied);
         out += at - copied;
@@ -442,7 +474,8 @@ void CString::Trim() noexcept {
 void CString::TrimLeft() noexcept {
     if (!HasData()) return;
     std::size_t skip = 0;
-    while (skip < length_ && isBlank(data_[skip])) ++skip;
+    while (skip < length_ && isBlank(data_[skip]))
+        ++skip;
     if (skip == 0) return;
     if (skip == length_) {
         Clear();
@@ -457,7 +490,8 @@ void CString::TrimLeft() noexcept {
 void CString::TrimRight() noexcept {
     if (!HasData()) return;
     std::size_t keep = length_;
-    while (keep > 0 && isBlank(data_[keep - 1])) --keep;
+    while (keep > 0 && isBlank(data_[keep - 1]))
+        --keep;
     if (keep == length_) return;
     if (keep == 0) {
         Clear();
@@ -499,16 +533,23 @@ int CString::HexToInt() const noexcept {
     return HasData() ? saturate(std::strtoll(data_, nullptr, 16)) : 0;
 }
 
-float CString::Float() const noexcept { return HasData() ? std::strtof(data_, nullptr) : 0.0f; }
-double CString::Double() const noexcept { return HasData() ? std::strtod(data_, nullptr) : 0.0; }
-bool CString::ToBool() const noexcept { return HasData(); }
+float CString::Float() const noexcept {
+    return HasData() ? std::strtof(data_, nullptr) : 0.0f;
+}
+double CString::Double() const noexcept {
+    return HasData() ? std::strtod(data_, nullptr) : 0.0;
+}
+bool CString::ToBool() const noexcept {
+    return HasData();
+}
 
 std::uint32_t* CString::Unicode() noexcept {
     if (!HasData()) return nullptr;
     auto* units = static_cast<std::uint32_t*>(CAlloc(Padding(length_), sizeof(std::uint32_t)));
     if (units == nullptr) return nullptr;
     for (std::uint32_t i = 0; i < length_; ++i)
-        units[i] = static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(data_[i])));
+        units[i] = static_cast<std::uint32_t>(
+            static_cast<std::int32_t>(static_cast<signed char>(data_[i])));
     std::free(wtemp);
     wtemp = units;
     return wtemp;
@@ -543,4 +584,4 @@ const char* CString::XML(int n) {
     return XmlElement(n, "<CString encoding='UTF8'>\n\t", data_, length_, "</CString>\n");
 }
 
-}  // namespace Vesk
+} // namespace Vesk

@@ -29,7 +29,7 @@ class CString : public CData {
 public:
     CString() noexcept;
     explicit CString(const char* text) noexcept;
-    CString(const CString& other) noexcept;  // deep copy
+    CString(const CString& other) noexcept; // deep copy
     CString(CString&& other) noexcept;
     CString& operator=(CString&& other) noexcept;
     ~CString() override;
@@ -43,11 +43,11 @@ public:
     void reassign(int n) noexcept;
 
     // Assignment. An absent or empty source leaves the string empty; self-assignment does nothing.
-    virtual int operator=(const CString& other) noexcept;  // returns 0
-    virtual int operator=(char* text) noexcept;            // returns 0
-    virtual int operator=(const char* text) noexcept;      // returns the new length
-    virtual int operator=(int value) noexcept;             // "%d"; returns 0
-    virtual int operator=(double value) noexcept;          // "%f"; returns 0
+    virtual int operator=(const CString& other) noexcept; // returns 0
+    virtual int operator=(char* text) noexcept;           // returns 0
+    virtual int operator=(const char* text) noexcept;     // returns the new length
+    virtual int operator=(int value) noexcept;            // "%d"; returns 0
+    virtual int operator=(double value) noexcept;         // "%f"; returns 0
 
     // Byte i for 0 <= i < Length(); otherwise the shared byte nirvana, set to 0.
     virtual char& operator[](int i) noexcept;
@@ -67,8 +67,8 @@ public:
     virtual int operator+=(const CString& other) noexcept;
     virtual int operator+=(const char* text) noexcept;
     virtual int operator+=(char c) noexcept;
-    virtual int operator+=(int value) noexcept;     // "%d"
-    virtual int operator+=(double value) noexcept;  // "%f"
+    virtual int operator+=(int value) noexcept;    // "%d"
+    virtual int operator+=(double value) noexcept; // "%f"
 
     // Removes every occurrence of the text; returns 0.
     virtual int operator-=(const char* text) noexcept;
@@ -76,13 +76,13 @@ public:
     virtual int operator-=(int n) noexcept;
 
     // Binary operators: the result is tempstr, or the string itself where stated.
-    virtual CString& operator+(const CString& other) noexcept;  // itself when other is empty
-    virtual CString& operator+(const char* text) noexcept;      // itself when text is absent
+    virtual CString& operator+(const CString& other) noexcept; // itself when other is empty
+    virtual CString& operator+(const char* text) noexcept;     // itself when text is absent
     virtual CString& operator+(int value) noexcept;
     virtual CString& operator+(double value) noexcept;
-    virtual CString& operator*(int n) noexcept;  // the text n times; itself for n < 2
-    virtual CString& operator-(int n) noexcept;  // without the last n bytes; itself for n < 1
-    virtual CString& operator-(const char* text) noexcept;  // without the text; itself if absent
+    virtual CString& operator*(int n) noexcept; // the text n times; itself for n < 2
+    virtual CString& operator-(int n) noexcept; // without the last n bytes; itself for n < 1
+    virtual CString& operator-(const char* text) noexcept; // without the text; itself if absent
 
     // Writes the text n times to standard output; returns 0.
     virtual int operator>>(int n);
@@ -125,11 +125,11 @@ public:
     virtual int HexToInt() const noexcept;
     virtual float Float() const noexcept;
     virtual double Double() const noexcept;
-    virtual bool ToBool() const noexcept;  // true when there is text
+    virtual bool ToBool() const noexcept; // true when there is text
     // Each byte widened as a signed 8-bit value into CData::wtemp; nothing for an empty string.
     virtual std::uint32_t* Unicode() noexcept;
-    virtual void Decode() noexcept;  // does nothing
-    virtual void Encode() noexcept;  // replaces the text by its Hex2() form
+    virtual void Decode() noexcept; // does nothing
+    virtual void Encode() noexcept; // replaces the text by its Hex2() form
     virtual bool IsASCII() const noexcept;
     // Letters and digits only, not starting with a digit; true for an empty string.
     virtual bool IsKeyword() const noexcept;
@@ -137,9 +137,9 @@ public:
     // The raw text in a <CString encoding='UTF8'> element indented by n tabs (negative n is 0).
     const char* XML(int n) override;
 
-    static int count;         // live strings minus one
-    static CString tempstr;   // the binary operators' shared result
-    static char nirvana;      // operator[]'s byte for an index out of range
+    static int count;       // live strings minus one
+    static CString tempstr; // the binary operators' shared result
+    static char nirvana;    // operator[]'s byte for an index out of range
 
 private:
     // Copies size bytes of text into a new buffer, then drops the old one.
@@ -155,4 +155,4 @@ private:
 inline CString invalid("null");
 inline CString empty(" ");
 
-}  // namespace Vesk
+} // namespace Vesk

@@ -15,4 +15,4 @@ bool CStringList::Append(char* text) noexcept {
     return true;
 }
 
-}  // namespace Vesk
+} // namespace Vesk

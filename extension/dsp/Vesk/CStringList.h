@@ -33,4 +33,4 @@ private:
     std::vector<std::unique_ptr<char, FreeText>> texts_;
 };
 
-}  // namespace Vesk
+} // namespace Vesk
