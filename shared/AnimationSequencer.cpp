@@ -3,10 +3,9 @@
 #include <algorithm>
 
 #include "AnimationSupport.h"
-#include "core/Timer.h"
 
 AnimationSequencer::~AnimationSequencer() {
-    if (_timer) _timer->invalidate();
+    invalidateTimer(_timer);
 }
 
 void AnimationSequencer::add(std::shared_ptr<Animator> item, std::int64_t at) {
@@ -37,29 +36,27 @@ void AnimationSequencer::removeAll() {
 void AnimationSequencer::calculateFrames() {
     for (const auto& item : _animators) {
         // An entry placed at frame 0 or below comes in on frame 1; its frames count from there.
-        const std::int64_t end = easing::saturatingAdd(std::max<std::int64_t>(item->_startFrame, 1),
-                                               item->_frames);
+        const std::int64_t end =
+            easing::saturatingAdd(std::max<std::int64_t>(item->_startFrame, 1), item->_frames);
         if (end > _maxFrames) _maxFrames = end;
     }
 }
 
 void AnimationSequencer::start() {
-    if (_timer) _timer->invalidate();
     ++_run;
     auto self = shared_from_this();
-    _timer = pf::Timer::scheduledTimer(static_cast<double>(interval), true, [self](pf::Timer&) {
+    scheduleRepeating(_timer, interval, [self](pf::Timer&) {
         self->_currentFrame = easing::saturatingAdd(self->_currentFrame, 1);
         self->animate();
     });
 }
 
-void AnimationSequencer::stop() { reset(); }
+void AnimationSequencer::stop() {
+    reset();
+}
 
 void AnimationSequencer::reset() {
-    if (_timer) {
-        auto timer = std::move(_timer);
-        timer->invalidate();
-    }
+    invalidateTimer(_timer);
     _currentIndex = 0;
     _currentFrame = 0;
     ++_run;
@@ -67,7 +64,8 @@ void AnimationSequencer::reset() {
 
 void AnimationSequencer::rewind() {
     const auto snapshot = _animators;
-    for (const auto& item : snapshot) item->rewind();
+    for (const auto& item : snapshot)
+        item->rewind();
 }
 
 void AnimationSequencer::seek(std::int64_t to) {

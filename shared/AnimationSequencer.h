@@ -36,9 +36,9 @@ public:
     AnimationSequencer(const AnimationSequencer&) = delete;
     AnimationSequencer& operator=(const AnimationSequencer&) = delete;
 
-    float interval = 0.005f;   // seconds between ticks, read by start()
-    ItemCallback onAnimation;  // each entry that is in, each tick, before it is stepped
-    Callback onFinished;       // once, when the clock reaches the end frame
+    float interval = 0.005f;  // seconds between ticks, read by start()
+    ItemCallback onAnimation; // each entry that is in, each tick, before it is stepped
+    Callback onFinished;      // once, when the clock reaches the end frame
 
     // Places the item at the frame (its _startFrame), keeps the list sorted and raises the end
     // frame. An absent item prints the error line and changes nothing.
@@ -87,5 +87,5 @@ private:
     std::vector<std::shared_ptr<Animator>> _animatedItems;
     std::int64_t _currentIndex = 0;
     bool _suspended = false;
-    std::uint64_t _run = 0;  // changes on start() and reset()
+    std::uint64_t _run = 0; // changes on start() and reset()
 };

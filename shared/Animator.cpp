@@ -1,17 +1,21 @@
 #include "Animator.h"
 
-#include "core/Timer.h"
+#include "AnimationSupport.h"
 
 std::atomic<std::int64_t> Animator::s_classCount{0};
 
-std::shared_ptr<Animator> Animator::create() { return std::make_shared<Animator>(); }
+std::shared_ptr<Animator> Animator::create() {
+    return std::make_shared<Animator>();
+}
 
 std::shared_ptr<Animator> Animator::create(float sourceValue, float destinationValue,
                                            std::int64_t frames, float interval, EnumEasing type) {
     return std::make_shared<Animator>(sourceValue, destinationValue, frames, interval, type);
 }
 
-Animator::Animator() { s_classCount.fetch_add(1, std::memory_order_relaxed); }
+Animator::Animator() {
+    s_classCount.fetch_add(1, std::memory_order_relaxed);
+}
 
 Animator::Animator(float sourceValue, float destinationValue, std::int64_t frames, float interval,
                    EnumEasing type)
@@ -21,11 +25,13 @@ Animator::Animator(float sourceValue, float destinationValue, std::int64_t frame
 }
 
 Animator::~Animator() {
-    if (_timer) _timer->invalidate();
+    invalidateTimer(_timer);
     s_classCount.fetch_sub(1, std::memory_order_relaxed);
 }
 
-std::int64_t Animator::classCount() { return s_classCount.load(std::memory_order_relaxed); }
+std::int64_t Animator::classCount() {
+    return s_classCount.load(std::memory_order_relaxed);
+}
 
 void Animator::setup(float source, float destination, std::int64_t frames, float interval,
                      EnumEasing type) {
@@ -43,9 +49,13 @@ void Animator::setup(float source, float destination, std::int64_t frames, float
     ++_run;
 }
 
-void Animator::reverse() { setup(_destination, _source, _frames, _interval, _type); }
+void Animator::reverse() {
+    setup(_destination, _source, _frames, _interval, _type);
+}
 
-void Animator::rewind() { setup(_source, _destination, _frameCount, _interval, _type); }
+void Animator::rewind() {
+    setup(_source, _destination, _frameCount, _interval, _type);
+}
 
 void Animator::undo() {
     setup(_source, _destination, 1, _interval, _type);
@@ -53,7 +63,9 @@ void Animator::undo() {
     animate();
 }
 
-void Animator::setType(EnumEasing type) { _type = type; }
+void Animator::setType(EnumEasing type) {
+    _type = type;
+}
 
 void Animator::reset() {
     _step = 0;
@@ -64,17 +76,12 @@ void Animator::reset() {
 
 void Animator::start() {
     // One timer at most: a second start() must not leave an older timer stepping us.
-    if (_timer) _timer->invalidate();
     auto self = shared_from_this();
-    _timer = pf::Timer::scheduledTimer(static_cast<double>(_interval), true,
-                                       [self](pf::Timer&) { self->animate(); });
+    scheduleRepeating(_timer, _interval, [self](pf::Timer&) { self->animate(); });
 }
 
 void Animator::stop() {
-    if (_timer) {
-        auto timer = std::move(_timer);
-        timer->invalidate();
-    }
+    invalidateTimer(_timer);
     reset();
 }
 
@@ -108,15 +115,24 @@ void Animator::animate() {
 float Animator::curveValue(std::int64_t frame) {
     using E = EnumEasing;
     switch (_type) {
-    case E::EASING_easeInElastic: return easeInElastic(frame, _source, _amount, _frames);
-    case E::EASING_easeOutElastic: return easeOutElastic(frame, _source, _amount, _frames);
-    case E::EASING_easeInOutElastic: return easeInOutElastic(frame, _source, _amount, _frames);
-    case E::EASING_easeOutInElastic: return easeOutInElastic(frame, _source, _amount, _frames);
-    case E::EASING_easeInBack: return easeInBack(frame, _source, _amount, _frames);
-    case E::EASING_easeOutBack: return easeOutBack(frame, _source, _amount, _frames);
-    case E::EASING_easeInOutBack: return easeInOutBack(frame, _source, _amount, _frames);
-    case E::EASING_easeOutInBack: return easeOutInBack(frame, _source, _amount, _frames);
-    default: return easingCurve(_type)(frame, _source, _amount, _frames);
+    case E::EASING_easeInElastic:
+        return easeInElastic(frame, _source, _amount, _frames);
+    case E::EASING_easeOutElastic:
+        return easeOutElastic(frame, _source, _amount, _frames);
+    case E::EASING_easeInOutElastic:
+        return easeInOutElastic(frame, _source, _amount, _frames);
+    case E::EASING_easeOutInElastic:
+        return easeOutInElastic(frame, _source, _amount, _frames);
+    case E::EASING_easeInBack:
+        return easeInBack(frame, _source, _amount, _frames);
+    case E::EASING_easeOutBack:
+        return easeOutBack(frame, _source, _amount, _frames);
+    case E::EASING_easeInOutBack:
+        return easeInOutBack(frame, _source, _amount, _frames);
+    case E::EASING_easeOutInBack:
+        return easeOutInBack(frame, _source, _amount, _frames);
+    default:
+        return easingCurve(_type)(frame, _source, _amount, _frames);
     }
 }
 
@@ -131,14 +147,12 @@ float Animator::easeInOutElastic(std::int64_t t, float b, float c, std::int64_t 
 }
 // Built from this animator's own Out and In, so an override of either shapes the OutIn curve too.
 float Animator::easeOutInElastic(std::int64_t t, float b, float c, std::int64_t d) {
-    return easing::outIn(
-        [this](std::int64_t f, float s, float a, std::int64_t n) {
-            return easeOutElastic(f, s, a, n);
-        },
-        [this](std::int64_t f, float s, float a, std::int64_t n) {
-            return easeInElastic(f, s, a, n);
-        },
-        t, b, c, d);
+    return easing::outIn([this](std::int64_t f, float s, float a,
+                                std::int64_t n) { return easeOutElastic(f, s, a, n); },
+                         [this](std::int64_t f, float s, float a, std::int64_t n) {
+                             return easeInElastic(f, s, a, n);
+                         },
+                         t, b, c, d);
 }
 float Animator::easeInBack(std::int64_t t, float b, float c, std::int64_t d) {
     return easing::easeInBack(t, b, c, d);
@@ -151,7 +165,9 @@ float Animator::easeInOutBack(std::int64_t t, float b, float c, std::int64_t d) 
 }
 float Animator::easeOutInBack(std::int64_t t, float b, float c, std::int64_t d) {
     return easing::outIn(
-        [this](std::int64_t f, float s, float a, std::int64_t n) { return easeOutBack(f, s, a, n); },
+        [this](std::int64_t f, float s, float a, std::int64_t n) {
+            return easeOutBack(f, s, a, n);
+        },
         [this](std::int64_t f, float s, float a, std::int64_t n) { return easeInBack(f, s, a, n); },
         t, b, c, d);
 }

@@ -12,9 +12,9 @@
 // drop the last outside reference.
 //
 // One run of N frames (N >= 1) takes N + 1 ticks: onAnimation sees the value before each of the
-// first N steps; the (N + 1)-th tick sets the destination exactly and, for a run that is not looped,
-// stops the animator first and then calls onFinished with the destination. A run of 0 frames ends on
-// its first tick without onAnimation.
+// first N steps; the (N + 1)-th tick sets the destination exactly and, for a run that is not
+// looped, stops the animator first and then calls onFinished with the destination. A run of 0
+// frames ends on its first tick without onAnimation.
 #pragma once
 
 #include <atomic>
@@ -132,8 +132,8 @@ private:
 
     static std::atomic<std::int64_t> s_classCount;
 
-    std::int64_t _startFrame = 0;  // the sequencer's placement; the animator never reads it
-    std::int64_t _frameCount = 0;  // frames as last passed to setup(), negative included
+    std::int64_t _startFrame = 0; // the sequencer's placement; the animator never reads it
+    std::int64_t _frameCount = 0; // frames as last passed to setup(), negative included
     std::shared_ptr<pf::Timer> _timer;
     float _source = 0;
     float _value = 0;

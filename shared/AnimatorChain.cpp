@@ -3,10 +3,9 @@
 #include <algorithm>
 
 #include "AnimationSupport.h"
-#include "core/Timer.h"
 
 AnimatorChain::~AnimatorChain() {
-    if (_timer) _timer->invalidate();
+    invalidateTimer(_timer);
 }
 
 void AnimatorChain::add(std::shared_ptr<Animator> item) {
@@ -30,20 +29,17 @@ std::shared_ptr<Animator> AnimatorChain::getCurrentItem() const {
 }
 
 void AnimatorChain::start() {
-    if (_timer) _timer->invalidate();
     ++_run;
     auto self = shared_from_this();
-    _timer = pf::Timer::scheduledTimer(static_cast<double>(interval), true,
-                                       [self](pf::Timer&) { self->animate(); });
+    scheduleRepeating(_timer, interval, [self](pf::Timer&) { self->animate(); });
 }
 
-void AnimatorChain::stop() { reset(); }
+void AnimatorChain::stop() {
+    reset();
+}
 
 void AnimatorChain::reset() {
-    if (_timer) {
-        auto timer = std::move(_timer);
-        timer->invalidate();
-    }
+    invalidateTimer(_timer);
     _currentIndex = 0;
     ++_run;
 }

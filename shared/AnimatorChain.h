@@ -10,8 +10,8 @@
 // Ownership: owned by std::shared_ptr (create()); holds its entries and callbacks strongly; the
 // timer's block holds the chain until stop(). An animator may stand in the list more than once.
 //
-// A tick that a callback stopped or restarted ends at once. An empty chain prints "WARNUNG: Es sind keine Animator Objekte definiert." on every
-// tick and never ends by itself.
+// A tick that a callback stopped or restarted ends at once. An empty chain prints "WARNUNG: Es sind
+// keine Animator Objekte definiert." on every tick and never ends by itself.
 #pragma once
 
 #include <cstdint>
@@ -32,10 +32,10 @@ public:
     AnimatorChain(const AnimatorChain&) = delete;
     AnimatorChain& operator=(const AnimatorChain&) = delete;
 
-    float interval = 0.005f;   // seconds between ticks, read by start()
-    bool async = false;        // start entries on their own timers instead of stepping them
-    ItemCallback onAnimation;  // every tick, with the entry it works on, before the work
-    Callback onFinished;       // once, when the index has run off the end
+    float interval = 0.005f;  // seconds between ticks, read by start()
+    bool async = false;       // start entries on their own timers instead of stepping them
+    ItemCallback onAnimation; // every tick, with the entry it works on, before the work
+    Callback onFinished;      // once, when the index has run off the end
 
     // Appends a present item; an absent one is ignored. No timer is started.
     virtual void add(std::shared_ptr<Animator> item);
@@ -66,5 +66,5 @@ private:
     std::vector<std::shared_ptr<Animator>> _animators;
     std::int64_t _currentIndex = 0;
     std::int64_t _direction = 1;
-    std::uint64_t _run = 0;  // changes on start() and reset()
+    std::uint64_t _run = 0; // changes on start() and reset()
 };

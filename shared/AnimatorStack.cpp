@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "core/Timer.h"
+#include "AnimationSupport.h"
 
 AnimatorStack::~AnimatorStack() {
-    if (_timer) _timer->invalidate();
+    invalidateTimer(_timer);
 }
 
 void AnimatorStack::add(std::shared_ptr<Animator> item) {
@@ -13,20 +13,17 @@ void AnimatorStack::add(std::shared_ptr<Animator> item) {
 }
 
 void AnimatorStack::start() {
-    if (_timer) _timer->invalidate();
     ++_run;
     auto self = shared_from_this();
-    _timer = pf::Timer::scheduledTimer(static_cast<double>(interval), true,
-                                       [self](pf::Timer&) { self->animate(); });
+    scheduleRepeating(_timer, interval, [self](pf::Timer&) { self->animate(); });
 }
 
-void AnimatorStack::stop() { reset(); }
+void AnimatorStack::stop() {
+    reset();
+}
 
 void AnimatorStack::reset() {
-    if (_timer) {
-        auto timer = std::move(_timer);
-        timer->invalidate();
-    }
+    invalidateTimer(_timer);
     std::vector<std::shared_ptr<Animator>>().swap(_animators);
     ++_run;
 }

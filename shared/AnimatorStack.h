@@ -29,10 +29,10 @@ public:
     AnimatorStack(const AnimatorStack&) = delete;
     AnimatorStack& operator=(const AnimatorStack&) = delete;
 
-    float interval = 0.005f;   // seconds between ticks, read by start()
-    ItemCallback onAnimation;  // each running entry, each tick, before it is stepped
-    Callback onFinished;       // once, when a tick finds no running entry
-    ItemCallback onRemovedItem;  // each entry that finished on this tick, after it left the list
+    float interval = 0.005f;    // seconds between ticks, read by start()
+    ItemCallback onAnimation;   // each running entry, each tick, before it is stepped
+    Callback onFinished;        // once, when a tick finds no running entry
+    ItemCallback onRemovedItem; // each entry that finished on this tick, after it left the list
 
     // Appends a present item; starts no timer. An absent item is ignored.
     virtual void add(std::shared_ptr<Animator> item);
@@ -52,5 +52,5 @@ public:
 private:
     std::shared_ptr<pf::Timer> _timer;
     std::vector<std::shared_ptr<Animator>> _animators;
-    std::uint64_t _run = 0;  // changes on start() and reset()
+    std::uint64_t _run = 0; // changes on start() and reset()
 };

@@ -2,15 +2,15 @@
 
 #include <cmath>
 
+#include "AnimationSupport.h"
 #include "EnumEasing.h"
-#include "core/Timer.h"
 
 Impulse::Impulse(std::int64_t frames, float amount, float interval, float intensity) {
     Impulse::setup(frames, amount, interval, intensity);
 }
 
 Impulse::~Impulse() {
-    if (_timer) _timer->invalidate();
+    invalidateTimer(_timer);
 }
 
 void Impulse::setup(std::int64_t frames, float amount, float interval, float intensity) {
@@ -30,18 +30,13 @@ void Impulse::setMinMax(bool enabled, float min, float max) {
 }
 
 void Impulse::start() {
-    if (_timer) _timer->invalidate();
     ++_run;
     auto self = shared_from_this();
-    _timer = pf::Timer::scheduledTimer(static_cast<double>(_interval), true,
-                                       [self](pf::Timer&) { self->animate(); });
+    scheduleRepeating(_timer, _interval, [self](pf::Timer&) { self->animate(); });
 }
 
 void Impulse::stop() {
-    if (_timer) {
-        auto timer = std::move(_timer);
-        timer->invalidate();
-    }
+    invalidateTimer(_timer);
     reset();
 }
 
@@ -61,7 +56,7 @@ void Impulse::animate() {
         _amount = 0;
         if (onFinished) {
             onFinished(*this);
-            if (_run != run) return;  // stopped or restarted from onFinished: leave it be
+            if (_run != run) return; // stopped or restarted from onFinished: leave it be
         }
         stop();
         return;

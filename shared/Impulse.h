@@ -41,9 +41,9 @@ public:
     Impulse(const Impulse&) = delete;
     Impulse& operator=(const Impulse&) = delete;
 
-    Callback onAnimation;  // after each tick that moved the value
-    Callback onFinished;   // once, when the step has died away
-    Callback onCollision;  // on each bounce at a bound, before onAnimation
+    Callback onAnimation; // after each tick that moved the value
+    Callback onFinished;  // once, when the step has died away
+    Callback onCollision; // on each bounce at a bound, before onAnimation
 
     // Step = source = amount, damping = intensity; frames only mark the impulse as not finished
     // (a negative count counts as 0). The value is not touched.
@@ -79,5 +79,5 @@ private:
     float _minVal = -1024.0f;
     float _maxVal = 1024.0f;
     bool _collision = false;
-    std::uint64_t _run = 0;  // changes on setup(), start() and reset()
+    std::uint64_t _run = 0; // changes on setup(), start() and reset()
 };

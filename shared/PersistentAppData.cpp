@@ -26,10 +26,10 @@ std::shared_ptr<pf::NSUserDefaults> combined() {
     return standard;
 }
 
-}  // namespace NSUserDefaultsExt
+} // namespace NSUserDefaultsExt
 
-std::optional<PersistentAppData::Storage> PersistentAppData::makeStorage(
-    std::int64_t rawValue) noexcept {
+std::optional<PersistentAppData::Storage>
+PersistentAppData::makeStorage(std::int64_t rawValue) noexcept {
     if (rawValue < 0 || rawValue > 2) return std::nullopt;
     return static_cast<Storage>(rawValue);
 }
@@ -40,15 +40,17 @@ PersistentAppData& PersistentAppData::sharedInstance() {
 }
 
 PersistentAppData::PersistentAppData()
-    : defaults(pf::NSUserDefaults::standardUserDefaults()),
-      shared(NSUserDefaultsExt::shared()),
+    : defaults(pf::NSUserDefaults::standardUserDefaults()), shared(NSUserDefaultsExt::shared()),
       combined(NSUserDefaultsExt::combined()) {}
 
 pf::NSUserDefaults& PersistentAppData::store(Storage storage) const {
     switch (storage) {
-    case Storage::shared: return *shared;
-    case Storage::combined: return *combined;
-    case Storage::defaults: break;
+    case Storage::shared:
+        return *shared;
+    case Storage::combined:
+        return *combined;
+    case Storage::defaults:
+        break;
     }
     return *defaults;
 }
@@ -103,8 +105,9 @@ void dumpStore(std::string_view heading, const pf::NSUserDefaults& store) {
 }
 
 std::string quotedIfNeeded(const std::string& text) {
-    if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                                "0123456789_.$/:-") == std::string::npos)
+    if (!text.empty() &&
+        text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789_.$/:-") == std::string::npos)
         return text;
     std::string quoted = "\"";
     for (char c : text) {
@@ -119,12 +122,13 @@ std::string nestedDescription(const pf::PlistValue& value, int indent) {
     return plistDescription(value, indent);
 }
 
-}  // namespace
+} // namespace
 
 void PersistentAppData::dumpout() {
     dumpStore("PersistentAppData::dumpout() : UserDefaults.standard : ",
               *pf::NSUserDefaults::standardUserDefaults());
-    dumpStore("PersistentAppData::dumpout() : UserDefaults.shared : ", *NSUserDefaultsExt::shared());
+    dumpStore("PersistentAppData::dumpout() : UserDefaults.shared : ",
+              *NSUserDefaultsExt::shared());
     dumpStore("PersistentAppData::dumpout() : UserDefaults.combined : ",
               *NSUserDefaultsExt::combined());
 }
@@ -174,7 +178,7 @@ std::string plistDescription(const pf::PlistValue& value, int indent) {
     return {};
 }
 
-}  // namespace
+} // namespace
 
 pf::PlistDictionary PersistentAppData::frameToDictionary(const pf::CGRect& frame) {
     pf::PlistDictionary dict;
@@ -191,15 +195,19 @@ std::optional<pf::CGRect> PersistentAppData::dictionaryToFrame(std::string_view 
     const pf::PlistDictionary* dict = value->dictionary();
     if (!dict) return std::nullopt;
     for (const auto& [k, v] : *dict)
-        if (!v.number()) return std::nullopt;  // not a dictionary of numbers
+        if (!v.number()) return std::nullopt; // not a dictionary of numbers
     double left = 0, top = 0, width = 100, height = 100;
     for (const auto& [k, v] : *dict) {
         // Narrowed to float first: the dictionary is one of 32-bit floats.
         const double number = static_cast<double>(static_cast<float>(*v.number()));
-        if (k == "left") left = number;
-        else if (k == "top") top = number;
-        else if (k == "width") width = number;
-        else if (k == "height") height = number;
+        if (k == "left")
+            left = number;
+        else if (k == "top")
+            top = number;
+        else if (k == "width")
+            width = number;
+        else if (k == "height")
+            height = number;
     }
     return pf::CGRect(left, top, width, height);
 }

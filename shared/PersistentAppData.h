@@ -35,7 +35,7 @@ std::shared_ptr<pf::NSUserDefaults> shared();
 // The standard object, after adding the suite `sharedContainer` to its search list
 // (NSUserDefaults.combined); adding it again changes nothing.
 std::shared_ptr<pf::NSUserDefaults> combined();
-}  // namespace NSUserDefaultsExt
+} // namespace NSUserDefaultsExt
 
 class PersistentAppData {
 public:

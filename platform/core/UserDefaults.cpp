@@ -54,7 +54,9 @@ void logLine(const std::string& line) {
     std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-std::string errnoText(int err) { return NSError::posix(err).localizedDescription(); }
+std::string errnoText(int err) {
+    return NSError::posix(err).localizedDescription();
+}
 
 // Names that can stand as one file name in the preferences folder.
 std::optional<std::string> fileNameProblem(std::string_view name) {
@@ -87,7 +89,7 @@ public:
         }
     }
     ~FileLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
+        if (fd_ >= 0) ::close(fd_); // closing the last descriptor releases the lock
     }
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -97,13 +99,14 @@ private:
     int fd_;
 };
 
-}  // namespace
+} // namespace
 
 // One domain of the process: the cached dictionary and the file behind it.
 class DefaultsDomain {
 public:
     // `path` empty: the domain lives in memory only.
-    DefaultsDomain(std::string name, std::string path) : name_(std::move(name)), path_(std::move(path)) {}
+    DefaultsDomain(std::string name, std::string path)
+        : name_(std::move(name)), path_(std::move(path)) {}
 
     const std::string& name() const noexcept { return name_; }
     bool isVolatile() const noexcept { return path_.empty(); }
@@ -140,13 +143,14 @@ public:
         refreshLocked(true);
         if (!apply(key, std::move(value))) return;
         if (failed_) return;
-        const auto bytes = PropertyListSerialization::data(PlistValue(values_), PropertyListFormat::xml);
+        const auto bytes =
+            PropertyListSerialization::data(PlistValue(values_), PropertyListFormat::xml);
         try {
             FileManager::defaultManager().writeAtomically(path_, bytes);
         } catch (const NSErrorException& e) {
             tellOnce("cannot write the settings of \"" + name_ + "\" to " + path_ + " (" +
                      e.error().localizedDescription() + "); the change is kept in memory only");
-            stamp_ = {};  // read the file again when it changes
+            stamp_ = {}; // read the file again when it changes
             return;
         }
         struct stat st {};
@@ -176,7 +180,7 @@ private:
         if (fd < 0) {
             const int err = errno;
             if (err == ENOENT) {
-                if (stamp_.exists) values_ = {};  // removed from outside: the domain is empty
+                if (stamp_.exists) values_ = {}; // removed from outside: the domain is empty
                 stamp_ = {};
                 return;
             }
@@ -253,7 +257,7 @@ private:
     std::mutex mutex_;
     PlistDictionary values_;
     FileStamp stamp_;
-    bool failed_ = false;  // the file cannot be used; the domain lives on in memory
+    bool failed_ = false; // the file cannot be used; the domain lives on in memory
     bool told_ = false;
 };
 
@@ -305,8 +309,7 @@ std::optional<std::string> executableBundleIdentifier() {
     return Bundle::withPath(bundle).bundleIdentifier();
 }
 
-template <class T>
-T saturatingCast(double v) {
+template <class T> T saturatingCast(double v) {
     if (std::isnan(v)) return 0;
     if (v <= static_cast<double>(std::numeric_limits<T>::min()))
         return std::numeric_limits<T>::min();
@@ -321,7 +324,7 @@ std::string numberText(double v) {
     return std::string(buffer, r.ptr);
 }
 
-}  // namespace
+} // namespace
 
 std::string NSUserDefaults::storageDirectory() {
     std::string base;
@@ -368,8 +371,12 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::inMemorySuite(std::string_view s
 NSUserDefaults::NSUserDefaults(std::shared_ptr<DefaultsDomain> own) : own_(std::move(own)) {}
 NSUserDefaults::~NSUserDefaults() = default;
 
-const std::string& NSUserDefaults::domainName() const noexcept { return own_->name(); }
-bool NSUserDefaults::isVolatile() const noexcept { return own_->isVolatile(); }
+const std::string& NSUserDefaults::domainName() const noexcept {
+    return own_->name();
+}
+bool NSUserDefaults::isVolatile() const noexcept {
+    return own_->isVolatile();
+}
 
 void NSUserDefaults::addSuiteNamed(std::string_view suiteName) {
     if (refusedSuiteName(suiteName) || suiteName == own_->name()) return;
@@ -437,7 +444,9 @@ std::int64_t NSUserDefaults::integerForKey(std::string_view key) const {
     return 0;
 }
 
-void NSUserDefaults::setFloat(float value, std::string_view key) { setObject(PlistValue(value), key); }
+void NSUserDefaults::setFloat(float value, std::string_view key) {
+    setObject(PlistValue(value), key);
+}
 
 float NSUserDefaults::floatForKey(std::string_view key) const {
     const auto value = objectForKey(key);
@@ -448,7 +457,9 @@ float NSUserDefaults::floatForKey(std::string_view key) const {
     return 0;
 }
 
-void NSUserDefaults::setBool(bool value, std::string_view key) { setObject(PlistValue(value), key); }
+void NSUserDefaults::setBool(bool value, std::string_view key) {
+    setObject(PlistValue(value), key);
+}
 
 bool NSUserDefaults::boolForKey(std::string_view key) const {
     const auto value = objectForKey(key);
@@ -458,7 +469,8 @@ bool NSUserDefaults::boolForKey(std::string_view key) const {
     if (const std::string* s = value->string()) {
         std::size_t i = s->find_first_not_of(" \t\n");
         if (i != std::string::npos && ((*s)[i] == '+' || (*s)[i] == '-')) ++i;
-        while (i < s->size() && (*s)[i] == '0') ++i;
+        while (i < s->size() && (*s)[i] == '0')
+            ++i;
         if (i >= s->size()) return false;
         const char c = (*s)[i];
         return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
@@ -498,4 +510,4 @@ std::optional<URL> NSUserDefaults::URLForKey(std::string_view key) const {
     return std::nullopt;
 }
 
-}  // namespace pf
+} // namespace pf

@@ -110,4 +110,4 @@ private:
     std::vector<std::shared_ptr<DefaultsDomain>> suites_;
 };
 
-}  // namespace pf
+} // namespace pf

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     }
     if (command == "write-many" && argc == 5) {
         const int count = std::atoi(argv[4]);
-        for (int i = 0; i < count; ++i) defaults->setInteger(i, std::string(argv[3]) + std::to_string(i));
+        for (int i = 0; i < count; ++i)
+            defaults->setInteger(i, std::string(argv[3]) + std::to_string(i));
         return 0;
     }
     return 2;

@@ -1,8 +1,8 @@
 #include "DefaultsTestSupport.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "core/UserDefaults.h"
@@ -15,7 +15,8 @@ std::string makeTestBundle(const std::string& parent) {
     const auto bytes = pf::PropertyListSerialization::data(pf::PlistValue(std::move(info)),
                                                            pf::PropertyListFormat::xml);
     std::ofstream(folder + "/Info.plist", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return folder;
 }
 
@@ -23,14 +24,17 @@ pf::URL EveryType::fileURL() {
     return pf::URL::fileURLWithPath(std::string(std::getenv("HOME")) + "/Music/take 1.m4a");
 }
 
-pf::URL EveryType::webURL() { return *pf::URL::string("https://example.org/help?page=2"); }
+pf::URL EveryType::webURL() {
+    return *pf::URL::string("https://example.org/help?page=2");
+}
 
 pf::PlistValue EveryType::object() {
     pf::PlistDictionary inner;
     inner.set("left", 10.5f);
-    inner.set("when", pf::PlistDate{123456.0});  // XML dates keep whole seconds
+    inner.set("when", pf::PlistDate{123456.0}); // XML dates keep whole seconds
     inner.set("bytes", pf::PlistData{0, 1, 2, 255});
-    inner.set("list", pf::PlistArray{pf::PlistValue(1), pf::PlistValue("two"), pf::PlistValue(false)});
+    inner.set("list",
+              pf::PlistArray{pf::PlistValue(1), pf::PlistValue("two"), pf::PlistValue(false)});
     return pf::PlistValue(std::move(inner));
 }
 

@@ -17,7 +17,7 @@ std::string makeTestBundle(const std::string& parent);
 // The values stored under "string", "integer", … by writeEveryType().
 struct EveryType {
     static std::string string() { return "Grüße, \"quoted\" <tag> & more"; }
-    static std::int64_t integer() { return -9'007'199'254'740'993; }  // not exact as a double
+    static std::int64_t integer() { return -9'007'199'254'740'993; } // not exact as a double
     static float real() { return 0.1f; }
     static bool boolean() { return true; }
     static pf::URL fileURL();

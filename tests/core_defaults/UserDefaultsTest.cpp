@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -57,7 +57,8 @@ std::string settingsFile(const std::string& domain) {
 pid_t spawnHelper(std::vector<std::string> args) {
     args.insert(args.begin(), DEFAULTS_HELPER);
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     EXPECT_EQ(::posix_spawn(&pid, DEFAULTS_HELPER, nullptr, nullptr, argv.data(), environ), 0);
@@ -68,7 +69,9 @@ int waitHelper(pid_t pid) {
     if (::waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-int runHelper(std::vector<std::string> args) { return waitHelper(spawnHelper(std::move(args))); }
+int runHelper(std::vector<std::string> args) {
+    return waitHelper(spawnHelper(std::move(args)));
+}
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -82,7 +85,8 @@ std::string readFile(const std::string& path) {
 
 TEST(UserDefaults, StandardDomainIsNamedByTheMainBundle) {
     EXPECT_EQ(pf::NSUserDefaults::standardDomainName(), kTestBundleIdentifier);
-    EXPECT_EQ(pf::NSUserDefaults::standardUserDefaults(), pf::NSUserDefaults::standardUserDefaults());
+    EXPECT_EQ(pf::NSUserDefaults::standardUserDefaults(),
+              pf::NSUserDefaults::standardUserDefaults());
 }
 
 TEST(UserDefaults, EveryTypeRoundTripsInBothDomainsAndThroughTheFile) {
@@ -114,7 +118,8 @@ TEST(UserDefaults, EveryTypeCrossesToASecondProcessInBothDomains) {
     // And back: the other process writes, this one reads the changed file.
     for (auto d : {pf::NSUserDefaults::standardUserDefaults(),
                    pf::NSUserDefaults::initWithSuiteName(kTestSuite)}) {
-        for (const auto& key : d->dictionaryRepresentation().keys()) d->removeObjectForKey(key);
+        for (const auto& key : d->dictionaryRepresentation().keys())
+            d->removeObjectForKey(key);
         EXPECT_TRUE(d->dictionaryRepresentation().empty());
     }
     EXPECT_EQ(runHelper({"write-types", "standard"}), 0);
@@ -128,7 +133,8 @@ TEST(UserDefaults, ConcurrentWritersInThreeProcessesLoseNoKey) {
     const pid_t a = spawnHelper({"write-many", "suite", "a", std::to_string(kCount)});
     const pid_t b = spawnHelper({"write-many", "suite", "b", std::to_string(kCount)});
     auto suite = pf::NSUserDefaults::initWithSuiteName(kTestSuite);
-    for (int i = 0; i < kCount; ++i) suite->setInteger(i, "c" + std::to_string(i));
+    for (int i = 0; i < kCount; ++i)
+        suite->setInteger(i, "c" + std::to_string(i));
     EXPECT_EQ(waitHelper(a), 0);
     EXPECT_EQ(waitHelper(b), 0);
     const auto all = suite->dictionaryRepresentation();
@@ -173,7 +179,8 @@ TEST(UserDefaults, DamagedFileIsSetAsideAndTheDomainStartsEmpty) {
     // The damaged bytes are kept, not overwritten.
     std::vector<fs::path> aside;
     for (const auto& e : fs::directory_iterator(pf::NSUserDefaults::storageDirectory()))
-        if (e.path().filename().string().starts_with(domain + ".plist.corrupt-")) aside.push_back(e);
+        if (e.path().filename().string().starts_with(domain + ".plist.corrupt-"))
+            aside.push_back(e);
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(readFile(aside[0].string()), garbage);
 
@@ -238,7 +245,7 @@ TEST(UserDefaults, SuiteThatCannotBeKeptInAFileLivesInMemoryWithOneLogLine) {
 
 TEST(UserDefaults, UnreadableFileKeepsTheDomainInMemoryWithOneLogLine) {
     const std::string domain = "org.orvex.tests.folder";
-    fs::create_directories(settingsFile(domain));  // a folder where the file should be
+    fs::create_directories(settingsFile(domain)); // a folder where the file should be
     testing::internal::CaptureStderr();
     auto d = pf::NSUserDefaults::initWithSuiteName(domain);
     EXPECT_EQ(d->integerForKey("x"), 0);
@@ -264,7 +271,7 @@ TEST(UserDefaults, StandardObjectSearchesAddedSuitesButWritesItsOwnDomain) {
     EXPECT_EQ(standard->integerForKey("both"), 20);
     EXPECT_EQ(suite->integerForKey("both"), 2);
     standard->removeObjectForKey("both");
-    EXPECT_EQ(standard->integerForKey("both"), 2);  // the suite shows through
+    EXPECT_EQ(standard->integerForKey("both"), 2); // the suite shows through
 
     standard->setInteger(20, "both");
     const auto all = standard->dictionaryRepresentation();
@@ -313,13 +320,15 @@ TEST(UserDefaults, TypedGettersConvertOtherTypesAsThePlatformDoes) {
 TEST(UserDefaults, FloatsAreStoredBitForBit) {
     auto d = pf::NSUserDefaults::initWithSuiteName("org.orvex.tests.floats");
     const float values[] = {0.3f, -1e-38f, 3.4028235e38f, 1.0f / 3.0f, -0.0f};
-    for (std::size_t i = 0; i < std::size(values); ++i) d->setFloat(values[i], "f" + std::to_string(i));
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        d->setFloat(values[i], "f" + std::to_string(i));
     const std::string xml = readFile(settingsFile("org.orvex.tests.floats"));
     const auto reread = pf::PropertyListSerialization::propertyList(xml);
     for (std::size_t i = 0; i < std::size(values); ++i) {
-        const float back = static_cast<float>(*reread.dictionary()->find("f" + std::to_string(i))->real());
+        const float back =
+            static_cast<float>(*reread.dictionary()->find("f" + std::to_string(i))->real());
         EXPECT_EQ(std::memcmp(&back, &values[i], sizeof back), 0) << i;
     }
 }
 
-}  // namespace
+} // namespace

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Console.h"
 #include "VirtualClock.h"
+#include "core/Console.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ TEST_F(AnimationSequencerTest, SeekFinishesEarlierEntriesAndRewindsLaterOnesWith
     EXPECT_EQ(seq->getCurrentIndex(), 1);
     late->animate();
     late->animate();
-    EXPECT_FLOAT_EQ(late->getValue(), 0.125f);  // cubic at frame 2 of 4
+    EXPECT_FLOAT_EQ(late->getValue(), 0.125f); // cubic at frame 2 of 4
     seq->seek(100);
     EXPECT_FALSE(seq->isRunning());
     EXPECT_EQ(seq->getCurrentFrame(), 0);
@@ -137,8 +137,8 @@ TEST_F(AnimationSequencerTest, RemoveAllWhileRunningWarnsOnEveryTickAndNeverEnds
     log.clear();
     pf::ConsoleCapture capture;
     run(3);
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>(
-                                   3, "WARNUNG: Es sind keine Animator Objekte definiert.")));
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>(3, "WARNUNG: Es sind keine Animator Objekte definiert.")));
     EXPECT_TRUE(log.empty());
     EXPECT_TRUE(seq->isRunning());
     seq->stop();
@@ -166,7 +166,7 @@ TEST_F(AnimationSequencerTest, RemovalsThatLeaveTheIndexBeyondTheEndAreHarmless)
     seq->remove(nullptr);
     seq->remove(item("never", 1));
     EXPECT_EQ(seq->getCount(), 1);
-    run(2);  // the search range is empty; entries in play go on
+    run(2); // the search range is empty; entries in play go on
     EXPECT_TRUE(has("3 a done"));
     EXPECT_TRUE(has("4 b"));
     seq->stop();
@@ -192,8 +192,8 @@ TEST_F(AnimationSequencerTest, RestartFromOnFinishedSurvives) {
     };
     seq->start();
     run(6);
-    EXPECT_EQ(log, (std::vector<std::string>{"1 a", "2 a done", "2 end", "3 a", "4 a done",
-                                             "4 end"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"1 a", "2 a done", "2 end", "3 a", "4 a done", "4 end"}));
 }
 
 // Fault S9: a second start() left an older timer that advanced the clock twice per period.
@@ -217,4 +217,4 @@ TEST_F(AnimationSequencerTest, StopFromOnAnimationEndsTheTick) {
     EXPECT_FALSE(seq->isRunning());
 }
 
-}  // namespace
+} // namespace

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Console.h"
 #include "VirtualClock.h"
+#include "core/Console.h"
 
 namespace {
 
@@ -15,10 +15,12 @@ class AnimatorChainTest : public VirtualClockTest {
 protected:
     void SetUp() override {
         VirtualClockTest::SetUp();
-        for (int i = 0; i < 3; ++i) items.push_back(Animator::create(0, 1, 2));
+        for (int i = 0; i < 3; ++i)
+            items.push_back(Animator::create(0, 1, 2));
         chain = AnimatorChain::create();
         chain->interval = kTickInterval;
-        for (const auto& item : items) chain->add(item);
+        for (const auto& item : items)
+            chain->add(item);
         chain->onAnimation = [this](AnimatorChain&, Animator& a) {
             worked.push_back(std::to_string(tick) + ":" + std::to_string(indexOf(a)));
         };
@@ -54,25 +56,27 @@ TEST_F(AnimatorChainTest, ForwardChainStepsEachItemForItsNPlusOneTicks) {
 }
 
 TEST_F(AnimatorChainTest, AsyncChainStartsOneItemPerTickOnItsOwnTimer) {
-    for (auto& item : items) item->setInterval(kTickInterval);
+    for (auto& item : items)
+        item->setInterval(kTickInterval);
     int itemsDone = 0;
-    for (auto& item : items) item->onFinished = [&](Animator&, float) { ++itemsDone; };
+    for (auto& item : items)
+        item->onFinished = [&](Animator&, float) { ++itemsDone; };
     chain->async = true;
     chain->start();
     run(3);
     EXPECT_EQ(worked, (std::vector<std::string>{"1:0", "2:1", "3:2"}));
     EXPECT_EQ(finishedOnTick, 3);
-    EXPECT_EQ(itemsDone, 0);  // item 0, started on tick 1, ends on tick 4
+    EXPECT_EQ(itemsDone, 0); // item 0, started on tick 1, ends on tick 4
     run(3);
     EXPECT_EQ(itemsDone, 3);
 }
 
 TEST_F(AnimatorChainTest, RemovalBeyondTheIndexMakesTheNextTickWorkOnTheNewLastItem) {
     chain->start();
-    run(7);  // item 2 is current
+    run(7); // item 2 is current
     chain->remove(items[2]);
-    chain->remove(items[2]);                    // not in the list any more: no change
-    chain->remove(Animator::create(0, 1, 1));   // never in the list: no change
+    chain->remove(items[2]);                  // not in the list any more: no change
+    chain->remove(Animator::create(0, 1, 1)); // never in the list: no change
     chain->remove(nullptr);
     EXPECT_EQ(chain->getCount(), 2);
     run(1);
@@ -95,13 +99,14 @@ TEST_F(AnimatorChainTest, CurrentItemAnswersForEveryIndexInTheList) {
 // Fault S11: a backward walk ended when it reached index 0, never running item 0.
 TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
     chain->start();
-    run(6);  // items 0 and 1 done, index 2
-    for (auto& item : items) item->rewind();
+    run(6); // items 0 and 1 done, index 2
+    for (auto& item : items)
+        item->rewind();
     chain->setBackwards(true);
     run(12);
     EXPECT_EQ(std::vector<std::string>(worked.begin() + 6, worked.end()),
-              (std::vector<std::string>{"7:2", "8:2", "9:2", "10:1", "11:1", "12:1", "13:0",
-                                        "14:0", "15:0"}));
+              (std::vector<std::string>{"7:2", "8:2", "9:2", "10:1", "11:1", "12:1", "13:0", "14:0",
+                                        "15:0"}));
     EXPECT_EQ(finishedOnTick, 15);
     EXPECT_EQ(chain->getCurrentIndex(), 0);
 }
@@ -111,7 +116,8 @@ TEST_F(AnimatorChainTest, RestartFromOnFinishedSurvivesAndBeginsAtItemZero) {
     int finished = 0;
     chain->onFinished = [&](AnimatorChain& c) {
         if (++finished == 1) {
-            for (auto& item : items) item->rewind();
+            for (auto& item : items)
+                item->rewind();
             c.start();
         }
     };
@@ -139,8 +145,8 @@ TEST_F(AnimatorChainTest, EmptyChainWarnsOnEveryTickAndNeverFinishes) {
     pf::ConsoleCapture capture;
     chain->start();
     run(3);
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>(
-                                   3, "WARNUNG: Es sind keine Animator Objekte definiert.")));
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>(3, "WARNUNG: Es sind keine Animator Objekte definiert.")));
     EXPECT_EQ(finishedOnTick, 0);
     chain->stop();
 }
@@ -152,4 +158,4 @@ TEST_F(AnimatorChainTest, StopFromOnAnimationEndsTheTick) {
     EXPECT_EQ(items[0]->getValue(), 0.0f);
 }
 
-}  // namespace
+} // namespace

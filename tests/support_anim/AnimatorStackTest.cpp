@@ -77,10 +77,10 @@ TEST_F(AnimatorStackTest, FinishedAndDuplicateEntriesStayUntilTheStackStops) {
     s->add(idle);
     s->add(twice);
     s->add(twice);
-    s->animate();  // twice steps twice: frame 1, then its end
+    s->animate(); // twice steps twice: frame 1, then its end
     EXPECT_EQ(log, (std::vector<std::string>{"0 step twice", "0 step twice", "0 twice done",
                                              "0 removed twice"}));
-    EXPECT_EQ(s->getCount(), 2);  // idle and the second entry of twice
+    EXPECT_EQ(s->getCount(), 2); // idle and the second entry of twice
     s->animate();
     EXPECT_EQ(log.back(), "0 finished");
     EXPECT_EQ(s->getCount(), 0);
@@ -93,7 +93,8 @@ TEST_F(AnimatorStackTest, LoopedItemKeepsTheStackRunning) {
     bool finished = false;
     s->onFinished = [&](AnimatorStack&) { finished = true; };
     s->add(a);
-    for (int i = 0; i < 50; ++i) s->animate();
+    for (int i = 0; i < 50; ++i)
+        s->animate();
     EXPECT_FALSE(finished);
     EXPECT_EQ(s->getCount(), 1);
 }
@@ -145,7 +146,7 @@ TEST_F(AnimatorStackTest, StopFromACallbackEndsTheTick) {
     s->onAnimation = [](AnimatorStack& st, Animator&) { st.stop(); };
     s->animate();
     EXPECT_EQ(s->getCount(), 0);
-    EXPECT_EQ(a->getValue(), 0.0f);  // not stepped after the stop
+    EXPECT_EQ(a->getValue(), 0.0f); // not stepped after the stop
     EXPECT_EQ(b->getValue(), 0.0f);
 }
 
@@ -163,8 +164,8 @@ TEST_F(AnimatorStackTest, ResetFromAnItemsOwnCallbackLeavesTheStackEmptyAndQuiet
     s->animate();
     s->animate();
     EXPECT_EQ(removed, 0);
-    EXPECT_EQ(steps, 3);  // a, other, then a again, whose end resets the stack
+    EXPECT_EQ(steps, 3); // a, other, then a again, whose end resets the stack
     EXPECT_EQ(s->getCount(), 0);
 }
 
-}  // namespace
+} // namespace

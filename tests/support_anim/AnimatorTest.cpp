@@ -69,10 +69,11 @@ TEST_F(AnimatorTest, RunOfNFramesGivesNPlusOneTicksWhateverTheCurve) {
         a->onAnimation = [&](Animator&, float) { ++animations; };
         a->onFinished = [&](Animator&, float v) {
             finishedOnTick = tick;
-            EXPECT_EQ(v, 5.0f);  // the destination exactly, not the curve's last value
+            EXPECT_EQ(v, 5.0f); // the destination exactly, not the curve's last value
         };
         a->start();
-        for (tick = 1; tick <= n + 3; ++tick) ticks(1);
+        for (tick = 1; tick <= n + 3; ++tick)
+            ticks(1);
         EXPECT_EQ(animations, n) << n;
         EXPECT_EQ(finishedOnTick, n + 1) << n;
     }
@@ -104,10 +105,9 @@ TEST_F(AnimatorTest, LoopedRunTurnsAfterNPlusOneTicksUntilStopClearsLooped) {
     r.attach(*a);
     a->start();
     runTicks(r, 7);
-    EXPECT_EQ(r.events,
-              (std::vector<std::string>{ev(1, "anim", 0), ev(2, "anim", 1), ev(3, "loop", 2),
-                                        ev(4, "anim", 2), ev(5, "anim", 1), ev(6, "loop", 0),
-                                        ev(7, "anim", 0)}));
+    EXPECT_EQ(r.events, (std::vector<std::string>{
+                            ev(1, "anim", 0), ev(2, "anim", 1), ev(3, "loop", 2), ev(4, "anim", 2),
+                            ev(5, "anim", 1), ev(6, "loop", 0), ev(7, "anim", 0)}));
     a->stop();
     EXPECT_FALSE(a->looped);
     EXPECT_FALSE(a->isRunning());
@@ -120,7 +120,8 @@ TEST_F(AnimatorTest, RewindAndUndoKeepTheIntervalAndCurve) {
     auto a = Animator::create(0, 1, 4, kTickInterval, E::EASING_easeInQuad);
     std::vector<float> first;
     a->onAnimation = [&](Animator&, float v) { first.push_back(v); };
-    for (int i = 0; i < 5; ++i) a->animate();
+    for (int i = 0; i < 5; ++i)
+        a->animate();
     ASSERT_TRUE(a->isFinished());
 
     a->rewind();
@@ -129,9 +130,9 @@ TEST_F(AnimatorTest, RewindAndUndoKeepTheIntervalAndCurve) {
     std::vector<float> replay;
     a->onAnimation = [&](Animator&, float v) { replay.push_back(v); };
     a->start();
-    ticks(6);  // at the default 0.009 s this would be eleven ticks
+    ticks(6); // at the default 0.009 s this would be eleven ticks
     EXPECT_EQ(replay, first);
-    EXPECT_FLOAT_EQ(first[2], 0.25f);  // the quadratic curve at frame 2 of 4
+    EXPECT_FLOAT_EQ(first[2], 0.25f); // the quadratic curve at frame 2 of 4
 
     a->rewind();
     a->undo();
@@ -148,7 +149,7 @@ TEST_F(AnimatorTest, StopMidRunKeepsTheValueAndRewindReplaysFromTheSource) {
     a->stop();
     EXPECT_FLOAT_EQ(a->getValue(), 14);
     runTicks(r, 3);
-    EXPECT_EQ(r.events.size(), 4u);  // no onFinished
+    EXPECT_EQ(r.events.size(), 4u); // no onFinished
     a->rewind();
     EXPECT_FLOAT_EQ(a->getValue(), 10);
     a->start();
@@ -184,7 +185,7 @@ TEST_F(AnimatorTest, SecondStartLeavesOneTimer) {
     weak.lock()->stop();
     ticks(5);
     EXPECT_EQ(animations, 5);
-    EXPECT_TRUE(weak.expired());  // no timer left to keep it alive
+    EXPECT_TRUE(weak.expired()); // no timer left to keep it alive
 }
 
 TEST_F(AnimatorTest, TimerKeepsAnUnownedAnimatorAliveUntilItsRunEnds) {
@@ -195,7 +196,7 @@ TEST_F(AnimatorTest, TimerKeepsAnUnownedAnimatorAliveUntilItsRunEnds) {
         auto a = Animator::create(0, 5, 2, kTickInterval);
         a->onFinished = [&](Animator& an, float v) {
             last = v;
-            an.onFinished = nullptr;  // drops this very callback while it runs
+            an.onFinished = nullptr; // drops this very callback while it runs
         };
         a->start();
     }
@@ -247,8 +248,9 @@ TEST_F(AnimatorTest, TickEndsWhenACallbackStoppedOrReplacedTheRun) {
     EXPECT_EQ(replaced->getValue(), 50.0f);
     int steps = 0;
     replaced->onAnimation = [&](Animator&, float) { ++steps; };
-    while (!replaced->isFinished()) replaced->animate();
-    EXPECT_EQ(steps, 4);  // the new run is whole
+    while (!replaced->isFinished())
+        replaced->animate();
+    EXPECT_EQ(steps, 4); // the new run is whole
 
     auto loopStopped = Animator::create(0, 1, 1, kTickInterval);
     loopStopped->looped = true;
@@ -256,7 +258,7 @@ TEST_F(AnimatorTest, TickEndsWhenACallbackStoppedOrReplacedTheRun) {
     loopStopped->animate();
     loopStopped->animate();
     EXPECT_TRUE(loopStopped->isFinished());
-    EXPECT_EQ(loopStopped->getSourceValue(), 0.0f);  // not reversed after the stop
+    EXPECT_EQ(loopStopped->getSourceValue(), 0.0f); // not reversed after the stop
 }
 
 TEST_F(AnimatorTest, StartWithoutSetupTicksWithoutEffect) {
@@ -288,8 +290,8 @@ TEST_F(AnimatorTest, LastCaseAndSetTypeInstallTheirCurves) {
     auto a = Animator::create(0, 4, 4, kTickInterval, E::EASING_easeLast);
     a->animate();
     a->animate();
-    EXPECT_FLOAT_EQ(a->getValue(), 2.0f);  // linear
-    a->setType(E::EASING_easeInQuad);      // the run goes on with the new curve
+    EXPECT_FLOAT_EQ(a->getValue(), 2.0f); // linear
+    a->setType(E::EASING_easeInQuad);     // the run goes on with the new curve
     a->animate();
     EXPECT_FLOAT_EQ(a->getValue(), 4.0f * 0.75f * 0.75f);
 }
@@ -309,4 +311,4 @@ TEST_F(AnimatorTest, SubclassReplacesAnElasticCurve) {
     EXPECT_FLOAT_EQ(a->getValue(), 102.0f);
 }
 
-}  // namespace
+} // namespace

@@ -34,10 +34,11 @@ TEST_F(ImpulseTest, UnitPushMovesOnTwentyFourTicksAndFinishesOnTheTwentyFifth) {
     imp->onAnimation = [&](Impulse& i) { seen.push_back(i.getValue()); };
     imp->onFinished = [&](Impulse& i) {
         finishedOnTick = tick;
-        EXPECT_NEAR(i.getValue(), 2.99699f, 1e-5f);  // the final value, before stop() clears it
+        EXPECT_NEAR(i.getValue(), 2.99699f, 1e-5f); // the final value, before stop() clears it
     };
     imp->start();
-    for (tick = 1; tick <= 30; ++tick) ticks(1);
+    for (tick = 1; tick <= 30; ++tick)
+        ticks(1);
     const auto expected = dampedSeries(1.0f, 0.75f, 0.001f);
     ASSERT_EQ(expected.size(), 24u);
     EXPECT_EQ(seen, expected);
@@ -52,7 +53,8 @@ TEST_F(ImpulseTest, NegativePushMirrorsAndTinyPushFinishesAtOnce) {
     auto down = Impulse::create(0, -1.0f);
     std::vector<float> seen;
     down->onAnimation = [&](Impulse& i) { seen.push_back(-i.getValue()); };
-    while (!down->isFinished()) down->animate();
+    while (!down->isFinished())
+        down->animate();
     EXPECT_EQ(seen, dampedSeries(1.0f, 0.75f, 0.001f));
 
     for (float amount : {0.0f, 0.0013f}) {
@@ -73,11 +75,13 @@ TEST_F(ImpulseTest, ExactHitOnTheUpperBoundBouncesBeforeOnAnimation) {
     imp->setMinMax(true, -100.0f, 4.0f);
     std::vector<std::string> events;
     imp->onCollision = [&](Impulse& i) { events.push_back("hit " + std::to_string(i.getValue())); };
-    imp->onAnimation = [&](Impulse& i) { events.push_back("move " + std::to_string(i.getValue())); };
-    imp->animate();  // step 4 lands exactly on the bound: back to 0, step now -4
-    imp->animate();  // step -2
-    EXPECT_EQ(events, (std::vector<std::string>{"hit 0.000000", "move 0.000000",
-                                                "move -2.000000"}));
+    imp->onAnimation = [&](Impulse& i) {
+        events.push_back("move " + std::to_string(i.getValue()));
+    };
+    imp->animate(); // step 4 lands exactly on the bound: back to 0, step now -4
+    imp->animate(); // step -2
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"hit 0.000000", "move 0.000000", "move -2.000000"}));
 }
 
 TEST_F(ImpulseTest, LowerBoundBounceReversesTheStep) {
@@ -85,7 +89,7 @@ TEST_F(ImpulseTest, LowerBoundBounceReversesTheStep) {
     imp->setMinMax(true, -3.0f, 100.0f);
     int hits = 0;
     imp->onCollision = [&](Impulse&) { ++hits; };
-    imp->animate();  // -5 is below -3: back to 0, step +5
+    imp->animate(); // -5 is below -3: back to 0, step +5
     EXPECT_EQ(hits, 1);
     EXPECT_EQ(imp->getValue(), 0.0f);
     imp->animate();
@@ -133,7 +137,7 @@ TEST_F(ImpulseTest, RestartFromOnFinishedSurvives) {
     imp->start();
     ticks(20);
     EXPECT_EQ(finished, 2);
-    EXPECT_EQ(moves, 6);  // 0.005, 0.0025, 0.00125 twice over
+    EXPECT_EQ(moves, 6); // 0.005, 0.0025, 0.00125 twice over
 }
 
 // Fault S15: a stop() from onCollision used to let the tick go on to onAnimation.
@@ -161,4 +165,4 @@ TEST_F(ImpulseTest, TimerKeepsAnUnownedImpulseAliveUntilItDiesAway) {
     EXPECT_TRUE(weak.expired());
 }
 
-}  // namespace
+} // namespace

@@ -26,7 +26,8 @@ const auto* const kEnvironment =
 int runHelper(std::vector<std::string> args) {
     args.insert(args.begin(), SETTINGS_HELPER);
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     if (::posix_spawn(&pid, SETTINGS_HELPER, nullptr, nullptr, argv.data(), environ) != 0)
@@ -38,7 +39,8 @@ int runHelper(std::vector<std::string> args) {
 
 void clearAll(Storage s) {
     auto& data = PersistentAppData::sharedInstance();
-    for (const char* key : {"s", "i", "f", "b", "u", "w", "o"}) data.setObject(key, std::nullopt, s);
+    for (const char* key : {"s", "i", "f", "b", "u", "w", "o"})
+        data.setObject(key, std::nullopt, s);
 }
 
 TEST(PersistentAppData, StorageHasRawValuesZeroToTwoOnly) {
@@ -54,7 +56,8 @@ TEST(PersistentAppData, SharedInstanceIsMadeOnceUnderConcurrentFirstUse) {
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < seen.size(); ++i)
         threads.emplace_back([&seen, i] { seen[i] = &PersistentAppData::sharedInstance(); });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(std::set<PersistentAppData*>(seen.begin(), seen.end()).size(), 1u);
 }
 
@@ -65,9 +68,9 @@ TEST(PersistentAppData, CombinedIsTheStandardStoreAndSharedIsTheGroupAlone) {
     EXPECT_EQ(data.getInteger("viaCombined", Storage::shared), 0);
 
     data.setInteger("groupOnly", 7, Storage::shared);
-    EXPECT_EQ(data.getInteger("groupOnly", Storage::defaults), 7);  // found through the search list
-    EXPECT_EQ(NSUserDefaultsExt::shared()->integerForKey("groupOnly"), 7);  // a fresh object
-    data.setInteger("groupOnly", 8, Storage::defaults);                     // the app's own domain
+    EXPECT_EQ(data.getInteger("groupOnly", Storage::defaults), 7); // found through the search list
+    EXPECT_EQ(NSUserDefaultsExt::shared()->integerForKey("groupOnly"), 7); // a fresh object
+    data.setInteger("groupOnly", 8, Storage::defaults);                    // the app's own domain
     EXPECT_EQ(data.getInteger("groupOnly", Storage::shared), 7);
     EXPECT_EQ(data.getInteger("groupOnly", Storage::combined), 8);
 }
@@ -116,7 +119,7 @@ TEST(PersistentAppData, DictionaryToFrameFillsMissingEntriesAndRefusesOtherValue
     auto& data = PersistentAppData::sharedInstance();
     pf::PlistDictionary onlyWidth;
     onlyWidth.set("width", 640.0f);
-    onlyWidth.set("depth", 3.0f);  // ignored
+    onlyWidth.set("depth", 3.0f); // ignored
     data.setObject("frame", pf::PlistValue(onlyWidth));
     EXPECT_EQ(PersistentAppData::dictionaryToFrame("frame"), pf::CGRect(0, 0, 640, 100));
 
@@ -152,13 +155,13 @@ TEST(PersistentAppData, DumpoutPrintsEachStoreUnderItsHeading) {
     pf::ConsoleCapture capture;
     data.dumpout();
     EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{"PersistentAppData::dumpout() : UserDefaults.standard : ",
-                                        "count = 3 ", "",
-                                        "PersistentAppData::dumpout() : UserDefaults.shared : ",
-                                        "PersistentAppData::dumpout() : UserDefaults.combined : ",
-                                        "count = 3 ", ""}));
+              (std::vector<std::string>{
+                  "PersistentAppData::dumpout() : UserDefaults.standard : ", "count = 3 ", "",
+                  "PersistentAppData::dumpout() : UserDefaults.shared : ",
+                  "PersistentAppData::dumpout() : UserDefaults.combined : ", "count = 3 ", ""}));
 
-    data.setObject("list", pf::PlistValue(pf::PlistArray{pf::PlistValue("a b"), pf::PlistValue(1.5)}),
+    data.setObject("list",
+                   pf::PlistValue(pf::PlistArray{pf::PlistValue("a b"), pf::PlistValue(1.5)}),
                    Storage::shared);
     capture.clear();
     data.dumpout();
@@ -166,4 +169,4 @@ TEST(PersistentAppData, DumpoutPrintsEachStoreUnderItsHeading) {
         << capture.text();
 }
 
-}  // namespace
+} // namespace

@@ -21,7 +21,7 @@ TEST(PersistentAppDataRefusedSuite, FallsBackToAnInMemorySuiteWithOneLogLine) {
     data.setInteger("k", 5, PersistentAppData::Storage::shared);
     EXPECT_EQ(data.getInteger("k", PersistentAppData::Storage::shared), 5);
     EXPECT_TRUE(NSUserDefaultsExt::shared()->isVolatile());
-    EXPECT_EQ(NSUserDefaultsExt::shared()->integerForKey("k"), 5);  // one domain per process
+    EXPECT_EQ(NSUserDefaultsExt::shared()->integerForKey("k"), 5); // one domain per process
     {
         pf::ConsoleCapture quiet;
         data.dumpout();
@@ -34,4 +34,4 @@ TEST(PersistentAppDataRefusedSuite, FallsBackToAnInMemorySuiteWithOneLogLine) {
     EXPECT_EQ(data.getInteger("own"), 1);
 }
 
-}  // namespace
+} // namespace

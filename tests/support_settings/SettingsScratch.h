@@ -14,7 +14,8 @@
 
 class SettingsScratch : public ::testing::Environment {
 public:
-    explicit SettingsScratch(std::string bundleIdentifier) : identifier_(std::move(bundleIdentifier)) {}
+    explicit SettingsScratch(std::string bundleIdentifier)
+        : identifier_(std::move(bundleIdentifier)) {}
 
     void SetUp() override {
         namespace fs = std::filesystem;
