@@ -67,7 +67,8 @@ void RunLoop::perform(Work work) {
 }
 
 void RunLoop::signalFromRealtime() noexcept {
-  signaled_.store(true, std::memory_order_release);
+  // One wake-up per batch: later signals before the next poll only set the flag again.
+  if (signaled_.exchange(true, std::memory_order_acq_rel)) return;
   const std::uint64_t one = 1;
   // A full counter (never in practice) still leaves the fd readable; nothing else to do.
   [[maybe_unused]] auto written = ::write(wakeFd_, &one, sizeof one);
