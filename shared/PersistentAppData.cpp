@@ -2,23 +2,31 @@
 
 #include <cstdio>
 #include <mutex>
+#include <set>
+#include <string>
 
 #include "core/Console.h"
 #include "core/SwiftText.h"
 
 namespace NSUserDefaultsExt {
 
-std::shared_ptr<pf::NSUserDefaults> shared() {
-    if (auto suite = pf::NSUserDefaults::initWithSuiteName(sharedContainer)) return suite;
-    static std::once_flag told;
-    std::call_once(told, [] {
-        std::fprintf(stderr,
-                     "PersistentAppData: the group suite \"%.*s\" was refused; its settings are "
-                     "kept in memory only\n",
-                     static_cast<int>(sharedContainer.size()), sharedContainer.data());
-    });
-    return pf::NSUserDefaults::inMemorySuite(sharedContainer);
+std::shared_ptr<pf::NSUserDefaults> suite(std::string_view suiteName) {
+    if (auto opened = pf::NSUserDefaults::initWithSuiteName(suiteName)) return opened;
+    static std::mutex mutex;
+    static std::set<std::string, std::less<>> told;
+    {
+        std::lock_guard lock(mutex);
+        if (told.insert(std::string(suiteName)).second) {
+            std::fprintf(stderr,
+                         "PersistentAppData: the suite \"%.*s\" was refused; its settings are kept "
+                         "in memory only\n",
+                         static_cast<int>(suiteName.size()), suiteName.data());
+        }
+    }
+    return pf::NSUserDefaults::inMemorySuite(suiteName);
 }
+
+std::shared_ptr<pf::NSUserDefaults> shared() { return suite(sharedContainer); }
 
 std::shared_ptr<pf::NSUserDefaults> combined() {
     auto standard = pf::NSUserDefaults::standardUserDefaults();

@@ -29,8 +29,10 @@ inline constexpr std::string_view sharedContainer = "group.org.orvex.compander";
 
 // The store constructors the support library adds to the platform's user-defaults class.
 namespace NSUserDefaultsExt {
-// A new object for the suite named `sharedContainer` (NSUserDefaults.shared). When the platform
-// refuses the suite, a suite of that name kept in memory, with one line on standard error, once.
+// A new object for the suite named `suiteName`. When the platform refuses the suite, a suite of
+// that name kept in memory for the life of the process, told once per name on standard error.
+std::shared_ptr<pf::NSUserDefaults> suite(std::string_view suiteName);
+// suite(sharedContainer) (NSUserDefaults.shared).
 std::shared_ptr<pf::NSUserDefaults> shared();
 // The standard object, after adding the suite `sharedContainer` to its search list
 // (NSUserDefaults.combined); adding it again changes nothing.

@@ -1,27 +1,20 @@
 #pragma once
-// User defaults: typed settings kept in named domains, one XML property-list file per domain at
-// ${XDG_CONFIG_HOME:-~/.config}/orvex/Preferences/<domain>.plist.
+// User defaults: typed settings kept in named domains, one XML property-list file per domain
+// under $XDG_CONFIG_HOME/pf-preferences (else ~/.config/pf-preferences).
 //
-// Every object of a process that names a domain works on one shared copy of it, so a value set
-// through one object is seen at once through any other. A domain reads its file again whenever
-// the file changed (device, inode, size or modification time), which is how one process sees what
-// another wrote. A change is a read-modify-write under an exclusive lock (flock on
-// "<domain>.plist.lock"): the file is read again if it changed, the change applied, and the whole
-// domain written to a temporary file that is renamed over the old one, so two processes never
-// lose each other's keys and a reader never sees a partial file.
+// A domain is shared by every object of the process that names it, and by other processes of
+// the same user: a read reloads the file when it changed on disk, and a write takes a file
+// lock, reloads, applies the change and replaces the file atomically, so two processes writing
+// lose no update. A domain whose file cannot be read or written keeps working in memory and
+// says so once on standard error; an unreadable (corrupt) file is set aside as
+// <file>.corrupt-<seconds> and the domain starts empty.
 //
-// The standard object searches its own domain (named by the application bundle's identifier, or
-// the process name when there is none) and then the suites added to it; it writes only to its own
-// domain. A suite object searches and writes its suite's domain.
+// The standard defaults of a module are the domain named by its bundle identifier (the bundle
+// of the module, see Bundle::main(); the process name when there is none). A suite object reads
+// and writes one named domain; adding a suite to an object makes its reads also search that
+// suite, after the object's own domain, while writes still go to the own domain.
 //
-// Failures are never reported to callers (the platform's behaviour); each is told once per domain
-// as one line on standard error:
-// - a domain whose file cannot be used (a name that cannot be a file name, a folder that cannot be
-//   made, a file that cannot be read) is kept in memory for the life of the process;
-// - a damaged file is set aside as "<domain>.plist.corrupt-<seconds>" and the domain starts empty;
-// - a write that fails leaves the change in memory only.
-//
-// Thread: every member is [any-thread]; objects and domains lock internally.
+// All members are [any-thread].
 
 #include <cstdint>
 #include <memory>
@@ -36,78 +29,77 @@
 
 namespace pf {
 
-class DefaultsDomain;
-
 class NSUserDefaults {
 public:
-    static constexpr std::string_view kGlobalDomain = "NSGlobalDomain";
-
-    // The process-wide standard object (always the same one).
-    static std::shared_ptr<NSUserDefaults> standardUserDefaults();
-    // A new object for the suite `suiteName`; nullptr for the names the platform refuses: empty,
-    // "NSGlobalDomain", or the standard domain's own name.
-    static std::shared_ptr<NSUserDefaults> initWithSuiteName(std::string_view suiteName);
-    // A new object for a domain kept in memory only, for the life of the process (the fallback
-    // for a suite that cannot be had).
-    static std::shared_ptr<NSUserDefaults> inMemorySuite(std::string_view suiteName);
-    // The name of the standard domain.
-    static std::string standardDomainName();
-    // The folder that holds the domain files.
-    static std::string storageDirectory();
-
-    // Adds the suite's domain to the end of the search list; a name already in the list, the
-    // object's own domain and the names initWithSuiteName() refuses are ignored.
-    void addSuiteNamed(std::string_view suiteName);
-    // The domain this object writes to.
-    const std::string& domainName() const noexcept;
-    // True when the domain lives in memory only.
-    bool isVolatile() const noexcept;
-
-    // The first value the search list holds for `key`.
-    std::optional<PlistValue> objectForKey(std::string_view key) const;
-    // Stores `value` in the object's own domain; nothing removes the key.
-    void setObject(std::optional<PlistValue> value, std::string_view key);
-    void setValue(std::optional<PlistValue> value, std::string_view key) {
-        setObject(std::move(value), key);
+    // The standard defaults of the calling module; the same object on every call. Every module
+    // compiles its own hidden copy of this function, and its address names the module.
+    [[gnu::visibility("hidden")]] static std::shared_ptr<NSUserDefaults> standardUserDefaults() {
+        return standardUserDefaultsFor(
+            reinterpret_cast<const void*>(&NSUserDefaults::standardUserDefaults));
     }
-    void removeObjectForKey(std::string_view key) { setObject(std::nullopt, key); }
+    static std::shared_ptr<NSUserDefaults> standardUserDefaultsFor(const void* moduleAddress);
 
-    // A string; a number as its text; nothing for other types or a missing key.
+    // A new object for the domain `suiteName`; nullptr (refused, as the platform refuses) for an
+    // empty name, "NSGlobalDomain", or a name that cannot be a file name ("/", NUL, ".", "..").
+    static std::shared_ptr<NSUserDefaults> initWithSuiteName(std::string_view suiteName);
+
+    // A new object for a domain named `suiteName` that lives in memory only, for the life of the
+    // process; every object made by this call for the same name shares it. No file is read or
+    // written and nothing is logged. The fallback for a suite the platform refuses.
+    static std::shared_ptr<NSUserDefaults> inMemorySuite(std::string_view suiteName);
+    // True when this object's own domain keeps its values in memory only.
+    bool isInMemoryOnly() const;
+
+    // Adds the domain `suiteName` to the reads of this object (once; refused names are ignored).
+    void addSuiteNamed(std::string_view suiteName);
+    const std::string& domainName() const noexcept;
+
+    // Stores `value` for `key` in the own domain; nothing removes the key.
+    void setObject(std::optional<PlistValue> value, std::string_view forKey);
+    void setValue(std::optional<PlistValue> value, std::string_view forKey) {
+        setObject(std::move(value), forKey);
+    }
+    void removeObject(std::string_view forKey) { setObject(std::nullopt, forKey); }
+    void setInteger(std::int64_t value, std::string_view forKey) {
+        setObject(PlistValue(static_cast<long long>(value)), forKey);
+    }
+    void setFloat(float value, std::string_view forKey) { setObject(PlistValue(value), forKey); }
+    void setDouble(double value, std::string_view forKey) { setObject(PlistValue(value), forKey); }
+    void setBool(bool value, std::string_view forKey) { setObject(PlistValue(value), forKey); }
+    // A file URL is kept as its path, with the home folder written "~"; another URL as data
+    // holding its text. Nothing removes the key.
+    void setURL(const std::optional<URL>& value, std::string_view forKey);
+
+    // The first value for `key` along the search list (own domain, then added suites).
+    std::optional<PlistValue> objectForKey(std::string_view key) const;
+    // Strings, and numbers as their text; nothing for other types.
     std::optional<std::string> stringForKey(std::string_view key) const;
-    void setInteger(std::int64_t value, std::string_view key);
-    // An integer; a real truncated toward zero (saturating, NaN gives 0); a truth value as 0 or 1;
-    // the leading integer of a string; 0 otherwise.
+    // Numbers (reals truncated), booleans as 0/1, numeric strings; 0 otherwise.
     std::int64_t integerForKey(std::string_view key) const;
-    void setFloat(float value, std::string_view key);
-    // A number narrowed to float; a truth value as 0 or 1; the leading number of a string; 0
-    // otherwise.
     float floatForKey(std::string_view key) const;
-    void setBool(bool value, std::string_view key);
-    // A truth value; a number other than 0; a string starting with Y, y, T, t or a digit 1 to 9
-    // (after spaces and zeros); false otherwise.
+    double doubleForKey(std::string_view key) const;
+    // Booleans; non-zero numbers; the strings "YES"/"true" (any case) and non-zero numeric
+    // strings; false otherwise.
     bool boolForKey(std::string_view key) const;
-    // A file URL is stored as its path ("~" for the home folder), any other URL as data holding
-    // its text. Nothing removes the key.
-    void setURL(const std::optional<URL>& value, std::string_view key);
-    // A path string as a file URL ("~" expanded), URL text stored as data as that URL; nothing
-    // otherwise.
+    // A stored path (with "~" expanded) as a file URL, stored URL data as that URL.
     std::optional<URL> URLForKey(std::string_view key) const;
-
-    // Every key and value the search list sees; for a key in several domains the first wins.
-    // The object's own domain comes first, in its order, then what each suite adds.
+    // Every key and value the search list sees; a key of the own domain hides the same key of a
+    // suite. Own keys first, in their order, then each suite's remaining keys.
     PlistDictionary dictionaryRepresentation() const;
 
-    NSUserDefaults(const NSUserDefaults&) = delete;
-    NSUserDefaults& operator=(const NSUserDefaults&) = delete;
-    ~NSUserDefaults();
+    // Tests: stores domains under `directory` from now on (nothing: the XDG location) and
+    // forgets every cached domain and standard object.
+    static void setStorageDirectoryForTesting(std::optional<std::string> directory);
+
+    class Domain;
+    NSUserDefaults(std::shared_ptr<Domain> own);
 
 private:
-    explicit NSUserDefaults(std::shared_ptr<DefaultsDomain> own);
-    std::vector<std::shared_ptr<DefaultsDomain>> searchList() const;
+    std::vector<std::shared_ptr<Domain>> searchList() const;
 
-    const std::shared_ptr<DefaultsDomain> own_;
+    std::shared_ptr<Domain> own_;
     mutable std::mutex mutex_;
-    std::vector<std::shared_ptr<DefaultsDomain>> suites_;
+    std::vector<std::shared_ptr<Domain>> suites_;
 };
 
 } // namespace pf

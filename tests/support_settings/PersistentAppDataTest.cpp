@@ -3,6 +3,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
