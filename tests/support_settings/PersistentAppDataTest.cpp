@@ -171,4 +171,19 @@ TEST(PersistentAppData, DumpoutPrintsEachStoreUnderItsHeading) {
         << capture.text();
 }
 
+// Fault S14: a refused group suite used to take the process down.
+TEST(PersistentAppData, RefusedSuiteFallsBackToMemoryWithOneLogLine) {
+    EXPECT_FALSE(NSUserDefaultsExt::shared()->isInMemoryOnly());
+    testing::internal::CaptureStderr();
+    auto refused = NSUserDefaultsExt::suite("group/../escape");
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->isInMemoryOnly());
+    refused->setInteger(5, "k");
+    EXPECT_EQ(NSUserDefaultsExt::suite("group/../escape")->integerForKey("k"), 5);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("refused"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(SettingsScratch::root + "/escape.plist"));
+}
+
 } // namespace
