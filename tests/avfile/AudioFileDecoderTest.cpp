@@ -183,6 +183,9 @@ TEST(AudioFileDecoder, MissingFilesAndFoldersAreReportedByName) {
     EXPECT_EQ(failureReason(dir.file("17.m4a"), &message), Reason::notFound);
     EXPECT_NE(message.find(dir.file("17.m4a")), std::string::npos) << message;
     EXPECT_EQ(failureReason(dir.path().string()), Reason::notRegularFile);
+    // An endless device behind an audio name is never read.
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.m4a"));
+    EXPECT_EQ(failureReason(dir.file("zero.m4a")), Reason::notRegularFile);
 
     avfiletest::writeText(dir.file("plain"), "x");
     EXPECT_EQ(failureReason(dir.file("plain") + "/1.m4a"), Reason::notFound);
