@@ -190,6 +190,10 @@ TEST(AudioFileDecoder, MissingFilesAndFoldersAreReportedByName) {
     avfiletest::writeText(dir.file("plain"), "x");
     EXPECT_EQ(failureReason(dir.file("plain") + "/1.m4a"), Reason::notFound);
     EXPECT_EQ(failureReason(""), Reason::notFound);
+    const std::string tone = writeTone(dir, "tone.m4a", 48000, 4800);
+    EXPECT_EQ(failureReason(tone + std::string(1, '\0') + "x"), Reason::notFound)
+        << "a name is never cut short at a NUL";
+    EXPECT_EQ(failureReason("file://" + tone + "%00x"), Reason::notFound);
     // Not a scheme, so a relative path: FFmpeg's nested protocols never see it.
     EXPECT_EQ(failureReason("subfile,,start,0,end,100,,:" + dir.file("plain")), Reason::notFound);
 }

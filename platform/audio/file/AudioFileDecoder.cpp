@@ -67,6 +67,9 @@ size_t schemeLength(std::string_view s) {
 // Turns the argument into a local path, refusing every URL that is not a local "file:" URL.
 std::string localPath(const std::string& pathOrURL) {
     const std::string_view s = pathOrURL;
+    if (s.find('\0') != std::string_view::npos) {
+        throw AudioFileError(Reason::notFound, "The audio file name holds a NUL character.");
+    }
     const size_t schemeLen = schemeLength(s);
     if (schemeLen == 0) return pathOrURL;
 
