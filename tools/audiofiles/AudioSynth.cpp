@@ -130,6 +130,17 @@ public:
         }
     }
 
+    // The player loops files back to back: a short fade at the end keeps the loop point from
+    // clicking (the start needs none, a sharp onset there is part of the material).
+    void fadeOut(double seconds) {
+        const size_t length = std::min(frames(), static_cast<size_t>(seconds * rate_));
+        for (size_t i = 0; i < length; ++i) {
+            const double gain = static_cast<double>(i) / static_cast<double>(length);
+            left_[frames() - 1 - i] *= gain;
+            right_[frames() - 1 - i] *= gain;
+        }
+    }
+
     PlanarAudio normalised(float peak) const {
         double maxAbs = 0.0;
         for (size_t i = 0; i < frames(); ++i) {
@@ -232,6 +243,7 @@ PlanarAudio synthesiseFile(int number) {
         position += passage;
         loud = !loud;
     }
+    mix.fadeOut(0.02);
     return mix.normalised(kPeakLevel);
 }
 
