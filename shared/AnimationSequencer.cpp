@@ -115,7 +115,7 @@ void AnimationSequencer::animate() {
     const auto snapshot = _animatedItems;
     for (const auto& item : snapshot) {
         if (onAnimation) {
-            onAnimation(*this, *item);
+            notify(onAnimation, *this, *item);
             if (_run != run) return;
         }
         item->animate();
@@ -128,5 +128,5 @@ void AnimationSequencer::animate() {
     if (_currentFrame < _maxFrames) return;
     // Stopped before the callback is told, so a restart made from onFinished survives.
     stop();
-    if (onFinished) onFinished(*this);
+    notify(onFinished, *this);
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "core/Timer.h"
 
@@ -20,3 +21,11 @@ void scheduleRepeating(std::shared_ptr<pf::Timer>& timer, float interval, pf::Ti
 // Invalidates and drops the timer, if any. The timer's block (and what it holds) is released
 // once it has returned, so this is safe from inside it.
 void invalidateTimer(std::shared_ptr<pf::Timer>& timer);
+
+// Calls a copy of `callback`, so a callback may replace or clear itself (and what it captured)
+// while it runs.
+template <class F, class... Args> void notify(const F& callback, Args&&... args) {
+    if (!callback) return;
+    const F running = callback;
+    running(std::forward<Args>(args)...);
+}

@@ -92,7 +92,7 @@ void Animator::animate() {
     const std::uint64_t run = _run;
     if (_step < _frames) {
         if (onAnimation) {
-            onAnimation(*this, _value);
+            notify(onAnimation, *this, _value);
             if (_run != run) return;
         }
         ++_step;
@@ -102,13 +102,13 @@ void Animator::animate() {
     _value = _destination;
     if (looped) {
         if (onLoop) {
-            onLoop(*this);
+            notify(onLoop, *this);
             if (_run != run) return;
         }
         reverse();
     } else {
         stop();
-        if (onFinished) onFinished(*this, _value);
+        notify(onFinished, *this, _value);
     }
 }
 

@@ -55,7 +55,7 @@ void AnimatorChain::animate() {
     // Our own reference: a callback may remove the entry from the list.
     const auto item = _animators[static_cast<std::size_t>(_currentIndex)];
     if (onAnimation) {
-        onAnimation(*this, *item);
+        notify(onAnimation, *this, *item);
         if (_run != run) return;
     }
     if (!async) {
@@ -71,5 +71,5 @@ void AnimatorChain::animate() {
     if (!ended) return;
     // Stopped before the callback is told, so a restart made from onFinished survives.
     stop();
-    if (onFinished) onFinished(*this);
+    notify(onFinished, *this);
 }

@@ -36,7 +36,7 @@ void AnimatorStack::animate() {
     for (const auto& item : snapshot) {
         if (item->isFinished()) continue;
         if (onAnimation) {
-            onAnimation(*this, *item);
+            notify(onAnimation, *this, *item);
             if (_run != run) return;
         }
         item->animate();
@@ -48,7 +48,7 @@ void AnimatorStack::animate() {
             if (it == _animators.end()) continue;
             _animators.erase(it);
             if (onRemovedItem) {
-                onRemovedItem(*this, *item);
+                notify(onRemovedItem, *this, *item);
                 if (_run != run) return;
             }
         }
@@ -56,5 +56,5 @@ void AnimatorStack::animate() {
     if (stepped) return;
     // Stopped before the callback is told, so a restart made from onFinished survives.
     stop();
-    if (onFinished) onFinished(*this);
+    notify(onFinished, *this);
 }

@@ -55,7 +55,7 @@ void Impulse::animate() {
     if (!(std::fabs(_amount) >= _threshold)) {
         _amount = 0;
         if (onFinished) {
-            onFinished(*this);
+            notify(onFinished, *this);
             if (_run != run) return; // stopped or restarted from onFinished: leave it be
         }
         stop();
@@ -67,9 +67,9 @@ void Impulse::animate() {
         _amount = -_amount;
         _value = _value + _amount;
         if (onCollision) {
-            onCollision(*this);
+            notify(onCollision, *this);
             if (_run != run) return;
         }
     }
-    if (onAnimation) onAnimation(*this);
+    notify(onAnimation, *this);
 }

@@ -26,7 +26,9 @@ std::shared_ptr<pf::NSUserDefaults> suite(std::string_view suiteName) {
     return pf::NSUserDefaults::inMemorySuite(suiteName);
 }
 
-std::shared_ptr<pf::NSUserDefaults> shared() { return suite(sharedContainer); }
+std::shared_ptr<pf::NSUserDefaults> shared() {
+    return suite(sharedContainer);
+}
 
 std::shared_ptr<pf::NSUserDefaults> combined() {
     auto standard = pf::NSUserDefaults::standardUserDefaults();

@@ -216,6 +216,24 @@ TEST_F(AnimatorTest, CallbackMayDropTheLastReference) {
     EXPECT_TRUE(weak.expired());
 }
 
+TEST_F(AnimatorTest, CallbacksMayReplaceThemselvesWhileTheyRun) {
+    auto a = Animator::create(0, 1, 1, kTickInterval);
+    auto captured = std::make_shared<int>(0);
+    a->onAnimation = [captured](Animator& an, float) {
+        an.onAnimation = nullptr; // destroys the stored callback and its captures
+        ++*captured;              // still valid: the running callback is a copy
+    };
+    a->onFinished = [captured](Animator& an, float) {
+        an.onFinished = [](Animator&, float) {};
+        ++*captured;
+    };
+    std::weak_ptr<int> weak = captured;
+    captured.reset();
+    a->animate();
+    a->animate();
+    EXPECT_TRUE(weak.expired());
+}
+
 TEST_F(AnimatorTest, RestartFromOnFinishedRunsAgain) {
     auto a = Animator::create(0, 1, 1, kTickInterval);
     int finished = 0;
