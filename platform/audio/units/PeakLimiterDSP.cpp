@@ -35,20 +35,9 @@ float clampParameter(float value, const PeakLimiterDSP::Range& range) noexcept {
     return std::clamp(value, range.minimum, range.maximum);
 }
 
-// One-pole smoothing coefficients for a time constant of `frames`: the envelope moves by `step`
-// of its distance to the target per frame and keeps `keep`. `step` is a multiple of 2^-24, so
-// `keep` = 1 - `step` is exact and `step + keep` is exactly 1: a gain of 1 held at 1 stays exactly
-// 1, which keeps the limiter bit-transparent below the ceiling.
-struct OnePole {
-    float step;
-    float keep;
-};
-
-OnePole onePole(double frames) noexcept {
-    constexpr double kQuantum = 16777216.0; // 2^24
-    const double step = 1.0 - std::exp(-1.0 / std::max(frames, 1e-3));
-    const double quantised = std::clamp(std::round(step * kQuantum), 1.0, kQuantum) / kQuantum;
-    return {static_cast<float>(quantised), static_cast<float>(1.0 - quantised)};
+// Per-frame factor of a one-pole smoother with a time constant of `frames`.
+float onePoleKeep(double frames) noexcept {
+    return static_cast<float>(std::exp(-1.0 / std::max(frames, 1e-3)));
 }
 
 std::uint32_t holdFrames(double decaySeconds, double sampleRate) noexcept {
@@ -117,7 +106,8 @@ void PeakLimiterDSP::reset() noexcept {
     std::fill(average_.begin(), average_.end(), one);
     averageSum_ = one * static_cast<std::int64_t>(average_.size());
     averagePosition_ = 0;
-    envelope_ = 1.0f;
+    envelopeTarget_ = 1.0f;
+    envelopeDistance_ = 0.0f;
     applied_.preGain = preGain();
     linearPreGain_ = decibelsToGain(applied_.preGain);
 }
@@ -125,17 +115,13 @@ void PeakLimiterDSP::reset() noexcept {
 void PeakLimiterDSP::applySettings(const Settings& wanted, bool initial) noexcept {
     if (initial || wanted.attack != applied_.attack) {
         applied_.attack = wanted.attack;
-        const OnePole attack = onePole(wanted.attack * sampleRate_);
-        attackStep_ = attack.step;
-        attackKeep_ = attack.keep;
+        attackKeep_ = onePoleKeep(wanted.attack * sampleRate_);
     }
     if (initial || wanted.decay != applied_.decay) {
         applied_.decay = wanted.decay;
         const std::uint32_t hold = std::min(holdFrames(wanted.decay, sampleRate_), maximumHold_);
         // The hold plus the rise's time constant make up the decay time.
-        const OnePole release = onePole(wanted.decay * sampleRate_ - hold);
-        releaseStep_ = release.step;
-        releaseKeep_ = release.keep;
+        releaseKeep_ = onePoleKeep(wanted.decay * sampleRate_ - hold);
         holdMinimum_.setWindow(latency_ + 1 + hold, 1.0f);
     }
 }
@@ -232,46 +218,64 @@ void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int
 }
 
 void PeakLimiterDSP::computeGains(std::uint32_t frames) noexcept {
-    // Everything the loop carries lives in locals, so it stays in registers.
+    // Everything the loop carries lives in locals, so it stays in registers. The loop runs in
+    // stretches in which neither running minimum completes a block and the average's ring does
+    // not wrap, so the innermost loop tests nothing per frame but the envelope's target.
     const float* required = required_.data();
     float* gain = gain_.data();
-    std::int64_t* average = average_.data();
     const auto averageLength = static_cast<std::uint32_t>(average_.size());
     const float averageScale = 1.0f / (kFixedOne * static_cast<float>(averageLength));
-    const float attackStep = attackStep_;
     const float attackKeep = attackKeep_;
-    const float releaseStep = releaseStep_;
     const float releaseKeep = releaseKeep_;
     std::int64_t sum = averageSum_;
     std::uint32_t position = averagePosition_;
-    float envelope = envelope_;
+    float target = envelopeTarget_;
+    float distance = envelopeDistance_;
+    float keep = distance > 0.0f ? attackKeep : releaseKeep;
     RunningMinimum::Cursor lookahead = lookaheadMinimum_.begin();
     RunningMinimum::Cursor hold = holdMinimum_.begin();
 
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        const float r = required[i];
-        // Look-ahead path: linear ramp onto every over, reached as it leaves the delay.
-        const float nearest = lookaheadMinimum_.push(lookahead, r);
-        const auto fixed = static_cast<std::int64_t>(nearest * kFixedOne);
-        sum += fixed - average[position];
-        average[position] = fixed;
-        if (++position == averageLength) position = 0;
-        const float ramp = static_cast<float>(sum) * averageScale;
+    for (std::uint32_t i = 0; i < frames;) {
+        const auto run = static_cast<std::uint32_t>(
+            std::min<std::size_t>({frames - i, RunningMinimum::room(lookahead),
+                                   RunningMinimum::room(hold), averageLength - position}));
+        std::int64_t* average = average_.data() + position;
+        RunningMinimum::Run nearestRun = RunningMinimum::openRun(lookahead);
+        RunningMinimum::Run heldRun = RunningMinimum::openRun(hold);
+        for (std::uint32_t k = 0; k < run; ++k) {
+            const float r = required[i + k];
+            // Look-ahead path: linear ramp onto every over, reached as it leaves the delay.
+            const float nearest = nearestRun.push(k, r);
+            const auto fixed = static_cast<std::int64_t>(nearest * kFixedOne);
+            sum += fixed - average[k];
+            average[k] = fixed;
+            const float ramp = static_cast<float>(sum) * averageScale;
 
-        // Envelope path: one pole towards the held minimum, attack below, release above.
-        const float held = holdMinimum_.push(hold, r);
-        if (held < envelope)
-            envelope = held * attackStep + envelope * attackKeep;
-        else
-            envelope = held * releaseStep + envelope * releaseKeep;
-
-        gain[i] = std::min(ramp, envelope);
+            // Envelope path: the envelope is kept as its distance from the held minimum, which
+            // shrinks by a constant factor per frame; only a new target changes the direction
+            // (attack while above the target, release while below).
+            const float held = heldRun.push(k, r);
+            if (held != target) {
+                distance += target - held;
+                target = held;
+                keep = distance > 0.0f ? attackKeep : releaseKeep;
+            }
+            distance *= keep;
+            gain[i + k] = std::min(ramp, target + distance);
+        }
+        lookaheadMinimum_.closeRun(lookahead, nearestRun, run);
+        holdMinimum_.closeRun(hold, heldRun, run);
+        position += run;
+        if (position == averageLength) position = 0;
+        i += run;
     }
     lookaheadMinimum_.end(lookahead);
     holdMinimum_.end(hold);
     averageSum_ = sum;
     averagePosition_ = position;
-    envelope_ = envelope;
+    // Far below what a float gain can show; clearing it keeps the distance from going subnormal.
+    envelopeTarget_ = target;
+    envelopeDistance_ = std::fabs(distance) < 1e-20f ? 0.0f : distance;
 }
 
 } // namespace pf
