@@ -167,6 +167,25 @@ inline float requiredGain(float peak) noexcept {
     return kTargetPeak / std::max(std::min(peak, kLargestPeak), kTargetPeak);
 }
 
+// Pass 1 of a chunk, for 1 or 2 channels, with a constant or a ramping pre-gain (frame i gets
+// gain + step * (i + 1)). Branch-free, so it vectorises.
+template <int Channels, bool Ramp>
+void prepareFrames(const float* const* in, float* const* delayed, float* required,
+                   std::uint32_t frames, float gain, float step) noexcept {
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const float g = Ramp ? gain + step * static_cast<float>(static_cast<int>(i) + 1) : gain;
+        const float l = sanitised(in[0][i]) * g;
+        delayed[0][i] = l;
+        if constexpr (Channels == 2) {
+            const float r = sanitised(in[1][i]) * g;
+            delayed[1][i] = r;
+            required[i] = requiredGain(std::max(std::fabs(l), std::fabs(r)));
+        } else {
+            required[i] = requiredGain(std::fabs(l));
+        }
+    }
+}
+
 } // namespace
 
 void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int channels,
@@ -175,27 +194,20 @@ void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int
     // Pass 1: sanitise, apply the pre-gain, append to the delay line, required gain per frame.
     // Reads every input frame of the chunk before pass 3 writes any output frame, so in-place
     // processing is safe.
-    float* required = required_.data();
-    float* left = history_[0].data() + latency_;
-    const float* inLeft = in[0] + begin;
-    if (channels == 2) {
-        float* right = history_[1].data() + latency_;
-        const float* inRight = in[1] + begin;
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            const float gain = startGain + gainStep * static_cast<float>(begin + i + 1);
-            const float l = sanitised(inLeft[i]) * gain;
-            const float r = sanitised(inRight[i]) * gain;
-            left[i] = l;
-            right[i] = r;
-            required[i] = requiredGain(std::max(std::fabs(l), std::fabs(r)));
-        }
+    float* delayed[kMaximumChannels] = {history_[0].data() + latency_,
+                                        history_[1].data() + latency_};
+    const float* source[kMaximumChannels] = {in[0] + begin, in[channels - 1] + begin};
+    if (gainStep != 0.0f) {
+        // The pre-gain ramps across the block; `begin` frames of it have passed.
+        const float first = startGain + gainStep * static_cast<float>(begin);
+        if (channels == 2)
+            prepareFrames<2, true>(source, delayed, required_.data(), frames, first, gainStep);
+        else
+            prepareFrames<1, true>(source, delayed, required_.data(), frames, first, gainStep);
+    } else if (channels == 2) {
+        prepareFrames<2, false>(source, delayed, required_.data(), frames, startGain, 0.0f);
     } else {
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            const float gain = startGain + gainStep * static_cast<float>(begin + i + 1);
-            const float l = sanitised(inLeft[i]) * gain;
-            left[i] = l;
-            required[i] = requiredGain(std::fabs(l));
-        }
+        prepareFrames<1, false>(source, delayed, required_.data(), frames, startGain, 0.0f);
     }
 
     // Pass 2: the gain per frame.
