@@ -32,15 +32,17 @@ void limitHotMusic(benchmark::State& state, limiter_test::Settings settings) {
         frames += block;
     }
     state.SetItemsProcessed(frames);
-    state.counters["ns_per_stereo_frame"] = benchmark::Counter(
-        static_cast<double>(frames) * 1e-9,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_stereo_frame"] =
+        benchmark::Counter(static_cast<double>(frames) * 1e-9,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_PeakLimiter_HotMusic_SystemSettings(benchmark::State& state) {
     limitHotMusic(state, limiter_test::kSystemSettings);
 }
-void BM_PeakLimiter_HotMusic_Defaults(benchmark::State& state) { limitHotMusic(state, {}); }
+void BM_PeakLimiter_HotMusic_Defaults(benchmark::State& state) {
+    limitHotMusic(state, {});
+}
 
 } // namespace
 

@@ -5,6 +5,11 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define PF_LIMITER_SSE2 1
+#endif
+
 namespace pf {
 
 namespace {
@@ -168,11 +173,45 @@ inline float requiredGain(float peak) noexcept {
 }
 
 // Pass 1 of a chunk, for 1 or 2 channels, with a constant or a ramping pre-gain (frame i gets
-// gain + step * (i + 1)). Branch-free, so it vectorises.
+// gain + step * (i + 1)).
 template <int Channels, bool Ramp>
 void prepareFrames(const float* const* in, float* const* delayed, float* required,
                    std::uint32_t frames, float gain, float step) noexcept {
-    for (std::uint32_t i = 0; i < frames; ++i) {
+    std::uint32_t i = 0;
+#if PF_LIMITER_SSE2
+    // The compiler cannot use minps/maxps for std::min/std::max (their NaN rules differ), so the
+    // hot loops say it themselves. No NaN reaches those operations: non-finite input is zeroed
+    // first, and the gain is positive.
+    const __m128 absolute = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 largestFinite = _mm_set1_ps(FLT_MAX);
+    const __m128 largestPeak = _mm_set1_ps(kLargestPeak);
+    const __m128 targetPeak = _mm_set1_ps(kTargetPeak);
+    const __m128 step4 = _mm_set1_ps(4.0f * step);
+    __m128 g = Ramp ? _mm_add_ps(_mm_set1_ps(gain),
+                                 _mm_mul_ps(_mm_set1_ps(step), _mm_setr_ps(1.0f, 2.0f, 3.0f, 4.0f)))
+                    : _mm_set1_ps(gain);
+    for (; i + 4 <= frames; i += 4) {
+        __m128 l = _mm_loadu_ps(in[0] + i);
+        __m128 peak = _mm_and_ps(l, absolute);
+        const __m128 finiteLeft = _mm_cmple_ps(peak, largestFinite);
+        l = _mm_mul_ps(_mm_and_ps(l, finiteLeft), g);
+        peak = _mm_mul_ps(_mm_and_ps(peak, finiteLeft), g);
+        _mm_storeu_ps(delayed[0] + i, l);
+        if constexpr (Channels == 2) {
+            __m128 r = _mm_loadu_ps(in[1] + i);
+            __m128 rightPeak = _mm_and_ps(r, absolute);
+            const __m128 finiteRight = _mm_cmple_ps(rightPeak, largestFinite);
+            r = _mm_mul_ps(_mm_and_ps(r, finiteRight), g);
+            rightPeak = _mm_mul_ps(_mm_and_ps(rightPeak, finiteRight), g);
+            _mm_storeu_ps(delayed[1] + i, r);
+            peak = _mm_max_ps(peak, rightPeak);
+        }
+        peak = _mm_max_ps(_mm_min_ps(peak, largestPeak), targetPeak);
+        _mm_storeu_ps(required + i, _mm_div_ps(targetPeak, peak));
+        if constexpr (Ramp) g = _mm_add_ps(g, step4);
+    }
+#endif
+    for (; i < frames; ++i) {
         const float g = Ramp ? gain + step * static_cast<float>(static_cast<int>(i) + 1) : gain;
         const float l = sanitised(in[0][i]) * g;
         delayed[0][i] = l;
@@ -184,6 +223,22 @@ void prepareFrames(const float* const* in, float* const* delayed, float* require
             required[i] = requiredGain(std::fabs(l));
         }
     }
+}
+
+// Pass 3 of a chunk for one channel: delayed frames times the gain, clamped to the ceiling.
+void applyGain(const float* delayed, const float* gain, float* out, std::uint32_t frames) noexcept {
+    std::uint32_t i = 0;
+#if PF_LIMITER_SSE2
+    const __m128 ceiling = _mm_set1_ps(PeakLimiterDSP::kCeiling);
+    const __m128 floor = _mm_set1_ps(-PeakLimiterDSP::kCeiling);
+    for (; i + 4 <= frames; i += 4) {
+        const __m128 y = _mm_mul_ps(_mm_loadu_ps(delayed + i), _mm_loadu_ps(gain + i));
+        _mm_storeu_ps(out + i, _mm_min_ps(_mm_max_ps(y, floor), ceiling));
+    }
+#endif
+    for (; i < frames; ++i)
+        out[i] = std::min(std::max(delayed[i] * gain[i], -PeakLimiterDSP::kCeiling),
+                          PeakLimiterDSP::kCeiling);
 }
 
 } // namespace
@@ -222,8 +277,7 @@ void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int
             if (target != in[c] + begin)
                 std::memmove(target, in[c] + begin, frames * sizeof(float));
         } else {
-            for (std::uint32_t i = 0; i < frames; ++i)
-                target[i] = std::min(std::max(history[i] * gain[i], -kCeiling), kCeiling);
+            applyGain(history, gain, target, frames);
         }
         std::memmove(history, history + frames, latency_ * sizeof(float));
     }

@@ -149,8 +149,8 @@ private:
 
     // Settings in effect and the coefficients derived from them (audio thread).
     Settings applied_;
-    float attackKeep_ = 0.0f;  // share of its distance to the target the envelope keeps per frame
-    float releaseKeep_ = 0.0f; // the same while rising
+    float attackKeep_ = 0.0f;    // share of its distance to the target the envelope keeps per frame
+    float releaseKeep_ = 0.0f;   // the same while rising
     float linearPreGain_ = 1.0f; // pre-gain reached at the end of the last block
 
     // Signal state (audio thread).
