@@ -144,11 +144,17 @@ std::size_t RunLoop::runQueuedBlocks() {
         Work work = std::move(batch.front());
         batch.pop_front();
         inBlock_ = true;
-        struct Reset {
-            bool& flag;
-            ~Reset() { flag = false; }
-        } reset{inBlock_};
-        if (work) work();
+        try {
+            if (work) work();
+        } catch (...) {
+            // The blocks behind a throwing one still run, first, at the next pass.
+            inBlock_ = false;
+            std::lock_guard lock(mutex_);
+            queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin()),
+                          std::make_move_iterator(batch.end()));
+            throw;
+        }
+        inBlock_ = false;
         ++count;
     }
     return count;

@@ -43,12 +43,9 @@ public:
     // empty name, "NSGlobalDomain", or a name that cannot be a file name ("/", NUL, ".", "..").
     static std::shared_ptr<NSUserDefaults> initWithSuiteName(std::string_view suiteName);
 
-    // A new object for a domain named `suiteName` that lives in memory only, for the life of the
-    // process; every object made by this call for the same name shares it. No file is read or
-    // written and nothing is logged. The fallback for a suite the platform refuses.
-    static std::shared_ptr<NSUserDefaults> inMemorySuite(std::string_view suiteName);
-    // True when this object's own domain keeps its values in memory only.
-    bool isInMemoryOnly() const;
+    // A new object for the process-wide in-memory domain `name` (never stored in a file): the
+    // fallback of a caller whose suite was refused. Objects of one name share their values.
+    static std::shared_ptr<NSUserDefaults> inMemorySuite(std::string_view name);
 
     // Adds the domain `suiteName` to the reads of this object (once; refused names are ignored).
     void addSuiteNamed(std::string_view suiteName);

@@ -103,3 +103,23 @@ TEST(LogRing, ConcurrentProducersKeepTheirOwnOrder) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(LogRing, ConsoleLinesFromTheRenderThreadArePrintedLaterByTheMainThread) {
+    pf::ConsoleCapture capture;
+    int allocations = -1;
+    std::thread render([&] {
+        pf::RenderThreadScope scope;
+        test::AllocationCount counter;
+        pf::Console::printLine("kernel: parameter 3 = 0.5");
+        allocations = counter.count();
+    });
+    render.join();
+    EXPECT_EQ(allocations, 0);
+    EXPECT_TRUE(capture.lines().empty()); // nothing printed on the render thread itself
+    EXPECT_TRUE(pf::RunLoop::main().runUntil([&] { return !capture.lines().empty(); }, 30s));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"kernel: parameter 3 = 0.5"});
+}
+
+} // namespace
