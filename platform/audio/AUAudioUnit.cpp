@@ -1,0 +1,233 @@
+#include "audio/AUAudioUnit.h"
+
+#include <string_view>
+#include <utility>
+
+#include "core/Check.h"
+#include "core/Dispatch.h"
+#include "core/RenderThread.h"
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
+namespace pf {
+
+namespace {
+
+// Flushes denormals to zero for one render cycle and restores the caller's mode: decaying filter
+// and gain states would otherwise crawl through the slow denormal range after every burst.
+class DenormalsOff {
+public:
+#if defined(__x86_64__) || defined(__SSE__)
+    DenormalsOff() noexcept : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040u); }
+    ~DenormalsOff() { _mm_setcsr(saved_); }
+
+private:
+    unsigned saved_;
+#elif defined(__aarch64__)
+    DenormalsOff() noexcept {
+        asm volatile("mrs %0, fpcr" : "=r"(saved_));
+        asm volatile("msr fpcr, %0" ::"r"(saved_ | (1ull << 24)));
+    }
+    ~DenormalsOff() { asm volatile("msr fpcr, %0" ::"r"(saved_)); }
+
+private:
+    unsigned long long saved_;
+#else
+    DenormalsOff() noexcept = default;
+#endif
+};
+
+std::string_view nameBeforeColon(const std::string& name, bool before) {
+    const auto colon = name.find(": ");
+    if (colon == std::string::npos) return before ? std::string_view{} : std::string_view{name};
+    return before ? std::string_view(name).substr(0, colon)
+                  : std::string_view(name).substr(colon + 2);
+}
+
+const char* stateText(AUAudioUnit::LifeCycle state) {
+    switch (state) {
+    case AUAudioUnit::LifeCycle::constructed: return "constructed";
+    case AUAudioUnit::LifeCycle::initialized: return "initialized";
+    case AUAudioUnit::LifeCycle::allocated: return "allocated";
+    }
+    return "?";
+}
+
+} // namespace
+
+AUAudioUnit::AUAudioUnit() : anchor_(std::make_shared<AUAudioUnit* const>(this)) {}
+
+AUAudioUnit::~AUAudioUnit() = default;
+
+void AUAudioUnit::initWithComponentDescription(const AudioComponentDescription& description,
+                                               AudioComponentInstantiationOptions /*options*/) {
+    if (lifeCycle() != LifeCycle::constructed) {
+        checkFailed("AUAudioUnit: initWithComponentDescription called twice");
+        return;
+    }
+    description_ = description;
+    AudioComponentDescription exact = description;
+    exact.componentFlags = 0;
+    exact.componentFlagsMask = 0;
+    component_ = AudioComponentRegistry::shared().findNext(nullptr, exact);
+    state_.store(LifeCycle::initialized, std::memory_order_release);
+}
+
+std::optional<std::string> AUAudioUnit::componentName() const {
+    if (component_ == nullptr) return std::nullopt;
+    return component_->name;
+}
+
+std::optional<std::string> AUAudioUnit::audioUnitName() const {
+    if (component_ == nullptr) return std::nullopt;
+    return std::string(nameBeforeColon(component_->name, false));
+}
+
+std::optional<std::string> AUAudioUnit::manufacturerName() const {
+    if (component_ == nullptr) return std::nullopt;
+    const auto maker = nameBeforeColon(component_->name, true);
+    if (maker.empty()) return std::nullopt;
+    return std::string(maker);
+}
+
+std::uint32_t AUAudioUnit::componentVersion() const {
+    return component_ != nullptr ? component_->version : 0;
+}
+
+AudioUnit AUAudioUnit::audioUnitHandle() {
+    if (handle_.unit.expired()) handle_.unit = weak_from_this();
+    return &handle_;
+}
+
+// ---- Render configuration ---------------------------------------------------------------
+
+AUAudioFrameCount AUAudioUnit::maximumFramesToRender() const {
+    return maximumFramesToRender_.load(std::memory_order_relaxed);
+}
+
+void AUAudioUnit::setMaximumFramesToRender(AUAudioFrameCount frames) {
+    maximumFramesToRender_.store(frames, std::memory_order_relaxed);
+}
+
+bool AUAudioUnit::shouldBypassEffect() const {
+    return shouldBypassEffect_.load(std::memory_order_relaxed);
+}
+
+void AUAudioUnit::setShouldBypassEffect(bool bypass) {
+    shouldBypassEffect_.store(bypass, std::memory_order_relaxed);
+}
+
+std::shared_ptr<AUAudioUnitBusArray> AUAudioUnit::inputBusses() {
+    if (!inputBusses_) {
+        inputBusses_ = AUAudioUnitBusArray::make(anchor_, AUAudioUnitBusType::AUAudioUnitBusTypeInput, {});
+    }
+    return inputBusses_;
+}
+
+std::shared_ptr<AUAudioUnitBusArray> AUAudioUnit::outputBusses() {
+    if (!outputBusses_) {
+        outputBusses_ =
+            AUAudioUnitBusArray::make(anchor_, AUAudioUnitBusType::AUAudioUnitBusTypeOutput, {});
+    }
+    return outputBusses_;
+}
+
+bool AUAudioUnit::shouldChangeToFormat(const AVAudioFormat&, const AUAudioUnitBus&) { return true; }
+
+std::shared_ptr<AUParameterTree> AUAudioUnit::parameterTree() { return parameterTree_; }
+
+void AUAudioUnit::setParameterTree(std::shared_ptr<AUParameterTree> tree) {
+    parameterTree_ = std::move(tree);
+}
+
+std::vector<NSInteger> AUAudioUnit::parametersForOverview(NSInteger /*count*/) { return {}; }
+
+std::set<NSUInteger> AUAudioUnit::supportedViewConfigurations(
+    const std::vector<AUAudioUnitViewConfiguration>& configurations) {
+    std::set<NSUInteger> all;
+    for (NSUInteger i = 0; i < configurations.size(); ++i) all.insert(i);
+    return all;
+}
+
+// ---- Presets and state --------------------------------------------------------------------
+
+// ---- Life cycle ------------------------------------------------------------------------------
+
+bool AUAudioUnit::checkTransition(const char* operation) const {
+    const auto state = lifeCycle();
+    if (state == LifeCycle::constructed) {
+        checkFailed(std::string("AUAudioUnit: ") + operation + " while " + stateText(state) +
+                    " (before initWithComponentDescription)");
+        return false;
+    }
+    return true;
+}
+
+void AUAudioUnit::allocateRenderResources() {
+    if (!checkTransition("allocateRenderResources")) return;
+    // A unit renders every bus at one rate: refuse buses that disagree.
+    double rate = 0;
+    for (const auto& busses : {inputBusses(), outputBusses()}) {
+        for (NSUInteger i = 0; busses && i < busses->count(); ++i) {
+            const auto format = (*busses)[i]->format();
+            if (!format) continue;
+            if (rate != 0 && format->sampleRate() != rate) {
+                throw NSErrorException(NSError::osStatus(kAudioUnitErr_FormatNotSupported));
+            }
+            rate = format->sampleRate();
+        }
+    }
+    state_.store(LifeCycle::allocated, std::memory_order_release);
+}
+
+void AUAudioUnit::deallocateRenderResources() {
+    if (!checkTransition("deallocateRenderResources")) return;
+    state_.store(LifeCycle::initialized, std::memory_order_release);
+}
+
+void AUAudioUnit::reset() { checkTransition("reset"); }
+
+bool AUAudioUnit::renderResourcesAllocated() const {
+    return lifeCycle() == LifeCycle::allocated;
+}
+
+AUInternalRenderBlock AUAudioUnit::internalRenderBlock() {
+    return AUInternalRenderBlock(
+        [](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount, NSInteger,
+           AudioBufferList*, const AURenderEvent*,
+           const AURenderPullInputBlock&) noexcept -> AUAudioUnitStatus {
+            return kAudioUnitErr_NoConnection;
+        });
+}
+
+AURenderBlock AUAudioUnit::renderBlock() {
+    // The block holds the unit weakly: a host keeps render blocks longer than it keeps units.
+    return AURenderBlock([weak = weak_from_this(), internal = internalRenderBlock()](
+                             AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timestamp,
+                             AUAudioFrameCount frames, NSInteger bus, AudioBufferList* output,
+                             const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
+        // Locking a weak pointer is two atomic operations; no allocation.
+        const auto unit = weak.lock();
+        if (!unit || !unit->renderResourcesAllocated()) return kAudioUnitErr_Uninitialized;
+        if (output == nullptr || timestamp == nullptr) return kAudio_ParamError;
+        if (frames > unit->maximumFramesToRender()) return kAudioUnitErr_TooManyFramesToProcess;
+        RenderThreadScope renderThread;
+        DenormalsOff denormals;
+        return internal(flags, timestamp, frames, bus, output, nullptr, pull);
+    });
+}
+
+// ---- View ------------------------------------------------------------------------------------
+
+void AUAudioUnit::requestViewController(AUViewControllerCompletion completion) {
+    if (!completion) return;
+    if (viewControllerProvider_) {
+        viewControllerProvider_(std::move(completion));
+        return;
+    }
+    DispatchQueue::main().async([completion = std::move(completion)] { completion(nullptr); });
+}
+
+} // namespace pf
