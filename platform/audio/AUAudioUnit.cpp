@@ -3,41 +3,15 @@
 #include <string_view>
 #include <utility>
 
+#include "audio/ScopedFlushDenormals.h"
 #include "core/Check.h"
 #include "core/Dispatch.h"
 #include "core/RenderThread.h"
 
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#endif
 
 namespace pf {
 
 namespace {
-
-// Flushes denormals to zero for one render cycle and restores the caller's mode: decaying filter
-// and gain states would otherwise crawl through the slow denormal range after every burst.
-class DenormalsOff {
-public:
-#if defined(__x86_64__) || defined(__SSE__)
-    DenormalsOff() noexcept : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040u); }
-    ~DenormalsOff() { _mm_setcsr(saved_); }
-
-private:
-    unsigned saved_;
-#elif defined(__aarch64__)
-    DenormalsOff() noexcept {
-        asm volatile("mrs %0, fpcr" : "=r"(saved_));
-        asm volatile("msr fpcr, %0" ::"r"(saved_ | (1ull << 24)));
-    }
-    ~DenormalsOff() { asm volatile("msr fpcr, %0" ::"r"(saved_)); }
-
-private:
-    unsigned long long saved_;
-#else
-    DenormalsOff() noexcept = default;
-#endif
-};
 
 std::string_view nameBeforeColon(const std::string& name, bool before) {
     const auto colon = name.find(": ");
@@ -214,7 +188,7 @@ AURenderBlock AUAudioUnit::renderBlock() {
         if (output == nullptr || timestamp == nullptr) return kAudio_ParamError;
         if (frames > unit->maximumFramesToRender()) return kAudioUnitErr_TooManyFramesToProcess;
         RenderThreadScope renderThread;
-        DenormalsOff denormals;
+        ScopedFlushDenormals denormals;
         return internal(flags, timestamp, frames, bus, output, nullptr, pull);
     });
 }

@@ -1,6 +1,7 @@
 #include "audio/AUAudioUnitBus.h"
 
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "audio/AUAudioUnit.h"
@@ -19,16 +20,16 @@ bool isCarriable(const AVAudioFormat& format, AUAudioChannelCount maximumChannel
 
 } // namespace
 
-AUAudioUnitBus::AUAudioUnitBus(std::shared_ptr<const AVAudioFormat> format) {
-    if (!format || !isCarriable(*format, maximumChannelCount_)) {
-        throw NSErrorException(statusError(kAudioUnitErr_FormatNotSupported));
-    }
-    format_ = std::move(format);
-}
-
-std::shared_ptr<AUAudioUnitBus> AUAudioUnitBus::make(std::shared_ptr<const AVAudioFormat> format) {
+std::shared_ptr<AUAudioUnitBus>
+AUAudioUnitBus::initWithFormat(std::shared_ptr<const AVAudioFormat> format, OSStatus* outError) {
+    const bool supported = format && isCarriable(*format, std::numeric_limits<AUAudioChannelCount>::max());
+    if (outError != nullptr) *outError = supported ? noErr : kAudioUnitErr_FormatNotSupported;
+    if (!supported) return nullptr;
     return std::make_shared<AUAudioUnitBus>(std::move(format));
 }
+
+AUAudioUnitBus::AUAudioUnitBus(std::shared_ptr<const AVAudioFormat> format)
+    : format_(std::move(format)) {}
 
 std::shared_ptr<const AVAudioFormat> AUAudioUnitBus::format() const {
     std::lock_guard lock(mutex_);
@@ -36,25 +37,25 @@ std::shared_ptr<const AVAudioFormat> AUAudioUnitBus::format() const {
 }
 
 bool AUAudioUnitBus::setFormat(std::shared_ptr<const AVAudioFormat> format, NSError* outError) {
-    const auto refuse = [outError](OSStatus status) {
-        if (outError != nullptr) *outError = statusError(status);
-        return false;
-    };
+    const OSStatus status = setFormat(std::move(format));
+    if (status != noErr && outError != nullptr) *outError = statusError(status);
+    return status == noErr;
+}
+
+OSStatus AUAudioUnitBus::setFormat(std::shared_ptr<const AVAudioFormat> format) {
     if (!format || !isCarriable(*format, maximumChannelCount())) {
-        return refuse(kAudioUnitErr_FormatNotSupported);
+        return kAudioUnitErr_FormatNotSupported;
     }
     if (AUAudioUnit* owner = ownerAudioUnit()) {
         const auto current = this->format();
         if (owner->renderResourcesAllocated() && !(current && current->isEqual(*format))) {
-            return refuse(kAudioUnitErr_Initialized);
+            return kAudioUnitErr_Initialized;
         }
-        if (!owner->shouldChangeToFormat(*format, *this)) {
-            return refuse(kAudioUnitErr_FormatNotSupported);
-        }
+        if (!owner->shouldChangeToFormat(*format, *this)) return kAudioUnitErr_FormatNotSupported;
     }
     std::lock_guard lock(mutex_);
     format_ = std::move(format);
-    return true;
+    return noErr;
 }
 
 bool AUAudioUnitBus::isEnabled() const {

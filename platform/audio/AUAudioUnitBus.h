@@ -1,9 +1,9 @@
 // Buses of an audio unit and the arrays that publish them.
 //
 // A bus carries one stream in one format. Its format is validated when set: the standard format
-// (non-interleaved 32-bit float) with 1 to `maximumChannelCount` channels at a rate above 0, and,
-// while the owning unit has its render resources allocated, only the format it already has. The
-// owning unit may refuse more (`AUAudioUnit::shouldChangeToFormat`).
+// (non-interleaved 32-bit float) with 1 to `maximumChannelCount` channels (no limit until set) at
+// a rate above 0, and, while the owning unit has its render resources allocated, only the format
+// it already has. The owning unit may refuse more (`AUAudioUnit::shouldChangeToFormat`).
 //
 // Ownership: a unit owns its bus arrays, an array owns its buses. A bus and an array know their
 // owning unit without keeping it alive; `ownerAudioUnit()` answers null once the unit is gone.
@@ -12,6 +12,7 @@
 // render resources; the render thread never touches a bus.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,10 +37,13 @@ using AUAudioUnitOwnerAnchor = std::shared_ptr<AUAudioUnit* const>;
 
 class AUAudioUnitBus {
 public:
-    // A bus in `format`. Throws NSErrorException (kAudioUnitErr_FormatNotSupported) when the
-    // format is absent or not one a bus can carry.
+    // A bus with `format`. Absent, with `*outError` = kAudioUnitErr_FormatNotSupported, when the
+    // format is absent or not one a bus can carry; otherwise `*outError` = noErr. `outError` may
+    // be null.
+    static std::shared_ptr<AUAudioUnitBus>
+    initWithFormat(std::shared_ptr<const AVAudioFormat> format, OSStatus* outError = nullptr);
+    // Prefer initWithFormat; this one takes the format unchecked.
     explicit AUAudioUnitBus(std::shared_ptr<const AVAudioFormat> format);
-    static std::shared_ptr<AUAudioUnitBus> make(std::shared_ptr<const AVAudioFormat> format);
 
     AUAudioUnitBus(const AUAudioUnitBus&) = delete;
     AUAudioUnitBus& operator=(const AUAudioUnitBus&) = delete;
@@ -49,7 +53,9 @@ public:
     // and `outError` (when given) receives an error of NSOSStatusErrorDomain:
     // kAudioUnitErr_FormatNotSupported, or kAudioUnitErr_Initialized for a different format
     // while the owner's render resources are allocated.
-    bool setFormat(std::shared_ptr<const AVAudioFormat> format, NSError* outError = nullptr);
+    bool setFormat(std::shared_ptr<const AVAudioFormat> format, NSError* outError);
+    // The same, answering the status: noErr when the format was taken.
+    OSStatus setFormat(std::shared_ptr<const AVAudioFormat> format);
 
     bool isEnabled() const;
     void setEnabled(bool enabled);
@@ -75,7 +81,7 @@ private:
     std::shared_ptr<const AVAudioFormat> format_;
     bool enabled_ = true;
     bool shouldAllocateBuffer_ = true;
-    AUAudioChannelCount maximumChannelCount_ = AVAudioFormat::kMaximumChannelCount;
+    AUAudioChannelCount maximumChannelCount_ = std::numeric_limits<AUAudioChannelCount>::max();
     std::optional<std::string> name_;
     double contextPresentationLatency_ = 0.0;
     AUAudioUnitBusType busType_ = AUAudioUnitBusType::AUAudioUnitBusTypeInput;

@@ -27,10 +27,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "audio/CoreAudioTypes.h"
+
 namespace pf {
 
-using AUParameterAddress = std::uint64_t;
-using AUValue = float;
 using AudioUnitParameterOptions = std::uint32_t;
 
 enum AudioUnitParameterUnit : std::uint32_t {

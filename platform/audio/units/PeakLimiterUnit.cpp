@@ -117,7 +117,7 @@ PeakLimiterUnit::PeakLimiterUnit(const AudioComponentDescription& description,
     });
 
     const auto bus = [] {
-        auto b = AUAudioUnitBus::make(AVAudioFormat::standardFormatWithSampleRate(44100.0, 2));
+        auto b = AUAudioUnitBus::initWithFormat(AVAudioFormat::standardFormatWithSampleRate(44100.0, 2));
         b->setMaximumChannelCount(PeakLimiterDSP::kMaximumChannels);
         return b;
     };
