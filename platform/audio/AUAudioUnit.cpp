@@ -33,7 +33,7 @@ const char* stateText(AUAudioUnit::LifeCycle state) {
 
 AUAudioUnit::AUAudioUnit() : anchor_(std::make_shared<AUAudioUnit* const>(this)) {}
 
-AUAudioUnit::~AUAudioUnit() = default;
+AUAudioUnit::~AUAudioUnit() { detail::unregisterInstanceHandle(&handle_); }
 
 void AUAudioUnit::initWithComponentDescription(const AudioComponentDescription& description,
                                                AudioComponentInstantiationOptions /*options*/) {
@@ -71,7 +71,10 @@ std::uint32_t AUAudioUnit::componentVersion() const {
 }
 
 AudioUnit AUAudioUnit::audioUnitHandle() {
-    if (handle_.unit.expired()) handle_.unit = weak_from_this();
+    if (handle_.unit.expired()) {
+        handle_.unit = weak_from_this();
+        detail::registerInstanceHandle(&handle_);
+    }
     return &handle_;
 }
 

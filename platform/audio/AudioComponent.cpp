@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <utility>
 
 #include "audio/AUAudioUnit.h"
@@ -103,14 +104,29 @@ std::uint32_t AudioComponentCount(const AudioComponentDescription& query) {
     return static_cast<std::uint32_t>(AudioComponentRegistry::shared().components(query).size());
 }
 
-// ---- AudioUnitSetParameter / AudioUnitGetParameter ----------------------------------------
+// ---- Instance handles, AudioUnitSetParameter / AudioUnitGetParameter ----------------------------
 
 namespace {
 
+std::mutex& handlesMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::unordered_set<AudioUnit>& liveHandles() {
+    static std::unordered_set<AudioUnit> handles;
+    return handles;
+}
+
+std::shared_ptr<AUAudioUnit> unitOf(AudioUnit handle) {
+    std::lock_guard lock(handlesMutex());
+    if (!liveHandles().contains(handle)) return nullptr;
+    return handle->unit.lock();
+}
+
 OSStatus findParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
                        AudioUnitElement element, std::shared_ptr<AUParameter>& out) {
-    if (unit == nullptr) return kAudio_ParamError;
-    const auto au = unit->unit.lock();
+    const auto au = unitOf(unit);
     if (!au) return kAudio_ParamError;
     if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidScope;
     if (element != 0) return kAudioUnitErr_InvalidElement;
@@ -120,6 +136,16 @@ OSStatus findParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope s
 }
 
 } // namespace
+
+void detail::registerInstanceHandle(AudioUnit handle) {
+    std::lock_guard lock(handlesMutex());
+    liveHandles().insert(handle);
+}
+
+void detail::unregisterInstanceHandle(AudioUnit handle) {
+    std::lock_guard lock(handlesMutex());
+    liveHandles().erase(handle);
+}
 
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
                                AudioUnitElement element, AUValue value,

@@ -110,12 +110,19 @@ void registerBuiltInAudioComponents(AudioComponentRegistry& registry);
 
 // ---- Component instances ------------------------------------------------------------------
 
-// The handle of a live component instance: what `AVAudioUnit::audioUnit()` answers. It refers to
-// its unit weakly; a call through a handle whose unit is gone fails with kAudio_ParamError.
+// The handle of a live component instance: what `AVAudioUnit::audioUnit()` answers. Handles are
+// known to the registry while their unit lives, so a call through the handle of a unit that is
+// gone fails with kAudio_ParamError instead of reaching freed memory.
 struct OpaqueAudioComponentInstance {
     std::weak_ptr<AUAudioUnit> unit;
 };
 using AudioUnit = OpaqueAudioComponentInstance*;
+
+namespace detail {
+// For AUAudioUnit: a handle becomes valid when issued and invalid when its unit goes.
+void registerInstanceHandle(AudioUnit handle);
+void unregisterInstanceHandle(AudioUnit handle);
+} // namespace detail
 
 using AudioUnitParameterID = std::uint32_t;
 using AudioUnitScope = std::uint32_t;
