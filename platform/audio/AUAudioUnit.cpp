@@ -1,5 +1,6 @@
 #include "audio/AUAudioUnit.h"
 
+#include <charconv>
 #include <string_view>
 #include <utility>
 
@@ -130,6 +131,44 @@ std::set<NSUInteger> AUAudioUnit::supportedViewConfigurations(
 
 // ---- Presets and state --------------------------------------------------------------------
 
+// ---- Presets and state ----------------------------------------------------------------------
+
+std::optional<PlistDictionary> AUAudioUnit::fullState() {
+    PlistDictionary state;
+    state.set("type", PlistValue(description_.componentType));
+    state.set("subtype", PlistValue(description_.componentSubType));
+    state.set("manufacturer", PlistValue(description_.componentManufacturer));
+    state.set("version", PlistValue(componentVersion()));
+    PlistDictionary values;
+    if (const auto tree = parameterTree()) {
+        for (const auto& parameter : tree->allParameters()) {
+            values.set(std::to_string(parameter->address()), PlistValue(parameter->value()));
+        }
+    }
+    state.set("data", PlistValue(std::move(values)));
+    return state;
+}
+
+void AUAudioUnit::setFullState(std::optional<PlistDictionary> state) {
+    const auto tree = parameterTree();
+    if (!state || !tree) return;
+    const PlistValue* data = state->find("data");
+    const PlistDictionary* values = data != nullptr ? data->dictionary() : nullptr;
+    if (values == nullptr) return;
+    for (const auto& [key, value] : *values) {
+        AUParameterAddress address = 0;
+        const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), address);
+        if (error != std::errc{} || end != key.data() + key.size()) continue;
+        const auto parameter = tree->parameterWithAddress(address);
+        const auto number = value.number();
+        if (parameter && number) parameter->setValue(static_cast<AUValue>(*number));
+    }
+}
+
+PlistDictionary AUAudioUnit::presetState(const AUAudioUnitPreset& /*preset*/) {
+    throw NSErrorException(osStatusError(kAudioUnitErr_InvalidFilePath));
+}
+
 // ---- Life cycle ------------------------------------------------------------------------------
 
 bool AUAudioUnit::checkTransition(const char* operation) const {
@@ -151,7 +190,7 @@ void AUAudioUnit::allocateRenderResources() {
             const auto format = (*busses)[i]->format();
             if (!format) continue;
             if (rate != 0 && format->sampleRate() != rate) {
-                throw NSErrorException(NSError::osStatus(kAudioUnitErr_FormatNotSupported));
+                throw NSErrorException(osStatusError(kAudioUnitErr_FormatNotSupported));
             }
             rate = format->sampleRate();
         }

@@ -39,7 +39,8 @@
 #include "audio/AUParameters.h"
 #include "audio/AudioComponent.h"
 #include "audio/CoreAudioTypes.h"
-#include "audio/detail/PendingCore.h"
+#include "core/NSError.h"
+#include "core/PropertyList.h"
 
 
 namespace pf {
@@ -155,6 +156,11 @@ public:
     }
 
     // ---- Presets and state ----------------------------------------------------------------------
+    // The base state: "type", "subtype", "manufacturer", "version" and "data", a dictionary of
+    // every parameter's value keyed by its address in decimal. Setting a state sets the values
+    // of the addresses the tree holds and ignores everything else.
+    virtual std::optional<PlistDictionary> fullState();
+    virtual void setFullState(std::optional<PlistDictionary> state);
     virtual std::optional<std::vector<std::shared_ptr<AUAudioUnitPreset>>> factoryPresets() {
         return std::vector<std::shared_ptr<AUAudioUnitPreset>>{};
     }
@@ -164,6 +170,9 @@ public:
     }
     virtual std::vector<std::shared_ptr<AUAudioUnitPreset>> userPresets() const { return {}; }
     virtual bool supportsUserPresets() const { return false; }
+    // The state of `preset`; throws NSErrorException. The base has no preset files and throws
+    // kAudioUnitErr_InvalidFilePath.
+    virtual PlistDictionary presetState(const AUAudioUnitPreset& preset);
 
     // ---- Life cycle and rendering ------------------------------------------------------------------
     virtual void allocateRenderResources(); // throws NSErrorException

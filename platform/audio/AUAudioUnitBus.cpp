@@ -10,8 +10,6 @@ namespace pf {
 
 namespace {
 
-NSError statusError(OSStatus status) { return NSError::osStatus(status); }
-
 bool isCarriable(const AVAudioFormat& format, AUAudioChannelCount maximumChannels) {
     return format.isStandard() && format.channelCount() >= 1 &&
            format.channelCount() <= maximumChannels && std::isfinite(format.sampleRate()) &&
@@ -38,7 +36,7 @@ std::shared_ptr<const AVAudioFormat> AUAudioUnitBus::format() const {
 
 bool AUAudioUnitBus::setFormat(std::shared_ptr<const AVAudioFormat> format, NSError* outError) {
     const OSStatus status = setFormat(std::move(format));
-    if (status != noErr && outError != nullptr) *outError = statusError(status);
+    if (status != noErr && outError != nullptr) *outError = osStatusError(status);
     return status == noErr;
 }
 

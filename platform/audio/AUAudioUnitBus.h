@@ -21,7 +21,7 @@
 
 #include "audio/AVAudioFormat.h"
 #include "audio/CoreAudioTypes.h"
-#include "audio/detail/PendingCore.h"
+#include "core/NSError.h"
 
 namespace pf {
 
@@ -31,6 +31,9 @@ enum class AUAudioUnitBusType : NSInteger {
     AUAudioUnitBusTypeInput = 1,
     AUAudioUnitBusTypeOutput = 2,
 };
+
+// An error of the platform's status domain with `status` as its code.
+inline NSError osStatusError(OSStatus status) { return NSError(NSOSStatusErrorDomain, status); }
 
 // A unit hands this to its buses and bus arrays; it is reset when the unit goes, so they can tell.
 using AUAudioUnitOwnerAnchor = std::shared_ptr<AUAudioUnit* const>;

@@ -112,7 +112,7 @@ std::shared_ptr<AUAudioUnit> instantiate(const AudioComponentDescription& descri
         return component->factory(component->description, 0);
     } catch (const NSErrorException& e) {
         std::fprintf(stderr, "AVAudioUnitEffect: instantiation failed: %s\n",
-                     e.error.localizedDescription().c_str());
+                     e.error().localizedDescription().c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "AVAudioUnitEffect: instantiation failed: %s\n", e.what());
     }

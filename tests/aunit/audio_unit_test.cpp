@@ -144,8 +144,8 @@ TEST_F(AudioUnitBase, AllocationRefusesBusesOfDifferentRates) {
         unit->allocateRenderResources();
         FAIL() << "allocation succeeded";
     } catch (const NSErrorException& e) {
-        EXPECT_EQ(e.error.code, kAudioUnitErr_FormatNotSupported);
-        EXPECT_EQ(e.error.domain, "NSOSStatusErrorDomain");
+        EXPECT_EQ(e.error().code(), kAudioUnitErr_FormatNotSupported);
+        EXPECT_EQ(e.error().domain(), "NSOSStatusErrorDomain");
     }
     EXPECT_FALSE(unit->renderResourcesAllocated());
 }
@@ -171,9 +171,9 @@ TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     EXPECT_EQ(bus->setFormat(badRate), kAudioUnitErr_FormatNotSupported);
     EXPECT_EQ(bus->setFormat(nullptr), kAudioUnitErr_FormatNotSupported);
     bus->setMaximumChannelCount(1);
-    NSError error;
+    NSError error("", 0);
     EXPECT_FALSE(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 2), &error));
-    EXPECT_EQ(error.code, kAudioUnitErr_FormatNotSupported);
+    EXPECT_EQ(error.code(), kAudioUnitErr_FormatNotSupported);
     bus->setMaximumChannelCount(8);
     EXPECT_EQ(bus->format()->channelCount(), 2u);
     EXPECT_EQ(bus->format()->sampleRate(), 48000.0);
@@ -221,6 +221,32 @@ TEST_F(AudioUnitBase, FixedAnswersOfTheBase) {
     EXPECT_EQ(unit->currentPreset(), preset);
     EXPECT_TRUE(unit->factoryPresets()->empty());
     EXPECT_FALSE(unit->supportsUserPresets());
+}
+
+TEST_F(AudioUnitBase, BaseFullStateCarriesTheParameterValuesAcrossUnits) {
+    const auto source = std::make_shared<TestUnit>();
+    source->parameterTree()->parameterWithAddress(0)->setValue(0.625f);
+    source->parameterTree()->parameterWithAddress(7)->setValue(-0.125f);
+    const auto state = source->fullState();
+    ASSERT_TRUE(state.has_value());
+    EXPECT_EQ(state->find("subtype")->integer(), fourCharCode("tst1"));
+
+    const auto target = std::make_shared<TestUnit>();
+    auto edited = *state;
+    edited.find("data")->dictionary()->set("99", PlistValue(1.0)); // unknown address: ignored
+    edited.find("data")->dictionary()->set("x7", PlistValue(1.0)); // not an address: ignored
+    target->setFullState(edited);
+    EXPECT_EQ(target->parameterTree()->parameterWithAddress(0)->value(), 0.625f);
+    EXPECT_EQ(target->parameterTree()->parameterWithAddress(7)->value(), -0.125f);
+    target->setFullState(std::nullopt); // nothing to apply
+    EXPECT_EQ(target->storedA(), 0.625f);
+
+    try {
+        (void)target->presetState(AUAudioUnitPreset("Missing", 0));
+        FAIL() << "a preset state without a file";
+    } catch (const NSErrorException& e) {
+        EXPECT_EQ(e.error().code(), kAudioUnitErr_InvalidFilePath);
+    }
 }
 
 TEST_F(AudioUnitBase, ViewControllerRequestsCompleteOnTheMainQueue) {

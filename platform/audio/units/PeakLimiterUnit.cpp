@@ -147,7 +147,7 @@ double PeakLimiterUnit::latency() const {
 
 void PeakLimiterUnit::allocateRenderResources() {
     const auto refuse = [] {
-        throw NSErrorException(NSError::osStatus(kAudioUnitErr_FormatNotSupported));
+        throw NSErrorException(osStatusError(kAudioUnitErr_FormatNotSupported));
     };
     const auto inFormat = (*inputBusses_)[0]->format();
     const auto outFormat = (*outputBusses_)[0]->format();
