@@ -28,10 +28,6 @@ bool sameComponent(const AudioComponentDescription& a, const AudioComponentDescr
 
 } // namespace
 
-#ifdef PF_NO_BUILTIN_LIMITER
-void registerBuiltInAudioComponents(AudioComponentRegistry&) {}
-#endif
-
 AudioComponentRegistry::AudioComponentRegistry() { registerBuiltInAudioComponents(*this); }
 
 AudioComponentRegistry& AudioComponentRegistry::shared() {
