@@ -79,6 +79,8 @@ public:
 private:
     friend class AUAudioUnitBusArray;
     void attach(const AUAudioUnitOwnerAnchor& owner, AUAudioUnitBusType type, NSUInteger index);
+    template <class T> T locked(const T& field) const;
+    template <class T> void store(T& field, T value);
 
     mutable std::mutex mutex_;
     std::shared_ptr<const AVAudioFormat> format_;
