@@ -47,6 +47,7 @@ void renderHotMusic(benchmark::State& state, bool inPlace) {
     std::size_t begin = 0;
     std::int64_t frames = 0;
     pf::AudioTimeStamp time;
+    time.mFlags = pf::kAudioTimeStampSampleTimeValid;
     for (auto _ : state) {
         if (begin + block > buffer.frames()) {
             state.PauseTiming();

@@ -86,6 +86,7 @@ public:
             out.mBuffers[1] = {1, frames * 4u, io.right.data() + begin};
             AudioTimeStamp time;
             time.mSampleTime = startTime + static_cast<double>(begin);
+            time.mFlags = sampleTimeValid ? kAudioTimeStampSampleTimeValid : 0;
             AudioUnitRenderActionFlags flags = 0;
             tCounting = countAllocations;
             lastStatus = renderBlock(&flags, &time, frames, 0, &out, pull);
@@ -98,6 +99,7 @@ public:
     std::shared_ptr<AUAudioUnit> unit;
     AUAudioUnitStatus lastStatus = noErr;
     bool countAllocations = false; // count allocations inside the render calls
+    bool sampleTimeValid = true;   // whether the time stamps carry their sample time
 
 private:
     std::shared_ptr<AVAudioUnitEffect> effect_;
@@ -219,6 +221,12 @@ TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
             EXPECT_GT(peak(after), 0.1f) << "the delayed tail of a continuous stream";
         }
     }
+    // Without a valid sample time nothing tells a jump: the stream is taken as continuous.
+    Host host;
+    host.sampleTimeValid = false;
+    host.unit->allocateRenderResources();
+    host.render(loud, 512, true, 0.0);
+    EXPECT_GT(peak(host.render(silence, 64, true, 0.0)), 0.1f);
 }
 
 TEST(PeakLimiterUnit, ResetAndReallocationClearTheState) {

@@ -63,10 +63,13 @@ AUAudioUnitStatus PeakLimiterUnit::Renderer::render(const AudioTimeStamp* timest
     }
 
     // A cycle that does not follow on from the previous one belongs to another stream: the
-    // audio in the look-ahead would otherwise be replayed into it.
-    if (haveExpectedTime && timestamp->mSampleTime != expectedSampleTime) dsp.resetLookahead();
-    expectedSampleTime = timestamp->mSampleTime + frames;
-    haveExpectedTime = true;
+    // audio in the look-ahead would otherwise be replayed into it. Only a valid sample time
+    // can tell; a host that gives none is taken to be continuous.
+    if ((timestamp->mFlags & kAudioTimeStampSampleTimeValid) != 0) {
+        if (haveExpectedTime && timestamp->mSampleTime != expectedSampleTime) dsp.resetLookahead();
+        expectedSampleTime = timestamp->mSampleTime + frames;
+        haveExpectedTime = true;
+    }
 
     return dsp.process(in, out, channels, frames) ? noErr : kAudio_ParamError;
 }
