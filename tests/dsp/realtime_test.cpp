@@ -103,7 +103,7 @@ TEST(RenderPath, TenThousandCyclesAllocateNothingOnceResourcesAreAllocated) {
     counting = true; // the counter itself works
     ::operator delete(::operator new(16)); // a direct call: never elided
     counting = false;
-    ASSERT_EQ(allocations.exchange(0), 1);
+    ASSERT_GE(allocations.exchange(0), 1);
     const long before = allocations.load();
 
     counting = true;
