@@ -149,10 +149,8 @@ private:
 
     // Settings in effect and the coefficients derived from them (audio thread).
     Settings applied_;
-    float attackStep_ = 1.0f;  // share of its distance the falling envelope covers per frame
-    float attackKeep_ = 0.0f;  // 1 - attackStep_, exactly
-    float releaseStep_ = 1.0f; // the same while rising
-    float releaseKeep_ = 0.0f;
+    float attackKeep_ = 0.0f;    // share of its distance to the target the envelope keeps per frame
+    float releaseKeep_ = 0.0f;   // the same while rising
     float linearPreGain_ = 1.0f; // pre-gain reached at the end of the last block
 
     // Signal state (audio thread).
@@ -164,7 +162,8 @@ private:
     RunningMinimum holdMinimum_;                   // window latency_ + 1 + hold
     std::int64_t averageSum_ = 0;
     std::uint32_t averagePosition_ = 0;
-    float envelope_ = 1.0f;
+    float envelopeTarget_ = 1.0f;   // held minimum the envelope moves towards
+    float envelopeDistance_ = 0.0f; // envelope minus target
 };
 
 } // namespace pf

@@ -58,11 +58,38 @@ public:
         prefix_ = cursor.prefix;
     }
     float push(Cursor& cursor, float value) noexcept {
-        cursor.current[cursor.position] = value;
-        cursor.prefix = std::min(cursor.prefix, value);
-        const float minimum = std::min(cursor.suffix[cursor.position + 1], cursor.prefix);
-        if (++cursor.position == cursor.window) completeBlock(cursor);
+        Run run = openRun(cursor);
+        const float minimum = run.push(0, value);
+        closeRun(cursor, run, 1);
         return minimum;
+    }
+
+    // The tightest loops push runs of values that stay within one block, so they need no test
+    // per value: a run holds at most `room` values, is opened with `openRun`, takes its k-th value
+    // through `Run::push(k, value)`, and is closed with `closeRun(cursor, run, count)`. The run is
+    // a small local object, so its running prefix minimum stays in a register.
+    struct Run {
+        float* values;
+        const float* suffix;
+        float prefix;
+
+        float push(std::size_t k, float value) noexcept {
+            values[k] = value;
+            prefix = std::min(prefix, value);
+            return std::min(suffix[k], prefix);
+        }
+    };
+    static std::size_t room(const Cursor& cursor) noexcept {
+        return cursor.window - cursor.position;
+    }
+    static Run openRun(const Cursor& cursor) noexcept {
+        return {cursor.current + cursor.position, cursor.suffix + cursor.position + 1,
+                cursor.prefix};
+    }
+    void closeRun(Cursor& cursor, const Run& run, std::size_t count) noexcept {
+        cursor.prefix = run.prefix;
+        cursor.position += count;
+        if (cursor.position == cursor.window) completeBlock(cursor);
     }
 
 private:
