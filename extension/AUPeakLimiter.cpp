@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "Extensions.h"
 #include "audio/AudioDescriptions.h"
 #include "core/Console.h"
-#include "core/Dispatch.h"
 #include "core/SwiftText.h"
 
 namespace {
@@ -82,9 +82,7 @@ void AUPeakLimiter::setPreGain(double decibels) {
     if (internalAU() != nullptr) send(kPreGain.id, preGain_);
 }
 
-void AUPeakLimiter::safeprint(const std::string& message) const {
-    pf::DispatchQueue::main().async([message] { pf::Console::printLine(message); });
-}
+void AUPeakLimiter::safeprint(const std::string& message) const { ::safeprint(message); }
 
 // ---- Self-test and diagnostics -------------------------------------------------------------
 
