@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -337,6 +338,25 @@ TEST(PeakLimiterUnit, AllocationRefusesDisagreeingBusesAndServesMono) {
     EXPECT_EQ((*host.unit->outputBusses())[0]->setFormat(
                   AVAudioFormat::standardFormatWithSampleRate(48000.0, 2)),
               kAudioUnitErr_Initialized);
+}
+
+TEST(PeakLimiterUnit, ParametersSetThroughTheHandleWhileRenderingKeepTheCeiling) {
+    const Stereo music = limiter_test::hotMusic(48000.0, 512 * 100);
+    Host host;
+    host.unit->allocateRenderResources();
+    std::atomic<bool> done{false};
+    std::thread automation([&] {
+        for (int i = 0; i < 20000 && !done.load(); ++i) {
+            host.set(0, 0.001f * static_cast<float>(i % 40));
+            host.set(1, 0.002f * static_cast<float>(i % 35));
+            host.set(2, static_cast<float>(i % 81) - 40.0f);
+        }
+    });
+    const Stereo out = host.render(music, 512, true);
+    done.store(true);
+    automation.join();
+    EXPECT_EQ(host.lastStatus, noErr);
+    EXPECT_LE(peak(out), 1.0f);
 }
 
 TEST(PeakLimiterUnit, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
