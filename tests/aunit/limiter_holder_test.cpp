@@ -20,6 +20,8 @@ Sent& sent() {
     return values;
 }
 
+bool gFailInstantiation = false;
+
 // Registers, once, a newer version of the built-in limiter that records every value set on its
 // tree, so the tests see exactly what the holder sends.
 void registerRecordingLimiter() {
@@ -29,6 +31,9 @@ void registerRecordingLimiter() {
             pf::PeakLimiterUnit::kComponentVersion + 1,
             [](const pf::AudioComponentDescription& d, pf::AudioComponentInstantiationOptions o)
                 -> std::shared_ptr<pf::AUAudioUnit> {
+                if (gFailInstantiation) {
+                    throw pf::NSErrorException(pf::osStatusError(pf::kAudioUnitErr_FailedInitialization));
+                }
                 auto unit = pf::PeakLimiterUnit::create(d, o);
                 unit->parameterTree()->tokenByAddingParameterObserver(
                     [](pf::AUParameterAddress a, pf::AUValue v) { sent().emplace_back(a, v); });
@@ -119,6 +124,20 @@ TEST_F(LimiterHolder, ANaNSettingKeepsThePreviousValueInsteadOfLeavingTheRange) 
     EXPECT_EQ(holder.decayTime(), 0.024);
     EXPECT_EQ(holder.preGain(), 40.0);
     EXPECT_EQ(sent(), (Sent{{0, 0.02f}, {1, 0.024f}, {2, 40.0f}}));
+}
+
+TEST_F(LimiterHolder, AFailedInstantiationIsReportedAndConstructionCompletes) {
+    gFailInstantiation = true;
+    AUPeakLimiter holder;
+    gFailInstantiation = false;
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized."});
+    ASSERT_NE(holder.internalEffect, nullptr);
+    EXPECT_EQ(holder.auAudioUnit(), nullptr);
+    EXPECT_EQ(holder.attackTime(), 0.012);
+    holder.setPreGain(-0.01);
+    EXPECT_EQ(holder.preGain(), -0.01);
+    EXPECT_TRUE(sent().empty());
 }
 
 TEST_F(LimiterHolder, WithoutAnEffectSettingsAreOnlyStoredAndTheSelfTestRefuses) {
