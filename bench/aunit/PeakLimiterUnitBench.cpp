@@ -71,8 +71,12 @@ void renderHotMusic(benchmark::State& state, bool inPlace) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_PeakLimiterUnit_RenderBlock_InPlace(benchmark::State& state) { renderHotMusic(state, true); }
-void BM_PeakLimiterUnit_RenderBlock_Pulled(benchmark::State& state) { renderHotMusic(state, false); }
+void BM_PeakLimiterUnit_RenderBlock_InPlace(benchmark::State& state) {
+    renderHotMusic(state, true);
+}
+void BM_PeakLimiterUnit_RenderBlock_Pulled(benchmark::State& state) {
+    renderHotMusic(state, false);
+}
 
 } // namespace
 

@@ -31,7 +31,8 @@ template <class T> void AUAudioUnitBus::store(T& field, T value) {
 
 std::shared_ptr<AUAudioUnitBus>
 AUAudioUnitBus::initWithFormat(std::shared_ptr<const AVAudioFormat> format, OSStatus* outError) {
-    const bool supported = format && isCarriable(*format, std::numeric_limits<AUAudioChannelCount>::max());
+    const bool supported =
+        format && isCarriable(*format, std::numeric_limits<AUAudioChannelCount>::max());
     if (outError != nullptr) *outError = supported ? noErr : kAudioUnitErr_FormatNotSupported;
     if (!supported) return nullptr;
     return std::make_shared<AUAudioUnitBus>(std::move(format));
@@ -40,7 +41,9 @@ AUAudioUnitBus::initWithFormat(std::shared_ptr<const AVAudioFormat> format, OSSt
 AUAudioUnitBus::AUAudioUnitBus(std::shared_ptr<const AVAudioFormat> format)
     : format_(std::move(format)) {}
 
-std::shared_ptr<const AVAudioFormat> AUAudioUnitBus::format() const { return locked(format_); }
+std::shared_ptr<const AVAudioFormat> AUAudioUnitBus::format() const {
+    return locked(format_);
+}
 
 bool AUAudioUnitBus::setFormat(std::shared_ptr<const AVAudioFormat> format, NSError* outError) {
     const OSStatus status = setFormat(std::move(format));
@@ -63,9 +66,15 @@ OSStatus AUAudioUnitBus::setFormat(std::shared_ptr<const AVAudioFormat> format) 
     return noErr;
 }
 
-bool AUAudioUnitBus::isEnabled() const { return locked(enabled_); }
-void AUAudioUnitBus::setEnabled(bool enabled) { store(enabled_, enabled); }
-bool AUAudioUnitBus::shouldAllocateBuffer() const { return locked(shouldAllocateBuffer_); }
+bool AUAudioUnitBus::isEnabled() const {
+    return locked(enabled_);
+}
+void AUAudioUnitBus::setEnabled(bool enabled) {
+    store(enabled_, enabled);
+}
+bool AUAudioUnitBus::shouldAllocateBuffer() const {
+    return locked(shouldAllocateBuffer_);
+}
 void AUAudioUnitBus::setShouldAllocateBuffer(bool allocate) {
     store(shouldAllocateBuffer_, allocate);
 }
@@ -75,16 +84,24 @@ AUAudioChannelCount AUAudioUnitBus::maximumChannelCount() const {
 void AUAudioUnitBus::setMaximumChannelCount(AUAudioChannelCount count) {
     store(maximumChannelCount_, count);
 }
-std::optional<std::string> AUAudioUnitBus::name() const { return locked(name_); }
-void AUAudioUnitBus::setName(std::optional<std::string> name) { store(name_, std::move(name)); }
+std::optional<std::string> AUAudioUnitBus::name() const {
+    return locked(name_);
+}
+void AUAudioUnitBus::setName(std::optional<std::string> name) {
+    store(name_, std::move(name));
+}
 double AUAudioUnitBus::contextPresentationLatency() const {
     return locked(contextPresentationLatency_);
 }
 void AUAudioUnitBus::setContextPresentationLatency(double seconds) {
     store(contextPresentationLatency_, seconds);
 }
-AUAudioUnitBusType AUAudioUnitBus::busType() const { return locked(busType_); }
-NSUInteger AUAudioUnitBus::index() const { return locked(index_); }
+AUAudioUnitBusType AUAudioUnitBus::busType() const {
+    return locked(busType_);
+}
+NSUInteger AUAudioUnitBus::index() const {
+    return locked(index_);
+}
 
 AUAudioUnit* AUAudioUnitBus::ownerAudioUnit() const {
     const auto anchor = locked(owner_).lock();
@@ -106,7 +123,8 @@ AUAudioUnitBusArray::AUAudioUnitBusArray(const AUAudioUnitOwnerAnchor& owner,
                                          std::vector<std::shared_ptr<AUAudioUnitBus>> busses)
     : owner_(owner), busType_(busType), busses_(std::move(busses)) {
     std::erase(busses_, nullptr);
-    for (NSUInteger i = 0; i < busses_.size(); ++i) busses_[i]->attach(owner, busType_, i);
+    for (NSUInteger i = 0; i < busses_.size(); ++i)
+        busses_[i]->attach(owner, busType_, i);
 }
 
 std::shared_ptr<AUAudioUnitBusArray>

@@ -33,7 +33,9 @@ enum class AUAudioUnitBusType : NSInteger {
 };
 
 // An error of the platform's status domain with `status` as its code.
-inline NSError osStatusError(OSStatus status) { return NSError(NSOSStatusErrorDomain, status); }
+inline NSError osStatusError(OSStatus status) {
+    return NSError(NSOSStatusErrorDomain, status);
+}
 
 // A unit hands this to its buses and bus arrays; it is reset when the unit goes, so they can tell.
 using AUAudioUnitOwnerAnchor = std::shared_ptr<AUAudioUnit* const>;

@@ -29,10 +29,11 @@ void registerRecordingLimiter() {
         pf::AudioComponentRegistry::shared().registerComponent(
             pf::PeakLimiterUnit::kComponentDescription, pf::PeakLimiterUnit::kComponentName,
             pf::PeakLimiterUnit::kComponentVersion + 1,
-            [](const pf::AudioComponentDescription& d, pf::AudioComponentInstantiationOptions o)
-                -> std::shared_ptr<pf::AUAudioUnit> {
+            [](const pf::AudioComponentDescription& d,
+               pf::AudioComponentInstantiationOptions o) -> std::shared_ptr<pf::AUAudioUnit> {
                 if (gFailInstantiation) {
-                    throw pf::NSErrorException(pf::osStatusError(pf::kAudioUnitErr_FailedInitialization));
+                    throw pf::NSErrorException(
+                        pf::osStatusError(pf::kAudioUnitErr_FailedInitialization));
                 }
                 auto unit = pf::PeakLimiterUnit::create(d, o);
                 unit->parameterTree()->tokenByAddingParameterObserver(
@@ -179,8 +180,8 @@ std::vector<std::string> expectedDumpLabels() {
     for (const char* label :
          {"music device: ", "rendering offline: ", "latency: ", "manufacturer name: ",
           "max. frames to render: ", "midi buffer size: ", "midi output event block: ",
-          "midi output names:", "musical context block: ", "output busses: ",
-          "output bus count: ", "output bus type: "}) {
+          "midi output names:", "musical context block: ", "output busses: ", "output bus count: ",
+          "output bus type: "}) {
         labels.push_back(std::string(" -- unit ") + label);
     }
     labels.insert(labels.end(), bus.begin(), bus.end());
@@ -207,9 +208,9 @@ TEST_F(LimiterHolder, SelfTestPrintsItsStepsDirectlyAndQueuesTheDumpsWithTheirLa
     capture.clear();
     holder.run(nullptr);
     // The dump waits on the main queue, so the three steps come first.
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..",
-                                                         "ATTACHING EFFECT ..",
-                                                         "DETACHING EFFECT .."}));
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..", "ATTACHING EFFECT ..",
+                                        "DETACHING EFFECT .."}));
     const auto lines = drainedLines();
     const auto labels = expectedDumpLabels();
     // 3 steps; 2 banners of 3 lines; 7 node lines + 2 per node bus; 41 unit lines; 15 per bus.

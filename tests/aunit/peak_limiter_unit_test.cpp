@@ -25,8 +25,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace pf {
 namespace {
@@ -51,13 +55,15 @@ public:
     }
 
     void set(AudioUnitParameterID id, AUValue value) {
-        ASSERT_EQ(AudioUnitSetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, value, 0),
-                  noErr);
+        ASSERT_EQ(
+            AudioUnitSetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, value, 0),
+            noErr);
     }
     AUValue get(AudioUnitParameterID id) {
         AUValue value = -1;
-        EXPECT_EQ(AudioUnitGetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, &value),
-                  noErr);
+        EXPECT_EQ(
+            AudioUnitGetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, &value),
+            noErr);
         return value;
     }
 
@@ -67,21 +73,23 @@ public:
         Stereo io = input;
         const auto renderBlock = unit->renderBlock();
         AudioBufferList out;
-        const auto pull = AURenderPullInputBlock(
-            [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames,
-                NSInteger, AudioBufferList* in) -> AUAudioUnitStatus {
-                for (std::uint32_t c = 0; c < 2; ++c) {
-                    if (inPlace) {
-                        in->mBuffers[c] = out.mBuffers[c];
-                    } else {
-                        const float* source = static_cast<const float*>(out.mBuffers[c].mData);
-                        std::copy(source, source + frames, static_cast<float*>(in->mBuffers[c].mData));
-                    }
+        const auto pull = AURenderPullInputBlock([&](AudioUnitRenderActionFlags*,
+                                                     const AudioTimeStamp*,
+                                                     AUAudioFrameCount frames, NSInteger,
+                                                     AudioBufferList* in) -> AUAudioUnitStatus {
+            for (std::uint32_t c = 0; c < 2; ++c) {
+                if (inPlace) {
+                    in->mBuffers[c] = out.mBuffers[c];
+                } else {
+                    const float* source = static_cast<const float*>(out.mBuffers[c].mData);
+                    std::copy(source, source + frames, static_cast<float*>(in->mBuffers[c].mData));
                 }
-                return noErr;
-            });
+            }
+            return noErr;
+        });
         for (std::size_t begin = 0; begin < io.frames(); begin += block) {
-            const auto frames = static_cast<AUAudioFrameCount>(std::min<std::size_t>(block, io.frames() - begin));
+            const auto frames =
+                static_cast<AUAudioFrameCount>(std::min<std::size_t>(block, io.frames() - begin));
             out.mNumberBuffers = 2;
             out.mBuffers[0] = {1, frames * 4u, io.left.data() + begin};
             out.mBuffers[1] = {1, frames * 4u, io.right.data() + begin};
@@ -181,7 +189,8 @@ TEST(PeakLimiterUnit, BelowTheCeilingOutputIsTheInputDelayedByTheReportedLatency
     const Stereo input{limiter_test::mono(limiter_test::sine(44100.0, 997.0, 0.5, 6000))};
     const Stereo output = host.render(input, 256, true);
     ASSERT_EQ(host.lastStatus, noErr);
-    for (std::size_t n = 0; n < delay; ++n) ASSERT_EQ(output.left[n], 0.0f);
+    for (std::size_t n = 0; n < delay; ++n)
+        ASSERT_EQ(output.left[n], 0.0f);
     for (std::size_t n = delay; n < output.frames(); ++n) {
         ASSERT_NEAR(output.left[n], input.left[n - delay], 1e-6) << n;
         ASSERT_NEAR(output.right[n], input.right[n - delay], 1e-6) << n;
