@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "core/LogRing.h"
+#include "core/RenderThread.h"
+
 namespace pf {
 namespace {
 
@@ -27,6 +30,10 @@ void Console::emit(std::string_view text, std::string_view end) {
 }
 
 void Console::printLine(std::string_view line) {
+    if (isRenderThread()) {
+        LogRing::shared().tryPost(line); // no blocking I/O there: printed from the main thread
+        return;
+    }
     emit(line, "\n");
 }
 

@@ -11,8 +11,10 @@ namespace pf {
 
 class Console {
 public:
-    // [any-thread] Writes `line` and one line feed as one unit; lines of different threads never
-    // interleave. Not for the render thread (use the log ring).
+    // [any-thread][render-thread] Writes `line` and one line feed as one unit; lines of different
+    // threads never interleave. On the render thread the line goes into the log ring instead
+    // (no allocation, no lock; cut to a slot, dropped when the ring is full) and the main thread
+    // prints it, unchanged, later.
     static void printLine(std::string_view line);
     // [any-thread] Writes `text` exactly as given (for callers whose text carries its own line
     // feeds), under the same lock.

@@ -23,15 +23,24 @@ std::atomic<std::thread::id> gMainThread{std::this_thread::get_id()};
 } // namespace
 
 RunLoop& RunLoop::main() {
+    return *mainShared();
+}
+
+const std::shared_ptr<RunLoop>& RunLoop::mainShared() {
     // Never destroyed: blocks queued while the process exits must find a loop.
-    static RunLoop* const loop = new RunLoop(true);
+    static const auto* const loop = new std::shared_ptr<RunLoop>(new RunLoop(true));
     return *loop;
 }
 
 RunLoop& RunLoop::current() {
-    if (isMainThread()) return main();
-    thread_local std::unique_ptr<RunLoop> loop(new RunLoop(false));
-    return *loop;
+    return *currentShared();
+}
+
+const std::shared_ptr<RunLoop>& RunLoop::currentShared() {
+    if (isMainThread()) return mainShared();
+    // Ends with its thread; timers keep only a weak reference to it.
+    thread_local const std::shared_ptr<RunLoop> loop(new RunLoop(false));
+    return loop;
 }
 
 bool RunLoop::isMainThread() noexcept {
@@ -135,11 +144,17 @@ std::size_t RunLoop::runQueuedBlocks() {
         Work work = std::move(batch.front());
         batch.pop_front();
         inBlock_ = true;
-        struct Reset {
-            bool& flag;
-            ~Reset() { flag = false; }
-        } reset{inBlock_};
-        if (work) work();
+        try {
+            if (work) work();
+        } catch (...) {
+            // The blocks behind a throwing one still run, first, at the next pass.
+            inBlock_ = false;
+            std::lock_guard lock(mutex_);
+            queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin()),
+                          std::make_move_iterator(batch.end()));
+            throw;
+        }
+        inBlock_ = false;
         ++count;
     }
     return count;
@@ -352,22 +367,23 @@ double clampInterval(double seconds) {
 
 } // namespace
 
-Timer::Timer(Private, RunLoop& loop, double interval, bool repeats, Block block)
+Timer::Timer(Private, const std::shared_ptr<RunLoop>& loop, double interval, bool repeats,
+             Block block)
     : loop_(loop), interval_(clampInterval(interval)),
       period_(std::max(periodOf(interval_), Clock::duration(1))), repeats_(repeats),
       block_(std::make_shared<Block>(std::move(block))) {}
 
 std::shared_ptr<Timer> Timer::scheduledTimer(double withTimeInterval, bool repeats, Block block) {
-    auto& loop = RunLoop::current();
+    const auto& loop = RunLoop::currentShared();
     auto timer =
         std::make_shared<Timer>(Private{}, loop, withTimeInterval, repeats, std::move(block));
-    loop.addTimer(timer);
+    loop->addTimer(timer);
     return timer;
 }
 
 void Timer::invalidate() {
     if (!valid_.exchange(false)) return;
-    loop_.removeTimer(this);
+    if (auto loop = loop_.lock()) loop->removeTimer(this);
 }
 
 } // namespace pf

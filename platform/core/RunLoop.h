@@ -104,6 +104,8 @@ private:
     friend class Timer;
 
     explicit RunLoop(bool isMain);
+    static const std::shared_ptr<RunLoop>& mainShared();
+    static const std::shared_ptr<RunLoop>& currentShared();
     void wake();
     void wait(std::optional<duration> timeout);
     void requireLoopThread(const char* what) const;

@@ -47,10 +47,11 @@ private:
     struct Private {};
 
 public:
-    Timer(Private, RunLoop& loop, double interval, bool repeats, Block block);
+    Timer(Private, const std::shared_ptr<RunLoop>& loop, double interval, bool repeats,
+          Block block);
 
 private:
-    RunLoop& loop_;
+    std::weak_ptr<RunLoop> loop_; // a thread's loop may end before a timer someone holds
     const double interval_;
     const Clock::duration period_;
     const bool repeats_;

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "EnvGuard.h"
 #include "TempDir.h"
 #include "core/FileManager.h"
 #include "core/NSError.h"
@@ -28,25 +29,6 @@ std::string readText(const std::string& path) {
 void writeText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
-
-// Restores an environment variable when the test ends.
-class EnvGuard {
-public:
-    explicit EnvGuard(const char* name) : name_(name) {
-        if (const char* v = std::getenv(name)) old_ = v;
-    }
-    ~EnvGuard() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(FileManager, AtomicWriteReplacesWholeFilesAndLeavesNothingBehindOnFailure) {
     test::TempDir dir;
@@ -126,8 +108,8 @@ TEST(FileManager, ContentsOfDirectoryAreSortedByName) {
 }
 
 TEST(FileManager, DocumentsFolderFollowsXdgDataHomeThenHome) {
-    EnvGuard xdg("XDG_DATA_HOME");
-    EnvGuard home("HOME");
+    test::EnvGuard xdg("XDG_DATA_HOME");
+    test::EnvGuard home("HOME");
     auto& fm = pf::FileManager::defaultManager();
     const auto name = pf::ProcessInfo::processInfo().processName();
     ::setenv("XDG_DATA_HOME", "/data/home", 1);

@@ -7,28 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include "CountingAllocator.h"
 #include "core/Console.h"
 #include "core/LogRing.h"
 #include "core/RenderThread.h"
 #include "core/RunLoop.h"
-
-// Counts the allocations of threads that ask for it.
-namespace {
-thread_local bool tCountAllocations = false;
-std::atomic<int> gAllocations{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (tCountAllocations) ++gAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 using namespace std::chrono_literals;
 
@@ -41,8 +24,7 @@ TEST(LogRing, RenderThreadPostsWithoutAllocatingAndTheMainThreadPrintsInOrder) {
     int allocations = -1;
     std::thread render([&] {
         pf::RenderThreadScope scope;
-        tCountAllocations = true;
-        const int before = gAllocations.load();
+        test::AllocationCount counter;
         for (int i = 0; i < kLines; ++i) {
             if (i % 2 == 0) {
                 ring.tryPostf("render line %d value %.3f", i, i * 0.5);
@@ -50,8 +32,7 @@ TEST(LogRing, RenderThreadPostsWithoutAllocatingAndTheMainThreadPrintsInOrder) {
                 ring.tryPost("render line (plain)");
             }
         }
-        allocations = gAllocations.load() - before;
-        tCountAllocations = false;
+        allocations = counter.count();
         EXPECT_TRUE(pf::isRenderThread());
     });
     render.join();
@@ -119,6 +100,26 @@ TEST(LogRing, ConcurrentProducersKeepTheirOwnOrder) {
     });
     EXPECT_EQ(count, static_cast<std::size_t>(kThreads * kLines));
     EXPECT_EQ(ring.droppedCount(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(LogRing, ConsoleLinesFromTheRenderThreadArePrintedLaterByTheMainThread) {
+    pf::ConsoleCapture capture;
+    int allocations = -1;
+    std::thread render([&] {
+        pf::RenderThreadScope scope;
+        test::AllocationCount counter;
+        pf::Console::printLine("kernel: parameter 3 = 0.5");
+        allocations = counter.count();
+    });
+    render.join();
+    EXPECT_EQ(allocations, 0);
+    EXPECT_TRUE(capture.lines().empty()); // nothing printed on the render thread itself
+    EXPECT_TRUE(pf::RunLoop::main().runUntil([&] { return !capture.lines().empty(); }, 30s));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"kernel: parameter 3 = 0.5"});
 }
 
 } // namespace

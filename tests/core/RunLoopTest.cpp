@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -111,6 +112,21 @@ TEST(RunLoop, MainThreadIsTheThreadThatLoadedTheLayer) {
     std::thread([&] { elsewhere = pf::RunLoop::isMainThread(); }).join();
     EXPECT_FALSE(elsewhere);
     EXPECT_EQ(&pf::RunLoop::current(), &pf::RunLoop::main());
+}
+
+} // namespace
+
+namespace {
+
+TEST(MainQueue, BlocksBehindAThrowingBlockStillRunInOrder) {
+    std::vector<int> order;
+    pf::DispatchQueue::main().async([] { throw std::runtime_error("block failed"); });
+    pf::DispatchQueue::main().async([&] { order.push_back(1); });
+    pf::DispatchQueue::main().async([&] { order.push_back(2); });
+    EXPECT_THROW(pf::drainMainQueue(), std::runtime_error);
+    pf::DispatchQueue::main().async([&] { order.push_back(3); });
+    pf::drainMainQueue();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -134,6 +135,18 @@ TEST_F(TimerOnVirtualClock, NonPositiveOrNanIntervalsBecomeTheMinimum) {
     schedule(0.0, true, [&](pf::Timer&) { ++fires; });
     loop.runFor(1ms);
     EXPECT_EQ(fires, 10);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Timer, TimerOfAFinishedThreadCanStillBeInvalidated) {
+    std::shared_ptr<pf::Timer> timer;
+    std::thread([&] { timer = pf::Timer::scheduledTimer(1.0, true, [](pf::Timer&) {}); }).join();
+    ASSERT_TRUE(timer->isValid());
+    timer->invalidate(); // its loop ended with the thread
+    EXPECT_FALSE(timer->isValid());
 }
 
 } // namespace

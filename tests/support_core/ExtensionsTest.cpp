@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "CountingAllocator.h"
+#include "EnvGuard.h"
 #include "Extensions.h"
 #include "TempDir.h"
 #include "core/Bundle.h"
@@ -19,46 +21,10 @@
 #include "core/RenderThread.h"
 #include "core/RunLoop.h"
 
-namespace {
-thread_local bool tCountAllocations = false;
-std::atomic<int> gAllocations{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (tCountAllocations) ++gAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Restores an environment variable when the test ends.
-class EnvGuard {
-public:
-    explicit EnvGuard(const char* name) : name_(name) {
-        if (const char* v = std::getenv(name)) old_ = v;
-    }
-    ~EnvGuard() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(StringValue, FourCharacterCodesReadMostSignificantByteFirst) {
     EXPECT_EQ(stringValue(0x61756D66), "aumf");
@@ -131,12 +97,10 @@ TEST(Logging, RenderThreadLinesGoThroughTheRingWithoutAllocating) {
     int allocations = -1;
     std::thread render([&] {
         pf::RenderThreadScope scope;
-        tCountAllocations = true;
-        const int before = gAllocations.load();
+        test::AllocationCount counter;
         safeprint("AUExtension: render failed (first)");
         debugprint("AUExtension: render failed (second)");
-        allocations = gAllocations.load() - before;
-        tCountAllocations = false;
+        allocations = counter.count();
     });
     render.join();
     EXPECT_EQ(allocations, 0);
@@ -199,7 +163,7 @@ TEST_F(EnsureDirectoryExists, FailsBelowAPlainFileWithTheReasonAtTheEndOfTheLine
 
 TEST(GetPaths, SetsAndLogsBothFoldersEveryTime) {
     test::TempDir dir;
-    EnvGuard xdg("XDG_DATA_HOME");
+    test::EnvGuard xdg("XDG_DATA_HOME");
     ::setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
     fs::create_directories(dir.path() + "/Host.app/Resources");
     pf::Bundle::setMainBundleOverride(dir.path() + "/Host.app");
@@ -223,8 +187,8 @@ TEST(GetPaths, SetsAndLogsBothFoldersEveryTime) {
 
 TEST(GetPaths, MissingFoldersAreLoggedAsErrorsAndLeftAbsent) {
     test::TempDir dir;
-    EnvGuard xdg("XDG_DATA_HOME");
-    EnvGuard home("HOME");
+    test::EnvGuard xdg("XDG_DATA_HOME");
+    test::EnvGuard home("HOME");
     ::unsetenv("XDG_DATA_HOME");
     ::unsetenv("HOME");
     pf::Bundle::setMainBundleOverride(dir.path()); // a folder without Resources

@@ -71,8 +71,7 @@ bool PeakLimiterDSP::prepare(double sampleRate, std::uint32_t maximumFrames) {
     required_.assign(chunk, 1.0f);
     gain_.assign(chunk, 1.0f);
     average_.assign(latency_ + 1, 0);
-    lookaheadMinimum_.allocate(latency_ + 1);
-    holdMinimum_.allocate(latency_ + 1 + maximumHold_);
+    minima_.allocate(latency_ + 1, std::max<std::uint32_t>(maximumHold_, 1));
 
     const Settings wanted{attackTime(), decayTime(), preGain()};
     applied_ = wanted;
@@ -105,12 +104,10 @@ void PeakLimiterDSP::reset() noexcept {
     if (!prepared_) return;
     for (auto& channel : history_)
         std::fill(channel.begin(), channel.end(), 0.0f);
-    lookaheadMinimum_.clear(1.0f);
-    holdMinimum_.clear(1.0f);
+    minima_.clear(1.0f);
     const auto one = static_cast<std::int64_t>(kFixedOne);
     std::fill(average_.begin(), average_.end(), one);
     averageSum_ = one * static_cast<std::int64_t>(average_.size());
-    averagePosition_ = 0;
     envelopeTarget_ = 1.0f;
     envelopeDistance_ = 0.0f;
     applied_.preGain = preGain();
@@ -124,10 +121,12 @@ void PeakLimiterDSP::applySettings(const Settings& wanted, bool initial) noexcep
     }
     if (initial || wanted.decay != applied_.decay) {
         applied_.decay = wanted.decay;
-        const std::uint32_t hold = std::min(holdFrames(wanted.decay, sampleRate_), maximumHold_);
+        // At least one frame, so that the hold window always reaches past the look-ahead.
+        const std::uint32_t hold =
+            std::clamp<std::uint32_t>(holdFrames(wanted.decay, sampleRate_), 1, maximumHold_);
         // The hold plus the rise's time constant make up the decay time.
         releaseKeep_ = onePoleKeep(wanted.decay * sampleRate_ - hold);
-        holdMinimum_.setWindow(latency_ + 1 + hold, 1.0f);
+        minima_.setExtra(std::max<std::uint32_t>(hold, 1));
     }
 }
 
@@ -285,34 +284,27 @@ void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int
 
 void PeakLimiterDSP::computeGains(std::uint32_t frames) noexcept {
     // Everything the loop carries lives in locals, so it stays in registers. The loop runs in
-    // stretches in which neither running minimum completes a block and the average's ring does
-    // not wrap, so the innermost loop tests nothing per frame but the envelope's target.
+    // stretches within which the window minima need no bookkeeping; the average's ring has the
+    // look-ahead's length and follows the minima's block position, so it never wraps inside one.
     const float* required = required_.data();
     float* gain = gain_.data();
-    const auto averageLength = static_cast<std::uint32_t>(average_.size());
-    const float averageScale = 1.0f / (kFixedOne * static_cast<float>(averageLength));
+    const float averageScale = 1.0f / (kFixedOne * static_cast<float>(average_.size()));
     const float attackKeep = attackKeep_;
     const float releaseKeep = releaseKeep_;
     std::int64_t sum = averageSum_;
-    std::uint32_t position = averagePosition_;
     float target = envelopeTarget_;
     float distance = envelopeDistance_;
     float keep = distance > 0.0f ? attackKeep : releaseKeep;
-    RunningMinimum::Cursor lookahead = lookaheadMinimum_.begin();
-    RunningMinimum::Cursor hold = holdMinimum_.begin();
 
     for (std::uint32_t i = 0; i < frames;) {
-        const auto run = static_cast<std::uint32_t>(
-            std::min<std::size_t>({frames - i, RunningMinimum::room(lookahead),
-                                   RunningMinimum::room(hold), averageLength - position}));
-        std::int64_t* average = average_.data() + position;
-        RunningMinimum::Run nearestRun = RunningMinimum::openRun(lookahead);
-        RunningMinimum::Run heldRun = RunningMinimum::openRun(hold);
+        const auto run =
+            static_cast<std::uint32_t>(std::min<std::size_t>(frames - i, minima_.room()));
+        std::int64_t* average = average_.data() + minima_.position();
+        WindowMinima::Run minima = minima_.openRun();
         for (std::uint32_t k = 0; k < run; ++k) {
-            const float r = required[i + k];
+            const WindowMinima::Minima m = minima.push(k, required[i + k]);
             // Look-ahead path: linear ramp onto every over, reached as it leaves the delay.
-            const float nearest = nearestRun.push(k, r);
-            const auto fixed = static_cast<std::int64_t>(nearest * kFixedOne);
+            const auto fixed = static_cast<std::int64_t>(m.shortWindow * kFixedOne);
             sum += fixed - average[k];
             average[k] = fixed;
             const float ramp = static_cast<float>(sum) * averageScale;
@@ -320,7 +312,7 @@ void PeakLimiterDSP::computeGains(std::uint32_t frames) noexcept {
             // Envelope path: the envelope is kept as its distance from the held minimum, which
             // shrinks by a constant factor per frame; only a new target changes the direction
             // (attack while above the target, release while below).
-            const float held = heldRun.push(k, r);
+            const float held = m.longWindow;
             if (held != target) {
                 distance += target - held;
                 target = held;
@@ -329,16 +321,10 @@ void PeakLimiterDSP::computeGains(std::uint32_t frames) noexcept {
             distance *= keep;
             gain[i + k] = std::min(ramp, target + distance);
         }
-        lookaheadMinimum_.closeRun(lookahead, nearestRun, run);
-        holdMinimum_.closeRun(hold, heldRun, run);
-        position += run;
-        if (position == averageLength) position = 0;
+        minima_.closeRun(minima, run);
         i += run;
     }
-    lookaheadMinimum_.end(lookahead);
-    holdMinimum_.end(hold);
     averageSum_ = sum;
-    averagePosition_ = position;
     // Far below what a float gain can show; clearing it keeps the distance from going subnormal.
     envelopeTarget_ = target;
     envelopeDistance_ = std::fabs(distance) < 1e-20f ? 0.0f : distance;
