@@ -135,21 +135,6 @@ TEST_F(AudioUnitBase, BaseInternalRenderBlockHasNoConnection) {
     EXPECT_EQ(unit->outputBusses()->busType(), AUAudioUnitBusType::AUAudioUnitBusTypeOutput);
 }
 
-TEST_F(AudioUnitBase, AllocationRefusesBusesOfDifferentRates) {
-    const auto unit = std::make_shared<TestUnit>();
-    ASSERT_EQ((*unit->inputBusses())[0]->setFormat(
-                  AVAudioFormat::standardFormatWithSampleRate(44100.0, 2)),
-              noErr);
-    try {
-        unit->allocateRenderResources();
-        FAIL() << "allocation succeeded";
-    } catch (const NSErrorException& e) {
-        EXPECT_EQ(e.error().code(), kAudioUnitErr_FormatNotSupported);
-        EXPECT_EQ(e.error().domain(), "NSOSStatusErrorDomain");
-    }
-    EXPECT_FALSE(unit->renderResourcesAllocated());
-}
-
 TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     const auto unit = std::make_shared<TestUnit>();
     const auto bus = (*unit->outputBusses())[0];
