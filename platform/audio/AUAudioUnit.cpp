@@ -184,6 +184,10 @@ PlistDictionary AUAudioUnit::presetState(const AUAudioUnitPreset& /*preset*/) {
 // ---- Life cycle ------------------------------------------------------------------------------
 
 bool AUAudioUnit::checkTransition(const char* operation) const {
+    if (isRenderThread()) {
+        checkFailed(std::string("AUAudioUnit: ") + operation + " on the render thread");
+        return false;
+    }
     const auto state = lifeCycle();
     if (state == LifeCycle::constructed) {
         checkFailed(std::string("AUAudioUnit: ") + operation + " while " + stateText(state) +

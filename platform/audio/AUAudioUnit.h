@@ -12,7 +12,8 @@
 //
 // `allocateRenderResources` in `initialized` or `allocated` (a second allocation is allowed and
 // repeats the work); `deallocateRenderResources` and `reset` in `initialized` or `allocated`.
-// Any of them before `initWithComponentDescription` is misuse, reported through checkFailed().
+// Any of them before `initWithComponentDescription`, or on the render thread, is misuse, reported
+// through checkFailed(); the call then changes nothing.
 // An override of the three calls the base implementation, which performs the transition and
 // nothing else (it reads no property of the unit).
 // `renderBlock()` answers kAudioUnitErr_Uninitialized for a cycle while the unit is not allocated,

@@ -84,6 +84,13 @@ TEST_F(AudioUnitBase, LifeCycleAllowsReallocationAndReportsMisuseBeforeInitialis
     unit->deallocateRenderResources();
     EXPECT_EQ(unit->lifeCycle(), AUAudioUnit::LifeCycle::initialized);
     EXPECT_EQ(MisuseRecorder::messages().size(), 4u);
+
+    {
+        RenderThreadScope renderThread;
+        unit->allocateRenderResources();
+    }
+    EXPECT_EQ(MisuseRecorder::messages().size(), 5u);
+    EXPECT_FALSE(unit->renderResourcesAllocated());
 }
 
 TEST_F(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllocation) {
