@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/units/PeakLimiterDSP.h"
+#include "core/RenderThread.h"
 
 namespace pf {
 
@@ -194,6 +195,7 @@ void PeakLimiterUnit::allocateRenderResources() {
 
 void PeakLimiterUnit::deallocateRenderResources() {
     AUAudioUnit::deallocateRenderResources();
+    if (renderResourcesAllocated()) return; // misuse, already reported
     Renderer& r = *renderer_;
     r.allocated.store(false, std::memory_order_release);
     r.inputMemory.clear();
@@ -202,6 +204,7 @@ void PeakLimiterUnit::deallocateRenderResources() {
 
 void PeakLimiterUnit::reset() {
     AUAudioUnit::reset();
+    if (isRenderThread()) return; // misuse, already reported
     renderer_->dsp.reset();
     renderer_->haveExpectedTime = false;
 }
