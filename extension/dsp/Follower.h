@@ -11,6 +11,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "Relaxed.h"
@@ -57,9 +58,11 @@ public:
         std::int32_t holdReload;
 
         // Branches, not selects: the branch predictor follows an envelope well, and the
-        // compander interleaves four followers, which hides the rest.
+        // compander interleaves four followers, which hides the rest. `std::fabs` compares
+        // exactly as `getAbsVal` does (they differ only in the sign of zero) and costs one
+        // instruction instead of five.
         void process(float sample) noexcept {
-            const double a = getAbsVal(sample);
+            const double a = std::fabs(sample);
             if (a > peak) {
                 peak += increase;
                 hold = holdReload;
