@@ -159,9 +159,9 @@ double PeakLimiterUnit::latency() const {
     if (renderer_->allocated.load(std::memory_order_acquire)) {
         return renderer_->dsp.latencySeconds();
     }
-    const auto format = (*outputBusses_)[0]->format();
-    const double rate = format->sampleRate();
-    return std::floor(PeakLimiterDSP::kLookaheadSeconds * rate) / rate;
+    // The DSP's documented look-ahead, floor(1.5 ms × rate) frames; a test holds the two equal.
+    const double rate = (*outputBusses_)[0]->format()->sampleRate();
+    return std::floor(rate * 3.0 / 2000.0) / rate;
 }
 
 void PeakLimiterUnit::allocateRenderResources() {
