@@ -1,0 +1,26 @@
+#include "core/Check.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace pf {
+namespace {
+
+void defaultHandler(std::string_view message) {
+  std::fprintf(stderr, "pf: fatal: %.*s\n", static_cast<int>(message.size()), message.data());
+  std::fflush(stderr);
+  std::abort();
+}
+
+std::atomic<CheckFailureHandler> gHandler{&defaultHandler};
+
+}  // namespace
+
+CheckFailureHandler setCheckFailureHandler(CheckFailureHandler handler) noexcept {
+  return gHandler.exchange(handler != nullptr ? handler : &defaultHandler);
+}
+
+void checkFailed(std::string_view message) noexcept { gHandler.load()(message); }
+
+}  // namespace pf

@@ -1,0 +1,19 @@
+#pragma once
+// One handler for misuse that the platform layer refuses to turn into a deadlock or a crash
+// further down (a `sync` onto the queue that is running, a main-thread call from elsewhere).
+
+#include <string_view>
+
+namespace pf {
+
+// Called with a description of the misuse. The default handler prints it to standard error and
+// aborts. A replacement (tests) may return; the checked call then returns without doing its work.
+using CheckFailureHandler = void (*)(std::string_view message);
+
+// [any-thread] Installs `handler` (nullptr restores the default); returns the previous one.
+CheckFailureHandler setCheckFailureHandler(CheckFailureHandler handler) noexcept;
+
+// [any-thread] Reports misuse through the installed handler.
+void checkFailed(std::string_view message) noexcept;
+
+}  // namespace pf

@@ -1,0 +1,177 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "AacM4aWriter.h"
+#include "AudioSynth.h"
+#include "TestSupport.h"
+#include "audio/file/AudioFileDecoder.h"
+
+namespace {
+
+using avfiletest::TempDir;
+
+int runGenerator(const std::string& arguments) {
+    const std::string command = std::string("'") + ORVEX_GEN_AUDIO_FILES + "' " + arguments;
+    return std::system(command.c_str());
+}
+
+double toDb(double x) {
+    return 20.0 * std::log10(std::max(x, 1e-12));
+}
+
+// RMS of both channels over consecutive windows of `window` frames.
+std::vector<double> windowLevels(const pf::DecodedAudio& audio, size_t window) {
+    std::vector<double> levels;
+    for (size_t at = 0; at + window <= audio.frameLength(); at += window) {
+        const double l = avfiletest::rms(audio.samples[0], at, at + window);
+        const double r = avfiletest::rms(audio.samples[1], at, at + window);
+        levels.push_back(std::sqrt(0.5 * (l * l + r * r)));
+    }
+    return levels;
+}
+
+float peak(const pf::DecodedAudio& audio) {
+    float p = 0.0f;
+    for (const auto& channel : audio.samples) {
+        for (float v : channel)
+            p = std::max(p, std::abs(v));
+    }
+    return p;
+}
+
+// The properties every application file has after a round trip through the codec.
+void expectApplicationFileProperties(int number, const pf::DecodedAudio& audio) {
+    SCOPED_TRACE("file " + std::to_string(number));
+    const audiofiles::FileSpec spec = audiofiles::specForFile(number);
+    EXPECT_EQ(audio.sampleRate, spec.sampleRate);
+    ASSERT_EQ(audio.channels, 2u);
+    EXPECT_EQ(audio.frameLength(), spec.frames);
+    const double seconds = static_cast<double>(audio.frameLength()) / audio.sampleRate;
+    EXPECT_GE(seconds, 3.0);
+    EXPECT_LE(seconds, 8.0);
+
+    const float top = peak(audio);
+    EXPECT_LE(top, 1.0f) << "decoded peaks stay at or below full scale";
+    EXPECT_GE(top, 0.8f) << "peaks come near full scale";
+
+    // Loud and quiet passages: the loudest 50 ms well above the quietest one that is not silent.
+    const auto levels = windowLevels(audio, static_cast<size_t>(0.05 * audio.sampleRate));
+    double loudest = 0.0;
+    double quietest = 1.0;
+    for (double level : levels) {
+        loudest = std::max(loudest, level);
+        if (level > 1e-4) quietest = std::min(quietest, level);
+    }
+    EXPECT_GE(toDb(loudest) - toDb(quietest), 20.0);
+
+    // Sharp attacks: somewhere a 2 ms window is 20 dB above the 10 ms just before it.
+    const auto fine = windowLevels(audio, static_cast<size_t>(0.002 * audio.sampleRate));
+    double sharpest = 0.0;
+    for (size_t i = 5; i < fine.size(); ++i) {
+        double before = 0.0;
+        for (size_t j = i - 5; j < i; ++j)
+            before += fine[j] * fine[j];
+        sharpest = std::max(sharpest, toDb(fine[i]) - toDb(std::sqrt(before / 5.0)));
+    }
+    EXPECT_GE(sharpest, 20.0) << "no sharp transient";
+
+    // Two different channels, not a copied mono signal.
+    double difference = 0.0;
+    for (size_t i = 0; i < audio.frameLength(); ++i) {
+        difference = std::max(
+            difference, static_cast<double>(std::abs(audio.samples[0][i] - audio.samples[1][i])));
+    }
+    EXPECT_GT(difference, 0.05);
+}
+
+TEST(ApplicationAudioFiles, SpecsSpanThreeToEightSecondsMostlyAt48kHz) {
+    int at48k = 0;
+    for (int n = 1; n <= audiofiles::kApplicationFileCount; ++n) {
+        const audiofiles::FileSpec spec = audiofiles::specForFile(n);
+        ASSERT_TRUE(spec.sampleRate == 48000 || spec.sampleRate == 44100) << n;
+        const double seconds = static_cast<double>(spec.frames) / spec.sampleRate;
+        EXPECT_GE(seconds, 3.0) << n;
+        EXPECT_LE(seconds, 8.0) << n;
+        at48k += spec.sampleRate == 48000;
+    }
+    EXPECT_GT(at48k, audiofiles::kApplicationFileCount / 2);
+    EXPECT_LT(at48k, audiofiles::kApplicationFileCount) << "some files are at 44.1 kHz";
+}
+
+TEST(ApplicationAudioFiles, SynthesisIsStereoAtTheStatedPeak) {
+    for (int n : {1, 2, 3, 80}) {
+        const audiofiles::PlanarAudio audio = audiofiles::synthesiseFile(n);
+        ASSERT_EQ(audio.channels.size(), 2u);
+        EXPECT_EQ(audio.frames(), audiofiles::specForFile(n).frames);
+        float top = 0.0f;
+        for (const auto& c : audio.channels) {
+            for (float v : c)
+                top = std::max(top, std::abs(v));
+        }
+        EXPECT_NEAR(top, audiofiles::kPeakLevel, 1e-6) << n;
+    }
+}
+
+class GeneratedFile : public testing::TestWithParam<int> {};
+
+TEST_P(GeneratedFile, KeepsItsFormatLengthPeakAndDynamicsThroughTheCodec) {
+    const int n = GetParam();
+    TempDir dir;
+    audiofiles::writeAacM4a(dir.file("f.m4a"), audiofiles::synthesiseFile(n));
+    expectApplicationFileProperties(n, pf::decodeAudioFile(dir.file("f.m4a")));
+}
+
+// Both rates, shortest and longest lengths among them.
+INSTANTIATE_TEST_SUITE_P(Samples, GeneratedFile, testing::Values(1, 3, 7, 40, 80));
+
+TEST(ApplicationAudioFiles, GeneratorWritesTheSameBytesOnEveryRun) {
+    TempDir first;
+    TempDir second;
+    ASSERT_EQ(runGenerator("'" + first.path().string() + "' 3"), 0);
+    ASSERT_EQ(runGenerator("'" + second.path().string() + "' 3"), 0);
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(first.path())) {
+        ++files;
+        const std::string name = entry.path().filename().string();
+        const auto bytes = avfiletest::readBytes(entry.path().string());
+        EXPECT_FALSE(bytes.empty()) << name;
+        EXPECT_EQ(bytes, avfiletest::readBytes(second.file(name))) << name;
+    }
+    EXPECT_EQ(files, 3u) << "1.m4a, 2.m4a, 3.m4a and nothing left over";
+    EXPECT_TRUE(std::filesystem::exists(first.file("3.m4a")));
+}
+
+TEST(ApplicationAudioFiles, GeneratorWritesAToneOnRequestAndRefusesBadArguments) {
+    TempDir dir;
+    ASSERT_EQ(runGenerator("--tone '" + dir.file("t.m4a") + "' 44100 440 22050"), 0);
+    const pf::DecodedAudio tone = pf::decodeAudioFile(dir.file("t.m4a"));
+    EXPECT_EQ(tone.sampleRate, 44100);
+    EXPECT_EQ(tone.frameLength(), 22050u);
+    EXPECT_NEAR(avfiletest::zeroCrossingFrequency(tone.samples[0], 2000, 20000, 44100), 440.0, 0.5);
+
+    for (const char* bad : {"", "--tone x 44100 440", "--tone x 1000 440 100", "DIR 0", "DIR 81",
+                            "DIR 3x", "--count 3"}) {
+        EXPECT_NE(runGenerator(std::string(bad) + " 2>/dev/null"), 0) << bad;
+    }
+    EXPECT_FALSE(std::filesystem::exists("DIR"));
+}
+
+// The files the build put into the application bundle (not made by sanitizer builds).
+TEST(ApplicationAudioFiles, BundledFilesHaveTheStatedProperties) {
+#ifdef ORVEX_BUNDLED_AUDIO_DIR
+    for (int n = 1; n <= audiofiles::kApplicationFileCount; ++n) {
+        const std::string path =
+            std::string(ORVEX_BUNDLED_AUDIO_DIR) + "/" + std::to_string(n) + ".m4a";
+        ASSERT_TRUE(std::filesystem::exists(path)) << path;
+        expectApplicationFileProperties(n, pf::decodeAudioFile(path));
+    }
+#else
+    GTEST_SKIP() << "this build does not generate the application's audio files";
+#endif
+}
+
+} // namespace

@@ -1,0 +1,94 @@
+#pragma once
+// Helpers shared by the audio-file tests: a temporary folder, file bytes, and measurements.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace avfiletest {
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "avfile-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::vector<char> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::string& path, const std::vector<char>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void writeText(const std::string& path, const std::string& text) {
+    writeBytes(path, std::vector<char>(text.begin(), text.end()));
+}
+
+/// Frequency of a steady tone from its rising zero crossings, interpolated between samples.
+inline double zeroCrossingFrequency(const std::vector<float>& x, size_t from, size_t to,
+                                    double sampleRate) {
+    double first = -1.0;
+    double last = -1.0;
+    int crossings = 0;
+    for (size_t i = from + 1; i < to; ++i) {
+        if (x[i - 1] < 0.0f && x[i] >= 0.0f) {
+            const double t = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+            if (first < 0.0) first = t;
+            last = t;
+            ++crossings;
+        }
+    }
+    return crossings > 1 ? (crossings - 1) * sampleRate / (last - first) : 0.0;
+}
+
+/// Power of one frequency in x[from, to) by the Goertzel recurrence, normalised to the
+/// squared amplitude of a sine (a sine of amplitude A gives about A²).
+inline double goertzelPower(const std::vector<float>& x, size_t from, size_t to, double frequency,
+                            double sampleRate) {
+    const double w = 2.0 * std::numbers::pi * frequency / sampleRate;
+    const double coeff = 2.0 * std::cos(w);
+    double s1 = 0.0;
+    double s2 = 0.0;
+    for (size_t i = from; i < to; ++i) {
+        const double s0 = x[i] + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double n = static_cast<double>(to - from);
+    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+    return 4.0 * power / (n * n);
+}
+
+inline double rms(const std::vector<float>& x, size_t from, size_t to) {
+    double sum = 0.0;
+    for (size_t i = from; i < to; ++i)
+        sum += static_cast<double>(x[i]) * x[i];
+    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
+}
+
+} // namespace avfiletest
