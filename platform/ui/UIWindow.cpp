@@ -2,18 +2,38 @@
 
 #include <cairo.h>
 
+#include "core/RunLoop.h"
+
 namespace pf {
 
 namespace {
+// One block on the main run loop per requested pass: the pass runs after the work that asked
+// for it, with every mark made meanwhile.
+void runLoopScheduler(UIWindow& window) {
+  std::weak_ptr<UIView> weak = window.weak_from_this();
+  if (weak.expired()) return;  // not owned by a shared_ptr: its owner runs its passes
+  RunLoop::main().perform([weak] {
+    auto view = weak.lock();
+    if (!view) return;
+    auto& w = static_cast<UIWindow&>(*view);
+    if (!w.isPassPending()) return;  // run by hand meanwhile
+    w.runPasses();
+    if (WindowBackend* backend = currentWindowBackend(); backend && backend->isAttached(w))
+      backend->present(w);
+  });
+}
+
 UIWindow::PassScheduler& scheduler() {
-  static UIWindow::PassScheduler s;
+  static UIWindow::PassScheduler s = runLoopScheduler;
   return s;
 }
 }  // namespace
 
 UIWindow::UIWindow(const CGRect& frame) : UIView(frame) {}
 
-UIWindow::~UIWindow() = default;
+UIWindow::~UIWindow() {
+  if (WindowBackend* backend = currentWindowBackend()) backend->detach(*this);
+}
 
 void UIWindow::setScreenScale(CGFloat scale) {
   if (!(scale > 0) || !std::isfinite(scale) || scale == scale_) return;
@@ -48,11 +68,24 @@ void UIWindow::render(cairo_t* cr) const {
   cairo_restore(cr);
 }
 
-void UIWindow::setPassScheduler(PassScheduler s) { scheduler() = std::move(s); }
+UIWindow::PassScheduler UIWindow::setPassScheduler(PassScheduler s) {
+  std::swap(scheduler(), s);
+  return s;
+}
 
 void UIWindow::makeKeyAndVisible() {
   setHidden(false);
+  WindowBackend::shared().attach(*this);
   passRequested();
+}
+
+bool UIWindow::isVisibleOnBackend() const {
+  WindowBackend* backend = currentWindowBackend();
+  return backend && backend->isAttached(*this);
+}
+
+void UIWindow::sendInput(const InputEvent& event) {
+  if (inputHandler) inputHandler(event);
 }
 
 }  // namespace pf

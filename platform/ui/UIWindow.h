@@ -2,9 +2,10 @@
 // composites the tree for its backend (an SDL window or an offscreen surface).
 //
 // Passes: every change in the tree that needs a layout, a redraw or a new composite calls
-// `passRequested()`; the first call after a pass hands the window to the pass scheduler (the
-// run loop installs one that runs `runPasses()` once per turn), so marks coalesce. Without a
-// scheduler the owner calls `runPasses()` (or `layoutIfNeeded()` and `displayIfNeeded()`).
+// `passRequested()`; the first call after a pass hands the window to the pass scheduler, so
+// marks coalesce. The default scheduler queues one block on the main run loop that runs
+// `runPasses()` and then presents the window through its backend when it is shown. Tests may
+// also call `runPasses()` (or `layoutIfNeeded()` and `displayIfNeeded()`) themselves.
 // [main-thread]
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "ui/UIView.h"
+#include "ui/WindowBackend.h"
 
 namespace pf {
 
@@ -38,12 +40,18 @@ class UIWindow : public UIView {
   // Called by the tree; schedules one pass through the scheduler when none is pending.
   void passRequested();
 
-  // The one scheduler of the process (the run loop's); null: passes are run by hand.
+  // Replaces the scheduler of the process (null: passes are only run by hand); returns the
+  // previous one.
   using PassScheduler = std::function<void(UIWindow&)>;
-  static void setPassScheduler(PassScheduler scheduler);
+  static PassScheduler setPassScheduler(PassScheduler scheduler);
 
   // Shows the window through the process's window backend (see WindowBackend.h).
   void makeKeyAndVisible();
+  bool isVisibleOnBackend() const;
+
+  // Input from the backend, in window points; the touch layer installs the handler.
+  std::function<void(const InputEvent&)> inputHandler;
+  void sendInput(const InputEvent& event);
 
  private:
   CGFloat scale_ = 1;
