@@ -72,8 +72,12 @@ void UIImage::draw(const CGRect& rect) const {
   ctx->translateBy(r.minX(), r.minY());
   ctx->scaleBy(r.width() / s.width, r.height() / s.height);
   if (!ctx->isDrawingSuppressed()) {
-    cairo_set_source_surface(ctx->cairo(), surface_, 0, 0);
-    cairo_paint(ctx->cairo());
+    cairo_t* cr = ctx->cairo();
+    cairo_set_source_surface(cr, surface_, 0, 0);
+    // Edge pixels extend to the rectangle's edges instead of fading out when scaled up.
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_rectangle(cr, 0, 0, s.width, s.height);
+    cairo_fill(cr);
   }
   ctx->restoreGState();
 }

@@ -450,18 +450,4 @@ void NSLayoutConstraint::activate(const std::vector<NSLayoutConstraint>& constra
   }
 }
 
-void pinToSuperviewEdges(UIView& view) {
-  UIView* super = view.superview();
-  if (!super) return;
-  view.translatesAutoresizingMaskIntoConstraints = false;
-  const std::weak_ptr<UIView> v = view.weak_from_this();
-  const std::weak_ptr<UIView> s = super->weak_from_this();
-  NSLayoutConstraint::activate({
-      {v, NSLayoutAttribute::top, s, NSLayoutAttribute::top},
-      {v, NSLayoutAttribute::leading, s, NSLayoutAttribute::leading},
-      {v, NSLayoutAttribute::bottom, s, NSLayoutAttribute::bottom},
-      {v, NSLayoutAttribute::trailing, s, NSLayoutAttribute::trailing},
-  });
-}
-
 }  // namespace pf

@@ -187,9 +187,4 @@ class UIView : public std::enable_shared_from_this<UIView> {
   std::uint64_t layerDraws_ = 0;
 };
 
-// Extension of the shared support library's view helpers: pins the view's four edges to its
-// superview's (top, leading, bottom, trailing) with one activation. Without a superview it
-// does nothing at all; called again it adds another four constraints.
-void pinToSuperviewEdges(UIView& view);
-
 }  // namespace pf

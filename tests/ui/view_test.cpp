@@ -123,23 +123,28 @@ TEST(ViewLayout, AutoresizingSharesTheChangeAmongFlexibleParts) {
   EXPECT_EQ(pinnedRight->frame(), (CGRect{170, 0, 30, 10}));
 }
 
-TEST(ViewLayout, PinnedViewFollowsItsSuperviewsEdges) {
+TEST(ViewLayout, EdgeConstraintsMakeASubviewFollowItsSuperview) {
   auto area = std::make_shared<UIView>(CGRect{0, 0, 300, 200});
-  auto lone = std::make_shared<UIView>(CGRect{1, 2, 3, 4});
-  pinToSuperviewEdges(*lone);
-  EXPECT_TRUE(lone->translatesAutoresizingMaskIntoConstraints) << "no superview: no change";
   auto plugin = std::make_shared<UIView>(CGRect{5, 5, 10, 10});
+  auto stranger = std::make_shared<UIView>(CGRect{1, 2, 3, 4});
   area->addSubview(plugin);
-  pinToSuperviewEdges(*plugin);
-  EXPECT_FALSE(plugin->translatesAutoresizingMaskIntoConstraints);
+  plugin->translatesAutoresizingMaskIntoConstraints = false;
+  NSLayoutConstraint::activate({
+      {plugin, NSLayoutAttribute::top, area, NSLayoutAttribute::top},
+      {plugin, NSLayoutAttribute::leading, area, NSLayoutAttribute::leading},
+      {plugin, NSLayoutAttribute::bottom, area, NSLayoutAttribute::bottom},
+      {plugin, NSLayoutAttribute::trailing, area, NSLayoutAttribute::trailing},
+      {stranger, NSLayoutAttribute::top, area, NSLayoutAttribute::top},  // not its superview
+  });
   EXPECT_EQ(area->constraints().size(), 4u);
   area->layoutIfNeeded();
   EXPECT_EQ(plugin->frame(), (CGRect{0, 0, 300, 200}));
   area->setBounds({0, 0, 640, 480});
   area->layoutIfNeeded();
   EXPECT_EQ(plugin->frame(), (CGRect{0, 0, 640, 480}));
-  pinToSuperviewEdges(*plugin);
-  EXPECT_EQ(area->constraints().size(), 8u) << "a second call adds four more";
+  EXPECT_EQ(stranger->frame(), (CGRect{1, 2, 3, 4}));
+  plugin->removeFromSuperview();
+  EXPECT_TRUE(area->constraints().empty()) << "its constraints leave with the view";
 }
 
 TEST(ViewDisplay, MarksCoalesceAndOnlyMarkedOrResizedLayersRedraw) {
