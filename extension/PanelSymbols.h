@@ -51,34 +51,34 @@ void drawTextBlock(const std::string& text, const CGRect& rect, const std::optio
 // the resizing rule, translates and scales; restores when it goes. `ok()` is false (and
 // nothing may be drawn) without a current context.
 class DesignFrame {
- public:
-  template <class E>
-  DesignFrame(const CGRect& frame, E resizing, CGFloat w, CGFloat h)
-      : ctx_(pf::UIGraphicsGetCurrentContext()) {
-    if (!ctx_) return;
-    ctx_->saveGState();
-    enter(apply(resizing, CGRect{0, 0, w, h}, frame), w, h);
-  }
-  // The variant that refreshes the instance's `viewScale`.
-  template <class E, class Instance>
-  DesignFrame(const CGRect& frame, E resizing, CGFloat w, CGFloat h, Instance& instance)
-      : ctx_(pf::UIGraphicsGetCurrentContext()) {
-    if (!ctx_) return;
-    ctx_->saveGState();
-    enter(apply(resizing, CGRect{0, 0, w, h}, frame, instance), w, h);
-  }
-  ~DesignFrame() {
-    if (ctx_) ctx_->restoreGState();
-  }
-  DesignFrame(const DesignFrame&) = delete;
-  DesignFrame& operator=(const DesignFrame&) = delete;
+public:
+    template <class E>
+    DesignFrame(const CGRect& frame, E resizing, CGFloat w, CGFloat h)
+        : ctx_(pf::UIGraphicsGetCurrentContext()) {
+        if (!ctx_) return;
+        ctx_->saveGState();
+        enter(apply(resizing, CGRect{0, 0, w, h}, frame), w, h);
+    }
+    // The variant that refreshes the instance's `viewScale`.
+    template <class E, class Instance>
+    DesignFrame(const CGRect& frame, E resizing, CGFloat w, CGFloat h, Instance& instance)
+        : ctx_(pf::UIGraphicsGetCurrentContext()) {
+        if (!ctx_) return;
+        ctx_->saveGState();
+        enter(apply(resizing, CGRect{0, 0, w, h}, frame, instance), w, h);
+    }
+    ~DesignFrame() {
+        if (ctx_) ctx_->restoreGState();
+    }
+    DesignFrame(const DesignFrame&) = delete;
+    DesignFrame& operator=(const DesignFrame&) = delete;
 
-  bool ok() const { return ctx_ != nullptr; }
-  CGContext& ctx() { return *ctx_; }
+    bool ok() const { return ctx_ != nullptr; }
+    CGContext& ctx() { return *ctx_; }
 
- private:
-  void enter(const CGRect& target, CGFloat w, CGFloat h);
-  CGContext* ctx_;
+private:
+    void enter(const CGRect& target, CGFloat w, CGFloat h);
+    CGContext* ctx_;
 };
 
 // Symbol placement: translate to the anchor, scale by the touch factor, clip to R (relative to
@@ -86,4 +86,4 @@ class DesignFrame {
 void placeSymbol(CGContext& ctx, CGPoint anchor, CGFloat factor, const CGRect& r,
                  const std::function<void(const CGRect& frame)>& draw);
 
-}  // namespace panel
+} // namespace panel

@@ -44,4 +44,4 @@ double greenValue(const pf::UIColor& color);
 double blueValue(const pf::UIColor& color);
 double alphaValue(const pf::UIColor& color);
 
-}  // namespace orvex
+} // namespace orvex

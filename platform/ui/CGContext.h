@@ -25,74 +25,74 @@ enum class CGLineCap { butt, round, square };
 enum class CGLineJoin { miter, round, bevel };
 
 class CGContext {
- public:
-  // Borrows `cr` (takes a Cairo reference for its own lifetime). Starts with the platform's
-  // defaults: black fill and stroke, line width 1, butt caps, miter joins, no dash.
-  explicit CGContext(cairo_t* cr);
-  ~CGContext();
-  CGContext(const CGContext&) = delete;
-  CGContext& operator=(const CGContext&) = delete;
+public:
+    // Borrows `cr` (takes a Cairo reference for its own lifetime). Starts with the platform's
+    // defaults: black fill and stroke, line width 1, butt caps, miter joins, no dash.
+    explicit CGContext(cairo_t* cr);
+    ~CGContext();
+    CGContext(const CGContext&) = delete;
+    CGContext& operator=(const CGContext&) = delete;
 
-  cairo_t* cairo() const { return cr_; }
+    cairo_t* cairo() const { return cr_; }
 
-  void saveGState();
-  // Does nothing when there is no save to restore (the platform logs and carries on).
-  void restoreGState();
-  int gStateDepth() const { return static_cast<int>(stack_.size()) - 1; }
+    void saveGState();
+    // Does nothing when there is no save to restore (the platform logs and carries on).
+    void restoreGState();
+    int gStateDepth() const { return static_cast<int>(stack_.size()) - 1; }
 
-  void translateBy(CGFloat x, CGFloat y);
-  void scaleBy(CGFloat sx, CGFloat sy);
-  void rotate(CGFloat radians);  // positive turns clockwise on screen (y down)
-  void concatenate(const CGAffineTransform& t);
-  CGAffineTransform ctm() const;
-  // True while a refused transform suppresses drawing in the current state.
-  bool isDrawingSuppressed() const { return state().suppressed; }
+    void translateBy(CGFloat x, CGFloat y);
+    void scaleBy(CGFloat sx, CGFloat sy);
+    void rotate(CGFloat radians); // positive turns clockwise on screen (y down)
+    void concatenate(const CGAffineTransform& t);
+    CGAffineTransform ctm() const;
+    // True while a refused transform suppresses drawing in the current state.
+    bool isDrawingSuppressed() const { return state().suppressed; }
 
-  // Intersects the clip with a rectangle in user space.
-  void clip(const CGRect& rect);
-  CGRect clipBoundingBox() const;
+    // Intersects the clip with a rectangle in user space.
+    void clip(const CGRect& rect);
+    CGRect clipBoundingBox() const;
 
-  void setLineWidth(CGFloat width);
-  CGFloat lineWidth() const { return state().lineWidth; }
-  void setLineCap(CGLineCap cap);
-  void setLineJoin(CGLineJoin join);
-  // An empty list turns dashing off.
-  void setLineDash(CGFloat phase, std::span<const CGFloat> lengths);
-  bool hasLineDash() const;
+    void setLineWidth(CGFloat width);
+    CGFloat lineWidth() const { return state().lineWidth; }
+    void setLineCap(CGLineCap cap);
+    void setLineJoin(CGLineJoin join);
+    // An empty list turns dashing off.
+    void setLineDash(CGFloat phase, std::span<const CGFloat> lengths);
+    bool hasLineDash() const;
 
-  void setFillColor(const UIColor& color) { state().fill = color; }
-  void setStrokeColor(const UIColor& color) { state().stroke = color; }
-  UIColor fillColor() const { return state().fill; }
-  UIColor strokeColor() const { return state().stroke; }
-  // A global alpha that multiplies every fill and stroke.
-  void setAlpha(CGFloat alpha);
+    void setFillColor(const UIColor& color) { state().fill = color; }
+    void setStrokeColor(const UIColor& color) { state().stroke = color; }
+    UIColor fillColor() const { return state().fill; }
+    UIColor strokeColor() const { return state().stroke; }
+    // A global alpha that multiplies every fill and stroke.
+    void setAlpha(CGFloat alpha);
 
-  void fill(const CGRect& rect);
-  void stroke(const CGRect& rect);
-  void clear(const CGRect& rect);  // makes the rectangle transparent
+    void fill(const CGRect& rect);
+    void stroke(const CGRect& rect);
+    void clear(const CGRect& rect); // makes the rectangle transparent
 
-  // For path and text drawers of this layer: paint the path currently built on cairo().
-  // Each returns false (and drops the path) while drawing is suppressed.
-  bool fillCurrentPath(bool evenOdd = false);
-  bool strokeCurrentPath();
-  // Sets the fill colour (times the global alpha) as Cairo's source; false while suppressed.
-  bool prepareFillSource();
+    // For path and text drawers of this layer: paint the path currently built on cairo().
+    // Each returns false (and drops the path) while drawing is suppressed.
+    bool fillCurrentPath(bool evenOdd = false);
+    bool strokeCurrentPath();
+    // Sets the fill colour (times the global alpha) as Cairo's source; false while suppressed.
+    bool prepareFillSource();
 
- private:
-  struct State {
-    UIColor fill = UIColor::black();
-    UIColor stroke = UIColor::black();
-    CGFloat lineWidth = 1;
-    CGFloat alpha = 1;
-    bool suppressed = false;
-  };
-  State& state() { return stack_.back(); }
-  const State& state() const { return stack_.back(); }
-  void setSource(const UIColor& c);
-  bool applyMatrixChecked(const CGAffineTransform& next);
+private:
+    struct State {
+        UIColor fill = UIColor::black();
+        UIColor stroke = UIColor::black();
+        CGFloat lineWidth = 1;
+        CGFloat alpha = 1;
+        bool suppressed = false;
+    };
+    State& state() { return stack_.back(); }
+    const State& state() const { return stack_.back(); }
+    void setSource(const UIColor& c);
+    bool applyMatrixChecked(const CGAffineTransform& next);
 
-  cairo_t* cr_;
-  std::vector<State> stack_;
+    cairo_t* cr_;
+    std::vector<State> stack_;
 };
 
 // The stack of current contexts: a view's drawing pass pushes its layer's context, so that
@@ -103,11 +103,11 @@ void UIGraphicsPopContext();
 
 // Pushes a context for its lifetime.
 class ScopedCurrentContext {
- public:
-  explicit ScopedCurrentContext(CGContext& ctx) { UIGraphicsPushContext(ctx); }
-  ~ScopedCurrentContext() { UIGraphicsPopContext(); }
-  ScopedCurrentContext(const ScopedCurrentContext&) = delete;
-  ScopedCurrentContext& operator=(const ScopedCurrentContext&) = delete;
+public:
+    explicit ScopedCurrentContext(CGContext& ctx) { UIGraphicsPushContext(ctx); }
+    ~ScopedCurrentContext() { UIGraphicsPopContext(); }
+    ScopedCurrentContext(const ScopedCurrentContext&) = delete;
+    ScopedCurrentContext& operator=(const ScopedCurrentContext&) = delete;
 };
 
-}  // namespace pf
+} // namespace pf

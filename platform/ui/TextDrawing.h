@@ -22,20 +22,20 @@ namespace pf {
 enum class NSTextAlignment { left, center, right, justified, natural };
 
 struct NSParagraphStyle {
-  NSTextAlignment alignment = NSTextAlignment::natural;
+    NSTextAlignment alignment = NSTextAlignment::natural;
 };
 using NSMutableParagraphStyle = NSParagraphStyle;
 
 // The platform's attribute dictionary, reduced to the keys in use. An absent font is the
 // system font of size 12; an absent colour is black.
 struct NSStringAttributes {
-  std::optional<UIFont> font;
-  std::optional<UIColor> foregroundColor;
-  NSParagraphStyle paragraphStyle;
+    std::optional<UIFont> font;
+    std::optional<UIColor> foregroundColor;
+    NSParagraphStyle paragraphStyle;
 };
 
 enum NSStringDrawingOptions : unsigned {
-  NSStringDrawingUsesLineFragmentOrigin = 1u << 0,
+    NSStringDrawingUsesLineFragmentOrigin = 1u << 0,
 };
 
 // The rectangle the text occupies when laid out in `size` (width wraps; an infinite or huge
@@ -54,4 +54,4 @@ void drawText(const std::string& text, const CGRect& rect, const NSStringAttribu
 // The shared measuring context (owned by this layer).
 PangoContext* textMeasuringContext();
 
-}  // namespace pf
+} // namespace pf

@@ -5,24 +5,24 @@
 namespace pf {
 
 bool UIColor::getRed(CGFloat* red, CGFloat* green, CGFloat* blue, CGFloat* alpha) const {
-  if (red) *red = r_;
-  if (green) *green = g_;
-  if (blue) *blue = b_;
-  if (alpha) *alpha = a_;
-  return true;
+    if (red) *red = r_;
+    if (green) *green = g_;
+    if (blue) *blue = b_;
+    if (alpha) *alpha = a_;
+    return true;
 }
 
 void UIColor::setFill() const {
-  if (CGContext* ctx = UIGraphicsGetCurrentContext()) ctx->setFillColor(*this);
+    if (CGContext* ctx = UIGraphicsGetCurrentContext()) ctx->setFillColor(*this);
 }
 
 void UIColor::setStroke() const {
-  if (CGContext* ctx = UIGraphicsGetCurrentContext()) ctx->setStrokeColor(*this);
+    if (CGContext* ctx = UIGraphicsGetCurrentContext()) ctx->setStrokeColor(*this);
 }
 
 void UIColor::set() const {
-  setFill();
-  setStroke();
+    setFill();
+    setStroke();
 }
 
-}  // namespace pf
+} // namespace pf

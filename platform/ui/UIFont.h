@@ -22,28 +22,28 @@ typedef struct _PangoFontDescription PangoFontDescription;
 namespace pf {
 
 class UIFont {
- public:
-  static std::optional<UIFont> named(const std::string& fontName, CGFloat size);
-  static UIFont systemFont(CGFloat size);
+public:
+    static std::optional<UIFont> named(const std::string& fontName, CGFloat size);
+    static UIFont systemFont(CGFloat size);
 
-  const std::string& fontName() const { return fontName_; }
-  // The family fontconfig loaded for this font, e.g. "Nimbus Sans Narrow".
-  const std::string& familyName() const { return family_; }
-  bool isBold() const { return bold_; }
-  CGFloat pointSize() const { return size_; }
-  UIFont withSize(CGFloat size) const;
+    const std::string& fontName() const { return fontName_; }
+    // The family fontconfig loaded for this font, e.g. "Nimbus Sans Narrow".
+    const std::string& familyName() const { return family_; }
+    bool isBold() const { return bold_; }
+    CGFloat pointSize() const { return size_; }
+    UIFont withSize(CGFloat size) const;
 
-  // The Pango description of this font (owned by the font; valid while it lives).
-  const PangoFontDescription* pangoDescription() const { return desc_.get(); }
+    // The Pango description of this font (owned by the font; valid while it lives).
+    const PangoFontDescription* pangoDescription() const { return desc_.get(); }
 
- private:
-  UIFont(std::string fontName, std::string family, bool bold, CGFloat size);
+private:
+    UIFont(std::string fontName, std::string family, bool bold, CGFloat size);
 
-  std::string fontName_;
-  std::string family_;
-  bool bold_ = false;
-  CGFloat size_ = 0;
-  std::shared_ptr<PangoFontDescription> desc_;
+    std::string fontName_;
+    std::string family_;
+    bool bold_ = false;
+    CGFloat size_ = 0;
+    std::shared_ptr<PangoFontDescription> desc_;
 };
 
-}  // namespace pf
+} // namespace pf

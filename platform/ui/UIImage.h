@@ -14,24 +14,24 @@ typedef struct _cairo_surface cairo_surface_t;
 namespace pf {
 
 class UIImage {
- public:
-  // Decodes PNG data; no image for data that is no PNG (or a broken one).
-  static std::shared_ptr<UIImage> fromData(std::span<const std::uint8_t> data);
-  static std::shared_ptr<UIImage> contentsOfFile(const std::string& path);
-  // Takes a reference on an ARGB32 image surface.
-  static std::shared_ptr<UIImage> fromSurface(cairo_surface_t* surface);
-  ~UIImage();
-  UIImage(const UIImage&) = delete;
-  UIImage& operator=(const UIImage&) = delete;
+public:
+    // Decodes PNG data; no image for data that is no PNG (or a broken one).
+    static std::shared_ptr<UIImage> fromData(std::span<const std::uint8_t> data);
+    static std::shared_ptr<UIImage> contentsOfFile(const std::string& path);
+    // Takes a reference on an ARGB32 image surface.
+    static std::shared_ptr<UIImage> fromSurface(cairo_surface_t* surface);
+    ~UIImage();
+    UIImage(const UIImage&) = delete;
+    UIImage& operator=(const UIImage&) = delete;
 
-  CGSize size() const;
-  cairo_surface_t* surface() const { return surface_; }
-  // Draws the image scaled to fill `rect`.
-  void draw(const CGRect& rect) const;
+    CGSize size() const;
+    cairo_surface_t* surface() const { return surface_; }
+    // Draws the image scaled to fill `rect`.
+    void draw(const CGRect& rect) const;
 
- private:
-  explicit UIImage(cairo_surface_t* s) : surface_(s) {}
-  cairo_surface_t* surface_;
+private:
+    explicit UIImage(cairo_surface_t* s) : surface_(s) {}
+    cairo_surface_t* surface_;
 };
 
-}  // namespace pf
+} // namespace pf

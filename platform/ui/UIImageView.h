@@ -9,18 +9,18 @@
 namespace pf {
 
 class UIImageView : public UIView {
- public:
-  explicit UIImageView(const CGRect& frame = CGRect::zero());
-  explicit UIImageView(std::shared_ptr<UIImage> image);
+public:
+    explicit UIImageView(const CGRect& frame = CGRect::zero());
+    explicit UIImageView(std::shared_ptr<UIImage> image);
 
-  const std::shared_ptr<UIImage>& image() const { return image_; }
-  // Shows another image (none: nothing); redraws only when the image changes.
-  void setImage(std::shared_ptr<UIImage> image);
+    const std::shared_ptr<UIImage>& image() const { return image_; }
+    // Shows another image (none: nothing); redraws only when the image changes.
+    void setImage(std::shared_ptr<UIImage> image);
 
-  void draw(const CGRect& rect) override;
+    void draw(const CGRect& rect) override;
 
- private:
-  std::shared_ptr<UIImage> image_;
+private:
+    std::shared_ptr<UIImage> image_;
 };
 
-}  // namespace pf
+} // namespace pf

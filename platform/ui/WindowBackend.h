@@ -20,42 +20,42 @@ class UIWindow;
 class ImageSurface;
 
 enum InputModifier : unsigned {
-  InputModifierShift = 1u << 0,
-  InputModifierControl = 1u << 1,
-  InputModifierAlt = 1u << 2,
-  InputModifierSuper = 1u << 3,
+    InputModifierShift = 1u << 0,
+    InputModifierControl = 1u << 1,
+    InputModifierAlt = 1u << 2,
+    InputModifierSuper = 1u << 3,
 };
 
 struct InputEvent {
-  enum class Kind { mouseDown, mouseUp, mouseMove, wheel, keyDown, keyUp, text, focusLost };
-  Kind kind = Kind::mouseMove;
-  CGPoint location;       // window points (mouse and wheel events)
-  int button = 0;         // 1 left, 2 middle, 3 right
-  int clicks = 0;         // 1 single, 2 double, ... (button events)
-  CGFloat wheelX = 0;     // scroll amounts, positive to the right and away from the user
-  CGFloat wheelY = 0;
-  unsigned modifiers = 0;  // InputModifier bits
-  std::int32_t key = 0;    // key code (SDL's key codes) for key events
-  std::string text;        // UTF-8 for text events
+    enum class Kind { mouseDown, mouseUp, mouseMove, wheel, keyDown, keyUp, text, focusLost };
+    Kind kind = Kind::mouseMove;
+    CGPoint location;   // window points (mouse and wheel events)
+    int button = 0;     // 1 left, 2 middle, 3 right
+    int clicks = 0;     // 1 single, 2 double, ... (button events)
+    CGFloat wheelX = 0; // scroll amounts, positive to the right and away from the user
+    CGFloat wheelY = 0;
+    unsigned modifiers = 0; // InputModifier bits
+    std::int32_t key = 0;   // key code (SDL's key codes) for key events
+    std::string text;       // UTF-8 for text events
 };
 
 class WindowBackend {
- public:
-  virtual ~WindowBackend() = default;
-  virtual const char* name() const = 0;
-  // Shows the window (at its frame's size) and starts delivering its input.
-  virtual void attach(UIWindow& window) = 0;
-  virtual void detach(UIWindow& window) = 0;
-  virtual bool isAttached(const UIWindow& window) const = 0;
-  // Composites the window's layers and shows the result.
-  virtual void present(UIWindow& window) = 0;
-  virtual void startTextInput() {}
-  virtual void stopTextInput() {}
+public:
+    virtual ~WindowBackend() = default;
+    virtual const char* name() const = 0;
+    // Shows the window (at its frame's size) and starts delivering its input.
+    virtual void attach(UIWindow& window) = 0;
+    virtual void detach(UIWindow& window) = 0;
+    virtual bool isAttached(const UIWindow& window) const = 0;
+    // Composites the window's layers and shows the result.
+    virtual void present(UIWindow& window) = 0;
+    virtual void startTextInput() {}
+    virtual void stopTextInput() {}
 
-  // The process's backend, made on first use from PF_UI_BACKEND.
-  static WindowBackend& shared();
-  // Replaces it (tests, tools); returns the previous one.
-  static std::unique_ptr<WindowBackend> setShared(std::unique_ptr<WindowBackend> backend);
+    // The process's backend, made on first use from PF_UI_BACKEND.
+    static WindowBackend& shared();
+    // Replaces it (tests, tools); returns the previous one.
+    static std::unique_ptr<WindowBackend> setShared(std::unique_ptr<WindowBackend> backend);
 };
 
 // The backend if one was made or set, else null (never makes one).
@@ -63,27 +63,27 @@ WindowBackend* currentWindowBackend();
 
 // Keeps the last presented frame of each attached window.
 class OffscreenBackend : public WindowBackend {
- public:
-  OffscreenBackend();
-  ~OffscreenBackend() override;
-  const char* name() const override { return "offscreen"; }
-  void attach(UIWindow& window) override;
-  void detach(UIWindow& window) override;
-  bool isAttached(const UIWindow& window) const override;
-  void present(UIWindow& window) override;
+public:
+    OffscreenBackend();
+    ~OffscreenBackend() override;
+    const char* name() const override { return "offscreen"; }
+    void attach(UIWindow& window) override;
+    void detach(UIWindow& window) override;
+    bool isAttached(const UIWindow& window) const override;
+    void present(UIWindow& window) override;
 
-  // The last frame presented for the window (null before the first), in device pixels.
-  const ImageSurface* lastFrame(const UIWindow& window) const;
-  std::uint64_t presentCount(const UIWindow& window) const;
-  // Writes the last frame as PNG; false without a frame or when the file cannot be written.
-  bool writeScreenshot(const UIWindow& window, const std::string& path) const;
+    // The last frame presented for the window (null before the first), in device pixels.
+    const ImageSurface* lastFrame(const UIWindow& window) const;
+    std::uint64_t presentCount(const UIWindow& window) const;
+    // Writes the last frame as PNG; false without a frame or when the file cannot be written.
+    bool writeScreenshot(const UIWindow& window, const std::string& path) const;
 
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 // The SDL2 backend, or null when SDL cannot start its video subsystem (no display).
 std::unique_ptr<WindowBackend> makeSDLBackend();
 
-}  // namespace pf
+} // namespace pf

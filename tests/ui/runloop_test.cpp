@@ -17,122 +17,123 @@ using namespace pf;
 namespace {
 
 class Swatch : public UIView {
- public:
-  Swatch(const CGRect& f, UIColor c) : UIView(f), color(c) {}
-  void draw(const CGRect& rect) override {
-    ++draws;
-    color.setFill();
-    UIBezierPath::rect(rect).fill();
-  }
-  UIColor color;
-  int draws = 0;
+public:
+    Swatch(const CGRect& f, UIColor c) : UIView(f), color(c) {}
+    void draw(const CGRect& rect) override {
+        ++draws;
+        color.setFill();
+        UIBezierPath::rect(rect).fill();
+    }
+    UIColor color;
+    int draws = 0;
 };
 
 // Each test gets the offscreen backend and a manual clock on the main loop.
 class RunLoopPasses : public ::testing::Test {
- protected:
-  void SetUp() override {
-    RunLoop::claimMainThread();
-    previous_ = WindowBackend::setShared(std::make_unique<OffscreenBackend>());
-    clock_ = std::make_shared<ManualClock>();
-    RunLoop::main().setClock(clock_);
-    drainMainQueue();
-  }
-  void TearDown() override {
-    drainMainQueue();
-    RunLoop::main().setClock(nullptr);
-    WindowBackend::setShared(std::move(previous_));
-  }
-  OffscreenBackend& backend() { return static_cast<OffscreenBackend&>(WindowBackend::shared()); }
+protected:
+    void SetUp() override {
+        RunLoop::claimMainThread();
+        previous_ = WindowBackend::setShared(std::make_unique<OffscreenBackend>());
+        clock_ = std::make_shared<ManualClock>();
+        RunLoop::main().setClock(clock_);
+        drainMainQueue();
+    }
+    void TearDown() override {
+        drainMainQueue();
+        RunLoop::main().setClock(nullptr);
+        WindowBackend::setShared(std::move(previous_));
+    }
+    OffscreenBackend& backend() { return static_cast<OffscreenBackend&>(WindowBackend::shared()); }
 
-  std::shared_ptr<ManualClock> clock_;
-  std::unique_ptr<WindowBackend> previous_;
+    std::shared_ptr<ManualClock> clock_;
+    std::unique_ptr<WindowBackend> previous_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RunLoopPasses, MarksMadeInOneTurnCoalesceIntoOneRedrawAndOnePresent) {
-  auto window = std::make_shared<UIWindow>(CGRect{0, 0, 40, 40});
-  auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 40, 40}, UIColor(1, 0, 0, 1));
-  window->addSubview(swatch);
-  window->makeKeyAndVisible();
-  drainMainQueue();
-  EXPECT_EQ(swatch->draws, 1);
-  EXPECT_EQ(backend().presentCount(*window), 1u);
-  EXPECT_EQ(backend().lastFrame(*window)->pixel(20, 20), (RGBA8{255, 0, 0, 255}));
+    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 40, 40});
+    auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 40, 40}, UIColor(1, 0, 0, 1));
+    window->addSubview(swatch);
+    window->makeKeyAndVisible();
+    drainMainQueue();
+    EXPECT_EQ(swatch->draws, 1);
+    EXPECT_EQ(backend().presentCount(*window), 1u);
+    EXPECT_EQ(backend().lastFrame(*window)->pixel(20, 20), (RGBA8{255, 0, 0, 255}));
 
-  DispatchQueue::main().async([&] {
-    swatch->color = UIColor(0, 0, 1, 1);
-    swatch->setNeedsDisplay();
-    swatch->setNeedsDisplay();
-  });
-  DispatchQueue::main().async([&] { swatch->setNeedsDisplay(); });
-  drainMainQueue();
-  EXPECT_EQ(swatch->draws, 2);
-  EXPECT_EQ(backend().presentCount(*window), 2u);
-  EXPECT_EQ(backend().lastFrame(*window)->pixel(20, 20), (RGBA8{0, 0, 255, 255}));
-  drainMainQueue();
-  EXPECT_EQ(backend().presentCount(*window), 2u) << "nothing marked: nothing presented";
+    DispatchQueue::main().async([&] {
+        swatch->color = UIColor(0, 0, 1, 1);
+        swatch->setNeedsDisplay();
+        swatch->setNeedsDisplay();
+    });
+    DispatchQueue::main().async([&] { swatch->setNeedsDisplay(); });
+    drainMainQueue();
+    EXPECT_EQ(swatch->draws, 2);
+    EXPECT_EQ(backend().presentCount(*window), 2u);
+    EXPECT_EQ(backend().lastFrame(*window)->pixel(20, 20), (RGBA8{0, 0, 255, 255}));
+    drainMainQueue();
+    EXPECT_EQ(backend().presentCount(*window), 2u) << "nothing marked: nothing presented";
 }
 
 TEST_F(RunLoopPasses, ATimerDrivenDisplayRedrawsOncePerTickWithoutSleeping) {
-  auto window = std::make_shared<UIWindow>(CGRect{0, 0, 40, 40});
-  auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 40, 40}, UIColor(1, 0, 0, 1));
-  window->addSubview(swatch);
-  window->makeKeyAndVisible();
-  drainMainQueue();
-  auto timer = Timer::scheduledTimer(0.04, true, [&](Timer&) { swatch->setNeedsDisplay(); });
-  RunLoop::main().runFor(std::chrono::milliseconds(200));
-  timer->invalidate();
-  drainMainQueue();  // the pass asked for by the tick at 200 ms
-  EXPECT_EQ(swatch->draws, 1 + 5);
-  EXPECT_EQ(backend().presentCount(*window), 1u + 5u);
+    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 40, 40});
+    auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 40, 40}, UIColor(1, 0, 0, 1));
+    window->addSubview(swatch);
+    window->makeKeyAndVisible();
+    drainMainQueue();
+    auto timer = Timer::scheduledTimer(0.04, true, [&](Timer&) { swatch->setNeedsDisplay(); });
+    RunLoop::main().runFor(std::chrono::milliseconds(200));
+    timer->invalidate();
+    drainMainQueue(); // the pass asked for by the tick at 200 ms
+    EXPECT_EQ(swatch->draws, 1 + 5);
+    EXPECT_EQ(backend().presentCount(*window), 1u + 5u);
 }
 
 TEST_F(RunLoopPasses, ScreenshotsOfTheOffscreenBackendAreWrittenOnRequest) {
-  auto window = std::make_shared<UIWindow>(CGRect{0, 0, 30, 20});
-  window->setScreenScale(2);
-  window->setBackgroundColor(UIColor(0, 1, 0, 1));
-  window->makeKeyAndVisible();
-  drainMainQueue();
-  const ImageSurface* frame = backend().lastFrame(*window);
-  ASSERT_NE(frame, nullptr);
-  EXPECT_EQ(frame->width(), 60);
-  EXPECT_EQ(frame->height(), 40);
-  EXPECT_FALSE(backend().writeScreenshot(*window, "/nonexistent/dir/shot.png"));
-  auto other = std::make_shared<UIWindow>(CGRect{0, 0, 10, 10});
-  EXPECT_FALSE(backend().writeScreenshot(*other, "/tmp/never.png")) << "not shown, no frame";
+    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 30, 20});
+    window->setScreenScale(2);
+    window->setBackgroundColor(UIColor(0, 1, 0, 1));
+    window->makeKeyAndVisible();
+    drainMainQueue();
+    const ImageSurface* frame = backend().lastFrame(*window);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->width(), 60);
+    EXPECT_EQ(frame->height(), 40);
+    EXPECT_FALSE(backend().writeScreenshot(*window, "/nonexistent/dir/shot.png"));
+    auto other = std::make_shared<UIWindow>(CGRect{0, 0, 10, 10});
+    EXPECT_FALSE(backend().writeScreenshot(*other, "/tmp/never.png")) << "not shown, no frame";
 }
 
 TEST_F(RunLoopPasses, InputReachesTheWindowsHandler) {
-  auto window = std::make_shared<UIWindow>(CGRect{0, 0, 30, 20});
-  std::vector<InputEvent::Kind> seen;
-  window->inputHandler = [&](const InputEvent& e) { seen.push_back(e.kind); };
-  InputEvent down;
-  down.kind = InputEvent::Kind::mouseDown;
-  window->sendInput(down);
-  EXPECT_EQ(seen, (std::vector<InputEvent::Kind>{InputEvent::Kind::mouseDown}));
+    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 30, 20});
+    std::vector<InputEvent::Kind> seen;
+    window->inputHandler = [&](const InputEvent& e) { seen.push_back(e.kind); };
+    InputEvent down;
+    down.kind = InputEvent::Kind::mouseDown;
+    window->sendInput(down);
+    EXPECT_EQ(seen, (std::vector<InputEvent::Kind>{InputEvent::Kind::mouseDown}));
 }
 
 // The SDL backend on SDL's headless "dummy" video driver: a window opens, presents, and the
 // run loop's wait in SDL ends when another thread queues work.
 TEST(SDLBackendHeadless, PresentsAndWakesForWorkFromAnotherThread) {
-  RunLoop::claimMainThread();
-  auto sdl = makeSDLBackend();
-  if (!sdl) GTEST_SKIP() << "SDL has no video driver here";
-  auto previous = WindowBackend::setShared(std::move(sdl));
-  {
-    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 64, 48});
-    auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 64, 48}, UIColor(1, 0, 0, 1));
-    window->addSubview(swatch);
-    window->makeKeyAndVisible();
-    EXPECT_TRUE(window->isVisibleOnBackend());
-    std::atomic<bool> done{false};
-    std::thread worker([&] { DispatchQueue::main().async([&] { done = true; }); });
-    EXPECT_TRUE(RunLoop::main().runUntil([&] { return done.load(); }, std::chrono::seconds(10)));
-    worker.join();
-    drainMainQueue();
-    EXPECT_GE(swatch->draws, 1);
-  }
-  WindowBackend::setShared(std::move(previous));
+    RunLoop::claimMainThread();
+    auto sdl = makeSDLBackend();
+    if (!sdl) GTEST_SKIP() << "SDL has no video driver here";
+    auto previous = WindowBackend::setShared(std::move(sdl));
+    {
+        auto window = std::make_shared<UIWindow>(CGRect{0, 0, 64, 48});
+        auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 64, 48}, UIColor(1, 0, 0, 1));
+        window->addSubview(swatch);
+        window->makeKeyAndVisible();
+        EXPECT_TRUE(window->isVisibleOnBackend());
+        std::atomic<bool> done{false};
+        std::thread worker([&] { DispatchQueue::main().async([&] { done = true; }); });
+        EXPECT_TRUE(
+            RunLoop::main().runUntil([&] { return done.load(); }, std::chrono::seconds(10)));
+        worker.join();
+        drainMainQueue();
+        EXPECT_GE(swatch->draws, 1);
+    }
+    WindowBackend::setShared(std::move(previous));
 }
