@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "core/Clock.h"
 #include "core/Dispatch.h"
 #include "core/RunLoop.h"
@@ -112,28 +109,4 @@ TEST_F(RunLoopPasses, InputReachesTheWindowsHandler) {
     down.kind = InputEvent::Kind::mouseDown;
     window->sendInput(down);
     EXPECT_EQ(seen, (std::vector<InputEvent::Kind>{InputEvent::Kind::mouseDown}));
-}
-
-// The SDL backend on SDL's headless "dummy" video driver: a window opens, presents, and the
-// run loop's wait in SDL ends when another thread queues work.
-TEST(SDLBackendHeadless, PresentsAndWakesForWorkFromAnotherThread) {
-    RunLoop::claimMainThread();
-    auto sdl = makeSDLBackend();
-    if (!sdl) GTEST_SKIP() << "SDL has no video driver here";
-    auto previous = WindowBackend::setShared(std::move(sdl));
-    {
-        auto window = std::make_shared<UIWindow>(CGRect{0, 0, 64, 48});
-        auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 64, 48}, UIColor(1, 0, 0, 1));
-        window->addSubview(swatch);
-        window->makeKeyAndVisible();
-        EXPECT_TRUE(window->isVisibleOnBackend());
-        std::atomic<bool> done{false};
-        std::thread worker([&] { DispatchQueue::main().async([&] { done = true; }); });
-        EXPECT_TRUE(
-            RunLoop::main().runUntil([&] { return done.load(); }, std::chrono::seconds(10)));
-        worker.join();
-        drainMainQueue();
-        EXPECT_GE(swatch->draws, 1);
-    }
-    WindowBackend::setShared(std::move(previous));
 }
