@@ -5,25 +5,14 @@
 #include "core/RunLoop.h"
 #include "core/Timer.h"
 #include "ui/Offscreen.h"
-#include "ui/UIBezierPath.h"
 #include "ui/UIWindow.h"
 #include "ui/WindowBackend.h"
+
+#include "Swatch.h"
 
 using namespace pf;
 
 namespace {
-
-class Swatch : public UIView {
-public:
-    Swatch(const CGRect& f, UIColor c) : UIView(f), color(c) {}
-    void draw(const CGRect& rect) override {
-        ++draws;
-        color.setFill();
-        UIBezierPath::rect(rect).fill();
-    }
-    UIColor color;
-    int draws = 0;
-};
 
 // Each test gets the offscreen backend and a manual clock on the main loop.
 class RunLoopPasses : public ::testing::Test {

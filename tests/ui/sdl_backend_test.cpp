@@ -8,24 +8,14 @@
 
 #include "core/Dispatch.h"
 #include "core/RunLoop.h"
-#include "ui/UIBezierPath.h"
 #include "ui/UIWindow.h"
 #include "ui/WindowBackend.h"
+
+#include "Swatch.h"
 
 using namespace pf;
 
 namespace {
-
-class Swatch : public UIView {
-public:
-    using UIView::UIView;
-    void draw(const CGRect& rect) override {
-        ++draws;
-        UIColor(1, 0, 0, 1).setFill();
-        UIBezierPath::rect(rect).fill();
-    }
-    int draws = 0;
-};
 
 // The SDL backend on SDL's headless "dummy" video driver (set in the test's environment).
 class SDLBackendHeadless : public ::testing::Test {
@@ -57,7 +47,7 @@ Uint32 windowIdOfTheOnlyWindow() {
 
 TEST_F(SDLBackendHeadless, PresentsAndWakesForWorkFromAnotherThread) {
     auto window = std::make_shared<UIWindow>(CGRect{0, 0, 64, 48});
-    auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 64, 48});
+    auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 64, 48}, UIColor(1, 0, 0, 1));
     window->addSubview(swatch);
     window->makeKeyAndVisible();
     EXPECT_TRUE(window->isVisibleOnBackend());

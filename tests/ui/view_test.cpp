@@ -1,25 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "ui/Offscreen.h"
-#include "ui/UIBezierPath.h"
 #include "ui/UIWindow.h"
+
+#include "Swatch.h"
 
 using namespace pf;
 
 namespace {
-
-// Fills its bounds with one colour and counts its draws.
-class Swatch : public UIView {
-public:
-    Swatch(const CGRect& f, UIColor c) : UIView(f), color(c) {}
-    void draw(const CGRect& rect) override {
-        ++draws;
-        color.setFill();
-        UIBezierPath::rect(rect).fill();
-    }
-    UIColor color;
-    int draws = 0;
-};
 
 // Re-centres its only child on every layout, as a controller's layout callback might.
 class Centering : public UIView {
