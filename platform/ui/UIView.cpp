@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/MainThread.h"
 #include "ui/UIWindow.h"
 
 namespace pf {
@@ -164,6 +165,7 @@ bool UIView::isDescendant(const UIView* view) const {
 }
 
 void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t index) {
+    requireMainThread("UIView::insertSubview called off the main thread");
     if (!view || view.get() == this || isDescendant(view.get())) return;
     UIWindow* oldWindow = view->window();
     const bool sameSuper = view->superview() == this;
@@ -196,6 +198,7 @@ void UIView::bringSubviewToFront(UIView* view) {
 }
 
 void UIView::removeFromSuperview() {
+    requireMainThread("UIView::removeFromSuperview called off the main thread");
     auto parent = superview_.lock();
     if (!parent) return;
     // Keep this view alive while it leaves: its superview may hold the last reference.
@@ -226,6 +229,7 @@ void UIView::moveToWindow(UIWindow* oldWindow, UIWindow* newWindow) {
 }
 
 void UIView::setNeedsLayout() {
+    requireMainThread("UIView::setNeedsLayout called off the main thread");
     needsLayout_ = true;
     requestPass();
 }
@@ -286,6 +290,7 @@ void UIView::layoutIfNeeded() {
 }
 
 void UIView::setNeedsDisplay() {
+    requireMainThread("UIView::setNeedsDisplay called off the main thread");
     needsDisplay_ = true;
     requestPass();
 }
@@ -380,6 +385,7 @@ CGRect UIView::convertFrom(const CGRect& rect, const UIView* view) const {
 }
 
 void UIView::displayIfNeeded(CGFloat scale) {
+    requireMainThread("UIView::displayIfNeeded called off the main thread");
     if (hidden_) return; // marks wait until the view is shown again
     if (content_ != Content::none) {
         const bool resized = layer_ && (layerSize_ != bounds_.size || layerScale_ != scale);

@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include "core/RunLoop.h"
+#include "ui/MainThread.h"
 
 namespace pf {
 
@@ -48,6 +49,7 @@ void UIWindow::passRequested() {
 }
 
 bool UIWindow::runPasses() {
+    requireMainThread("UIWindow::runPasses called off the main thread");
     const bool due = passPending_;
     passPending_ = false;
     // What layout and drawing change is covered by this pass (layout settles in its rounds and

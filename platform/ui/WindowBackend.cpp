@@ -1,5 +1,7 @@
 #include "ui/WindowBackend.h"
 
+#include "ui/MainThread.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +31,7 @@ std::unique_ptr<WindowBackend> fromEnvironment() {
 } // namespace
 
 WindowBackend& WindowBackend::shared() {
+    requireMainThread("WindowBackend::shared called off the main thread");
     if (!slot()) slot() = fromEnvironment();
     return *slot();
 }

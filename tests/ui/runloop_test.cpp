@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "core/Check.h"
 #include "core/Clock.h"
 #include "core/Dispatch.h"
 #include "core/RunLoop.h"
@@ -98,4 +102,26 @@ TEST_F(RunLoopPasses, InputReachesTheWindowsHandler) {
     down.kind = InputEvent::Kind::mouseDown;
     window->sendInput(down);
     EXPECT_EQ(seen, (std::vector<InputEvent::Kind>{InputEvent::Kind::mouseDown}));
+}
+
+namespace {
+std::atomic<int> checkFailures{0};
+void countCheckFailure(std::string_view) {
+    ++checkFailures;
+}
+} // namespace
+
+TEST(ThreadRule, ViewsUsedOffTheMainThreadAreReportedInDebugBuilds) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "the check is compiled into debug builds only";
+#else
+    RunLoop::claimMainThread();
+    auto view = std::make_shared<UIView>(CGRect{0, 0, 10, 10});
+    const CheckFailureHandler previous = setCheckFailureHandler(countCheckFailure);
+    checkFailures = 0;
+    std::thread([&] { view->setNeedsDisplay(); }).join();
+    view->setNeedsDisplay();
+    setCheckFailureHandler(previous);
+    EXPECT_EQ(checkFailures.load(), 1);
+#endif
 }
