@@ -104,12 +104,14 @@ TEST_F(RunLoopPasses, InputReachesTheWindowsHandler) {
     EXPECT_EQ(seen, (std::vector<InputEvent::Kind>{InputEvent::Kind::mouseDown}));
 }
 
+#ifndef NDEBUG
 namespace {
 std::atomic<int> checkFailures{0};
 void countCheckFailure(std::string_view) {
     ++checkFailures;
 }
 } // namespace
+#endif
 
 TEST(ThreadRule, ViewsUsedOffTheMainThreadAreReportedInDebugBuilds) {
 #ifdef NDEBUG
