@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/CGContext.h"
+#include "ui/JPEGDecoder.h"
 
 namespace pf {
 
@@ -31,6 +32,10 @@ constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a
 } // namespace
 
 std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data) {
+    if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        cairo_surface_t* s = decodeJPEG(data);
+        return s ? std::shared_ptr<UIImage>(new UIImage(s)) : nullptr;
+    }
     if (data.size() < sizeof kPngSignature ||
         std::memcmp(data.data(), kPngSignature, sizeof kPngSignature) != 0)
         return nullptr;

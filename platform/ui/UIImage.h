@@ -1,5 +1,5 @@
-// Decoded images (PNG) held as Cairo image surfaces, drawn into the current context.
-// [main-thread] for draw; decoding is [any-thread].
+// Decoded images (PNG; JPEG when the build has libjpeg) held as Cairo image surfaces, drawn into
+// the current context. [main-thread] for draw; decoding is [any-thread].
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@ namespace pf {
 
 class UIImage {
 public:
-    // Decodes PNG data; no image for data that is no PNG (or a broken one).
+    // Decodes PNG or JPEG data; no image for anything else or a broken file.
     static std::shared_ptr<UIImage> fromData(std::span<const std::uint8_t> data);
     static std::shared_ptr<UIImage> contentsOfFile(const std::string& path);
     // Takes a reference on an ARGB32 image surface.
