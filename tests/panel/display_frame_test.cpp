@@ -99,6 +99,22 @@ TEST(DynamicsDisplay, NeedlesAndDotsAtTheirAnglesInTheirColours) {
     EXPECT_TRUE(isBlack(img, 512, 268));
 }
 
+TEST(DynamicsDisplay, AtOneHalfTheDotsSitAboveTheNeedleTipsWithoutTouchingThem) {
+    DisplayFixture f;
+    f.display->setCompressionValues(0.5f, 0.5f);
+    f.display->setOutputValues(0.5f, 0.5f);
+    const pf::ImageSurface img = pf::renderView(*f.window);
+    // Straight up from the pivot: needle to 80 units (cap to 82), gap, dot at about 87.
+    // colorSelected1 at 0.6 over colorSelected2 at 0.6 over black: the later mark lies on top.
+    const double r = 0.6 * 193.8 + 0.4 * 0.6 * 49.725, g = 0.6 * 73.95 + 0.4 * 0.6 * 122.145,
+                 b = 0.6 * 73.95 + 0.4 * 0.6 * 191.25;
+    EXPECT_TRUE(pixelNear(img, 2 * 256.5, 2 * (233.5 - 70), r, g, b))
+        << "the first value's needle covers the second's";
+    EXPECT_TRUE(isBlack(img, 2 * 256.5, 2 * (233.5 - 83.5)));
+    EXPECT_TRUE(pixelNear(img, 2 * 256.5, 2 * 146, r, g, b))
+        << "the third value's dot covers the fourth's";
+}
+
 TEST(DynamicsDisplay, ANonFiniteMeterValueDrawsNoNeedleAndTheOtherStill) {
     DisplayFixture f;
     f.display->setCompressionValues(std::nanf(""), 0.75f);

@@ -179,3 +179,38 @@ TEST(PanelDrawing, ANonFiniteValueSkipsOnlyItsOwnNeedle) {
     EXPECT_TRUE(pixelNear(img, 33, 340, 192, 192, 192));
     EXPECT_FALSE(base.hotspotMeterPath.isEmpty());
 }
+
+TEST(PanelPixels, AtTwiceTheDesignSizeTheOutlineIsSixPointsWide) {
+    OrvexCompressorViewBase base;
+    const pf::ImageSurface img = renderPanel(base, 1024, 680);
+    // Centred on x = 33: 30..36 inked, 28 and 38 clear.
+    for (int x = 30; x < 36; ++x)
+        EXPECT_TRUE(pixelNear(img, x, 340, 192, 192, 192)) << x;
+    EXPECT_TRUE(isBlack(img, 28, 340));
+    EXPECT_TRUE(isBlack(img, 38, 340));
+    // The corner radius of 20: the corner of the outline's bounding box stays clear.
+    EXPECT_TRUE(isBlack(img, 33, 39));
+}
+
+TEST(SymbolScaling, ASymbolStretchedToTwiceItsSizeIsTheSamePictureTwiceAsLarge) {
+    OrvexCompressorViewBase base;
+    pf::BitmapContext one(390, 134), two(780, 268);
+    one.image().fill(pf::UIColor::black());
+    two.image().fill(pf::UIColor::black());
+    {
+        pf::ScopedCurrentContext c(one.context());
+        base.drawSymbolHistory({0, 0, 390, 134},
+                               OrvexCompressorViewBase::ResizingBehavior::stretch);
+    }
+    {
+        pf::ScopedCurrentContext c(two.context());
+        base.drawSymbolHistory({0, 0, 780, 268},
+                               OrvexCompressorViewBase::ResizingBehavior::stretch);
+    }
+    // The left side (x = 3.5, 3 wide) at mid height, and the inside.
+    EXPECT_TRUE(pixelNear(one.image(), 3, 67, 192, 192, 192));
+    EXPECT_TRUE(pixelNear(two.image(), 6, 134, 192, 192, 192));
+    EXPECT_TRUE(pixelNear(two.image(), 9, 134, 192, 192, 192));
+    EXPECT_TRUE(isBlack(one.image(), 8, 67));
+    EXPECT_TRUE(isBlack(two.image(), 14, 134));
+}
