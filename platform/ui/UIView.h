@@ -120,7 +120,8 @@ public:
     bool needsDisplay() const { return needsDisplay_; }
     // Draws the view's content into the current context, in bounds coordinates, clipped to the
     // bounds. `rect` is the area to redraw (always the bounds here). The default draws nothing
-    // and tells the layer it needs no content.
+    // and tells the layer it needs no content, so an override must not call it (a view that
+    // draws nothing for now, like an empty image view, simply returns).
     virtual void draw(const CGRect& rect);
     // Called after the view moved into a window, or out of one.
     virtual void didMoveToWindow() {}
