@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "core/Check.h"
@@ -126,4 +127,13 @@ TEST(ThreadRule, ViewsUsedOffTheMainThreadAreReportedInDebugBuilds) {
     setCheckFailureHandler(previous);
     EXPECT_EQ(checkFailures.load(), 1);
 #endif
+}
+
+TEST(BackendChoice, TheEnvironmentPicksTheOffscreenBackend) {
+    RunLoop::claimMainThread();
+    ::setenv("PF_UI_BACKEND", "offscreen", 1);
+    auto previous = WindowBackend::setShared(nullptr);
+    EXPECT_STREQ(WindowBackend::shared().name(), "offscreen");
+    WindowBackend::setShared(std::move(previous));
+    ::unsetenv("PF_UI_BACKEND");
 }
