@@ -153,7 +153,7 @@ const char* CData::HexForm(const char* emptyText, std::size_t k, const char* lea
     for (std::uint32_t i = 0; i < length_; ++i) {
         std::memcpy(p, pairPrefix, prefixLength);
         p += prefixLength;
-        std::memcpy(p, &hextable[2u * bytes[i]], 2);
+        std::memcpy(p, &hextable[std::size_t{2} * bytes[i]], 2);
         p += 2;
         if (separated) *p++ = ' ';
     }

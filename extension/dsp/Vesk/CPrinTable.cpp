@@ -8,7 +8,7 @@ namespace Vesk {
 namespace {
 // "c\0" for each printable code c from 32 to 126, so each entry can point at its own text.
 constexpr auto kPrintable = [] {
-    std::array<char, 2 * 95> texts{};
+    std::array<char, std::size_t{2} * 95> texts{};
     for (std::size_t i = 0; i < 95; ++i)
         texts[2 * i] = static_cast<char>(32 + i);
     return texts;
@@ -26,7 +26,7 @@ CPrinTable::CPrinTable() noexcept {
         if (c < 32)
             strings[c] = kControl[c];
         else if (c < 127)
-            strings[c] = &kPrintable[static_cast<std::size_t>(2 * (c - 32))];
+            strings[c] = &kPrintable[std::size_t{2} * static_cast<std::size_t>(c - 32)];
         else
             strings[c] = "<DEL>";
         index[c] = &strings[c];

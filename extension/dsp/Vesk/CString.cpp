@@ -387,8 +387,7 @@ bool CString::Replace(const char* oldText, const char* newText, int start, bool 
     // Later occurrences are searched after the inserted text, that is in the rest of the
     // original, so one pass over the original finds them all.
     std::size_t matches = 0;
-    for (std::size_t at = first; at != npos;
-         at = all ? text.find(from, at + from.size()) : npos) {
+    for (std::size_t at = first; at != npos; at = all ? text.find(from, at + from.size()) : npos) {
         ++matches;
     }
     const std::size_t kept = text.size() - matches * from.size();
@@ -402,8 +401,7 @@ bool CString::Replace(const char* oldText, const char* newText, int start, bool 
     if (buffer == nullptr) return false;
     char* out = buffer;
     std::size_t copied = 0;
-    for (std::size_t at = first; at != npos;
-         at = all ? text.find(from, at + from.size()) : npos) {
+    for (std::size_t at = first; at != npos; at = all ? text.find(from, at + from.size()) : npos) {
         std::memcpy(out, text.data() + copied, at - copied);
         out += at - copied;
         std::memcpy(out, to.data(), to.size());
@@ -560,7 +558,7 @@ void CString::Decode() noexcept {}
 void CString::Encode() noexcept {
     if (!HasData()) return;
     const char* hex = Hex2();
-    if (hex == temp) AssignBytes(hex, 2u * length_);
+    if (hex == temp) AssignBytes(hex, std::size_t{2} * length_);
 }
 
 bool CString::IsASCII() const noexcept {
