@@ -5,10 +5,11 @@
 namespace {
 
 // The gain factor of a detector whose peak is `peak`: 1 / peak above full scale, otherwise
-// 1 + (1 − peak) × multiplier (exactly 1 at full scale).
+// 1 + (1 − peak) × multiplier (exactly 1 at full scale). A follower's peak is never negative (it
+// rises by positive steps and its fall stops at 0), so the lower clamp is not needed here.
 inline float gainFactor(float peak, float multiplier) noexcept {
     if (peak > 1.0f) [[unlikely]] return 1.0f / peak;
-    return 1.0f + (1.0f - std::max(peak, 0.0f)) * multiplier;
+    return 1.0f + (1.0f - peak) * multiplier;
 }
 
 } // namespace

@@ -77,6 +77,28 @@ TEST(BandSplitFilter3, SplitFillsAtMost4096FramesAndLeavesTheChannelsUnchanged) 
     splitter->split(signal.left.data(), signal.right.data(), 0);
 }
 
+TEST(BandSplitFilter3, SplitEqualsFilteringTheBandsOneAfterAnother) {
+    auto splitter = std::make_unique<BandSplitFilter3>();
+    splitter->setCutoff1(0.45f);
+    splitter->setCutoff2(0.7f);
+    SVFilter4Pole1 high, low;
+    high.setCutoff(0.7f);
+    low.setCutoff(0.45f);
+    const auto signal = testsignals::musicLike(3000);
+    std::vector<float> highBand(3000), middle(3000), lowBand(3000);
+    for (int block = 0; block < 3; ++block) {
+        const int at = block * 1000;
+        splitter->split(signal.left.data() + at, signal.right.data() + at, 1000);
+        high.processBufferHP(signal.left.data() + at, highBand.data() + at, middle.data() + at, 1000);
+        low.processBufferLP(middle.data() + at, lowBand.data() + at, middle.data() + at, 1000);
+        for (int i = 0; i < 1000; ++i) {
+            ASSERT_EQ(splitter->bufferHP[0][i], highBand[at + i]) << at + i;
+            ASSERT_EQ(splitter->bufferLP[0][i], lowBand[at + i]) << at + i;
+            ASSERT_EQ(splitter->bufferBP[0][i], middle[at + i]) << at + i;
+        }
+    }
+}
+
 TEST(BandSplitFilter3, LowToneLandsInTheLowBandAndHighToneInTheHighBand) {
     auto splitter = std::make_unique<BandSplitFilter3>();
     splitter->setCutoff1(0.5f); // low-pass near 120 Hz
