@@ -59,7 +59,7 @@ void Orvex_Compander_ExtensionDSPKernelAdapter::deallocateRenderResources() {
 void Orvex_Compander_ExtensionDSPKernelAdapter::setAUMIDIOutputEventBlock(
     const pf::AUMIDIOutputEventBlock& block) noexcept {
     // Compare before storing: the unit re-sends the same block every cycle.
-    if (_outputEventBlock.load() != block.pointer()) _outputEventBlock.store(block.pointer());
+    if (!_outputEventBlock.holds(block.pointer())) _outputEventBlock.store(block.pointer());
 }
 
 void Orvex_Compander_ExtensionDSPKernelAdapter::setAUHostMusicalContextBlock(
