@@ -159,9 +159,8 @@ void BM_AdapterRender(benchmark::State& state) {
     const auto start = Clock::now();
     for (auto _ : state) {
         pf::AudioBufferList out = testsupport::nullBufferList(2);
-        const auto status = adapter->render(&flags, &timestamp,
-                                            static_cast<pf::AUAudioFrameCount>(block), 0, &out,
-                                            nullptr, pull);
+        const auto status = adapter->render(
+            &flags, &timestamp, static_cast<pf::AUAudioFrameCount>(block), 0, &out, nullptr, pull);
         benchmark::DoNotOptimize(status);
         cursor.advance();
     }
@@ -183,20 +182,20 @@ void registerAll() {
                       ->Args({0, s, 512}));
     }
     for (int block : {64, 512, 4096}) {
-        configure(benchmark::RegisterBenchmark("Kernel/processWithEvents",
-                                               BM_KernelProcessWithEvents)
-                      ->Args({0, music, block}));
+        configure(
+            benchmark::RegisterBenchmark("Kernel/processWithEvents", BM_KernelProcessWithEvents)
+                ->Args({0, music, block}));
     }
     for (Signal s : {silence, loudThenSilence}) {
-        configure(benchmark::RegisterBenchmark("Kernel/processWithEvents",
-                                               BM_KernelProcessWithEvents)
-                      ->Args({0, s, 512}));
+        configure(
+            benchmark::RegisterBenchmark("Kernel/processWithEvents", BM_KernelProcessWithEvents)
+                ->Args({0, s, 512}));
     }
     for (int variant : {1, 2}) {
         for (int block : {64, 512, 4096}) {
-            configure(benchmark::RegisterBenchmark("Kernel/processWithEvents",
-                                                   BM_KernelProcessWithEvents)
-                          ->Args({variant, music, block}));
+            configure(
+                benchmark::RegisterBenchmark("Kernel/processWithEvents", BM_KernelProcessWithEvents)
+                    ->Args({variant, music, block}));
         }
     }
     for (int block : {64, 512, 4096}) {

@@ -43,7 +43,8 @@ private:
     class Guard {
     public:
         explicit Guard(std::atomic_flag& busy) noexcept : busy_(busy) {
-            while (busy_.test_and_set(std::memory_order_acquire)) pause();
+            while (busy_.test_and_set(std::memory_order_acquire))
+                pause();
         }
         ~Guard() { busy_.clear(std::memory_order_release); }
         Guard(const Guard&) = delete;

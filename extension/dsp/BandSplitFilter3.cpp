@@ -3,7 +3,8 @@
 #include <algorithm>
 
 void MidSideSplitter::clear() noexcept {
-    for (auto& channel : buffer) std::fill(std::begin(channel), std::end(channel), 0.0f);
+    for (auto& channel : buffer)
+        std::fill(std::begin(channel), std::end(channel), 0.0f);
 }
 
 BandSplitFilter3::BandSplitFilter3() noexcept
@@ -49,7 +50,8 @@ void BandSplitFilter3::init() noexcept {
 
 void BandSplitFilter3::clear() noexcept {
     for (auto* bands : {&bufferLP, &bufferHP, &bufferBP}) {
-        for (auto& channel : *bands) std::fill(std::begin(channel), std::end(channel), 0.0f);
+        for (auto& channel : *bands)
+            std::fill(std::begin(channel), std::end(channel), 0.0f);
     }
 }
 

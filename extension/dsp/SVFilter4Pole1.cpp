@@ -83,10 +83,18 @@ template <SVFilter4Pole1::Output output>
 void SVFilter4Pole1::processBuffer(const float* input, float* out, float* rest,
                                    std::int32_t n) noexcept {
     switch (stageCount()) {
-    case 1: run<output, 1>(input, out, rest, n); break;
-    case 2: run<output, 2>(input, out, rest, n); break;
-    case 3: run<output, 3>(input, out, rest, n); break;
-    default: run<output, 4>(input, out, rest, n); break;
+    case 1:
+        run<output, 1>(input, out, rest, n);
+        break;
+    case 2:
+        run<output, 2>(input, out, rest, n);
+        break;
+    case 3:
+        run<output, 3>(input, out, rest, n);
+        break;
+    default:
+        run<output, 4>(input, out, rest, n);
+        break;
     }
 }
 

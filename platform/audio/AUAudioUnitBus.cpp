@@ -5,7 +5,9 @@
 namespace pf {
 
 namespace {
-bool isSupported(const AVAudioFormat* format) { return format != nullptr && format->isStandard(); }
+bool isSupported(const AVAudioFormat* format) {
+    return format != nullptr && format->isStandard();
+}
 } // namespace
 
 std::shared_ptr<AUAudioUnitBus>

@@ -17,8 +17,8 @@ class AUAudioUnitBus {
 public:
     // A bus with `format`. Absent, with `*outError` = kAudioUnitErr_FormatNotSupported, when the
     // format is absent or not standard; otherwise `*outError` = noErr. `outError` may be null.
-    static std::shared_ptr<AUAudioUnitBus> initWithFormat(std::shared_ptr<const AVAudioFormat> format,
-                                                          OSStatus* outError = nullptr);
+    static std::shared_ptr<AUAudioUnitBus>
+    initWithFormat(std::shared_ptr<const AVAudioFormat> format, OSStatus* outError = nullptr);
 
     const std::shared_ptr<const AVAudioFormat>& format() const noexcept { return format_; }
 

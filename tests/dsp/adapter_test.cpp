@@ -149,11 +149,9 @@ TEST(KernelAdapter, EveryPullSeesTheBuffersOwnMemoryAtFullCapacity) {
 
 TEST(KernelAdapter, AFailedPullIsReturnedAndNothingIsProcessed) {
     auto adapter = makeAllocatedAdapter();
-    pf::AURenderPullInputBlock failing = [](pf::AudioUnitRenderActionFlags*,
-                                            const pf::AudioTimeStamp*, pf::AUAudioFrameCount,
-                                            pf::NSInteger, pf::AudioBufferList*) {
-        return pf::OSStatus{-42};
-    };
+    pf::AURenderPullInputBlock failing =
+        [](pf::AudioUnitRenderActionFlags*, const pf::AudioTimeStamp*, pf::AUAudioFrameCount,
+           pf::NSInteger, pf::AudioBufferList*) { return pf::OSStatus{-42}; };
     ChannelBuffers out(2, 128, 0.5f);
     EXPECT_EQ(render(*adapter, 128, &out.list, failing), -42);
     EXPECT_EQ(out.channels[0], std::vector<float>(128, 0.5f));
@@ -283,7 +281,8 @@ TEST(KernelAdapter, MidiOutputBlockMayBeReplacedWhileRendering) {
     }
     std::atomic<bool> stop{false};
     std::thread setter([&] {
-        for (int i = 0; !stop.load(); ++i) adapter->setAUMIDIOutputEventBlock(blocks[i % 4]);
+        for (int i = 0; !stop.load(); ++i)
+            adapter->setAUMIDIOutputEventBlock(blocks[i % 4]);
     });
     SignalSource source(testsignals::musicLike(256));
     ChannelBuffers out(2, 256);
