@@ -1,6 +1,7 @@
 // The kernel adapter: statuses, pulling, in-place rendering, parameters, sample rate, blocks.
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -217,6 +218,35 @@ TEST(KernelAdapter, AttackAndReleaseSurviveAllocationAndTheHostsRate) {
     const Follower& detector = adapter->kernel().compander.inputFollower[0];
     EXPECT_EQ(detector.attackTime, 0.1f * 44100.0f);
     EXPECT_EQ(detector.releaseTime, 0.25f * 44100.0f);
+}
+
+TEST(KernelAdapter, NonFiniteValuesThroughEveryEntryLeaveTheAudioFinite) {
+    RecordedLog log;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    auto adapter = makeAllocatedAdapter(512);
+    adapter->setSamplerate(nan);
+    adapter->setSamplerate(inf);
+    EXPECT_EQ(adapter->getSamplerate(), 48000.0f);
+    for (std::int32_t address = 0; address < 11; ++address) {
+        adapter->setParameterEx(address, address % 2 == 0 ? nan : -inf);
+    }
+    adapter->setParameter(7, 0.0f); // process, do not bypass
+    adapter->setParameter(9, 0.0f);
+    adapter->setParameter(10, 1.0f);
+    testsupport::EventList events;
+    for (pf::AUParameterAddress address = 0; address < 11; ++address) {
+        if (address != 7 && address != 9 && address != 10) events.parameter(64, address, inf);
+    }
+    SignalSource source(testsignals::musicLike(512));
+    ChannelBuffers out(2, 512);
+    ASSERT_EQ(render(*adapter, 512, &out.list, source.pullBlock(), events.link()), pf::noErr);
+    for (int c = 0; c < 2; ++c) {
+        for (float sample : out.channels[c])
+            ASSERT_TRUE(std::isfinite(sample));
+    }
+    EXPECT_TRUE(std::isfinite(adapter->getPeakValue1()));
+    EXPECT_TRUE(std::isfinite(adapter->getDynamicsValue2()));
 }
 
 TEST(KernelAdapter, MetersReadTheKernel) {
