@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "audio/AUAudioUnit.h"
+#include "audio/AudioComponentBundles.h"
 
 namespace pf {
 
@@ -32,6 +33,8 @@ AudioComponentRegistry::AudioComponentRegistry() { registerBuiltInAudioComponent
 
 AudioComponentRegistry& AudioComponentRegistry::shared() {
     static AudioComponentRegistry registry;
+    static const bool scansBundles = (addBundledAudioComponentSources(registry), true);
+    (void)scansBundles;
     return registry;
 }
 
