@@ -47,6 +47,7 @@ void renderHotMusic(benchmark::State& state, bool inPlace) {
     std::size_t begin = 0;
     std::int64_t frames = 0;
     pf::AudioTimeStamp time;
+    time.mFlags = pf::kAudioTimeStampSampleTimeValid;
     for (auto _ : state) {
         if (begin + block > buffer.frames()) {
             state.PauseTiming();
@@ -70,8 +71,12 @@ void renderHotMusic(benchmark::State& state, bool inPlace) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_PeakLimiterUnit_RenderBlock_InPlace(benchmark::State& state) { renderHotMusic(state, true); }
-void BM_PeakLimiterUnit_RenderBlock_Pulled(benchmark::State& state) { renderHotMusic(state, false); }
+void BM_PeakLimiterUnit_RenderBlock_InPlace(benchmark::State& state) {
+    renderHotMusic(state, true);
+}
+void BM_PeakLimiterUnit_RenderBlock_Pulled(benchmark::State& state) {
+    renderHotMusic(state, false);
+}
 
 } // namespace
 

@@ -42,17 +42,15 @@
 #include "core/NSError.h"
 #include "core/PropertyList.h"
 
-
 namespace pf {
 
 class UIViewController; // defined by the interface layer; the audio layer only passes it along
 
 // The block a host calls to render a unit: the internal render block without the event list.
-using AURenderBlock =
-    Block<AUAudioUnitStatus(AudioUnitRenderActionFlags* actionFlags,
-                            const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
-                            NSInteger outputBusNumber, AudioBufferList* outputData,
-                            const AURenderPullInputBlock& pullInputBlock)>;
+using AURenderBlock = Block<AUAudioUnitStatus(
+    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
+    AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
+    const AURenderPullInputBlock& pullInputBlock)>;
 
 // A view configuration a host offers: a size and whether it hosts controllers.
 struct AUAudioUnitViewConfiguration {
@@ -174,7 +172,8 @@ public:
     // kAudioUnitErr_InvalidFilePath.
     virtual PlistDictionary presetState(const AUAudioUnitPreset& preset);
 
-    // ---- Life cycle and rendering ------------------------------------------------------------------
+    // ---- Life cycle and rendering
+    // ------------------------------------------------------------------
     virtual void allocateRenderResources(); // throws NSErrorException
     virtual void deallocateRenderResources();
     virtual void reset();
@@ -190,8 +189,9 @@ public:
     // render thread, flushes denormals and calls the internal render block with no events.
     AURenderBlock renderBlock();
 
-    // ---- View ------------------------------------------------------------------------------------
-    // Hands the unit's view controller (or null) to `completion` on the main queue.
+    // ---- View
+    // ------------------------------------------------------------------------------------ Hands
+    // the unit's view controller (or null) to `completion` on the main queue.
     void requestViewController(AUViewControllerCompletion completion);
     // Filled in by the registry that instantiated the unit.
     void setViewControllerProvider(AUViewControllerProvider provider) {

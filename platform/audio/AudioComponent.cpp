@@ -29,7 +29,9 @@ bool sameComponent(const AudioComponentDescription& a, const AudioComponentDescr
 
 } // namespace
 
-AudioComponentRegistry::AudioComponentRegistry() { registerBuiltInAudioComponents(*this); }
+AudioComponentRegistry::AudioComponentRegistry() {
+    registerBuiltInAudioComponents(*this);
+}
 
 AudioComponentRegistry& AudioComponentRegistry::shared() {
     static AudioComponentRegistry registry;

@@ -8,19 +8,21 @@ namespace pf {
 namespace {
 
 void defaultHandler(std::string_view message) {
-  std::fprintf(stderr, "pf: fatal: %.*s\n", static_cast<int>(message.size()), message.data());
-  std::fflush(stderr);
-  std::abort();
+    std::fprintf(stderr, "pf: fatal: %.*s\n", static_cast<int>(message.size()), message.data());
+    std::fflush(stderr);
+    std::abort();
 }
 
 std::atomic<CheckFailureHandler> gHandler{&defaultHandler};
 
-}  // namespace
+} // namespace
 
 CheckFailureHandler setCheckFailureHandler(CheckFailureHandler handler) noexcept {
-  return gHandler.exchange(handler != nullptr ? handler : &defaultHandler);
+    return gHandler.exchange(handler != nullptr ? handler : &defaultHandler);
 }
 
-void checkFailed(std::string_view message) noexcept { gHandler.load()(message); }
+void checkFailed(std::string_view message) noexcept {
+    gHandler.load()(message);
+}
 
-}  // namespace pf
+} // namespace pf

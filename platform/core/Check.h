@@ -16,4 +16,4 @@ CheckFailureHandler setCheckFailureHandler(CheckFailureHandler handler) noexcept
 // [any-thread] Reports misuse through the installed handler.
 void checkFailed(std::string_view message) noexcept;
 
-}  // namespace pf
+} // namespace pf

@@ -20,9 +20,8 @@ std::string swiftText(float value);
 std::string swiftText(bool value);
 // [any-thread] Decimal integers.
 template <std::integral T>
-  requires(!std::same_as<T, bool>)
-std::string swiftText(T value) {
-  return std::to_string(value);
+requires(!std::same_as<T, bool>) std::string swiftText(T value) {
+    return std::to_string(value);
 }
 // [any-thread] A list of texts as the language prints an array of strings: ["a", "b"], [] when
 // empty; quotes, backslashes and control characters inside an element are escaped.
@@ -31,4 +30,4 @@ std::string swiftText(const std::vector<std::string>& list);
 // [any-thread] printf-style formatting into a new string.
 std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-}  // namespace pf
+} // namespace pf

@@ -191,6 +191,29 @@ TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     EXPECT_EQ(status, kAudioUnitErr_FormatNotSupported);
 }
 
+TEST_F(AudioUnitBase, TheOwningUnitMayRefuseAFormatItsBusWouldCarry) {
+    struct MonoOnly final : AUAudioUnit {
+        MonoOnly() {
+            busses = AUAudioUnitBusArray::make(
+                ownerAnchor(), AUAudioUnitBusType::AUAudioUnitBusTypeInput,
+                {AUAudioUnitBus::initWithFormat(
+                    AVAudioFormat::standardFormatWithSampleRate(48000.0, 1))});
+            initWithComponentDescription(test::kTestDescription);
+        }
+        std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return busses; }
+        bool shouldChangeToFormat(const AVAudioFormat& format, const AUAudioUnitBus&) override {
+            return format.channelCount() == 1;
+        }
+        std::shared_ptr<AUAudioUnitBusArray> busses;
+    };
+    const auto unit = std::make_shared<MonoOnly>();
+    const auto bus = (*unit->inputBusses())[0];
+    EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 2)),
+              kAudioUnitErr_FormatNotSupported);
+    EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(96000.0, 1)), noErr);
+    EXPECT_EQ(bus->format()->sampleRate(), 96000.0);
+}
+
 TEST_F(AudioUnitBase, BusesForgetTheirOwnerWhenItGoes) {
     std::shared_ptr<AUAudioUnitBus> bus;
     std::shared_ptr<AUAudioUnitBusArray> array;

@@ -20,6 +20,8 @@ Sent& sent() {
     return values;
 }
 
+bool gFailInstantiation = false;
+
 // Registers, once, a newer version of the built-in limiter that records every value set on its
 // tree, so the tests see exactly what the holder sends.
 void registerRecordingLimiter() {
@@ -27,8 +29,12 @@ void registerRecordingLimiter() {
         pf::AudioComponentRegistry::shared().registerComponent(
             pf::PeakLimiterUnit::kComponentDescription, pf::PeakLimiterUnit::kComponentName,
             pf::PeakLimiterUnit::kComponentVersion + 1,
-            [](const pf::AudioComponentDescription& d, pf::AudioComponentInstantiationOptions o)
-                -> std::shared_ptr<pf::AUAudioUnit> {
+            [](const pf::AudioComponentDescription& d,
+               pf::AudioComponentInstantiationOptions o) -> std::shared_ptr<pf::AUAudioUnit> {
+                if (gFailInstantiation) {
+                    throw pf::NSErrorException(
+                        pf::osStatusError(pf::kAudioUnitErr_FailedInitialization));
+                }
                 auto unit = pf::PeakLimiterUnit::create(d, o);
                 unit->parameterTree()->tokenByAddingParameterObserver(
                     [](pf::AUParameterAddress a, pf::AUValue v) { sent().emplace_back(a, v); });
@@ -121,6 +127,20 @@ TEST_F(LimiterHolder, ANaNSettingKeepsThePreviousValueInsteadOfLeavingTheRange) 
     EXPECT_EQ(sent(), (Sent{{0, 0.02f}, {1, 0.024f}, {2, 40.0f}}));
 }
 
+TEST_F(LimiterHolder, AFailedInstantiationIsReportedAndConstructionCompletes) {
+    gFailInstantiation = true;
+    AUPeakLimiter holder;
+    gFailInstantiation = false;
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized."});
+    ASSERT_NE(holder.internalEffect, nullptr);
+    EXPECT_EQ(holder.auAudioUnit(), nullptr);
+    EXPECT_EQ(holder.attackTime(), 0.012);
+    holder.setPreGain(-0.01);
+    EXPECT_EQ(holder.preGain(), -0.01);
+    EXPECT_TRUE(sent().empty());
+}
+
 TEST_F(LimiterHolder, WithoutAnEffectSettingsAreOnlyStoredAndTheSelfTestRefuses) {
     AUPeakLimiter holder;
     capture.clear();
@@ -160,8 +180,8 @@ std::vector<std::string> expectedDumpLabels() {
     for (const char* label :
          {"music device: ", "rendering offline: ", "latency: ", "manufacturer name: ",
           "max. frames to render: ", "midi buffer size: ", "midi output event block: ",
-          "midi output names:", "musical context block: ", "output busses: ",
-          "output bus count: ", "output bus type: "}) {
+          "midi output names:", "musical context block: ", "output busses: ", "output bus count: ",
+          "output bus type: "}) {
         labels.push_back(std::string(" -- unit ") + label);
     }
     labels.insert(labels.end(), bus.begin(), bus.end());
@@ -188,9 +208,9 @@ TEST_F(LimiterHolder, SelfTestPrintsItsStepsDirectlyAndQueuesTheDumpsWithTheirLa
     capture.clear();
     holder.run(nullptr);
     // The dump waits on the main queue, so the three steps come first.
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..",
-                                                         "ATTACHING EFFECT ..",
-                                                         "DETACHING EFFECT .."}));
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{"CREATING AVAUDIO ENGINE ..", "ATTACHING EFFECT ..",
+                                        "DETACHING EFFECT .."}));
     const auto lines = drainedLines();
     const auto labels = expectedDumpLabels();
     // 3 steps; 2 banners of 3 lines; 7 node lines + 2 per node bus; 41 unit lines; 15 per bus.

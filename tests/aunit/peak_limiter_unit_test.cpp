@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace pf {
 namespace {
@@ -50,13 +55,15 @@ public:
     }
 
     void set(AudioUnitParameterID id, AUValue value) {
-        ASSERT_EQ(AudioUnitSetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, value, 0),
-                  noErr);
+        ASSERT_EQ(
+            AudioUnitSetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, value, 0),
+            noErr);
     }
     AUValue get(AudioUnitParameterID id) {
         AUValue value = -1;
-        EXPECT_EQ(AudioUnitGetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, &value),
-                  noErr);
+        EXPECT_EQ(
+            AudioUnitGetParameter(effect_->audioUnit(), id, kAudioUnitScope_Global, 0, &value),
+            noErr);
         return value;
     }
 
@@ -66,26 +73,29 @@ public:
         Stereo io = input;
         const auto renderBlock = unit->renderBlock();
         AudioBufferList out;
-        const auto pull = AURenderPullInputBlock(
-            [&](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount frames,
-                NSInteger, AudioBufferList* in) -> AUAudioUnitStatus {
-                for (std::uint32_t c = 0; c < 2; ++c) {
-                    if (inPlace) {
-                        in->mBuffers[c] = out.mBuffers[c];
-                    } else {
-                        const float* source = static_cast<const float*>(out.mBuffers[c].mData);
-                        std::copy(source, source + frames, static_cast<float*>(in->mBuffers[c].mData));
-                    }
+        const auto pull = AURenderPullInputBlock([&](AudioUnitRenderActionFlags*,
+                                                     const AudioTimeStamp*,
+                                                     AUAudioFrameCount frames, NSInteger,
+                                                     AudioBufferList* in) -> AUAudioUnitStatus {
+            for (std::uint32_t c = 0; c < 2; ++c) {
+                if (inPlace) {
+                    in->mBuffers[c] = out.mBuffers[c];
+                } else {
+                    const float* source = static_cast<const float*>(out.mBuffers[c].mData);
+                    std::copy(source, source + frames, static_cast<float*>(in->mBuffers[c].mData));
                 }
-                return noErr;
-            });
+            }
+            return noErr;
+        });
         for (std::size_t begin = 0; begin < io.frames(); begin += block) {
-            const auto frames = static_cast<AUAudioFrameCount>(std::min<std::size_t>(block, io.frames() - begin));
+            const auto frames =
+                static_cast<AUAudioFrameCount>(std::min<std::size_t>(block, io.frames() - begin));
             out.mNumberBuffers = 2;
             out.mBuffers[0] = {1, frames * 4u, io.left.data() + begin};
             out.mBuffers[1] = {1, frames * 4u, io.right.data() + begin};
             AudioTimeStamp time;
             time.mSampleTime = startTime + static_cast<double>(begin);
+            time.mFlags = sampleTimeValid ? kAudioTimeStampSampleTimeValid : 0;
             AudioUnitRenderActionFlags flags = 0;
             tCounting = countAllocations;
             lastStatus = renderBlock(&flags, &time, frames, 0, &out, pull);
@@ -98,6 +108,7 @@ public:
     std::shared_ptr<AUAudioUnit> unit;
     AUAudioUnitStatus lastStatus = noErr;
     bool countAllocations = false; // count allocations inside the render calls
+    bool sampleTimeValid = true;   // whether the time stamps carry their sample time
 
 private:
     std::shared_ptr<AVAudioUnitEffect> effect_;
@@ -178,7 +189,8 @@ TEST(PeakLimiterUnit, BelowTheCeilingOutputIsTheInputDelayedByTheReportedLatency
     const Stereo input{limiter_test::mono(limiter_test::sine(44100.0, 997.0, 0.5, 6000))};
     const Stereo output = host.render(input, 256, true);
     ASSERT_EQ(host.lastStatus, noErr);
-    for (std::size_t n = 0; n < delay; ++n) ASSERT_EQ(output.left[n], 0.0f);
+    for (std::size_t n = 0; n < delay; ++n)
+        ASSERT_EQ(output.left[n], 0.0f);
     for (std::size_t n = delay; n < output.frames(); ++n) {
         ASSERT_NEAR(output.left[n], input.left[n - delay], 1e-6) << n;
         ASSERT_NEAR(output.right[n], input.right[n - delay], 1e-6) << n;
@@ -219,6 +231,12 @@ TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
             EXPECT_GT(peak(after), 0.1f) << "the delayed tail of a continuous stream";
         }
     }
+    // Without a valid sample time nothing tells a jump: the stream is taken as continuous.
+    Host host;
+    host.sampleTimeValid = false;
+    host.unit->allocateRenderResources();
+    host.render(loud, 512, true, 0.0);
+    EXPECT_GT(peak(host.render(silence, 64, true, 0.0)), 0.1f);
 }
 
 TEST(PeakLimiterUnit, ResetAndReallocationClearTheState) {
@@ -329,6 +347,25 @@ TEST(PeakLimiterUnit, AllocationRefusesDisagreeingBusesAndServesMono) {
     EXPECT_EQ((*host.unit->outputBusses())[0]->setFormat(
                   AVAudioFormat::standardFormatWithSampleRate(48000.0, 2)),
               kAudioUnitErr_Initialized);
+}
+
+TEST(PeakLimiterUnit, ParametersSetThroughTheHandleWhileRenderingKeepTheCeiling) {
+    const Stereo music = limiter_test::hotMusic(48000.0, 512 * 100);
+    Host host;
+    host.unit->allocateRenderResources();
+    std::atomic<bool> done{false};
+    std::thread automation([&] {
+        for (int i = 0; i < 20000 && !done.load(); ++i) {
+            host.set(0, 0.001f * static_cast<float>(i % 40));
+            host.set(1, 0.002f * static_cast<float>(i % 35));
+            host.set(2, static_cast<float>(i % 81) - 40.0f);
+        }
+    });
+    const Stereo out = host.render(music, 512, true);
+    done.store(true);
+    automation.join();
+    EXPECT_EQ(host.lastStatus, noErr);
+    EXPECT_LE(peak(out), 1.0f);
 }
 
 TEST(PeakLimiterUnit, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {

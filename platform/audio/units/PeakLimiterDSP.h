@@ -50,7 +50,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/units/RunningMinimum.h"
+#include "audio/units/WindowMinima.h"
 
 namespace pf {
 
@@ -149,22 +149,19 @@ private:
 
     // Settings in effect and the coefficients derived from them (audio thread).
     Settings applied_;
-    float attackStep_ = 1.0f;  // share of its distance the falling envelope covers per frame
-    float attackKeep_ = 0.0f;  // 1 - attackStep_, exactly
-    float releaseStep_ = 1.0f; // the same while rising
-    float releaseKeep_ = 0.0f;
+    float attackKeep_ = 0.0f;    // share of its distance to the target the envelope keeps per frame
+    float releaseKeep_ = 0.0f;   // the same while rising
     float linearPreGain_ = 1.0f; // pre-gain reached at the end of the last block
 
     // Signal state (audio thread).
     std::vector<float> history_[kMaximumChannels]; // latency_ delayed frames, then one chunk
     std::vector<float> required_;                  // r per frame of the chunk
     std::vector<float> gain_;                      // applied gain per frame of the chunk
-    std::vector<std::int64_t> average_;            // look-ahead minima in fixed point
-    RunningMinimum lookaheadMinimum_;              // window latency_ + 1
-    RunningMinimum holdMinimum_;                   // window latency_ + 1 + hold
+    std::vector<std::int64_t> average_; // look-ahead minima in fixed point, at minima_.position()
+    WindowMinima minima_;               // look-ahead (latency_ + 1) and look-ahead plus hold
     std::int64_t averageSum_ = 0;
-    std::uint32_t averagePosition_ = 0;
-    float envelope_ = 1.0f;
+    float envelopeTarget_ = 1.0f;   // held minimum the envelope moves towards
+    float envelopeDistance_ = 0.0f; // envelope minus target
 };
 
 } // namespace pf

@@ -55,26 +55,32 @@ AUAudioUnitStatus PeakLimiterUnit::Renderer::render(const AudioTimeStamp* timest
         const AudioBuffer& source = inputList.mBuffers[c];
         AudioBuffer& target = outputData->mBuffers[c];
         if (source.mData == nullptr || source.mDataByteSize < bytes) return kAudio_ParamError;
-        if (target.mData == nullptr) target.mData = source.mData; // render in place
-        else if (target.mDataByteSize < bytes) return kAudio_ParamError;
+        if (target.mData == nullptr)
+            target.mData = source.mData; // render in place
+        else if (target.mDataByteSize < bytes)
+            return kAudio_ParamError;
         target.mDataByteSize = bytes;
         in[c] = static_cast<const float*>(source.mData);
         out[c] = static_cast<float*>(target.mData);
     }
 
     // A cycle that does not follow on from the previous one belongs to another stream: the
-    // audio in the look-ahead would otherwise be replayed into it.
-    if (haveExpectedTime && timestamp->mSampleTime != expectedSampleTime) dsp.resetLookahead();
-    expectedSampleTime = timestamp->mSampleTime + frames;
-    haveExpectedTime = true;
+    // audio in the look-ahead would otherwise be replayed into it. Only a valid sample time
+    // can tell; a host that gives none is taken to be continuous.
+    if ((timestamp->mFlags & kAudioTimeStampSampleTimeValid) != 0) {
+        if (haveExpectedTime && timestamp->mSampleTime != expectedSampleTime) dsp.resetLookahead();
+        expectedSampleTime = timestamp->mSampleTime + frames;
+        haveExpectedTime = true;
+    }
 
     return dsp.process(in, out, channels, frames) ? noErr : kAudio_ParamError;
 }
 
 // ---- PeakLimiterUnit -----------------------------------------------------------------------
 
-std::shared_ptr<PeakLimiterUnit> PeakLimiterUnit::create(const AudioComponentDescription& description,
-                                                         AudioComponentInstantiationOptions options) {
+std::shared_ptr<PeakLimiterUnit>
+PeakLimiterUnit::create(const AudioComponentDescription& description,
+                        AudioComponentInstantiationOptions options) {
     return std::make_shared<PeakLimiterUnit>(description, options);
 }
 
@@ -101,23 +107,35 @@ PeakLimiterUnit::PeakLimiterUnit(const AudioComponentDescription& description,
     // value in effect.
     tree_->setImplementorValueObserver([renderer = renderer_](AUParameter& p, AUValue value) {
         switch (p.address()) {
-        case kAttackTime: renderer->dsp.setAttackTime(value); break;
-        case kDecayTime: renderer->dsp.setDecayTime(value); break;
-        case kPreGain: renderer->dsp.setPreGain(value); break;
-        default: break;
+        case kAttackTime:
+            renderer->dsp.setAttackTime(value);
+            break;
+        case kDecayTime:
+            renderer->dsp.setDecayTime(value);
+            break;
+        case kPreGain:
+            renderer->dsp.setPreGain(value);
+            break;
+        default:
+            break;
         }
     });
     tree_->setImplementorValueProvider([renderer = renderer_](AUParameter& p) -> AUValue {
         switch (p.address()) {
-        case kAttackTime: return renderer->dsp.attackTime();
-        case kDecayTime: return renderer->dsp.decayTime();
-        case kPreGain: return renderer->dsp.preGain();
-        default: return 0.0f;
+        case kAttackTime:
+            return renderer->dsp.attackTime();
+        case kDecayTime:
+            return renderer->dsp.decayTime();
+        case kPreGain:
+            return renderer->dsp.preGain();
+        default:
+            return 0.0f;
         }
     });
 
     const auto bus = [] {
-        auto b = AUAudioUnitBus::initWithFormat(AVAudioFormat::standardFormatWithSampleRate(44100.0, 2));
+        auto b =
+            AUAudioUnitBus::initWithFormat(AVAudioFormat::standardFormatWithSampleRate(44100.0, 2));
         b->setMaximumChannelCount(PeakLimiterDSP::kMaximumChannels);
         return b;
     };
@@ -205,8 +223,10 @@ void registerBuiltInAudioComponents(AudioComponentRegistry& registry) {
     registry.registerComponent(
         PeakLimiterUnit::kComponentDescription, PeakLimiterUnit::kComponentName,
         PeakLimiterUnit::kComponentVersion,
-        [](const AudioComponentDescription& description, AudioComponentInstantiationOptions options)
-            -> std::shared_ptr<AUAudioUnit> { return PeakLimiterUnit::create(description, options); });
+        [](const AudioComponentDescription& description,
+           AudioComponentInstantiationOptions options) -> std::shared_ptr<AUAudioUnit> {
+            return PeakLimiterUnit::create(description, options);
+        });
 }
 
 } // namespace pf
