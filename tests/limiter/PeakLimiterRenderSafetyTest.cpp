@@ -1,0 +1,76 @@
+// The render path allocates nothing, and parameters may change from another thread while it runs.
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "LimiterSignals.h"
+
+using namespace limiter_test;
+
+namespace {
+
+thread_local bool tCounting = false;
+thread_local int tAllocations = 0;
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (tCounting) ++tAllocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+TEST(PeakLimiterRenderSafety, ProcessResetAndParameterChangesAllocateNothing) {
+    const double rate = 48000.0;
+    const Stereo music = hotMusic(rate, 48000);
+    auto limiter = preparedLimiter(rate, {}, 512);
+    Stereo buffer = music;
+    tCounting = true;
+    for (std::size_t begin = 0, index = 0; begin + 512 <= buffer.frames(); begin += 512, ++index) {
+        limiter->setDecayTime(index % 2 ? 0.06f : 0.001f); // resizes the hold window
+        limiter->setAttackTime(index % 3 ? 0.03f : 0.001f);
+        limiter->setPreGain(static_cast<float>(index % 7));
+        limiter->setBypass(index % 5 == 0);
+        if (index % 11 == 0) limiter->resetLookahead();
+        float* io[2] = {buffer.left.data() + begin, buffer.right.data() + begin};
+        limiter->process(io, io, 2, 512);
+    }
+    tCounting = false;
+    EXPECT_EQ(tAllocations, 0);
+}
+
+TEST(PeakLimiterRenderSafety, ParametersSetFromAnotherThreadWhileRenderingKeepTheCeiling) {
+    const double rate = 44100.0;
+    const Stereo music = hotMusic(rate, 256 * 172);
+    auto limiter = preparedLimiter(rate, {}, 256);
+    std::atomic<bool> done{false};
+    std::thread automation([&] {
+        // Bounded: a fixed number of sweeps, or until the render loop is done.
+        for (int i = 0; i < 200000 && !done.load(); ++i) {
+            limiter->setAttackTime(0.001f * static_cast<float>(i % 40));
+            limiter->setDecayTime(0.002f * static_cast<float>(i % 35));
+            limiter->setPreGain(static_cast<float>(i % 60) - 20.0f);
+        }
+    });
+    float worst = 0.0f;
+    for (int pass = 0; pass < 4; ++pass) {
+        Stereo buffer = music;
+        for (std::size_t begin = 0; begin + 256 <= buffer.frames(); begin += 256) {
+            float* io[2] = {buffer.left.data() + begin, buffer.right.data() + begin};
+            limiter->process(io, io, 2, 256);
+        }
+        worst = std::max(worst, peakOf(buffer));
+    }
+    done.store(true);
+    automation.join();
+    EXPECT_LE(worst, 1.0f);
+}
