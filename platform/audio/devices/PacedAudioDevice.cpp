@@ -79,7 +79,8 @@ void PacedAudioDevice::run() {
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
     float* channels[kChannels] = {planar_.data(), planar_.data() + kPeriodFrames};
-    while (running_.load(std::memory_order_relaxed)) {
+    // A started device renders at least one period, however soon it is stopped.
+    do {
         renderDeviceCycle(callback_, kPeriodFrames, channels);
         if (file_ != nullptr) {
             for (AUAudioFrameCount i = 0; i < kPeriodFrames; ++i) {
@@ -101,10 +102,10 @@ void PacedAudioDevice::run() {
                               double(now.tv_nsec - deadline.tv_nsec);
         if (lateNs > periodNs) {
             deadline = now; // more than a period late: start the cadence afresh
-            continue;
+        } else {
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
         }
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
-    }
+    } while (running_.load(std::memory_order_relaxed));
 }
 
 } // namespace pf
