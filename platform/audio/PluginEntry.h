@@ -1,7 +1,9 @@
 // The one symbol a plug-in module exports.
 //
-// A plug-in bundle's module is built with hidden visibility and exports exactly one C function,
-// `pf_audio_plugin_entry`, which answers a static `PFAudioPluginEntry`. The host loads the module
+// A plug-in bundle's module is built with hidden visibility and linked with the version script
+// PluginExports.map, so it exports exactly one C function, `pf_audio_plugin_entry` (and no
+// template instantiation of the standard library either), which answers a static
+// `PFAudioPluginEntry`. The host loads the module
 // with dlopen (once per process, never unloaded), looks the symbol up, and refuses the module
 // unless `abiVersion` equals the host's `PF_AUDIO_PLUGIN_ABI_VERSION`.
 //
