@@ -187,9 +187,10 @@ void AUExtensionManager::connect(std::shared_ptr<pf::AVAudioUnit> unit,
                                  Completion completionHandler) {
     Console::printLine("AUExtensionManager: Audio unit was found, making connections now ...");
     unit->auAudioUnit()->setContextName("running in distribution host");
-    auEngine->connect(unit, [this, unit, completion = std::move(completionHandler)] {
+    auEngine->connect(unit, [self = shared_from_this(), unit,
+                             completion = std::move(completionHandler)] {
         Console::printLine("AUExtensionManager: Performed audio unit connection.");
-        if (const auto listener = delegate()) listener->onFoundComponent(unit);
+        if (const auto listener = self->delegate()) listener->onFoundComponent(unit);
         completion();
     });
 }

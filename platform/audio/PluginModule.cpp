@@ -55,6 +55,22 @@ LoadedModule load(const std::string& path) {
     return LoadedModule{entry, std::nullopt};
 }
 
+// The principal object is an interface object: it must go on the main thread, whichever thread
+// drops the last reference to the unit or to a failed instantiation. The answer shares ownership
+// of `principal` and hands its final release to the main queue.
+std::shared_ptr<AUAudioUnitFactory> releasedOnMain(std::shared_ptr<AUAudioUnitFactory> principal) {
+    if (!principal) return nullptr;
+    AUAudioUnitFactory* const raw = principal.get();
+    return std::shared_ptr<AUAudioUnitFactory>(
+        raw, [keep = std::move(principal)](AUAudioUnitFactory*) mutable {
+            if (DispatchQueue::main().isCurrent()) {
+                keep.reset();
+            } else {
+                DispatchQueue::main().async([last = std::move(keep)] {});
+            }
+        });
+}
+
 } // namespace
 
 const PFAudioPluginEntry& loadAudioPluginModule(const std::string& executablePath) {
@@ -80,7 +96,7 @@ AudioComponentFactory bundledComponentFactory(const AudioComponentBundleInfo& bu
         std::exception_ptr thrown;
         const auto makePrincipal = [&] {
             try {
-                principal = entry.createPrincipal(principalClass.c_str());
+                principal = releasedOnMain(entry.createPrincipal(principalClass.c_str()));
                 if (principal) principal->loadPrincipalView();
             } catch (...) {
                 thrown = std::current_exception();

@@ -1,5 +1,6 @@
 // Instantiating plug-in bundles: the module's entry, the order and threads of the start-up, the
 // view controller, the plug-in's own bundle, and every way an instantiation fails.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -144,6 +145,31 @@ TEST_F(Instantiation, DeliversTheSamePrincipalViewControllerOnTheMainQueue) {
     EXPECT_EQ(principalLine(lines[4]), address);
     EXPECT_EQ(a->controller, again->controller);
     EXPECT_NE(a->controller, b->controller);
+}
+
+TEST_F(Instantiation, ReleasesThePrincipalOnTheMainThreadWhereverTheLastReferenceGoes) {
+    makeBundle(dir_.path(), "Gain");
+    BundleSpec failing;
+    failing.principal = "FailingViewController";
+    failing.subtype = "fail";
+    makeBundle(dir_.path(), "Failing", failing);
+    scan(dir_.path());
+    const std::string released = "TestGain: principal released on the main thread: yes";
+    const auto count = [&] {
+        const auto lines = pluginLines();
+        return std::count(lines.begin(), lines.end(), released);
+    };
+
+    auto outcome = instantiate();
+    ASSERT_TRUE(outcome->unit);
+    std::thread([unit = std::move(outcome->unit)]() mutable { unit.reset(); }).join();
+    ASSERT_TRUE(runMainUntil([&] { return count() == 1; }));
+
+    AudioComponentDescription refusing = kPlugin;
+    refusing.componentSubType = fourCharCode("fail");
+    EXPECT_FALSE(instantiate(refusing)->unit);
+    ASSERT_TRUE(runMainUntil([&] { return count() == 2; }));
+    EXPECT_EQ(pluginLines().size(), 10u); // nobody released a principal off the main thread
 }
 
 TEST_F(Instantiation, LoadsAModuleOnceAndTheUnitRendersHalfItsInput) {

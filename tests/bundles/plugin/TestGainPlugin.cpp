@@ -6,6 +6,7 @@
 //   TestGain: view loaded on the main thread: yes|no
 //   TestGain: createAudioUnit on the main thread: yes|no, view loaded: yes|no
 //   TestGain: bundle <path of Bundle::main() as this module sees it>
+//   TestGain: principal released on the main thread: yes|no
 //
 // Principal classes: "GainViewController" (the gain unit), "FailingViewController" (its factory
 // throws). Built three ways: normally, with TEST_PLUGIN_ABI_VERSION set to a foreign version, and
@@ -89,6 +90,10 @@ class GainViewController : public AUAudioUnitFactory,
                            public std::enable_shared_from_this<GainViewController> {
 public:
     explicit GainViewController(bool failing) : failing_(failing) {}
+    ~GainViewController() override {
+        Console::printLine(std::string("TestGain: principal released on the main thread: ") +
+                           yesNo(RunLoop::isMainThread()));
+    }
 
     void announce() {
         char line[128];
