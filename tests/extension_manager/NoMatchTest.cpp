@@ -19,6 +19,19 @@ TEST(ExtensionManagerNoMatch, PrintsOnlyTheNoteAndTheErrorAndNeverCallsTheDelega
     manager->setDelegate(nullptr);
 }
 
+TEST(ExtensionManagerNoMatch, TogglePlaybackAnswersThePlayersStateAlsoBeforeTheSearchEnds) {
+    pf::RunLoop::claimMainThread();
+    pf::ConsoleCapture console;
+    auto delegate = std::make_shared<RecordingDelegate>(console);
+    const auto manager = AUExtensionManager::make(delegate);
+    // This test binary's folder holds no audio files, so a start cannot play (and says so).
+    EXPECT_FALSE(manager->togglePlayback());
+    EXPECT_FALSE(manager->togglePlayback());
+    ASSERT_TRUE(runMainUntilLine(console, "ERROR: There were no audio units found."));
+    EXPECT_TRUE(delegate->events().empty());
+    manager->setDelegate(nullptr);
+}
+
 // Reaches the start-up's steps directly.
 class StepsManager : public AUExtensionManager {
 public:
