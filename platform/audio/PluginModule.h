@@ -27,9 +27,10 @@ const PFAudioPluginEntry& loadAudioPluginModule(const std::string& executablePat
 // then on the main queue makes the principal class and loads its view, then on the calling thread
 // asks it for the unit, and gives the unit a view-controller provider that answers the principal's
 // view controller on the main queue. The principal object is always released on the main queue,
-// also when the unit goes on another thread or the instantiation fails. Throws NSErrorException: kAudioUnitErr_ExtensionNotFound for
-// the module, kAudioUnitErr_FailedInitialization for an unknown principal class or a factory that
-// made no unit (an NSErrorException of the plug-in's own passes through unchanged).
+// also when the unit goes on another thread or the instantiation fails. Throws NSErrorException:
+// kAudioUnitErr_ExtensionNotFound for the module, kAudioUnitErr_FailedInitialization for an unknown
+// principal class or a factory that made no unit (an NSErrorException of the plug-in's own passes
+// through unchanged).
 AudioComponentFactory bundledComponentFactory(const AudioComponentBundleInfo& bundle);
 
 } // namespace pf

@@ -16,7 +16,8 @@ namespace pf::test {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pf-bundles-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "pf-bundles-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
     }
     ~TempDir() {
@@ -42,7 +43,7 @@ struct BundleSpec {
     std::string name = "Tstm: Test Gain";
     std::string version = "<integer>1</integer>";
     std::string sandboxSafe = "<true/>"; // empty: no key
-    std::string infoOverride;              // not empty: written as Info.plist instead
+    std::string infoOverride;            // not empty: written as Info.plist instead
 };
 
 inline std::string infoPlistText(const BundleSpec& spec) {

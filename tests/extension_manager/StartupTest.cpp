@@ -20,7 +20,8 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     const auto lines = withoutPluginLines(console.lines());
 
     std::vector<std::string> expected{kNote};
-    for (const auto& line : logLines("0x00000002")) expected.push_back(line);
+    for (const auto& line : logLines("0x00000002"))
+        expected.push_back(line);
     expected.push_back("AUExtensionManager: Audio unit was found, making connections now ...");
     ASSERT_GE(lines.size(), expected.size() + 2);
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
@@ -46,7 +47,8 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     const auto events = delegate->events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].name, "onFoundComponent");
-    EXPECT_EQ(events[0].linesBefore, indexOf("AUExtensionManager: Performed audio unit connection.") + 1);
+    EXPECT_EQ(events[0].linesBefore,
+              indexOf("AUExtensionManager: Performed audio unit connection.") + 1);
     EXPECT_EQ(events[1].name, "onEngineInitialized");
     EXPECT_EQ(events[1].linesBefore, indexOf("WARNING: Audio unit is nil (yet?).") + 1);
     EXPECT_FALSE(events[0].onMainThread);

@@ -27,9 +27,10 @@ TEST(ExtensionManagerTwoMatches, InstantiatesTheFirstMatchAndKeepsBothInTheList)
     });
     ASSERT_NE(bundleLine, lines.end());
     EXPECT_TRUE(bundleLine->ends_with("/two/A_First.appex")) << *bundleLine;
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.rfind("TestGain: bundle ", 0) == 0; }),
-              1);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& l) { return l.rfind("TestGain: bundle ", 0) == 0; }),
+        1);
     ASSERT_EQ(delegate->events().size(), 2u);
     manager->setDelegate(nullptr);
 }

@@ -28,7 +28,9 @@ namespace {
 
 using namespace pf;
 
-const char* yesNo(bool value) { return value ? "yes" : "no"; }
+const char* yesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 class GainUnit final : public AUAudioUnit {
 public:
@@ -38,8 +40,8 @@ public:
             return AUAudioUnitBus::initWithFormat(
                 AVAudioFormat::standardFormatWithSampleRate(48000.0, 2));
         };
-        inputs_ = AUAudioUnitBusArray::make(ownerAnchor(), AUAudioUnitBusType::AUAudioUnitBusTypeInput,
-                                            {bus()});
+        inputs_ = AUAudioUnitBusArray::make(ownerAnchor(),
+                                            AUAudioUnitBusType::AUAudioUnitBusTypeInput, {bus()});
         outputs_ = AUAudioUnitBusArray::make(ownerAnchor(),
                                              AUAudioUnitBusType::AUAudioUnitBusTypeOutput, {bus()});
         initWithComponentDescription(description);
@@ -114,7 +116,8 @@ public:
                            ", view loaded: " + yesNo(viewLoaded_.load()));
         Console::printLine("TestGain: bundle " + Bundle::main().bundlePath());
         if (failing_) {
-            throw NSErrorException(NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization,
+            throw NSErrorException(NSError(NSOSStatusErrorDomain,
+                                           kAudioUnitErr_FailedInitialization,
                                            {{NSLocalizedDescriptionKey, "TestGain refuses."}}));
         }
         // The unit is held by the host; the controller keeps no reference to it, so the two do
