@@ -244,6 +244,8 @@ void AUEnginePlayer::start() {
 
 bool AUEnginePlayer::startPlayingInternal() {
     setSessionActive(true);
+    // A new playback: completions of the files scheduled before belong to the one that ended.
+    playbackGeneration_.fetch_add(1);
     scheduleEffectLoop();
     // With no file at all nothing could sound: the start fails instead of reporting playback.
     if (!file()) return false;
@@ -284,10 +286,13 @@ void AUEnginePlayer::scheduleEffectLoop() {
         return;
     }
     auto self = shared_from_this();
-    player_->scheduleFile(current, std::nullopt, [self] {
-        // On the player's notifier thread: go on through the state queue.
-        self->stateChangeQueue_->async([self] {
-            if (!self->isPlaying_.load()) return;
+    const auto generation = playbackGeneration_.load();
+    player_->scheduleFile(current, std::nullopt, [self, generation] {
+        // On the player's notifier thread: go on through the state queue. A handler flushed by a
+        // stop may get there after the next start: it belongs to the playback that ended and
+        // must not start a second chain next to the new one.
+        self->stateChangeQueue_->async([self, generation] {
+            if (!self->isPlaying_.load() || self->playbackGeneration_.load() != generation) return;
             pf::DispatchQueue::main().async([self] { self->reportLoop(); });
             self->scheduleEffectLoop();
         });

@@ -102,6 +102,8 @@ private:
     std::shared_ptr<pf::AVAudioUnit> activeAVAudioUnit_; // under rewireMutex_
     std::atomic<bool> isPlaying_{false};
     std::atomic<std::int64_t> loopCount_{0};
+    // Counts successful starts; a file's completion continues the loop only in its own playback.
+    std::atomic<std::uint64_t> playbackGeneration_{0};
     std::unique_ptr<pf::DispatchQueue> stateChangeQueue_;
     std::shared_ptr<pf::AVAudioPlayerNode> player_;
     mutable std::mutex fileMutex_;

@@ -177,10 +177,10 @@ inline std::vector<std::vector<float>> renderFrames(std::size_t frames, pf::AUAu
     auto device = pf::ManualAudioDevice::current();
     std::vector<std::vector<float>> out(2);
     for (std::size_t done = 0; done < frames; done += cycle) {
-        const auto part = device->render(cycle);
+        const auto part = device->render(
+            static_cast<pf::AUAudioFrameCount>(std::min<std::size_t>(cycle, frames - done)));
         for (int c = 0; c < 2; ++c) out[c].insert(out[c].end(), part[c].begin(), part[c].end());
     }
-    for (auto& ch : out) ch.resize(frames);
     return out;
 }
 
