@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "Extensions.h"
 #include "audio/AudioDescriptions.h"
 #include "core/Console.h"
-#include "core/Dispatch.h"
 #include "core/SwiftText.h"
 
 namespace {
@@ -27,7 +27,9 @@ double pinned(double value, double previous, const Setting& s) {
     return value;
 }
 
-std::string orNone(const std::optional<std::string>& text) { return text ? *text : "none"; }
+std::string orNone(const std::optional<std::string>& text) {
+    return text ? *text : "none";
+}
 
 template <class Block> std::string blockText(const Block& block) {
     return block ? "Optional((Function))" : "nil";
@@ -40,7 +42,9 @@ AUPeakLimiter::AUPeakLimiter() {
     initialize();
 }
 
-void AUPeakLimiter::create() { internalEffect = pf::AVAudioUnitEffect::make(cd); }
+void AUPeakLimiter::create() {
+    internalEffect = pf::AVAudioUnitEffect::make(cd);
+}
 
 pf::AudioUnit AUPeakLimiter::internalAU() const {
     return internalEffect ? internalEffect->audioUnit() : nullptr;
@@ -83,7 +87,7 @@ void AUPeakLimiter::setPreGain(double decibels) {
 }
 
 void AUPeakLimiter::safeprint(const std::string& message) const {
-    pf::DispatchQueue::main().async([message] { pf::Console::printLine(message); });
+    ::safeprint(message);
 }
 
 // ---- Self-test and diagnostics -------------------------------------------------------------
@@ -109,8 +113,7 @@ void AUPeakLimiter::run(const std::shared_ptr<pf::AUAudioUnitBus>& /*bus*/) {
 void AUPeakLimiter::nodeDiagnostics() {
     if (!internalEffect) return;
     const pf::AVAudioUnitEffect& node = *internalEffect;
-    const std::string banner =
-        "\nAUPeakLimiter::nodeDiagnostics(): " + std::string(45, '-') + "\n";
+    const std::string banner = "\nAUPeakLimiter::nodeDiagnostics(): " + std::string(45, '-') + "\n";
     const auto unit = node.auAudioUnit();
 
     safeprint(banner);
@@ -163,8 +166,8 @@ void AUPeakLimiter::unitDiagnostics(pf::AUAudioUnit& unit) {
     safeprint(" -- unit short name: " + orNone(unit.audioUnitShortName()));
     safeprint(" -- unit can process inplace: " + swiftText(unit.canProcessInPlace()));
     safeprint(" -- unit channel capabilities: " +
-              pf::optionalDescription(capabilities ? std::optional(pf::listDescription(*capabilities))
-                                                   : std::nullopt));
+              pf::optionalDescription(
+                  capabilities ? std::optional(pf::listDescription(*capabilities)) : std::nullopt));
     safeprint(" -- unit channel map: " +
               pf::optionalDescription(channelMap ? std::optional(pf::listDescription(*channelMap))
                                                  : std::nullopt));
@@ -173,9 +176,9 @@ void AUPeakLimiter::unitDiagnostics(pf::AUAudioUnit& unit) {
     safeprint(" -- unit component name: " + orNone(unit.componentName()));
     safeprint(" -- unit component version: " + swiftText(unit.componentVersion()));
     safeprint(" -- unit context name: " + orNone(unit.contextName()));
-    safeprint(" -- unit current preset: " +
-              pf::optionalDescription(current ? std::optional(pf::description(*current))
-                                              : std::nullopt));
+    safeprint(
+        " -- unit current preset: " +
+        pf::optionalDescription(current ? std::optional(pf::description(*current)) : std::nullopt));
     safeprint(" -- unit .factory presets: " + pf::optionalDescription(presetsText));
     safeprint(" -- unit input busses: " + pf::description(*inputs));
     safeprint(" -- unit input bus count: " + swiftText(inputs->count()));

@@ -9,7 +9,6 @@
 #include "core/Dispatch.h"
 #include "core/RenderThread.h"
 
-
 namespace pf {
 
 namespace {
@@ -23,9 +22,12 @@ std::string_view nameBeforeColon(const std::string& name, bool before) {
 
 const char* stateText(AUAudioUnit::LifeCycle state) {
     switch (state) {
-    case AUAudioUnit::LifeCycle::constructed: return "constructed";
-    case AUAudioUnit::LifeCycle::initialized: return "initialized";
-    case AUAudioUnit::LifeCycle::allocated: return "allocated";
+    case AUAudioUnit::LifeCycle::constructed:
+        return "constructed";
+    case AUAudioUnit::LifeCycle::initialized:
+        return "initialized";
+    case AUAudioUnit::LifeCycle::allocated:
+        return "allocated";
     }
     return "?";
 }
@@ -34,7 +36,9 @@ const char* stateText(AUAudioUnit::LifeCycle state) {
 
 AUAudioUnit::AUAudioUnit() : anchor_(std::make_shared<AUAudioUnit* const>(this)) {}
 
-AUAudioUnit::~AUAudioUnit() { detail::unregisterInstanceHandle(&handle_); }
+AUAudioUnit::~AUAudioUnit() {
+    detail::unregisterInstanceHandle(&handle_);
+}
 
 void AUAudioUnit::initWithComponentDescription(const AudioComponentDescription& description,
                                                AudioComponentInstantiationOptions /*options*/) {
@@ -99,7 +103,8 @@ void AUAudioUnit::setShouldBypassEffect(bool bypass) {
 
 std::shared_ptr<AUAudioUnitBusArray> AUAudioUnit::inputBusses() {
     if (!inputBusses_) {
-        inputBusses_ = AUAudioUnitBusArray::make(anchor_, AUAudioUnitBusType::AUAudioUnitBusTypeInput, {});
+        inputBusses_ =
+            AUAudioUnitBusArray::make(anchor_, AUAudioUnitBusType::AUAudioUnitBusTypeInput, {});
     }
     return inputBusses_;
 }
@@ -112,20 +117,27 @@ std::shared_ptr<AUAudioUnitBusArray> AUAudioUnit::outputBusses() {
     return outputBusses_;
 }
 
-bool AUAudioUnit::shouldChangeToFormat(const AVAudioFormat&, const AUAudioUnitBus&) { return true; }
+bool AUAudioUnit::shouldChangeToFormat(const AVAudioFormat&, const AUAudioUnitBus&) {
+    return true;
+}
 
-std::shared_ptr<AUParameterTree> AUAudioUnit::parameterTree() { return parameterTree_; }
+std::shared_ptr<AUParameterTree> AUAudioUnit::parameterTree() {
+    return parameterTree_;
+}
 
 void AUAudioUnit::setParameterTree(std::shared_ptr<AUParameterTree> tree) {
     parameterTree_ = std::move(tree);
 }
 
-std::vector<NSInteger> AUAudioUnit::parametersForOverview(NSInteger /*count*/) { return {}; }
+std::vector<NSInteger> AUAudioUnit::parametersForOverview(NSInteger /*count*/) {
+    return {};
+}
 
 std::set<NSUInteger> AUAudioUnit::supportedViewConfigurations(
     const std::vector<AUAudioUnitViewConfiguration>& configurations) {
     std::set<NSUInteger> all;
-    for (NSUInteger i = 0; i < configurations.size(); ++i) all.insert(i);
+    for (NSUInteger i = 0; i < configurations.size(); ++i)
+        all.insert(i);
     return all;
 }
 
@@ -172,6 +184,10 @@ PlistDictionary AUAudioUnit::presetState(const AUAudioUnitPreset& /*preset*/) {
 // ---- Life cycle ------------------------------------------------------------------------------
 
 bool AUAudioUnit::checkTransition(const char* operation) const {
+    if (isRenderThread()) {
+        checkFailed(std::string("AUAudioUnit: ") + operation + " on the render thread");
+        return false;
+    }
     const auto state = lifeCycle();
     if (state == LifeCycle::constructed) {
         checkFailed(std::string("AUAudioUnit: ") + operation + " while " + stateText(state) +
@@ -182,19 +198,9 @@ bool AUAudioUnit::checkTransition(const char* operation) const {
 }
 
 void AUAudioUnit::allocateRenderResources() {
+    // Only the transition: a derived unit checks its own buses, and reading them here through
+    // the virtual accessors would run whatever those accessors do (a plug-in's logs a line).
     if (!checkTransition("allocateRenderResources")) return;
-    // A unit renders every bus at one rate: refuse buses that disagree.
-    double rate = 0;
-    for (const auto& busses : {inputBusses(), outputBusses()}) {
-        for (NSUInteger i = 0; busses && i < busses->count(); ++i) {
-            const auto format = (*busses)[i]->format();
-            if (!format) continue;
-            if (rate != 0 && format->sampleRate() != rate) {
-                throw NSErrorException(osStatusError(kAudioUnitErr_FormatNotSupported));
-            }
-            rate = format->sampleRate();
-        }
-    }
     state_.store(LifeCycle::allocated, std::memory_order_release);
 }
 
@@ -203,19 +209,21 @@ void AUAudioUnit::deallocateRenderResources() {
     state_.store(LifeCycle::initialized, std::memory_order_release);
 }
 
-void AUAudioUnit::reset() { checkTransition("reset"); }
+void AUAudioUnit::reset() {
+    checkTransition("reset");
+}
 
 bool AUAudioUnit::renderResourcesAllocated() const {
     return lifeCycle() == LifeCycle::allocated;
 }
 
 AUInternalRenderBlock AUAudioUnit::internalRenderBlock() {
-    return AUInternalRenderBlock(
-        [](AudioUnitRenderActionFlags*, const AudioTimeStamp*, AUAudioFrameCount, NSInteger,
-           AudioBufferList*, const AURenderEvent*,
-           const AURenderPullInputBlock&) noexcept -> AUAudioUnitStatus {
-            return kAudioUnitErr_NoConnection;
-        });
+    return AUInternalRenderBlock([](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                    AUAudioFrameCount, NSInteger, AudioBufferList*,
+                                    const AURenderEvent*,
+                                    const AURenderPullInputBlock&) noexcept -> AUAudioUnitStatus {
+        return kAudioUnitErr_NoConnection;
+    });
 }
 
 AURenderBlock AUAudioUnit::renderBlock() {
@@ -228,7 +236,10 @@ AURenderBlock AUAudioUnit::renderBlock() {
         const auto unit = weak.lock();
         if (!unit || !unit->renderResourcesAllocated()) return kAudioUnitErr_Uninitialized;
         if (output == nullptr || timestamp == nullptr) return kAudio_ParamError;
-        if (frames > unit->maximumFramesToRender()) return kAudioUnitErr_TooManyFramesToProcess;
+        // The stored value, not the virtual getter: nothing a derived unit adds may run here.
+        if (frames > unit->maximumFramesToRender_.load(std::memory_order_relaxed)) {
+            return kAudioUnitErr_TooManyFramesToProcess;
+        }
         RenderThreadScope renderThread;
         ScopedFlushDenormals denormals;
         return internal(flags, timestamp, frames, bus, output, nullptr, pull);

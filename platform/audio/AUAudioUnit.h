@@ -12,9 +12,10 @@
 //
 // `allocateRenderResources` in `initialized` or `allocated` (a second allocation is allowed and
 // repeats the work); `deallocateRenderResources` and `reset` in `initialized` or `allocated`.
-// Any of them before `initWithComponentDescription` is misuse, reported through checkFailed().
-// An override of the three calls the base implementation, which performs the transition (the
-// base's allocation also refuses buses whose formats disagree in sample rate).
+// Any of them before `initWithComponentDescription`, or on the render thread, is misuse, reported
+// through checkFailed(); the call then changes nothing.
+// An override of the three calls the base implementation, which performs the transition and
+// nothing else (it reads no property of the unit).
 // `renderBlock()` answers kAudioUnitErr_Uninitialized for a cycle while the unit is not allocated,
 // without calling the unit.
 //
@@ -42,17 +43,15 @@
 #include "core/NSError.h"
 #include "core/PropertyList.h"
 
-
 namespace pf {
 
 class UIViewController; // defined by the interface layer; the audio layer only passes it along
 
 // The block a host calls to render a unit: the internal render block without the event list.
-using AURenderBlock =
-    Block<AUAudioUnitStatus(AudioUnitRenderActionFlags* actionFlags,
-                            const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
-                            NSInteger outputBusNumber, AudioBufferList* outputData,
-                            const AURenderPullInputBlock& pullInputBlock)>;
+using AURenderBlock = Block<AUAudioUnitStatus(
+    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
+    AUAudioFrameCount frameCount, NSInteger outputBusNumber, AudioBufferList* outputData,
+    const AURenderPullInputBlock& pullInputBlock)>;
 
 // A view configuration a host offers: a size and whether it hosts controllers.
 struct AUAudioUnitViewConfiguration {
@@ -92,7 +91,7 @@ public:
 
     // ---- Render configuration --------------------------------------------------------------
     // Default 1156 frames, as on the platform; a derived unit may keep its own copy in sync by
-    // overriding the setter and calling the base.
+    // overriding the setter and calling the base (the render block checks the stored value).
     virtual AUAudioFrameCount maximumFramesToRender() const;
     virtual void setMaximumFramesToRender(AUAudioFrameCount frames);
     virtual bool shouldBypassEffect() const;
@@ -174,7 +173,8 @@ public:
     // kAudioUnitErr_InvalidFilePath.
     virtual PlistDictionary presetState(const AUAudioUnitPreset& preset);
 
-    // ---- Life cycle and rendering ------------------------------------------------------------------
+    // ---- Life cycle and rendering
+    // ------------------------------------------------------------------
     virtual void allocateRenderResources(); // throws NSErrorException
     virtual void deallocateRenderResources();
     virtual void reset();
@@ -190,8 +190,9 @@ public:
     // render thread, flushes denormals and calls the internal render block with no events.
     AURenderBlock renderBlock();
 
-    // ---- View ------------------------------------------------------------------------------------
-    // Hands the unit's view controller (or null) to `completion` on the main queue.
+    // ---- View
+    // ------------------------------------------------------------------------------------ Hands
+    // the unit's view controller (or null) to `completion` on the main queue.
     void requestViewController(AUViewControllerCompletion completion);
     // Filled in by the registry that instantiated the unit.
     void setViewControllerProvider(AUViewControllerProvider provider) {

@@ -18,9 +18,21 @@ bool isCarriable(const AVAudioFormat& format, AUAudioChannelCount maximumChannel
 
 } // namespace
 
+// Every field of a bus is read and written whole under the bus's mutex.
+template <class T> T AUAudioUnitBus::locked(const T& field) const {
+    std::lock_guard lock(mutex_);
+    return field;
+}
+
+template <class T> void AUAudioUnitBus::store(T& field, T value) {
+    std::lock_guard lock(mutex_);
+    field = std::move(value);
+}
+
 std::shared_ptr<AUAudioUnitBus>
 AUAudioUnitBus::initWithFormat(std::shared_ptr<const AVAudioFormat> format, OSStatus* outError) {
-    const bool supported = format && isCarriable(*format, std::numeric_limits<AUAudioChannelCount>::max());
+    const bool supported =
+        format && isCarriable(*format, std::numeric_limits<AUAudioChannelCount>::max());
     if (outError != nullptr) *outError = supported ? noErr : kAudioUnitErr_FormatNotSupported;
     if (!supported) return nullptr;
     return std::make_shared<AUAudioUnitBus>(std::move(format));
@@ -30,8 +42,7 @@ AUAudioUnitBus::AUAudioUnitBus(std::shared_ptr<const AVAudioFormat> format)
     : format_(std::move(format)) {}
 
 std::shared_ptr<const AVAudioFormat> AUAudioUnitBus::format() const {
-    std::lock_guard lock(mutex_);
-    return format_;
+    return locked(format_);
 }
 
 bool AUAudioUnitBus::setFormat(std::shared_ptr<const AVAudioFormat> format, NSError* outError) {
@@ -51,78 +62,49 @@ OSStatus AUAudioUnitBus::setFormat(std::shared_ptr<const AVAudioFormat> format) 
         }
         if (!owner->shouldChangeToFormat(*format, *this)) return kAudioUnitErr_FormatNotSupported;
     }
-    std::lock_guard lock(mutex_);
-    format_ = std::move(format);
+    store(format_, std::move(format));
     return noErr;
 }
 
 bool AUAudioUnitBus::isEnabled() const {
-    std::lock_guard lock(mutex_);
-    return enabled_;
+    return locked(enabled_);
 }
-
 void AUAudioUnitBus::setEnabled(bool enabled) {
-    std::lock_guard lock(mutex_);
-    enabled_ = enabled;
+    store(enabled_, enabled);
 }
-
 bool AUAudioUnitBus::shouldAllocateBuffer() const {
-    std::lock_guard lock(mutex_);
-    return shouldAllocateBuffer_;
+    return locked(shouldAllocateBuffer_);
 }
-
 void AUAudioUnitBus::setShouldAllocateBuffer(bool allocate) {
-    std::lock_guard lock(mutex_);
-    shouldAllocateBuffer_ = allocate;
+    store(shouldAllocateBuffer_, allocate);
 }
-
 AUAudioChannelCount AUAudioUnitBus::maximumChannelCount() const {
-    std::lock_guard lock(mutex_);
-    return maximumChannelCount_;
+    return locked(maximumChannelCount_);
 }
-
 void AUAudioUnitBus::setMaximumChannelCount(AUAudioChannelCount count) {
-    std::lock_guard lock(mutex_);
-    maximumChannelCount_ = count;
+    store(maximumChannelCount_, count);
 }
-
 std::optional<std::string> AUAudioUnitBus::name() const {
-    std::lock_guard lock(mutex_);
-    return name_;
+    return locked(name_);
 }
-
 void AUAudioUnitBus::setName(std::optional<std::string> name) {
-    std::lock_guard lock(mutex_);
-    name_ = std::move(name);
+    store(name_, std::move(name));
 }
-
 double AUAudioUnitBus::contextPresentationLatency() const {
-    std::lock_guard lock(mutex_);
-    return contextPresentationLatency_;
+    return locked(contextPresentationLatency_);
 }
-
 void AUAudioUnitBus::setContextPresentationLatency(double seconds) {
-    std::lock_guard lock(mutex_);
-    contextPresentationLatency_ = seconds;
+    store(contextPresentationLatency_, seconds);
 }
-
 AUAudioUnitBusType AUAudioUnitBus::busType() const {
-    std::lock_guard lock(mutex_);
-    return busType_;
+    return locked(busType_);
 }
-
 NSUInteger AUAudioUnitBus::index() const {
-    std::lock_guard lock(mutex_);
-    return index_;
+    return locked(index_);
 }
 
 AUAudioUnit* AUAudioUnitBus::ownerAudioUnit() const {
-    std::weak_ptr<AUAudioUnit* const> owner;
-    {
-        std::lock_guard lock(mutex_);
-        owner = owner_;
-    }
-    const auto anchor = owner.lock();
+    const auto anchor = locked(owner_).lock();
     return anchor ? *anchor : nullptr;
 }
 
@@ -141,7 +123,8 @@ AUAudioUnitBusArray::AUAudioUnitBusArray(const AUAudioUnitOwnerAnchor& owner,
                                          std::vector<std::shared_ptr<AUAudioUnitBus>> busses)
     : owner_(owner), busType_(busType), busses_(std::move(busses)) {
     std::erase(busses_, nullptr);
-    for (NSUInteger i = 0; i < busses_.size(); ++i) busses_[i]->attach(owner, busType_, i);
+    for (NSUInteger i = 0; i < busses_.size(); ++i)
+        busses_[i]->attach(owner, busType_, i);
 }
 
 std::shared_ptr<AUAudioUnitBusArray>

@@ -33,7 +33,9 @@ enum class AUAudioUnitBusType : NSInteger {
 };
 
 // An error of the platform's status domain with `status` as its code.
-inline NSError osStatusError(OSStatus status) { return NSError(NSOSStatusErrorDomain, status); }
+inline NSError osStatusError(OSStatus status) {
+    return NSError(NSOSStatusErrorDomain, status);
+}
 
 // A unit hands this to its buses and bus arrays; it is reset when the unit goes, so they can tell.
 using AUAudioUnitOwnerAnchor = std::shared_ptr<AUAudioUnit* const>;
@@ -79,6 +81,8 @@ public:
 private:
     friend class AUAudioUnitBusArray;
     void attach(const AUAudioUnitOwnerAnchor& owner, AUAudioUnitBusType type, NSUInteger index);
+    template <class T> T locked(const T& field) const;
+    template <class T> void store(T& field, T value);
 
     mutable std::mutex mutex_;
     std::shared_ptr<const AVAudioFormat> format_;

@@ -52,15 +52,15 @@ void AUParameterNode::setImplementorValueProvider(AUImplementorValueProvider pro
 
 void AUParameterNode::setImplementorStringFromValueCallback(
     AUImplementorStringFromValueCallback callback) {
-    auto shared = callback
-                      ? std::make_shared<const AUImplementorStringFromValueCallback>(std::move(callback))
-                      : nullptr;
+    auto shared =
+        callback ? std::make_shared<const AUImplementorStringFromValueCallback>(std::move(callback))
+                 : nullptr;
     std::lock_guard lock(mutex_);
     stringFromValue_ = std::move(shared);
 }
 
 template <typename T>
-AUParameterNode::Shared<T> AUParameterNode::nearest(Shared<T> AUParameterNode::* member) const {
+AUParameterNode::Shared<T> AUParameterNode::nearest(Shared<T> AUParameterNode::*member) const {
     for (auto node = shared_from_this(); node; node = node->parent_.lock()) {
         std::lock_guard lock(node->mutex_);
         if ((*node).*member) return (*node).*member;
@@ -143,7 +143,8 @@ AUParameterGroup::AUParameterGroup(std::string identifier, std::string displayNa
 void AUParameterGroup::setChildren(std::vector<std::shared_ptr<AUParameterNode>> children) {
     std::erase(children, nullptr);
     children_ = std::move(children);
-    for (const auto& child : children_) adopt(child);
+    for (const auto& child : children_)
+        adopt(child);
 }
 
 std::vector<std::shared_ptr<AUParameter>> AUParameterGroup::allParameters() const {
@@ -174,8 +175,8 @@ std::shared_ptr<AUParameter> AUParameterTree::createParameter(
     AudioUnitParameterOptions flags, std::optional<std::vector<std::string>> valueStrings,
     std::optional<std::vector<AUParameterAddress>> dependentParameters) {
     return std::make_shared<AUParameter>(AUParameter::Description{
-        std::move(identifier), std::move(name), address, min, max, unit, std::move(unitName),
-        flags, std::move(valueStrings), std::move(dependentParameters)});
+        std::move(identifier), std::move(name), address, min, max, unit, std::move(unitName), flags,
+        std::move(valueStrings), std::move(dependentParameters)});
 }
 
 std::shared_ptr<AUParameterGroup>
@@ -196,7 +197,8 @@ AUParameterTree::createTree(std::vector<std::shared_ptr<AUParameterNode>> childr
     return tree;
 }
 
-std::shared_ptr<AUParameter> AUParameterTree::parameterWithAddress(AUParameterAddress address) const {
+std::shared_ptr<AUParameter>
+AUParameterTree::parameterWithAddress(AUParameterAddress address) const {
     const auto found = byAddress_.find(address);
     return found == byAddress_.end() ? nullptr : found->second;
 }

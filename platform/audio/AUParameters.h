@@ -91,8 +91,7 @@ protected:
     AUParameterNode(std::string identifier, std::string displayName);
     void adopt(const std::shared_ptr<AUParameterNode>& child);
 
-    template <typename Callback>
-    using Shared = std::shared_ptr<const Callback>;
+    template <typename Callback> using Shared = std::shared_ptr<const Callback>;
 
     Shared<AUImplementorValueObserver> valueObserver() const;
     Shared<AUImplementorValueProvider> valueProvider() const;
@@ -100,8 +99,7 @@ protected:
     void collectObservers(std::vector<Shared<AUParameterObserver>>& into) const;
 
 private:
-    template <typename T>
-    Shared<T> nearest(Shared<T> AUParameterNode::* member) const;
+    template <typename T> Shared<T> nearest(Shared<T> AUParameterNode::*member) const;
 
     struct ObserverEntry {
         AUParameterObserverToken token;
@@ -182,11 +180,12 @@ public:
     AUParameterTree();
 
     // The factories of the platform. A node may be given to one group or tree only.
-    static std::shared_ptr<AUParameter> createParameter(
-        std::string identifier, std::string name, AUParameterAddress address, AUValue min,
-        AUValue max, AudioUnitParameterUnit unit, std::optional<std::string> unitName,
-        AudioUnitParameterOptions flags, std::optional<std::vector<std::string>> valueStrings,
-        std::optional<std::vector<AUParameterAddress>> dependentParameters);
+    static std::shared_ptr<AUParameter>
+    createParameter(std::string identifier, std::string name, AUParameterAddress address,
+                    AUValue min, AUValue max, AudioUnitParameterUnit unit,
+                    std::optional<std::string> unitName, AudioUnitParameterOptions flags,
+                    std::optional<std::vector<std::string>> valueStrings,
+                    std::optional<std::vector<AUParameterAddress>> dependentParameters);
     static std::shared_ptr<AUParameterGroup>
     createGroup(std::string identifier, std::string name,
                 std::vector<std::shared_ptr<AUParameterNode>> children);

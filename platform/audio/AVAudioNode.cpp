@@ -16,10 +16,18 @@ std::shared_ptr<AVAudioEngine> AVAudioNode::engine() const {
     return engine_.lock();
 }
 
-std::shared_ptr<const AVAudioFormat> AVAudioNode::inputFormat(NSUInteger) const { return nullptr; }
-std::shared_ptr<const AVAudioFormat> AVAudioNode::outputFormat(NSUInteger) const { return nullptr; }
-std::optional<std::string> AVAudioNode::nameForInputBus(NSUInteger) const { return std::nullopt; }
-std::optional<std::string> AVAudioNode::nameForOutputBus(NSUInteger) const { return std::nullopt; }
+std::shared_ptr<const AVAudioFormat> AVAudioNode::inputFormat(NSUInteger) const {
+    return nullptr;
+}
+std::shared_ptr<const AVAudioFormat> AVAudioNode::outputFormat(NSUInteger) const {
+    return nullptr;
+}
+std::optional<std::string> AVAudioNode::nameForInputBus(NSUInteger) const {
+    return std::nullopt;
+}
+std::optional<std::string> AVAudioNode::nameForOutputBus(NSUInteger) const {
+    return std::nullopt;
+}
 
 std::optional<AVAudioTime> AVAudioNode::lastRenderTime() const {
     std::lock_guard lock(mutex_);
@@ -66,7 +74,9 @@ std::optional<std::string> AVAudioUnit::manufacturerName() const {
     return unit_ ? unit_->manufacturerName() : std::nullopt;
 }
 
-std::uint32_t AVAudioUnit::version() const { return unit_ ? unit_->componentVersion() : 0; }
+std::uint32_t AVAudioUnit::version() const {
+    return unit_ ? unit_->componentVersion() : 0;
+}
 
 NSUInteger AVAudioUnit::numberOfInputs() const {
     const auto busses = unit_ ? unit_->inputBusses() : nullptr;

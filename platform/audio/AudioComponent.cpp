@@ -28,7 +28,9 @@ bool sameComponent(const AudioComponentDescription& a, const AudioComponentDescr
 
 } // namespace
 
-AudioComponentRegistry::AudioComponentRegistry() { registerBuiltInAudioComponents(*this); }
+AudioComponentRegistry::AudioComponentRegistry() {
+    registerBuiltInAudioComponents(*this);
+}
 
 AudioComponentRegistry& AudioComponentRegistry::shared() {
     static AudioComponentRegistry registry;

@@ -50,7 +50,8 @@ bool audioComponentMatches(const AudioComponentDescription& component,
                            const AudioComponentDescription& query) noexcept;
 
 using AudioComponentInstantiationOptions = std::uint32_t;
-inline constexpr AudioComponentInstantiationOptions kAudioComponentInstantiation_LoadOutOfProcess = 1;
+inline constexpr AudioComponentInstantiationOptions kAudioComponentInstantiation_LoadOutOfProcess =
+    1;
 inline constexpr AudioComponentInstantiationOptions kAudioComponentInstantiation_LoadInProcess = 2;
 
 // Creates a unit for a description; may throw `NSErrorException`. [any-thread, not render]

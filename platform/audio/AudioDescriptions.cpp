@@ -18,11 +18,16 @@ namespace {
 
 const char* sampleTypeText(AVAudioCommonFormat format) {
     switch (format) {
-    case AVAudioCommonFormat::AVAudioPCMFormatFloat32: return "Float32";
-    case AVAudioCommonFormat::AVAudioPCMFormatFloat64: return "Float64";
-    case AVAudioCommonFormat::AVAudioPCMFormatInt16: return "Int16";
-    case AVAudioCommonFormat::AVAudioPCMFormatInt32: return "Int32";
-    case AVAudioCommonFormat::AVAudioOtherFormat: break;
+    case AVAudioCommonFormat::AVAudioPCMFormatFloat32:
+        return "Float32";
+    case AVAudioCommonFormat::AVAudioPCMFormatFloat64:
+        return "Float64";
+    case AVAudioCommonFormat::AVAudioPCMFormatInt16:
+        return "Int16";
+    case AVAudioCommonFormat::AVAudioPCMFormatInt32:
+        return "Int32";
+    case AVAudioCommonFormat::AVAudioOtherFormat:
+        break;
     }
     return "other";
 }
@@ -45,8 +50,9 @@ std::string description(const AVAudioFormat& f) {
 std::string settingsDescription(const AVAudioFormat& f) {
     const bool isFloat = f.commonFormat() == AVAudioCommonFormat::AVAudioPCMFormatFloat32 ||
                          f.commonFormat() == AVAudioCommonFormat::AVAudioPCMFormatFloat64;
-    const unsigned bits = f.channelCount() == 0 ? 0 : f.bytesPerFrame() * 8 /
-                                                          (f.isInterleaved() ? f.channelCount() : 1);
+    const unsigned bits = f.channelCount() == 0
+                              ? 0
+                              : f.bytesPerFrame() * 8 / (f.isInterleaved() ? f.channelCount() : 1);
     constexpr unsigned kLinearPCM = 0x6C70636D; // "lpcm"
     return format("[\"AVFormatIDKey\": %u, \"AVLinearPCMBitDepthKey\": %u, "
                   "\"AVLinearPCMIsBigEndianKey\": 0, \"AVLinearPCMIsFloatKey\": %d, "
@@ -58,16 +64,23 @@ std::string settingsDescription(const AVAudioFormat& f) {
 
 std::string description(AVAudioCommonFormat common) {
     switch (common) {
-    case AVAudioCommonFormat::AVAudioPCMFormatFloat32: return "pcmFormatFloat32";
-    case AVAudioCommonFormat::AVAudioPCMFormatFloat64: return "pcmFormatFloat64";
-    case AVAudioCommonFormat::AVAudioPCMFormatInt16: return "pcmFormatInt16";
-    case AVAudioCommonFormat::AVAudioPCMFormatInt32: return "pcmFormatInt32";
-    case AVAudioCommonFormat::AVAudioOtherFormat: break;
+    case AVAudioCommonFormat::AVAudioPCMFormatFloat32:
+        return "pcmFormatFloat32";
+    case AVAudioCommonFormat::AVAudioPCMFormatFloat64:
+        return "pcmFormatFloat64";
+    case AVAudioCommonFormat::AVAudioPCMFormatInt16:
+        return "pcmFormatInt16";
+    case AVAudioCommonFormat::AVAudioPCMFormatInt32:
+        return "pcmFormatInt32";
+    case AVAudioCommonFormat::AVAudioOtherFormat:
+        break;
     }
     return "otherFormat";
 }
 
-std::string description(AUAudioUnitBusType type) { return busTypeText(type); }
+std::string description(AUAudioUnitBusType type) {
+    return busTypeText(type);
+}
 
 std::string description(const AUAudioUnitBusArray& busses) {
     return format("<AUAudioUnitBusArray: %" PRIu64 " %s bus%s>", busses.count(),
@@ -90,8 +103,8 @@ std::string description(const AUParameterTree& tree) {
 }
 
 std::string description(const AVAudioTime& time) {
-    const std::string host =
-        time.isHostTimeValid() ? "host time " + std::to_string(time.hostTime()) : "host time invalid";
+    const std::string host = time.isHostTimeValid() ? "host time " + std::to_string(time.hostTime())
+                                                    : "host time invalid";
     const std::string sample = time.isSampleTimeValid()
                                    ? "sample time " + std::to_string(time.sampleTime()) + " @ " +
                                          rateText(time.sampleRate()) + " Hz"

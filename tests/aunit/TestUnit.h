@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "audio/AUAudioUnit.h"
+#include "audio/ScopedFlushDenormals.h"
 #include "core/Check.h"
 #include "core/RenderThread.h"
-#include "audio/ScopedFlushDenormals.h"
 
 namespace pf::test {
 
@@ -29,12 +29,12 @@ public:
     explicit TestUnit(const AudioComponentDescription& description = kTestDescription,
                       bool initialise = true)
         : probe_(std::make_shared<RenderProbe>()), values_(std::make_shared<Values>()) {
-        auto a = AUParameterTree::createParameter("a", "A", 0, 0, 1, kAudioUnitParameterUnit_Generic,
-                                                  std::nullopt, 0xC0000000u, std::nullopt,
-                                                  std::nullopt);
-        auto b = AUParameterTree::createParameter("b", "B", 7, -1, 1, kAudioUnitParameterUnit_Generic,
-                                                  std::nullopt, 0xC0000000u, std::nullopt,
-                                                  std::nullopt);
+        auto a =
+            AUParameterTree::createParameter("a", "A", 0, 0, 1, kAudioUnitParameterUnit_Generic,
+                                             std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
+        auto b =
+            AUParameterTree::createParameter("b", "B", 7, -1, 1, kAudioUnitParameterUnit_Generic,
+                                             std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
         auto tree = AUParameterTree::createTree({a, b});
         tree->setImplementorValueObserver([values = values_](AUParameter& p, AUValue v) {
             (p.address() == 0 ? values->a : values->b).store(v);
@@ -74,7 +74,8 @@ public:
                 }
                 for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
                     auto* data = static_cast<float*>(out->mBuffers[b].mData);
-                    for (std::uint32_t i = 0; data != nullptr && i < frames; ++i) data[i] += 1.0f;
+                    for (std::uint32_t i = 0; data != nullptr && i < frames; ++i)
+                        data[i] += 1.0f;
                 }
                 return noErr;
             });

@@ -28,7 +28,8 @@ std::shared_ptr<AUParameterTree> makeNestedTree() {
 
 std::vector<AUParameterAddress> addresses(const std::vector<std::shared_ptr<AUParameter>>& list) {
     std::vector<AUParameterAddress> result;
-    for (const auto& p : list) result.push_back(p->address());
+    for (const auto& p : list)
+        result.push_back(p->address());
     return result;
 }
 
@@ -48,9 +49,9 @@ TEST(ParameterTree, AllParametersIsDepthFirstInChildOrderAndAddressesFindTheirPa
 }
 
 TEST(ParameterTree, CreatedParametersKeepTheirDescription) {
-    const auto p = AUParameterTree::createParameter(
-        "kMode", "Mode", 6, 0, 3, kAudioUnitParameterUnit_Indexed, std::nullopt, 0xC0000000u,
-        std::nullopt, std::nullopt);
+    const auto p =
+        AUParameterTree::createParameter("kMode", "Mode", 6, 0, 3, kAudioUnitParameterUnit_Indexed,
+                                         std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
     EXPECT_EQ(p->address(), 6u);
     EXPECT_EQ(p->minValue(), 0.0f);
     EXPECT_EQ(p->maxValue(), 3.0f);
@@ -133,7 +134,8 @@ TEST(ParameterTree, ARemovedObserverHearsNothingAndOthersStillHear) {
     const auto tree = makeNestedTree();
     int first = 0;
     int second = 0;
-    const auto t1 = tree->tokenByAddingParameterObserver([&](AUParameterAddress, AUValue) { ++first; });
+    const auto t1 =
+        tree->tokenByAddingParameterObserver([&](AUParameterAddress, AUValue) { ++first; });
     tree->tokenByAddingParameterObserver([&](AUParameterAddress, AUValue) { ++second; });
     tree->parameterWithAddress(0)->setValue(0.1f);
     tree->removeParameterObserver(t1);
@@ -177,12 +179,14 @@ TEST(ParameterTree, ConcurrentSettersAndObserverChangesStayConsistent) {
     std::atomic<int> notified{0};
     std::atomic<int> stored{0};
     tree->setImplementorValueObserver([&](AUParameter&, AUValue) { stored.fetch_add(1); });
-    tree->tokenByAddingParameterObserver([&](AUParameterAddress, AUValue) { notified.fetch_add(1); });
+    tree->tokenByAddingParameterObserver(
+        [&](AUParameterAddress, AUValue) { notified.fetch_add(1); });
     constexpr int kSets = 2000;
     std::vector<std::thread> threads;
     for (int t = 0; t < 3; ++t) {
         threads.emplace_back([&, t] {
-            for (int i = 0; i < kSets; ++i) tree->parameterWithAddress(t)->setValue(float(i));
+            for (int i = 0; i < kSets; ++i)
+                tree->parameterWithAddress(t)->setValue(float(i));
         });
     }
     threads.emplace_back([&] {
@@ -191,7 +195,8 @@ TEST(ParameterTree, ConcurrentSettersAndObserverChangesStayConsistent) {
                 tree->tokenByAddingParameterObserver([](AUParameterAddress, AUValue) {}));
         }
     });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(stored.load(), 3 * kSets);
     EXPECT_EQ(notified.load(), 3 * kSets);
 }

@@ -229,6 +229,32 @@ TEST(PeakLimiterParameters, OutOfRangeValuesAreClampedAndNonFiniteValuesIgnored)
     EXPECT_EQ(limiter.preGain(), -0.01f);
 }
 
+TEST(PeakLimiterParameters, NonFiniteSettingsMidStreamLeaveTheSoundUntouched) {
+    // A NaN or infinite value arriving from automation must neither reach the gain computation
+    // (NaN gains, NaN audio until reset) nor change what the limiter does.
+    const double rate = 48000.0;
+    const Stereo music = hotMusic(rate, 48000);
+    auto reference = preparedLimiter(rate, kSystemSettings);
+    const Stereo expected = run(*reference, music, 512);
+    auto limiter = preparedLimiter(rate, kSystemSettings);
+    Stereo out = music;
+    for (std::size_t begin = 0, index = 0; begin < music.frames(); begin += 512, ++index) {
+        const float bad = index % 2 ? std::numeric_limits<float>::quiet_NaN()
+                                    : -std::numeric_limits<float>::infinity();
+        limiter->setAttackTime(bad);
+        limiter->setDecayTime(bad);
+        limiter->setPreGain(bad);
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::size_t>(512, music.frames() - begin));
+        float* io[2] = {out.left.data() + begin, out.right.data() + begin};
+        ASSERT_TRUE(limiter->process(io, io, 2, count));
+    }
+    for (std::size_t n = 0; n < out.frames(); ++n) {
+        ASSERT_EQ(out.left[n], expected.left[n]) << n;
+        ASSERT_EQ(out.right[n], expected.right[n]) << n;
+    }
+}
+
 TEST(PeakLimiterParameters, PrepareAndProcessRefuseWhatTheyCannotServe) {
     pf::PeakLimiterDSP limiter;
     float buffer[2][64] = {};

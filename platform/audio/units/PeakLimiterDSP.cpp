@@ -5,6 +5,11 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define PF_LIMITER_SSE2 1
+#endif
+
 namespace pf {
 
 namespace {
@@ -35,20 +40,9 @@ float clampParameter(float value, const PeakLimiterDSP::Range& range) noexcept {
     return std::clamp(value, range.minimum, range.maximum);
 }
 
-// One-pole smoothing coefficients for a time constant of `frames`: the envelope moves by `step`
-// of its distance to the target per frame and keeps `keep`. `step` is a multiple of 2^-24, so
-// `keep` = 1 - `step` is exact and `step + keep` is exactly 1: a gain of 1 held at 1 stays exactly
-// 1, which keeps the limiter bit-transparent below the ceiling.
-struct OnePole {
-    float step;
-    float keep;
-};
-
-OnePole onePole(double frames) noexcept {
-    constexpr double kQuantum = 16777216.0; // 2^24
-    const double step = 1.0 - std::exp(-1.0 / std::max(frames, 1e-3));
-    const double quantised = std::clamp(std::round(step * kQuantum), 1.0, kQuantum) / kQuantum;
-    return {static_cast<float>(quantised), static_cast<float>(1.0 - quantised)};
+// Per-frame factor of a one-pole smoother with a time constant of `frames`.
+float onePoleKeep(double frames) noexcept {
+    return static_cast<float>(std::exp(-1.0 / std::max(frames, 1e-3)));
 }
 
 std::uint32_t holdFrames(double decaySeconds, double sampleRate) noexcept {
@@ -77,8 +71,7 @@ bool PeakLimiterDSP::prepare(double sampleRate, std::uint32_t maximumFrames) {
     required_.assign(chunk, 1.0f);
     gain_.assign(chunk, 1.0f);
     average_.assign(latency_ + 1, 0);
-    lookaheadMinimum_.allocate(latency_ + 1);
-    holdMinimum_.allocate(latency_ + 1 + maximumHold_);
+    minima_.allocate(latency_ + 1, std::max<std::uint32_t>(maximumHold_, 1));
 
     const Settings wanted{attackTime(), decayTime(), preGain()};
     applied_ = wanted;
@@ -111,13 +104,12 @@ void PeakLimiterDSP::reset() noexcept {
     if (!prepared_) return;
     for (auto& channel : history_)
         std::fill(channel.begin(), channel.end(), 0.0f);
-    lookaheadMinimum_.clear(1.0f);
-    holdMinimum_.clear(1.0f);
+    minima_.clear(1.0f);
     const auto one = static_cast<std::int64_t>(kFixedOne);
     std::fill(average_.begin(), average_.end(), one);
     averageSum_ = one * static_cast<std::int64_t>(average_.size());
-    averagePosition_ = 0;
-    envelope_ = 1.0f;
+    envelopeTarget_ = 1.0f;
+    envelopeDistance_ = 0.0f;
     applied_.preGain = preGain();
     linearPreGain_ = decibelsToGain(applied_.preGain);
 }
@@ -125,18 +117,16 @@ void PeakLimiterDSP::reset() noexcept {
 void PeakLimiterDSP::applySettings(const Settings& wanted, bool initial) noexcept {
     if (initial || wanted.attack != applied_.attack) {
         applied_.attack = wanted.attack;
-        const OnePole attack = onePole(wanted.attack * sampleRate_);
-        attackStep_ = attack.step;
-        attackKeep_ = attack.keep;
+        attackKeep_ = onePoleKeep(wanted.attack * sampleRate_);
     }
     if (initial || wanted.decay != applied_.decay) {
         applied_.decay = wanted.decay;
-        const std::uint32_t hold = std::min(holdFrames(wanted.decay, sampleRate_), maximumHold_);
+        // At least one frame, so that the hold window always reaches past the look-ahead.
+        const std::uint32_t hold =
+            std::clamp<std::uint32_t>(holdFrames(wanted.decay, sampleRate_), 1, maximumHold_);
         // The hold plus the rise's time constant make up the decay time.
-        const OnePole release = onePole(wanted.decay * sampleRate_ - hold);
-        releaseStep_ = release.step;
-        releaseKeep_ = release.keep;
-        holdMinimum_.setWindow(latency_ + 1 + hold, 1.0f);
+        releaseKeep_ = onePoleKeep(wanted.decay * sampleRate_ - hold);
+        minima_.setExtra(std::max<std::uint32_t>(hold, 1));
     }
 }
 
@@ -181,6 +171,71 @@ inline float requiredGain(float peak) noexcept {
     return kTargetPeak / std::max(std::min(peak, kLargestPeak), kTargetPeak);
 }
 
+// Pass 1 of a chunk, for 1 or 2 channels, with a constant or a ramping pre-gain (frame i gets
+// gain + step * (i + 1)).
+template <int Channels, bool Ramp>
+void prepareFrames(const float* const* in, float* const* delayed, float* required,
+                   std::uint32_t frames, float gain, float step) noexcept {
+    std::uint32_t i = 0;
+#if PF_LIMITER_SSE2
+    // The compiler cannot use minps/maxps for std::min/std::max (their NaN rules differ), so the
+    // hot loops say it themselves. No NaN reaches those operations: non-finite input is zeroed
+    // first, and the gain is positive.
+    const __m128 absolute = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 largestFinite = _mm_set1_ps(FLT_MAX);
+    const __m128 largestPeak = _mm_set1_ps(kLargestPeak);
+    const __m128 targetPeak = _mm_set1_ps(kTargetPeak);
+    const __m128 step4 = _mm_set1_ps(4.0f * step);
+    __m128 g = Ramp ? _mm_add_ps(_mm_set1_ps(gain),
+                                 _mm_mul_ps(_mm_set1_ps(step), _mm_setr_ps(1.0f, 2.0f, 3.0f, 4.0f)))
+                    : _mm_set1_ps(gain);
+    // Four frames of one channel: zero what is not finite, apply the gain, append to the delay
+    // line; returns their magnitudes.
+    const auto channel = [&](const float* source, float* delay) noexcept {
+        const __m128 x = _mm_loadu_ps(source);
+        const __m128 magnitude = _mm_and_ps(x, absolute);
+        const __m128 finite = _mm_cmple_ps(magnitude, largestFinite);
+        _mm_storeu_ps(delay, _mm_mul_ps(_mm_and_ps(x, finite), g));
+        return _mm_mul_ps(_mm_and_ps(magnitude, finite), g);
+    };
+    for (; i + 4 <= frames; i += 4) {
+        __m128 peak = channel(in[0] + i, delayed[0] + i);
+        if constexpr (Channels == 2) peak = _mm_max_ps(peak, channel(in[1] + i, delayed[1] + i));
+        peak = _mm_max_ps(_mm_min_ps(peak, largestPeak), targetPeak);
+        _mm_storeu_ps(required + i, _mm_div_ps(targetPeak, peak));
+        if constexpr (Ramp) g = _mm_add_ps(g, step4);
+    }
+#endif
+    for (; i < frames; ++i) {
+        const float g = Ramp ? gain + step * static_cast<float>(static_cast<int>(i) + 1) : gain;
+        const float l = sanitised(in[0][i]) * g;
+        delayed[0][i] = l;
+        if constexpr (Channels == 2) {
+            const float r = sanitised(in[1][i]) * g;
+            delayed[1][i] = r;
+            required[i] = requiredGain(std::max(std::fabs(l), std::fabs(r)));
+        } else {
+            required[i] = requiredGain(std::fabs(l));
+        }
+    }
+}
+
+// Pass 3 of a chunk for one channel: delayed frames times the gain, clamped to the ceiling.
+void applyGain(const float* delayed, const float* gain, float* out, std::uint32_t frames) noexcept {
+    std::uint32_t i = 0;
+#if PF_LIMITER_SSE2
+    const __m128 ceiling = _mm_set1_ps(PeakLimiterDSP::kCeiling);
+    const __m128 floor = _mm_set1_ps(-PeakLimiterDSP::kCeiling);
+    for (; i + 4 <= frames; i += 4) {
+        const __m128 y = _mm_mul_ps(_mm_loadu_ps(delayed + i), _mm_loadu_ps(gain + i));
+        _mm_storeu_ps(out + i, _mm_min_ps(_mm_max_ps(y, floor), ceiling));
+    }
+#endif
+    for (; i < frames; ++i)
+        out[i] = std::min(std::max(delayed[i] * gain[i], -PeakLimiterDSP::kCeiling),
+                          PeakLimiterDSP::kCeiling);
+}
+
 } // namespace
 
 void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int channels,
@@ -189,27 +244,20 @@ void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int
     // Pass 1: sanitise, apply the pre-gain, append to the delay line, required gain per frame.
     // Reads every input frame of the chunk before pass 3 writes any output frame, so in-place
     // processing is safe.
-    float* required = required_.data();
-    float* left = history_[0].data() + latency_;
-    const float* inLeft = in[0] + begin;
-    if (channels == 2) {
-        float* right = history_[1].data() + latency_;
-        const float* inRight = in[1] + begin;
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            const float gain = startGain + gainStep * static_cast<float>(begin + i + 1);
-            const float l = sanitised(inLeft[i]) * gain;
-            const float r = sanitised(inRight[i]) * gain;
-            left[i] = l;
-            right[i] = r;
-            required[i] = requiredGain(std::max(std::fabs(l), std::fabs(r)));
-        }
+    float* delayed[kMaximumChannels] = {history_[0].data() + latency_,
+                                        history_[1].data() + latency_};
+    const float* source[kMaximumChannels] = {in[0] + begin, in[channels - 1] + begin};
+    if (gainStep != 0.0f) {
+        // The pre-gain ramps across the block; `begin` frames of it have passed.
+        const float first = startGain + gainStep * static_cast<float>(begin);
+        if (channels == 2)
+            prepareFrames<2, true>(source, delayed, required_.data(), frames, first, gainStep);
+        else
+            prepareFrames<1, true>(source, delayed, required_.data(), frames, first, gainStep);
+    } else if (channels == 2) {
+        prepareFrames<2, false>(source, delayed, required_.data(), frames, startGain, 0.0f);
     } else {
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            const float gain = startGain + gainStep * static_cast<float>(begin + i + 1);
-            const float l = sanitised(inLeft[i]) * gain;
-            left[i] = l;
-            required[i] = requiredGain(std::fabs(l));
-        }
+        prepareFrames<1, false>(source, delayed, required_.data(), frames, startGain, 0.0f);
     }
 
     // Pass 2: the gain per frame.
@@ -224,54 +272,58 @@ void PeakLimiterDSP::processChunk(const float* const* in, float* const* out, int
             if (target != in[c] + begin)
                 std::memmove(target, in[c] + begin, frames * sizeof(float));
         } else {
-            for (std::uint32_t i = 0; i < frames; ++i)
-                target[i] = std::min(std::max(history[i] * gain[i], -kCeiling), kCeiling);
+            applyGain(history, gain, target, frames);
         }
         std::memmove(history, history + frames, latency_ * sizeof(float));
     }
 }
 
 void PeakLimiterDSP::computeGains(std::uint32_t frames) noexcept {
-    // Everything the loop carries lives in locals, so it stays in registers.
+    // Everything the loop carries lives in locals, so it stays in registers. The loop runs in
+    // stretches within which the window minima need no bookkeeping; the average's ring has the
+    // look-ahead's length and follows the minima's block position, so it never wraps inside one.
     const float* required = required_.data();
     float* gain = gain_.data();
-    std::int64_t* average = average_.data();
-    const auto averageLength = static_cast<std::uint32_t>(average_.size());
-    const float averageScale = 1.0f / (kFixedOne * static_cast<float>(averageLength));
-    const float attackStep = attackStep_;
+    const float averageScale = 1.0f / (kFixedOne * static_cast<float>(average_.size()));
     const float attackKeep = attackKeep_;
-    const float releaseStep = releaseStep_;
     const float releaseKeep = releaseKeep_;
     std::int64_t sum = averageSum_;
-    std::uint32_t position = averagePosition_;
-    float envelope = envelope_;
-    RunningMinimum::Cursor lookahead = lookaheadMinimum_.begin();
-    RunningMinimum::Cursor hold = holdMinimum_.begin();
+    float target = envelopeTarget_;
+    float distance = envelopeDistance_;
+    float keep = distance > 0.0f ? attackKeep : releaseKeep;
 
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        const float r = required[i];
-        // Look-ahead path: linear ramp onto every over, reached as it leaves the delay.
-        const float nearest = lookaheadMinimum_.push(lookahead, r);
-        const auto fixed = static_cast<std::int64_t>(nearest * kFixedOne);
-        sum += fixed - average[position];
-        average[position] = fixed;
-        if (++position == averageLength) position = 0;
-        const float ramp = static_cast<float>(sum) * averageScale;
+    for (std::uint32_t i = 0; i < frames;) {
+        const auto run =
+            static_cast<std::uint32_t>(std::min<std::size_t>(frames - i, minima_.room()));
+        std::int64_t* average = average_.data() + minima_.position();
+        WindowMinima::Run minima = minima_.openRun();
+        for (std::uint32_t k = 0; k < run; ++k) {
+            const WindowMinima::Minima m = minima.push(k, required[i + k]);
+            // Look-ahead path: linear ramp onto every over, reached as it leaves the delay.
+            const auto fixed = static_cast<std::int64_t>(m.shortWindow * kFixedOne);
+            sum += fixed - average[k];
+            average[k] = fixed;
+            const float ramp = static_cast<float>(sum) * averageScale;
 
-        // Envelope path: one pole towards the held minimum, attack below, release above.
-        const float held = holdMinimum_.push(hold, r);
-        if (held < envelope)
-            envelope = held * attackStep + envelope * attackKeep;
-        else
-            envelope = held * releaseStep + envelope * releaseKeep;
-
-        gain[i] = std::min(ramp, envelope);
+            // Envelope path: the envelope is kept as its distance from the held minimum, which
+            // shrinks by a constant factor per frame; only a new target changes the direction
+            // (attack while above the target, release while below).
+            const float held = m.longWindow;
+            if (held != target) {
+                distance += target - held;
+                target = held;
+                keep = distance > 0.0f ? attackKeep : releaseKeep;
+            }
+            distance *= keep;
+            gain[i + k] = std::min(ramp, target + distance);
+        }
+        minima_.closeRun(minima, run);
+        i += run;
     }
-    lookaheadMinimum_.end(lookahead);
-    holdMinimum_.end(hold);
     averageSum_ = sum;
-    averagePosition_ = position;
-    envelope_ = envelope;
+    // Far below what a float gain can show; clearing it keeps the distance from going subnormal.
+    envelopeTarget_ = target;
+    envelopeDistance_ = std::fabs(distance) < 1e-20f ? 0.0f : distance;
 }
 
 } // namespace pf

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/units/PeakLimiterDSP.h"
+#include "core/RenderThread.h"
 
 namespace pf {
 
@@ -55,26 +56,32 @@ AUAudioUnitStatus PeakLimiterUnit::Renderer::render(const AudioTimeStamp* timest
         const AudioBuffer& source = inputList.mBuffers[c];
         AudioBuffer& target = outputData->mBuffers[c];
         if (source.mData == nullptr || source.mDataByteSize < bytes) return kAudio_ParamError;
-        if (target.mData == nullptr) target.mData = source.mData; // render in place
-        else if (target.mDataByteSize < bytes) return kAudio_ParamError;
+        if (target.mData == nullptr)
+            target.mData = source.mData; // render in place
+        else if (target.mDataByteSize < bytes)
+            return kAudio_ParamError;
         target.mDataByteSize = bytes;
         in[c] = static_cast<const float*>(source.mData);
         out[c] = static_cast<float*>(target.mData);
     }
 
     // A cycle that does not follow on from the previous one belongs to another stream: the
-    // audio in the look-ahead would otherwise be replayed into it.
-    if (haveExpectedTime && timestamp->mSampleTime != expectedSampleTime) dsp.resetLookahead();
-    expectedSampleTime = timestamp->mSampleTime + frames;
-    haveExpectedTime = true;
+    // audio in the look-ahead would otherwise be replayed into it. Only a valid sample time
+    // can tell; a host that gives none is taken to be continuous.
+    if ((timestamp->mFlags & kAudioTimeStampSampleTimeValid) != 0) {
+        if (haveExpectedTime && timestamp->mSampleTime != expectedSampleTime) dsp.resetLookahead();
+        expectedSampleTime = timestamp->mSampleTime + frames;
+        haveExpectedTime = true;
+    }
 
     return dsp.process(in, out, channels, frames) ? noErr : kAudio_ParamError;
 }
 
 // ---- PeakLimiterUnit -----------------------------------------------------------------------
 
-std::shared_ptr<PeakLimiterUnit> PeakLimiterUnit::create(const AudioComponentDescription& description,
-                                                         AudioComponentInstantiationOptions options) {
+std::shared_ptr<PeakLimiterUnit>
+PeakLimiterUnit::create(const AudioComponentDescription& description,
+                        AudioComponentInstantiationOptions options) {
     return std::make_shared<PeakLimiterUnit>(description, options);
 }
 
@@ -101,23 +108,35 @@ PeakLimiterUnit::PeakLimiterUnit(const AudioComponentDescription& description,
     // value in effect.
     tree_->setImplementorValueObserver([renderer = renderer_](AUParameter& p, AUValue value) {
         switch (p.address()) {
-        case kAttackTime: renderer->dsp.setAttackTime(value); break;
-        case kDecayTime: renderer->dsp.setDecayTime(value); break;
-        case kPreGain: renderer->dsp.setPreGain(value); break;
-        default: break;
+        case kAttackTime:
+            renderer->dsp.setAttackTime(value);
+            break;
+        case kDecayTime:
+            renderer->dsp.setDecayTime(value);
+            break;
+        case kPreGain:
+            renderer->dsp.setPreGain(value);
+            break;
+        default:
+            break;
         }
     });
     tree_->setImplementorValueProvider([renderer = renderer_](AUParameter& p) -> AUValue {
         switch (p.address()) {
-        case kAttackTime: return renderer->dsp.attackTime();
-        case kDecayTime: return renderer->dsp.decayTime();
-        case kPreGain: return renderer->dsp.preGain();
-        default: return 0.0f;
+        case kAttackTime:
+            return renderer->dsp.attackTime();
+        case kDecayTime:
+            return renderer->dsp.decayTime();
+        case kPreGain:
+            return renderer->dsp.preGain();
+        default:
+            return 0.0f;
         }
     });
 
     const auto bus = [] {
-        auto b = AUAudioUnitBus::initWithFormat(AVAudioFormat::standardFormatWithSampleRate(44100.0, 2));
+        auto b =
+            AUAudioUnitBus::initWithFormat(AVAudioFormat::standardFormatWithSampleRate(44100.0, 2));
         b->setMaximumChannelCount(PeakLimiterDSP::kMaximumChannels);
         return b;
     };
@@ -140,9 +159,9 @@ double PeakLimiterUnit::latency() const {
     if (renderer_->allocated.load(std::memory_order_acquire)) {
         return renderer_->dsp.latencySeconds();
     }
-    const auto format = (*outputBusses_)[0]->format();
-    const double rate = format->sampleRate();
-    return std::floor(PeakLimiterDSP::kLookaheadSeconds * rate) / rate;
+    // The DSP's documented look-ahead, floor(1.5 ms × rate) frames; a test holds the two equal.
+    const double rate = (*outputBusses_)[0]->format()->sampleRate();
+    return std::floor(rate * 3.0 / 2000.0) / rate;
 }
 
 void PeakLimiterUnit::allocateRenderResources() {
@@ -176,6 +195,7 @@ void PeakLimiterUnit::allocateRenderResources() {
 
 void PeakLimiterUnit::deallocateRenderResources() {
     AUAudioUnit::deallocateRenderResources();
+    if (renderResourcesAllocated()) return; // misuse, already reported
     Renderer& r = *renderer_;
     r.allocated.store(false, std::memory_order_release);
     r.inputMemory.clear();
@@ -184,6 +204,7 @@ void PeakLimiterUnit::deallocateRenderResources() {
 
 void PeakLimiterUnit::reset() {
     AUAudioUnit::reset();
+    if (isRenderThread()) return; // misuse, already reported
     renderer_->dsp.reset();
     renderer_->haveExpectedTime = false;
 }
@@ -205,8 +226,10 @@ void registerBuiltInAudioComponents(AudioComponentRegistry& registry) {
     registry.registerComponent(
         PeakLimiterUnit::kComponentDescription, PeakLimiterUnit::kComponentName,
         PeakLimiterUnit::kComponentVersion,
-        [](const AudioComponentDescription& description, AudioComponentInstantiationOptions options)
-            -> std::shared_ptr<AUAudioUnit> { return PeakLimiterUnit::create(description, options); });
+        [](const AudioComponentDescription& description,
+           AudioComponentInstantiationOptions options) -> std::shared_ptr<AUAudioUnit> {
+            return PeakLimiterUnit::create(description, options);
+        });
 }
 
 } // namespace pf

@@ -14,8 +14,8 @@
 // Rendering: the block pulls bus 0 of its input into buffers of its own (the pull may instead
 // point the list at memory of its own, as the plug-in's pull does: then the limiter reads and
 // writes the same memory, which it handles). A null output buffer takes the input's memory.
-// A cycle whose sample time does not follow the previous cycle's clears the look-ahead state
-// first. Statuses: kAudioUnitErr_Uninitialized before allocation, kAudioUnitErr_NoConnection
+// A cycle whose (valid) sample time does not follow the previous cycle's clears the look-ahead
+// state first. Statuses: kAudioUnitErr_Uninitialized before allocation, kAudioUnitErr_NoConnection
 // without a pull block or for a bus other than 0, kAudioUnitErr_TooManyFramesToProcess above the
 // allocated maximum, the pull's own status when it fails, kAudio_ParamError for a list with
 // fewer buffers than channels.
