@@ -12,7 +12,9 @@ using pf::Console;
 
 namespace {
 
-void print(const std::string& line) { Console::printLine(line); }
+void print(const std::string& line) {
+    Console::printLine(line);
+}
 
 constexpr int kFileCount = 80;
 
@@ -37,10 +39,14 @@ void AUEnginePlayer::init() {
                                                   const std::uint8_t* data) -> pf::OSStatus {
         std::array<std::uint8_t, 3> bytes{};
         // Nothing is read through a null pointer, whatever length comes with it.
-        const int count = data != nullptr && length > 0 ? static_cast<int>(std::min<pf::NSInteger>(length, 3)) : 0;
-        for (int i = 0; i < count; ++i) bytes[std::size_t(i)] = data[i];
+        const int count = data != nullptr && length > 0
+                              ? static_cast<int>(std::min<pf::NSInteger>(length, 3))
+                              : 0;
+        for (int i = 0; i < count; ++i)
+            bytes[std::size_t(i)] = data[i];
         pf::DispatchQueue::main().async([sampleTime, length, bytes, count] {
-            if (length != 3) print("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
+            if (length != 3)
+                print("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
             std::string line =
                 "AUEnginePlayer: MIDI event from audio unit at: " + std::to_string(sampleTime) +
                 ", data: ";

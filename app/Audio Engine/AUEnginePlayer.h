@@ -64,8 +64,8 @@ public:
 
     // Removes the current unit (if any) and wires `avAudioUnit` (none: no unit) between the
     // player and the main mixer; runs `completion` on the caller's thread before returning.
-    virtual void connect(std::shared_ptr<pf::AVAudioUnit> avAudioUnit,
-                         Completion completion = [] {});
+    virtual void connect(
+        std::shared_ptr<pf::AVAudioUnit> avAudioUnit, Completion completion = [] {});
     // connect(nullptr) with a completion that logs the disconnection.
     virtual void disconnect();
     // Opens the file at `url` and rewires the graph for it.

@@ -28,7 +28,8 @@ struct Fixture {
         engine->connect(player, gain, file->processingFormat());
         engine->connect(gain, engine->mainMixerNode(), nullptr);
         engine->start();
-        for (int i = 0; i < 1000; ++i) player->scheduleFile(file, std::nullopt, nullptr);
+        for (int i = 0; i < 1000; ++i)
+            player->scheduleFile(file, std::nullopt, nullptr);
         player->play();
     }
     ~Fixture() {
@@ -48,15 +49,19 @@ void runGraph(benchmark::State& state, int rate) {
         benchmark::DoNotOptimize(left.data());
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * kCycle);
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        double(state.iterations()) * kCycle, benchmark::Counter::kIsRate |
-                                                  benchmark::Counter::kInvert);
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(double(state.iterations()) * kCycle,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // Player → unit → mixer → output, all at 48 kHz: no conversion anywhere.
-void BM_EnginePullGraph(benchmark::State& state) { runGraph(state, 48000); }
+void BM_EnginePullGraph(benchmark::State& state) {
+    runGraph(state, 48000);
+}
 // The same with a 44.1 kHz file: the unit runs at 44.1 kHz and the mixer converts to 48 kHz.
-void BM_EnginePullGraphConverting(benchmark::State& state) { runGraph(state, 44100); }
+void BM_EnginePullGraphConverting(benchmark::State& state) {
+    runGraph(state, 44100);
+}
 
 // The unit's render block alone, its input already in place (the pull does nothing).
 void BM_UnitRenderAlone(benchmark::State& state) {
@@ -79,9 +84,9 @@ void BM_UnitRenderAlone(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * kCycle);
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        double(state.iterations()) * kCycle, benchmark::Counter::kIsRate |
-                                                  benchmark::Counter::kInvert);
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(double(state.iterations()) * kCycle,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     unit->deallocateRenderResources();
 }
 

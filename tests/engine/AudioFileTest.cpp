@@ -13,15 +13,16 @@ using namespace enginetest;
 TEST(AudioFile, GeneratedFilesOpenAtTheirOwnRateWithExactLengthAndTheirTone) {
     TempDir dir;
     for (const int rate : {44100, 48000}) {
-        const auto file = pf::AVAudioFile::forReading(
-            writeTone(dir.file(std::to_string(rate) + ".m4a"), rate, 1000.0, std::size_t(rate / 2)));
+        const auto file = pf::AVAudioFile::forReading(writeTone(
+            dir.file(std::to_string(rate) + ".m4a"), rate, 1000.0, std::size_t(rate / 2)));
         const auto& f = *file->processingFormat();
         EXPECT_EQ(f.sampleRate(), double(rate));
         EXPECT_EQ(f.channelCount(), 2u);
         EXPECT_TRUE(f.isStandard());
         EXPECT_EQ(file->length(), rate / 2);
-        EXPECT_NEAR(zeroCrossingFrequency(file->samples()->samples[0], rate / 20, rate * 9 / 20, rate),
-                    1000.0, 0.5);
+        EXPECT_NEAR(
+            zeroCrossingFrequency(file->samples()->samples[0], rate / 20, rate * 9 / 20, rate),
+            1000.0, 0.5);
 
         // read() delivers the decoded frames in order.
         auto buffer = pf::AVAudioPCMBuffer::initWithPCMFormat(file->processingFormat(), 1000);
@@ -42,7 +43,8 @@ TEST(AudioFile, MissingTextAndTruncatedFilesThrowErrorsThatNameTheFile) {
     {
         std::ifstream in(good.path(), std::ios::binary);
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-        std::ofstream(truncated, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size() / 2));
+        std::ofstream(truncated, std::ios::binary)
+            .write(bytes.data(), std::streamsize(bytes.size() / 2));
     }
     for (const auto& path : {dir.file("missing.m4a"), text, truncated}) {
         try {
@@ -62,9 +64,9 @@ TEST(AudioSession, AlwaysSucceedsUnlessAFailureIsInjected) {
     EXPECT_EQ(session.category(), pf::AVAudioSessionCategoryPlayback);
     EXPECT_TRUE(session.isActive());
     session.setCategoryFailureForTesting(pf::NSError(pf::NSOSStatusErrorDomain, -50));
-    EXPECT_THROW(session.setCategory(pf::AVAudioSessionCategoryPlayback,
-                                     pf::AVAudioSessionModeDefault, 0),
-                 pf::NSErrorException);
+    EXPECT_THROW(
+        session.setCategory(pf::AVAudioSessionCategoryPlayback, pf::AVAudioSessionModeDefault, 0),
+        pf::NSErrorException);
     session.setCategoryFailureForTesting(std::nullopt);
     session.setActive(false, 0);
     EXPECT_FALSE(session.isActive());

@@ -18,11 +18,21 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 using namespace enginetest;
 
@@ -40,7 +50,8 @@ TEST(EngineAllocation, RenderCyclesAfterStartAllocateNothing) {
     }
     engine->connect(first, gain, nullptr); // the player converts 44.1 kHz to 48 kHz
     engine->connect(gain, engine->mainMixerNode(), nullptr);
-    engine->connect(second, engine->mainMixerNode(), pf::AVAudioFormat::standardFormatWithSampleRate(44100, 1));
+    engine->connect(second, engine->mainMixerNode(),
+                    pf::AVAudioFormat::standardFormatWithSampleRate(44100, 1));
     engine->start();
     for (int i = 0; i < 40; ++i) {
         first->scheduleFile(slow, std::nullopt, [] {});

@@ -14,9 +14,9 @@ std::vector<std::string>& misuse() {
 }
 
 struct MisuseRecorder {
-    MisuseRecorder() : previous(pf::setCheckFailureHandler([](std::string_view m) {
-                           misuse().emplace_back(m);
-                       })) {
+    MisuseRecorder()
+        : previous(
+              pf::setCheckFailureHandler([](std::string_view m) { misuse().emplace_back(m); })) {
         misuse().clear();
     }
     ~MisuseRecorder() { pf::setCheckFailureHandler(previous); }
@@ -49,7 +49,8 @@ TEST(EngineGraph, EachConnectionToTheMixerTakesItsNextFreeBus) {
     auto a = pf::AVAudioPlayerNode::make();
     auto b = pf::AVAudioPlayerNode::make();
     auto c = pf::AVAudioPlayerNode::make();
-    for (const auto& p : {a, b, c}) engine->attach(p);
+    for (const auto& p : {a, b, c})
+        engine->attach(p);
     engine->connect(a, mixer, nullptr);
     engine->connect(b, mixer, format(44100, 1));
     EXPECT_EQ(engine->inputConnectionPoint(*mixer, 0)->node, a);
@@ -67,7 +68,8 @@ TEST(EngineGraph, EachConnectionToTheMixerTakesItsNextFreeBus) {
     EXPECT_EQ(engine->inputConnectionPoint(*mixer, 2)->node, c);
 
     engine->disconnectNodeInput(mixer);
-    for (pf::NSUInteger bus = 0; bus < 3; ++bus) EXPECT_FALSE(engine->inputConnectionPoint(*mixer, bus));
+    for (pf::NSUInteger bus = 0; bus < 3; ++bus)
+        EXPECT_FALSE(engine->inputConnectionPoint(*mixer, bus));
     EXPECT_TRUE(engine->outputConnectionPoints(*a, 0).empty());
     EXPECT_EQ(mixer->nextAvailableInputBus(), 0u);
 }

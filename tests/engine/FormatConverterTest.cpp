@@ -45,7 +45,8 @@ std::vector<std::vector<float>> convert(pf::FormatConverter& converter, Source& 
     std::vector<float*> pointers(out.size());
     for (std::size_t done = 0; done < frames; done += cycle) {
         const auto n = pf::AUAudioFrameCount(std::min<std::size_t>(cycle, frames - done));
-        for (std::size_t c = 0; c < out.size(); ++c) pointers[c] = out[c].data() + done;
+        for (std::size_t c = 0; c < out.size(); ++c)
+            pointers[c] = out[c].data() + done;
         converter.render(n, pointers.data(), &Source::pull, &source);
     }
     return out;
@@ -88,9 +89,11 @@ TEST(FormatConverter, ChannelsAreDuplicatedAveragedOrSilencedAsTheCountsDemand) 
 }
 
 TEST(FormatConverter, ResamplingKeepsFrequencyLevelAndDuration) {
-    struct Case { double in, out, hz; };
-    for (const auto& c : {Case{44100, 48000, 1000}, Case{48000, 44100, 3000}, Case{96000, 48000, 5000},
-                          Case{22050, 48000, 200}}) {
+    struct Case {
+        double in, out, hz;
+    };
+    for (const auto& c : {Case{44100, 48000, 1000}, Case{48000, 44100, 3000},
+                          Case{96000, 48000, 5000}, Case{22050, 48000, 200}}) {
         pf::FormatConverter converter;
         converter.configure(fmt(c.in, 1), fmt(c.out, 1));
         const auto n = std::size_t(c.in); // one second
@@ -99,7 +102,8 @@ TEST(FormatConverter, ResamplingKeepsFrequencyLevelAndDuration) {
         const auto out = convert(converter, source, std::size_t(c.out) + 512, 512)[0];
         const auto from = std::size_t(c.out / 10);
         const auto to = std::size_t(c.out * 9 / 10);
-        EXPECT_NEAR(zeroCrossingFrequency(out, from, to, c.out), c.hz, 0.01) << c.in << "→" << c.out;
+        EXPECT_NEAR(zeroCrossingFrequency(out, from, to, c.out), c.hz, 0.01)
+            << c.in << "→" << c.out;
         EXPECT_NEAR(peak(out, from, to), 0.5, 0.002) << c.in << "→" << c.out;
         // The tone ends where one second ends, within the filter's half length.
         EXPECT_LT(peak(out, std::size_t(c.out) + 200, out.size()), 1e-3);

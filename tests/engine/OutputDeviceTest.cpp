@@ -16,7 +16,7 @@ TEST(OutputDevice, EveryCycleRunsAsTheRenderThreadWithSubnormalsFlushedAndRestor
     bool flushing = false;
     float tiny = 1e-39f;
     const pf::AudioOutputDevice::RenderCallback callback = [&](pf::AUAudioFrameCount,
-                                                                 float* const*) {
+                                                               float* const*) {
         renderRole = pf::isRenderThread();
         flushing = pf::ScopedFlushDenormals::isFlushing();
         volatile float scale = 0.5f;
@@ -72,14 +72,16 @@ TEST(OutputDevice, RewiringFromAnotherThreadWhileRenderingLeavesAValidGraph) {
     engine->attach(player);
     engine->connect(player, engine->mainMixerNode(), nullptr);
     engine->start();
-    for (int i = 0; i < 50; ++i) player->scheduleFile(file, std::nullopt, [] {});
+    for (int i = 0; i < 50; ++i)
+        player->scheduleFile(file, std::nullopt, [] {});
     player->play();
     std::atomic<bool> done{false};
     std::thread rewiring([&] {
         for (int i = 0; i < 200; ++i) {
             engine->attach(gain);
-            engine->connect(player, gain, i % 2 ? file->processingFormat()
-                                                : pf::AVAudioFormat::standardFormatWithSampleRate(44100, 2));
+            engine->connect(player, gain,
+                            i % 2 ? file->processingFormat()
+                                  : pf::AVAudioFormat::standardFormatWithSampleRate(44100, 2));
             engine->connect(gain, engine->mainMixerNode(), nullptr);
             engine->disconnectNodeInput(engine->mainMixerNode());
             engine->detach(gain);

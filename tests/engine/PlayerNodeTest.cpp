@@ -67,11 +67,13 @@ TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsAfterItsLastFrameOffTheRen
     ASSERT_TRUE(log.waitFor(2));
     EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"a", "b"}));
     EXPECT_FALSE(log.onRenderThread);
-    for (const auto& id : log.threads) EXPECT_NE(id, std::this_thread::get_id());
+    for (const auto& id : log.threads)
+        EXPECT_NE(id, std::this_thread::get_id());
 
     // Gapless: the second file starts on the frame after the first one ends.
     EXPECT_EQ(second[0][0], a->samples()->samples[0][4799]);
-    for (std::size_t i = 0; i < 2400; ++i) ASSERT_EQ(second[0][1 + i], b->samples()->samples[0][i]);
+    for (std::size_t i = 0; i < 2400; ++i)
+        ASSERT_EQ(second[0][1 + i], b->samples()->samples[0][i]);
     EXPECT_EQ(peak(second[0], 2401, 2501), 0.0);
     EXPECT_EQ(g.player->renderedFrames(), 4800u + 2400u);
 }
@@ -88,7 +90,8 @@ TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier)
     g.player->stop();
     ASSERT_TRUE(log.waitFor(2));
     EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"first", "second"}));
-    for (const auto& id : log.threads) EXPECT_NE(id, std::this_thread::get_id()) << "not inside stop";
+    for (const auto& id : log.threads)
+        EXPECT_NE(id, std::this_thread::get_id()) << "not inside stop";
     EXPECT_FALSE(g.player->isPlaying());
     EXPECT_EQ(peak(renderFrames(1000)[0], 0, 1000), 0.0) << "nothing left to play";
 }
@@ -104,7 +107,8 @@ TEST(PlayerNode, PauseKeepsThePositionAndPlayResumesThere) {
     EXPECT_EQ(peak(renderFrames(500)[0], 0, 500), 0.0);
     g.player->play();
     const auto out = renderFrames(100);
-    for (std::size_t i = 0; i < 100; ++i) ASSERT_EQ(out[0][i], a->samples()->samples[0][1000 + i]);
+    for (std::size_t i = 0; i < 100; ++i)
+        ASSERT_EQ(out[0][i], a->samples()->samples[0][1000 + i]);
 }
 
 TEST(PlayerNode, AHandlerMayDropTheLastReferenceToItsPlayer) {

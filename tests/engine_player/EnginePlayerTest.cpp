@@ -11,7 +11,8 @@ namespace {
 const std::string kSessionActive = "AUEnginePlayer: Audio session was set active.";
 
 std::vector<std::string> loadLinesWithoutUnit(const std::string& path) {
-    return {"AUEnginePlayer: Audio file at '" + path + "' was selected for loading into the player.",
+    return {"AUEnginePlayer: Audio file at '" + path +
+                "' was selected for loading into the player.",
             "AUEnginePlayer: The player was connected to the mainMixerNode.", path};
 }
 
@@ -26,15 +27,17 @@ TEST_F(PlayerTest, StartWithoutAUnitPlaysTheFileIntoTheMixerAndNotifiesOnTheMain
     expected.push_back("AUEnginePlayer: Audio engine starting.");
     EXPECT_EQ(takeLines(), expected);
     EXPECT_EQ(delegate_->names(), (std::vector<std::string>{"file " + path, "playing"}));
-    for (const auto& e : delegate_->events()) EXPECT_TRUE(e.onMain) << e.what;
+    for (const auto& e : delegate_->events())
+        EXPECT_TRUE(e.onMain) << e.what;
 
     const auto file = pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path));
     const auto out = render(4800);
-    for (std::size_t i = 0; i < 4800; ++i) ASSERT_EQ(out[0][i], file->samples()->samples[0][i]);
+    for (std::size_t i = 0; i < 4800; ++i)
+        ASSERT_EQ(out[0][i], file->samples()->samples[0][i]);
 
     EXPECT_FALSE(player_->toggle());
-    EXPECT_EQ(takeLines(), (std::vector<std::string>{kSessionActive,
-                                                     "AUEnginePlayer: Audio engine stopping."}));
+    EXPECT_EQ(takeLines(),
+              (std::vector<std::string>{kSessionActive, "AUEnginePlayer: Audio engine stopping."}));
     EXPECT_EQ(delegate_->names().back(), "stopped");
     EXPECT_TRUE(delegate_->events().back().onMain);
     EXPECT_EQ(pf::ManualAudioDevice::current(), nullptr) << "the engine stopped its device";
@@ -55,7 +58,8 @@ TEST_F(PlayerTest, EveryFinishedLoopIsReportedAndPlaybackGoesOn) {
     EXPECT_EQ(delegate_->count("loop"), 2u);
     EXPECT_EQ(delegate_->names()[2], "loop 0") << "the first loop reports 0";
     EXPECT_EQ(delegate_->names()[3], "loop 1");
-    for (const auto& e : delegate_->events()) EXPECT_TRUE(e.onMain) << e.what;
+    for (const auto& e : delegate_->events())
+        EXPECT_TRUE(e.onMain) << e.what;
 }
 
 TEST_F(PlayerTest, AStopFollowedAtOnceByAStartRunsOneLoopChain) {
@@ -68,8 +72,9 @@ TEST_F(PlayerTest, AStopFollowedAtOnceByAStartRunsOneLoopChain) {
     ASSERT_TRUE(soundsAgain());
     render(kFileFrames);
     ASSERT_TRUE(waitForLine("AUEnginePlayer: Current audio file '" + path + "' looped: 1."));
-    runUntil([&] { return hasLine("AUEnginePlayer: Current audio file '" + path + "' looped: 2."); },
-             kGrace);
+    runUntil(
+        [&] { return hasLine("AUEnginePlayer: Current audio file '" + path + "' looped: 2."); },
+        kGrace);
     EXPECT_FALSE(hasLine("AUEnginePlayer: Current audio file '" + path + "' looped: 2."))
         << "a handler flushed by an earlier stop started a second chain";
     EXPECT_EQ(delegate_->count("loop"), 1u);
@@ -99,8 +104,8 @@ TEST_F(PlayerTest, AUnitConnectedBeforeAnyFileIsAttachedUnwiredAndWiredByTheFirs
                   "AUEnginePlayer: Player was (temporarily) disconnecting from the main mixer.",
                   "AUEnginePlayer: Audio unit was (temporarily) disconnecting from the player.",
                   "2", "AUEnginePlayer: Audio unit re-connecting to the player.",
-                  "AUEnginePlayer: Audio unit re-connectingto the main mixer.", path, kSessionActive,
-                  "AUEnginePlayer: Audio engine starting."}));
+                  "AUEnginePlayer: Audio unit re-connectingto the main mixer.", path,
+                  kSessionActive, "AUEnginePlayer: Audio engine starting."}));
 
     // Player → unit → mixer at one rate: exactly half of the file.
     const auto file = pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path));
@@ -118,7 +123,8 @@ TEST_F(PlayerTest, AUnitConnectedWhilePlayingIsWiredBetweenPlayerAndMixerAndPlay
     const auto& samples = file->samples()->samples[0];
     player_->start();
     const auto before = render(4800);
-    for (std::size_t i = 0; i < 4800; ++i) ASSERT_EQ(before[0][i], samples[i]);
+    for (std::size_t i = 0; i < 4800; ++i)
+        ASSERT_EQ(before[0][i], samples[i]);
     takeLines();
     std::shared_ptr<GainUnit> unit;
     player_->connect(gainNode(&unit));
@@ -132,7 +138,8 @@ TEST_F(PlayerTest, AUnitConnectedWhilePlayingIsWiredBetweenPlayerAndMixerAndPlay
                   "AUEnginePlayer: Audio Unit was connected to the main mixer."}));
     // Paused for the rewiring and resumed where it was: no frame lost, now at half level.
     const auto after = render(2400);
-    for (std::size_t i = 0; i < 2400; ++i) ASSERT_EQ(after[0][i], 0.5f * samples[4800 + i]) << i;
+    for (std::size_t i = 0; i < 2400; ++i)
+        ASSERT_EQ(after[0][i], 0.5f * samples[4800 + i]) << i;
     EXPECT_GT(unit->log()->cycles.load(), 0);
 }
 
@@ -153,7 +160,8 @@ TEST_F(PlayerTest, RemovingTheUnitResetsTheLoopOnceAndPlaysStraightIntoTheMixer)
                   "AUEnginePlayer: Performed audio unit disconnection.",
                   "AUEnginePlayer: The audio unit was set to 'nil'."}));
     const auto out = render(2400);
-    for (std::size_t i = 0; i < 2400; ++i) ASSERT_EQ(out[0][i], samples[4800 + i]) << i;
+    for (std::size_t i = 0; i < 2400; ++i)
+        ASSERT_EQ(out[0][i], samples[4800 + i]) << i;
 
     // Without any unit or file, the reset runs once and reports the missing file.
     auto fresh = AUEnginePlayer::make();
@@ -246,7 +254,11 @@ TEST_F(PlayerTest, AFileThatCannotBeOpenedChangesNeitherTheFileNorTheGraph) {
     const auto good = addFile(1);
     const auto bad = (resources_ / "2.m4a").string();
     enginetest::TempDir unused;
-    { std::FILE* f = std::fopen(bad.c_str(), "w"); std::fputs("not audio\n", f); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(bad.c_str(), "w");
+        std::fputs("not audio\n", f);
+        std::fclose(f);
+    }
     drawNext({1, 2});
     player_->start();
     takeLines();
@@ -289,6 +301,6 @@ TEST_F(PlayerTest, MIDIEventsFromTheUnitAreLoggedOnTheMainQueueWithAtMostThreeBy
     const std::string event = "AUEnginePlayer: MIDI event from audio unit at: ";
     EXPECT_EQ(takeLines(), (std::vector<std::string>{
                                event + "7, data: 144, 60, 100", warning, event + "8, data: 144, 60",
-                               warning, event + "9, data: 144, 60, 100", event + "10, data: ",
-                               warning, event + "11, data: "}));
+                               warning, event + "9, data: 144, 60, 100",
+                               event + "10, data: ", warning, event + "11, data: "}));
 }

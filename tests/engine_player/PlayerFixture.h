@@ -29,9 +29,7 @@ struct DelegateEvent {
 
 class RecordingDelegate final : public AUEnginePlayerDelegate {
 public:
-    void onPlayerStateChanged(bool playing) override {
-        add(playing ? "playing" : "stopped");
-    }
+    void onPlayerStateChanged(bool playing) override { add(playing ? "playing" : "stopped"); }
     void onFileSelect(const std::string& file) override { add("file " + file); }
     void onLoop(std::int64_t count) override { add("loop " + std::to_string(count)); }
 
@@ -41,12 +39,14 @@ public:
     }
     std::vector<std::string> names() {
         std::vector<std::string> out;
-        for (const auto& e : events()) out.push_back(e.what);
+        for (const auto& e : events())
+            out.push_back(e.what);
         return out;
     }
     std::size_t count(const std::string& prefix) {
         std::size_t n = 0;
-        for (const auto& e : events()) n += e.what.rfind(prefix, 0) == 0 ? 1 : 0;
+        for (const auto& e : events())
+            n += e.what.rfind(prefix, 0) == 0 ? 1 : 0;
         return n;
     }
 
@@ -118,7 +118,8 @@ protected:
     ::testing::AssertionResult waitForLine(const std::string& line) {
         if (runUntil([&] { return hasLine(line); })) return ::testing::AssertionSuccess();
         auto failure = ::testing::AssertionFailure() << "no line \"" << line << "\" in:";
-        for (const auto& l : console_.lines()) failure << "\n  " << l;
+        for (const auto& l : console_.lines())
+            failure << "\n  " << l;
         return failure;
     }
     bool hasLine(const std::string& line) const {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <cstring>
 #include <numbers>
+#include <numeric>
 
 namespace pf {
 
@@ -55,7 +55,8 @@ void FormatConverter::configure(const AVAudioFormat& input, const AVAudioFormat&
     const std::size_t stageFrames = kMaximumRenderFrames;
     stage_.assign(std::size_t{inChannels_} * stageFrames, 0.0f);
     stagePointers_.resize(inChannels_);
-    for (std::size_t c = 0; c < inChannels_; ++c) stagePointers_[c] = stage_.data() + c * stageFrames;
+    for (std::size_t c = 0; c < inChannels_; ++c)
+        stagePointers_[c] = stage_.data() + c * stageFrames;
 
     table_.clear();
     weights_.clear();
@@ -85,14 +86,14 @@ void FormatConverter::configure(const AVAudioFormat& input, const AVAudioFormat&
         for (int k = 0; k < taps_; ++k) {
             const double d = fraction + (half - 1) - k; // distance of tap k from the output time
             const double x = d / half;
-            const double window = std::fabs(x) >= 1.0
-                                      ? 0.0
-                                      : besselI0(kKaiserBeta * std::sqrt(1.0 - x * x)) / norm;
+            const double window =
+                std::fabs(x) >= 1.0 ? 0.0 : besselI0(kKaiserBeta * std::sqrt(1.0 - x * x)) / norm;
             w[std::size_t(k)] = cutoff * sinc(cutoff * d) * window;
             sum += w[std::size_t(k)];
         }
         // Each phase sums to exactly one: DC passes at unity gain whatever the fraction.
-        for (int k = 0; k < taps_; ++k) row[k] = static_cast<float>(w[std::size_t(k)] / sum);
+        for (int k = 0; k < taps_; ++k)
+            row[k] = static_cast<float>(w[std::size_t(k)] / sum);
     }
     weights_.assign(std::size_t(taps_), 0.0f);
     historyCapacity_ = std::size_t(taps_) + kMaximumPullFrames;
@@ -138,7 +139,8 @@ void FormatConverter::mapChannels(AUAudioFrameCount frames, const float* const* 
         const float share = 1.0f / static_cast<float>(inChannels_);
         for (std::size_t i = 0; i < n; ++i) {
             float sum = 0.0f;
-            for (std::size_t c = 0; c < inChannels_; ++c) sum += in[c][i];
+            for (std::size_t c = 0; c < inChannels_; ++c)
+                sum += in[c][i];
             out[0][i] = sum * share;
         }
         return;
@@ -197,7 +199,8 @@ void FormatConverter::resample(AUAudioFrameCount frames, float* const* out, Pull
                 static_cast<float>(scaled % outRate_) / static_cast<float>(outRate_);
             const float* a = table_.data() + phase * taps;
             const float* b = a + taps;
-            for (std::size_t k = 0; k < taps; ++k) weights_[k] = a[k] + blend * (b[k] - a[k]);
+            for (std::size_t k = 0; k < taps; ++k)
+                weights_[k] = a[k] + blend * (b[k] - a[k]);
             w = weights_.data();
         }
         for (std::size_t c = 0; c < inChannels_; ++c) {
@@ -205,7 +208,8 @@ void FormatConverter::resample(AUAudioFrameCount frames, float* const* out, Pull
             // Eight running sums (the tap count is a multiple of eight) let the loop vectorise.
             float sums[8] = {};
             for (std::size_t k = 0; k < taps; k += 8) {
-                for (std::size_t j = 0; j < 8; ++j) sums[j] += h[k + j] * w[k + j];
+                for (std::size_t j = 0; j < 8; ++j)
+                    sums[j] += h[k + j] * w[k + j];
             }
             out[c][i] = ((sums[0] + sums[4]) + (sums[1] + sums[5])) +
                         ((sums[2] + sums[6]) + (sums[3] + sums[7]));

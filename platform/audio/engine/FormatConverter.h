@@ -59,8 +59,8 @@ public:
     void reset() noexcept;
 
 private:
-    void mapChannels(AUAudioFrameCount frames, const float* const* in, float* const* out) const
-        noexcept;
+    void mapChannels(AUAudioFrameCount frames, const float* const* in,
+                     float* const* out) const noexcept;
     void resample(AUAudioFrameCount frames, float* const* out, Pull pull, void* context) noexcept;
     void refill(std::uint64_t neededEnd, Pull pull, void* context) noexcept;
 
