@@ -4,11 +4,11 @@
 
 namespace {
 
-// The gain factor of a detector whose peak is `peak`.
+// The gain factor of a detector whose peak is `peak`: 1 / peak above full scale, otherwise
+// 1 + (1 − peak) × multiplier (exactly 1 at full scale).
 inline float gainFactor(float peak, float multiplier) noexcept {
-    if (peak == 1.0f) return 1.0f;
-    if (peak > 1.0f) return 1.0f / peak;
-    return 1.0f + (1.0f - std::clamp(peak, 0.0f, 1.0f)) * multiplier;
+    if (peak > 1.0f) [[unlikely]] return 1.0f / peak;
+    return 1.0f + (1.0f - std::max(peak, 0.0f)) * multiplier;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "Relaxed.h"
@@ -56,14 +57,23 @@ public:
         std::int32_t hold;
         std::int32_t holdReload;
 
+        // Branches, not selects: the branch predictor follows an envelope well, and the
+        // compander interleaves four followers, which hides the rest. `std::fabs` compares
+        // exactly as `getAbsVal` does (they differ only in the sign of zero) and costs one
+        // instruction instead of five.
         void process(float sample) noexcept {
-            const double a = getAbsVal(sample);
-            const bool rising = a > peak;
-            const bool falling = a < peak;
-            const bool releasing = falling && hold <= 0;
-            const double released = std::max(peak - decrease, 0.0);
-            peak = rising ? peak + increase : (releasing ? released : peak);
-            hold = rising ? holdReload : (falling ? std::max(hold - 1, 0) : hold);
+            const double a = std::fabs(sample);
+            if (a > peak) {
+                peak += increase;
+                hold = holdReload;
+            } else if (a < peak) {
+                if (hold > 0) {
+                    --hold;
+                } else {
+                    hold = 0;
+                    peak = std::max(peak - decrease, 0.0);
+                }
+            }
         }
     };
     Running begin() const noexcept;

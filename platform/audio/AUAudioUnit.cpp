@@ -184,6 +184,10 @@ PlistDictionary AUAudioUnit::presetState(const AUAudioUnitPreset& /*preset*/) {
 // ---- Life cycle ------------------------------------------------------------------------------
 
 bool AUAudioUnit::checkTransition(const char* operation) const {
+    if (isRenderThread()) {
+        checkFailed(std::string("AUAudioUnit: ") + operation + " on the render thread");
+        return false;
+    }
     const auto state = lifeCycle();
     if (state == LifeCycle::constructed) {
         checkFailed(std::string("AUAudioUnit: ") + operation + " while " + stateText(state) +
@@ -194,19 +198,9 @@ bool AUAudioUnit::checkTransition(const char* operation) const {
 }
 
 void AUAudioUnit::allocateRenderResources() {
+    // Only the transition: a derived unit checks its own buses, and reading them here through
+    // the virtual accessors would run whatever those accessors do (a plug-in's logs a line).
     if (!checkTransition("allocateRenderResources")) return;
-    // A unit renders every bus at one rate: refuse buses that disagree.
-    double rate = 0;
-    for (const auto& busses : {inputBusses(), outputBusses()}) {
-        for (NSUInteger i = 0; busses && i < busses->count(); ++i) {
-            const auto format = (*busses)[i]->format();
-            if (!format) continue;
-            if (rate != 0 && format->sampleRate() != rate) {
-                throw NSErrorException(osStatusError(kAudioUnitErr_FormatNotSupported));
-            }
-            rate = format->sampleRate();
-        }
-    }
     state_.store(LifeCycle::allocated, std::memory_order_release);
 }
 
@@ -242,7 +236,10 @@ AURenderBlock AUAudioUnit::renderBlock() {
         const auto unit = weak.lock();
         if (!unit || !unit->renderResourcesAllocated()) return kAudioUnitErr_Uninitialized;
         if (output == nullptr || timestamp == nullptr) return kAudio_ParamError;
-        if (frames > unit->maximumFramesToRender()) return kAudioUnitErr_TooManyFramesToProcess;
+        // The stored value, not the virtual getter: nothing a derived unit adds may run here.
+        if (frames > unit->maximumFramesToRender_.load(std::memory_order_relaxed)) {
+            return kAudioUnitErr_TooManyFramesToProcess;
+        }
         RenderThreadScope renderThread;
         ScopedFlushDenormals denormals;
         return internal(flags, timestamp, frames, bus, output, nullptr, pull);

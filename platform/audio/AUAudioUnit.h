@@ -12,9 +12,10 @@
 //
 // `allocateRenderResources` in `initialized` or `allocated` (a second allocation is allowed and
 // repeats the work); `deallocateRenderResources` and `reset` in `initialized` or `allocated`.
-// Any of them before `initWithComponentDescription` is misuse, reported through checkFailed().
-// An override of the three calls the base implementation, which performs the transition (the
-// base's allocation also refuses buses whose formats disagree in sample rate).
+// Any of them before `initWithComponentDescription`, or on the render thread, is misuse, reported
+// through checkFailed(); the call then changes nothing.
+// An override of the three calls the base implementation, which performs the transition and
+// nothing else (it reads no property of the unit).
 // `renderBlock()` answers kAudioUnitErr_Uninitialized for a cycle while the unit is not allocated,
 // without calling the unit.
 //
@@ -90,7 +91,7 @@ public:
 
     // ---- Render configuration --------------------------------------------------------------
     // Default 1156 frames, as on the platform; a derived unit may keep its own copy in sync by
-    // overriding the setter and calling the base.
+    // overriding the setter and calling the base (the render block checks the stored value).
     virtual AUAudioFrameCount maximumFramesToRender() const;
     virtual void setMaximumFramesToRender(AUAudioFrameCount frames);
     virtual bool shouldBypassEffect() const;

@@ -108,7 +108,8 @@ void AVAudioEngine::detach(const std::shared_ptr<AVAudioNode>& node) {
 std::vector<std::shared_ptr<AVAudioNode>> AVAudioEngine::attachedNodes() const {
     std::lock_guard lock(mutex_);
     std::vector<std::shared_ptr<AVAudioNode>> nodes;
-    for (const auto& state : states_) nodes.push_back(state->node);
+    for (const auto& state : states_)
+        nodes.push_back(state->node);
     return nodes;
 }
 
@@ -229,8 +230,12 @@ std::shared_ptr<const AVAudioFormat> AVAudioEngine::outputFormatOf(const AVAudio
 void AVAudioEngine::setOutputFormatLocked(NodeState& state,
                                           std::shared_ptr<const AVAudioFormat> format) {
     switch (state.kind) {
-    case NodeState::Kind::player: state.player->setOutputFormat(std::move(format)); break;
-    case NodeState::Kind::unit: setUnitFormatLocked(state, false, std::move(format)); break;
+    case NodeState::Kind::player:
+        state.player->setOutputFormat(std::move(format));
+        break;
+    case NodeState::Kind::unit:
+        setUnitFormatLocked(state, false, std::move(format));
+        break;
     case NodeState::Kind::mixer: {
         auto& mixer = static_cast<AVAudioMixerNode&>(*state.node);
         std::lock_guard lock(mixer.formatMutex_);
@@ -238,7 +243,8 @@ void AVAudioEngine::setOutputFormatLocked(NodeState& state,
         break;
     }
     case NodeState::Kind::output:
-    case NodeState::Kind::other: break; // the device decides the output node's format
+    case NodeState::Kind::other:
+        break; // the device decides the output node's format
     }
 }
 
@@ -405,7 +411,8 @@ void AVAudioEngine::stopLocked() noexcept {
     }
     running_ = false;
     prepared_ = false;
-    for (const auto& state : states_) deallocateUnitLocked(*state);
+    for (const auto& state : states_)
+        deallocateUnitLocked(*state);
 }
 
 bool AVAudioEngine::isRunning() const {

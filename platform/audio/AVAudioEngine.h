@@ -121,7 +121,8 @@ private:
     std::shared_ptr<AVAudioMixerNode> mainMixerNodeLocked();
     std::shared_ptr<const AVAudioFormat> outputFormatOf(const AVAudioNode& node) const;
     void setOutputFormatLocked(NodeState& state, std::shared_ptr<const AVAudioFormat> format);
-    void setUnitFormatLocked(NodeState& state, bool input, std::shared_ptr<const AVAudioFormat> format);
+    void setUnitFormatLocked(NodeState& state, bool input,
+                             std::shared_ptr<const AVAudioFormat> format);
     void rebuildLocked();
     void allocateUnitsLocked(bool throwOnFailure);
     void deallocateUnitLocked(NodeState& state) noexcept;

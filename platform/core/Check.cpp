@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/RenderThread.h"
+#include "core/RunLoop.h"
+
 namespace pf {
 namespace {
 
@@ -19,6 +22,14 @@ std::atomic<CheckFailureHandler> gHandler{&defaultHandler};
 
 CheckFailureHandler setCheckFailureHandler(CheckFailureHandler handler) noexcept {
     return gHandler.exchange(handler != nullptr ? handler : &defaultHandler);
+}
+
+bool isOnMainThread() noexcept {
+    return RunLoop::isMainThread();
+}
+
+bool isOnRenderThread() noexcept {
+    return isRenderThread();
 }
 
 void checkFailed(std::string_view message) noexcept {

@@ -108,6 +108,8 @@ bool DispatchQueue::isCurrent() const noexcept {
 }
 
 void DispatchQueue::async(Work work) {
+    checkNotRenderThread("DispatchQueue::async() on the render thread allocates and locks; use "
+                         "the log ring or a preallocated queue");
     if (kind_ == Kind::main) {
         RunLoop::main().perform(std::move(work));
     } else {
@@ -116,6 +118,7 @@ void DispatchQueue::async(Work work) {
 }
 
 void DispatchQueue::sync(const Work& work) {
+    checkNotRenderThread("DispatchQueue::sync() on the render thread blocks");
     if (kind_ == Kind::global) {
         work();
         return;

@@ -25,7 +25,8 @@ public:
     DispatchQueue(const DispatchQueue&) = delete;
     DispatchQueue& operator=(const DispatchQueue&) = delete;
 
-    // [any-thread] Queues `work` and returns at once. Allocates (not for the render thread).
+    // [any-thread] Queues `work` and returns at once. Allocates, so not on the render thread
+    // (debug builds report that through checkFailed()).
     void async(Work work);
     // [any-thread] Runs `work` on the queue and returns when it has run. On the main queue from the
     // main thread, or on a serial queue from inside one of its own blocks, this would never

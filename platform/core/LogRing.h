@@ -21,7 +21,8 @@ public:
     static constexpr std::size_t kDefaultSlots = 1024;
 
     // [main-thread] A ring of `slots` slots (rounded up to a power of two). With `drainOn`, every
-    // post wakes that run loop, which prints the queued lines on the console on its next pass.
+    // post wakes that run loop, which prints the queued lines on the console on its next pass;
+    // such a ring must live as long as the loop (the shared ring does).
     explicit LogRing(std::size_t slots = kDefaultSlots, RunLoop* drainOn = nullptr);
     ~LogRing();
     LogRing(const LogRing&) = delete;

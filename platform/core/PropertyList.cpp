@@ -141,7 +141,11 @@ struct PlistFree {
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
-PlistValue fromNode(plist_t node) {
+// Deeper documents are refused: the value model (and its destructor) recurse per level.
+constexpr int kMaximumDepth = 512;
+
+PlistValue fromNode(plist_t node, int depth) {
+    if (depth > kMaximumDepth) throw NSErrorException(corruptDataError("nested too deeply"));
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
         std::uint8_t b = 0;
@@ -191,13 +195,14 @@ PlistValue fromNode(plist_t node) {
         const std::uint32_t n = plist_array_get_size(node);
         array.reserve(n);
         for (std::uint32_t i = 0; i < n; ++i)
-            array.push_back(fromNode(plist_array_get_item(node, i)));
+            array.push_back(fromNode(plist_array_get_item(node, i), depth + 1));
         return PlistValue(std::move(array));
     }
     case PLIST_DICT: {
         PlistDictionary dict;
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
+        const std::unique_ptr<void, void (*)(void*)> iterator(it, std::free);
         for (;;) {
             char* key = nullptr;
             plist_t value = nullptr;
@@ -205,9 +210,8 @@ PlistValue fromNode(plist_t node) {
             if (key == nullptr) break;
             std::string k = key;
             std::free(key);
-            dict.set(std::move(k), fromNode(value));
+            dict.set(std::move(k), fromNode(value, depth + 1));
         }
-        std::free(it);
         return PlistValue(std::move(dict));
     }
     default:
@@ -385,7 +389,7 @@ PlistValue PropertyListSerialization::propertyList(std::span<const std::uint8_t>
                                                        : "not a property list"));
     }
     if (format != nullptr) *format = binary ? PropertyListFormat::binary : PropertyListFormat::xml;
-    return fromNode(root);
+    return fromNode(root, 0);
 }
 
 PlistValue PropertyListSerialization::propertyList(std::string_view data,

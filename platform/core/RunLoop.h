@@ -74,7 +74,8 @@ public:
     // [loop-thread] Runs queued blocks (and those they queue) and polled sources until none is
     // left; fires no timer. Does nothing when called from inside a queued block.
     std::size_t drainQueue();
-    // [any-thread] Makes run(), runFor() or runUntil() return after the current pass.
+    // [any-thread] Makes run(), runFor() or runUntil() return after the current pass; when none
+    // is running, the next one returns after its first pass (a stop is never lost).
     void stop();
 
     // [loop-thread] The clock of the loop's timers; nullptr restores the steady clock. Timers
@@ -93,11 +94,11 @@ public:
 
     // [any-thread] Adds a source polled on the loop thread on passes after signalFromRealtime().
     void addPolledSource(Work poll);
-    // [render-thread] Marks the polled sources as having work and wakes the loop. Never allocates
-    // and takes no lock (one eventfd write).
+    // [render-thread][any-thread] Marks the polled sources as having work and wakes the loop.
+    // Never allocates and takes no lock (at most one eventfd write per batch of signals).
     void signalFromRealtime() noexcept;
 
-    // [loop-thread] True while the calling thread is the loop's thread.
+    // [any-thread] True when the calling thread is the loop's thread.
     bool isLoopThread() const noexcept;
 
 private:

@@ -113,6 +113,23 @@ std::string swiftText(const std::vector<std::string>& list) {
     return out;
 }
 
+std::string swiftText(const URL& url) {
+    return url.absoluteString();
+}
+
+std::string swiftText(const std::vector<URL>& list) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (i > 0) out += ", ";
+        out += list[i].absoluteString();
+    }
+    return out + "]";
+}
+
+std::string swiftOptionSetText(std::string_view typeName, std::uint64_t rawValue) {
+    return std::string(typeName) + "(rawValue: " + std::to_string(rawValue) + ")";
+}
+
 std::string format(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);

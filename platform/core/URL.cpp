@@ -105,23 +105,17 @@ std::string_view URL::rawPath() const {
     if (!scheme_.empty()) rest.remove_prefix(scheme_.size() + 1);
     if (rest.starts_with("//")) {
         const auto slash = rest.find_first_of("/?#", 2);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
+        // No path: an empty view at the end of the authority, where a path would go.
+        rest = rest.substr(slash == std::string_view::npos ? rest.size() : slash);
     }
     const auto end = rest.find_first_of("?#");
     return rest.substr(0, end);
 }
 
 URL URL::withRawPath(std::string_view newPath) const {
-    const std::string_view old = rawPath();
-    const auto start = static_cast<std::size_t>(old.data() - text_.data());
+    const std::string_view old = rawPath(); // always a view into text_
     std::string text = text_;
-    if (old.empty()) {
-        // rawPath() of an authority-only URL points at the end of its authority.
-        const auto insertAt = text_.find_first_of("?#", scheme_.empty() ? 0 : scheme_.size() + 3);
-        text.insert(insertAt == std::string::npos ? text.size() : insertAt, newPath);
-    } else {
-        text.replace(start, old.size(), newPath);
-    }
+    text.replace(static_cast<std::size_t>(old.data() - text_.data()), old.size(), newPath);
     return URL(scheme_, std::move(text));
 }
 

@@ -37,7 +37,7 @@ public:
 private:
     URL(std::string scheme, std::string text)
         : scheme_(std::move(scheme)), text_(std::move(text)) {}
-    // The raw (still escaped) path part of text_.
+    // The raw (still escaped) path part of text_, as a view into it (empty where a path would go).
     std::string_view rawPath() const;
     URL withRawPath(std::string_view rawPath) const;
 

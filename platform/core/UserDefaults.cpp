@@ -76,10 +76,11 @@ std::optional<double> parseNumber(const std::string& text) {
 // One domain's values, its file, and the lock that orders its users in this process.
 class NSUserDefaults::Domain {
 public:
-    Domain(std::string name, std::string folder)
+    // An empty `folder` keeps the domain in memory; `expectFile` says whether that is news.
+    Domain(std::string name, std::string folder, bool expectFile = true)
         : name_(std::move(name)), folder_(std::move(folder)),
           path_(folder_.empty() ? std::string() : folder_ + "/" + name_ + ".plist") {
-        if (path_.empty())
+        if (path_.empty() && expectFile)
             warnOnce("no folder for settings (neither XDG_CONFIG_HOME nor HOME set)");
     }
 
@@ -215,14 +216,17 @@ Registry& registry() {
     return *instance;
 }
 
-std::shared_ptr<NSUserDefaults::Domain> domainNamed(std::string_view name) {
+std::shared_ptr<NSUserDefaults::Domain> domainNamed(std::string_view name, bool inMemory = false) {
     auto& r = registry();
+    // In-memory domains live beside the file-backed ones, under a key no file name can have.
+    const std::string key = inMemory ? "/memory/" + std::string(name) : std::string(name);
     std::lock_guard lock(r.mutex);
-    auto it = r.domains.find(name);
+    auto it = r.domains.find(key);
     if (it != r.domains.end()) return it->second;
-    auto domain =
-        std::make_shared<NSUserDefaults::Domain>(std::string(name), storageRoot(r.storageOverride));
-    r.domains.emplace(std::string(name), domain);
+    auto domain = inMemory ? std::make_shared<NSUserDefaults::Domain>(std::string(name), "", false)
+                           : std::make_shared<NSUserDefaults::Domain>(
+                                 std::string(name), storageRoot(r.storageOverride));
+    r.domains.emplace(key, domain);
     return domain;
 }
 
@@ -248,6 +252,10 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::standardUserDefaultsFor(const vo
 std::shared_ptr<NSUserDefaults> NSUserDefaults::initWithSuiteName(std::string_view suiteName) {
     if (isRefusedName(suiteName)) return nullptr;
     return std::make_shared<NSUserDefaults>(domainNamed(suiteName));
+}
+
+std::shared_ptr<NSUserDefaults> NSUserDefaults::inMemorySuite(std::string_view name) {
+    return std::make_shared<NSUserDefaults>(domainNamed(name, true));
 }
 
 void NSUserDefaults::addSuiteNamed(std::string_view suiteName) {

@@ -43,6 +43,10 @@ public:
     // empty name, "NSGlobalDomain", or a name that cannot be a file name ("/", NUL, ".", "..").
     static std::shared_ptr<NSUserDefaults> initWithSuiteName(std::string_view suiteName);
 
+    // A new object for the process-wide in-memory domain `name` (never stored in a file): the
+    // fallback of a caller whose suite was refused. Objects of one name share their values.
+    static std::shared_ptr<NSUserDefaults> inMemorySuite(std::string_view name);
+
     // Adds the domain `suiteName` to the reads of this object (once; refused names are ignored).
     void addSuiteNamed(std::string_view suiteName);
     const std::string& domainName() const noexcept;

@@ -336,6 +336,16 @@ TEST(PeakLimiterUnit, RenderFailuresAreStatusesAndTouchNothing) {
 TEST(PeakLimiterUnit, AllocationRefusesDisagreeingBusesAndServesMono) {
     Host host;
     ASSERT_EQ((*host.unit->inputBusses())[0]->setFormat(
+                  AVAudioFormat::standardFormatWithSampleRate(44100.0, 2)),
+              noErr);
+    try {
+        host.unit->allocateRenderResources();
+        FAIL() << "allocated with input and output at different rates";
+    } catch (const NSErrorException& e) {
+        EXPECT_EQ(e.error().code(), kAudioUnitErr_FormatNotSupported);
+        EXPECT_EQ(e.error().domain(), "NSOSStatusErrorDomain");
+    }
+    ASSERT_EQ((*host.unit->inputBusses())[0]->setFormat(
                   AVAudioFormat::standardFormatWithSampleRate(48000.0, 1)),
               noErr);
     EXPECT_THROW(host.unit->allocateRenderResources(), NSErrorException);

@@ -7,6 +7,7 @@
 
 #include "core/Check.h"
 #include "core/Dispatch.h"
+#include "core/RenderThread.h"
 #include "core/RunLoop.h"
 
 using namespace std::chrono_literals;
@@ -113,6 +114,30 @@ TEST(GlobalQueue, BlocksRunOffTheMainThreadAndCanReportBackToTheMainQueue) {
     }
     EXPECT_TRUE(pf::RunLoop::main().runUntil([&] { return reported == kBlocks; }, 30s));
     EXPECT_EQ(offMain.load(), kBlocks);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RecordedChecks, DebugBuildsReportCallsFromTheWrongThread) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "thread roles are checked in debug builds";
+#else
+    EXPECT_TRUE(pf::checkMainThread("main-thread call"));
+    EXPECT_TRUE(pf::checkNotRenderThread("render-free call"));
+    bool mainOk = true;
+    bool renderOk = true;
+    std::thread([&] {
+        mainOk = pf::checkMainThread("main-thread call from a worker");
+        pf::RenderThreadScope scope;
+        renderOk = pf::checkNotRenderThread("blocking call on the render thread");
+    }).join();
+    EXPECT_FALSE(mainOk);
+    EXPECT_FALSE(renderOk);
+    EXPECT_EQ(gFailures, (std::vector<std::string>{"main-thread call from a worker",
+                                                   "blocking call on the render thread"}));
+#endif
 }
 
 } // namespace

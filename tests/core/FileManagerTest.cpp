@@ -159,6 +159,9 @@ TEST(URL, TextIsParsedOnlyWhenItIsAValidUrl) {
     EXPECT_EQ(web->lastPathComponent(), "index.html");
     EXPECT_EQ(pf::URL::string("https://example.org")->appendingPathComponent("a").absoluteString(),
               "https://example.org/a");
+    EXPECT_EQ(
+        pf::URL::string("https://example.org?q=1")->appendingPathComponent("a").absoluteString(),
+        "https://example.org/a?q=1");
     EXPECT_EQ(pf::URL::string("file:///tmp/a%20b")->path(), "/tmp/a b");
     EXPECT_TRUE(pf::URL::string("help.html").has_value());
     EXPECT_EQ(pf::URL::string("help.html")->scheme(), "");

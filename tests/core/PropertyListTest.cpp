@@ -133,6 +133,18 @@ TEST(PropertyList, TruncatedForeignAndEmptyInputGiveAClearErrorAndNoCrash) {
                  pf::NSErrorException);
 }
 
+TEST(PropertyList, AbsurdlyDeepNestingIsRefusedNotACrash) {
+    std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+    constexpr int kDepth = 100000;
+    for (int i = 0; i < kDepth; ++i)
+        xml += "<array>";
+    for (int i = 0; i < kDepth; ++i)
+        xml += "</array>";
+    xml += "</plist>";
+    EXPECT_THROW(PropertyListSerialization::propertyList(std::string_view(xml)),
+                 pf::NSErrorException);
+}
+
 TEST(PropertyList, FilesAreReadInEitherFormatAndMissingFilesThrowTheFileError) {
     test::TempDir dir;
     const PlistValue original(presetLike());

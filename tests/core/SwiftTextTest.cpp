@@ -78,6 +78,11 @@ TEST(SwiftText, BoolsListsAndFormatting) {
     EXPECT_EQ(pf::swiftText(std::vector<std::string>{"a", "b"}), "[\"a\", \"b\"]");
     EXPECT_EQ(pf::swiftText(std::vector<std::string>{}), "[]");
     EXPECT_EQ(pf::swiftText(std::vector<std::string>{"q\"\\\n"}), "[\"q\\\"\\\\\\n\"]");
+    EXPECT_EQ(pf::swiftText(std::vector<pf::URL>{pf::URL::fileURLWithPath("/a b", true),
+                                                 *pf::URL::string("https://example.org/x")}),
+              "[file:///a%20b/, https://example.org/x]");
+    EXPECT_EQ(pf::swiftOptionSetText("AudioUnitParameterOptions", 3221225472u),
+              "AudioUnitParameterOptions(rawValue: 3221225472)");
     EXPECT_EQ(pf::format("%s=%d %.2f", "x", 3, 0.5), "x=3 0.50");
     EXPECT_EQ(pf::format("%s", std::string(1000, 'y').c_str()).size(), 1000u);
     EXPECT_EQ(pf::format("%s", ""), "");

@@ -206,3 +206,15 @@ TEST_F(UserDefaultsTest, UnwritableStorageKeepsValuesInMemory) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(UserDefaultsTest, InMemorySuitesShareValuesAndWriteNoFile) {
+    auto first = pf::NSUserDefaults::inMemorySuite("NSGlobalDomain");
+    first->setInteger(4, "k");
+    EXPECT_EQ(pf::NSUserDefaults::inMemorySuite("NSGlobalDomain")->integerForKey("k"), 4);
+    EXPECT_EQ(pf::NSUserDefaults::inMemorySuite("other")->integerForKey("k"), 0);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+} // namespace

@@ -33,7 +33,8 @@ struct Graph {
 TEST(EngineRender, PlayerThroughGainUnitIntoMixerRendersExactlyHalfTheFileAtEqualRates) {
     ManualOutput manual;
     TempDir dir;
-    const auto file = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 997.0, 14400));
+    const auto file =
+        pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 997.0, 14400));
     Graph g;
     g.engine->connect(g.player, g.gain, file->processingFormat());
     g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
@@ -121,10 +122,10 @@ TEST(EngineRender, UnitsGetFramesAndFormatsBeforeAllocationAndTheirRenderBlockAf
     EXPECT_EQ(g.gain->auAudioUnit()->maximumFramesToRender(), 4096u);
     g.engine->stop();
     EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
-    EXPECT_EQ(g.unit->log()->snapshot(),
-              (std::vector<std::string>{"midiOutputEventBlock", "maximumFramesToRender 4096",
-                                        "allocate 48000/48000", "renderBlock with midi",
-                                        "deallocate"}));
+    EXPECT_EQ(
+        g.unit->log()->snapshot(),
+        (std::vector<std::string>{"midiOutputEventBlock", "maximumFramesToRender 4096",
+                                  "allocate 48000/48000", "renderBlock with midi", "deallocate"}));
 }
 
 TEST(EngineRender, AFormatChangeWhileRunningReallocatesTheUnit) {
@@ -156,7 +157,8 @@ TEST(EngineRender, ACycleThatFindsTheGraphLockedRendersSilenceAndCountsADropout)
     // Rewiring on another thread holds the engine while the unit allocates.
     g.unit->log()->blockAllocation.store(true);
     std::thread rewire([&] { g.engine->connect(g.player, g.gain, nullptr); });
-    while (!g.unit->log()->allocationWaiting.load()) std::this_thread::yield();
+    while (!g.unit->log()->allocationWaiting.load())
+        std::this_thread::yield();
     const auto busy = pf::ManualAudioDevice::current()->render(512);
     g.unit->log()->blockAllocation.store(false);
     rewire.join();

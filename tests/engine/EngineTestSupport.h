@@ -76,11 +76,13 @@ public:
     }
     void allocateRenderResources() override {
         log_->allocationWaiting.store(true);
-        while (log_->blockAllocation.load()) std::this_thread::yield();
+        while (log_->blockAllocation.load())
+            std::this_thread::yield();
         log_->allocationWaiting.store(false);
         AUAudioUnit::allocateRenderResources();
-        log_->add("allocate " + std::to_string(int(inputs_->operator[](0)->format()->sampleRate())) +
-                  "/" + std::to_string(int(outputs_->operator[](0)->format()->sampleRate())));
+        log_->add("allocate " +
+                  std::to_string(int(inputs_->operator[](0)->format()->sampleRate())) + "/" +
+                  std::to_string(int(outputs_->operator[](0)->format()->sampleRate())));
     }
     void deallocateRenderResources() override {
         AUAudioUnit::deallocateRenderResources();
@@ -101,7 +103,8 @@ public:
                 if (const auto s = pull(flags, ts, frames, 0, out)) return s;
                 for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
                     auto* data = static_cast<float*>(out->mBuffers[b].mData);
-                    for (std::uint32_t i = 0; i < frames; ++i) data[i] *= 0.5f;
+                    for (std::uint32_t i = 0; i < frames; ++i)
+                        data[i] *= 0.5f;
                 }
                 return pf::noErr;
             });
@@ -168,19 +171,22 @@ inline double zeroCrossingFrequency(const std::vector<float>& x, std::size_t fro
 
 inline double peak(const std::vector<float>& x, std::size_t from, std::size_t to) {
     double p = 0;
-    for (std::size_t i = from; i < to && i < x.size(); ++i) p = std::max(p, double(std::fabs(x[i])));
+    for (std::size_t i = from; i < to && i < x.size(); ++i)
+        p = std::max(p, double(std::fabs(x[i])));
     return p;
 }
 
 // Renders `frames` frames from the running manual device, in cycles of `cycle` frames.
-inline std::vector<std::vector<float>> renderFrames(std::size_t frames, pf::AUAudioFrameCount cycle = 512) {
+inline std::vector<std::vector<float>> renderFrames(std::size_t frames,
+                                                    pf::AUAudioFrameCount cycle = 512) {
     auto device = pf::ManualAudioDevice::current();
     std::vector<std::vector<float>> out(2);
     for (std::size_t done = 0; done < frames; done += cycle) {
-        const auto part = device->render(cycle);
-        for (int c = 0; c < 2; ++c) out[c].insert(out[c].end(), part[c].begin(), part[c].end());
+        const auto part = device->render(
+            static_cast<pf::AUAudioFrameCount>(std::min<std::size_t>(cycle, frames - done)));
+        for (int c = 0; c < 2; ++c)
+            out[c].insert(out[c].end(), part[c].begin(), part[c].end());
     }
-    for (auto& ch : out) ch.resize(frames);
     return out;
 }
 

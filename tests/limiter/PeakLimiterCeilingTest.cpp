@@ -142,3 +142,25 @@ TEST(PeakLimiterCeiling, NonFiniteInputGivesZeroForThoseSamplesAndTheStateRecove
                     largestError);
     }
 }
+
+TEST(PeakLimiterCeiling, AMonoStreamIsLimitedAndOtherwiseDelayedUnchanged) {
+    const double rate = 48000.0;
+    auto limiter = preparedLimiter(rate, kSystemSettings, 512);
+    const std::size_t latency = limiter->latencySamples();
+    const double gain = decibelsToGain(kSystemSettings.preGain);
+    // Loud music, then a quiet sine long after the release has settled.
+    std::vector<float> signal = hotMusic(rate, 48000).left;
+    const auto quiet = sine(rate, 440.0, 0.7, 48000);
+    signal.insert(signal.end(), quiet.begin(), quiet.end());
+    std::vector<float> out = signal;
+    for (std::size_t begin = 0; begin + 512 <= out.size(); begin += 512) {
+        float* io[1] = {out.data() + begin};
+        ASSERT_TRUE(limiter->process(io, io, 1, 512));
+    }
+    EXPECT_LE(peakOf(out), 1.0f);
+    EXPECT_GT(peakOf(std::vector<float>(out.begin(), out.begin() + 48000)), 0.99f);
+    double largestError = 0.0;
+    for (std::size_t n = 48000 + 24000; n < out.size() - out.size() % 512; ++n)
+        largestError = std::max(largestError, std::fabs(out[n] - gain * signal[n - latency]));
+    EXPECT_LE(largestError, 1e-6);
+}

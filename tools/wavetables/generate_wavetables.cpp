@@ -154,7 +154,7 @@ Table mixedTable(int number) {
 std::string tableName(int index) {
     static const char* const named[] = {"table_sine", "table_tri", "table_saw", "table_sqr"};
     if (index < 4) return named[index];
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "table_%02d", index - 1);
     return name;
 }

@@ -47,7 +47,8 @@ void renderMix(NodeState& state, AUAudioFrameCount frames, float* const* channel
         for (AVAudioChannelCount c = 0; c < count; ++c) {
             float* out = channels[c];
             const float* in = state.mixPointers[c];
-            for (AUAudioFrameCount i = 0; i < frames; ++i) out[i] += in[i];
+            for (AUAudioFrameCount i = 0; i < frames; ++i)
+                out[i] += in[i];
         }
     }
 }
@@ -89,10 +90,16 @@ void renderEngineNode(NodeState& state, AUAudioFrameCount frames, float* const* 
     case NodeState::Kind::player:
         state.player->renderOutput(frames, channels, state.outputChannels);
         return;
-    case NodeState::Kind::unit: renderUnit(state, frames, channels, sampleTime); return;
+    case NodeState::Kind::unit:
+        renderUnit(state, frames, channels, sampleTime);
+        return;
     case NodeState::Kind::mixer:
-    case NodeState::Kind::output: renderMix(state, frames, channels, sampleTime); return;
-    case NodeState::Kind::other: silence(channels, state.outputChannels, frames); return;
+    case NodeState::Kind::output:
+        renderMix(state, frames, channels, sampleTime);
+        return;
+    case NodeState::Kind::other:
+        silence(channels, state.outputChannels, frames);
+        return;
     }
 }
 
@@ -108,7 +115,8 @@ AURenderPullInputBlock makeEnginePullBlock(NodeState* state) {
         const AVAudioChannelCount count = state->unitInputChannels;
         float* pointers[kAudioBufferListCapacity] = {};
         for (AVAudioChannelCount c = 0; c < count; ++c) {
-            float* own = state->unitInput.data() + std::size_t{c} * AVAudioEngine::kMaximumFramesToRender;
+            float* own =
+                state->unitInput.data() + std::size_t{c} * AVAudioEngine::kMaximumFramesToRender;
             if (c < in->mNumberBuffers) {
                 if (in->mBuffers[c].mData == nullptr) in->mBuffers[c].mData = own;
                 in->mBuffers[c].mDataByteSize = static_cast<std::uint32_t>(frames * sizeof(float));

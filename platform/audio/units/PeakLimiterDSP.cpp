@@ -189,22 +189,18 @@ void prepareFrames(const float* const* in, float* const* delayed, float* require
     __m128 g = Ramp ? _mm_add_ps(_mm_set1_ps(gain),
                                  _mm_mul_ps(_mm_set1_ps(step), _mm_setr_ps(1.0f, 2.0f, 3.0f, 4.0f)))
                     : _mm_set1_ps(gain);
+    // Four frames of one channel: zero what is not finite, apply the gain, append to the delay
+    // line; returns their magnitudes.
+    const auto channel = [&](const float* source, float* delay) noexcept {
+        const __m128 x = _mm_loadu_ps(source);
+        const __m128 magnitude = _mm_and_ps(x, absolute);
+        const __m128 finite = _mm_cmple_ps(magnitude, largestFinite);
+        _mm_storeu_ps(delay, _mm_mul_ps(_mm_and_ps(x, finite), g));
+        return _mm_mul_ps(_mm_and_ps(magnitude, finite), g);
+    };
     for (; i + 4 <= frames; i += 4) {
-        __m128 l = _mm_loadu_ps(in[0] + i);
-        __m128 peak = _mm_and_ps(l, absolute);
-        const __m128 finiteLeft = _mm_cmple_ps(peak, largestFinite);
-        l = _mm_mul_ps(_mm_and_ps(l, finiteLeft), g);
-        peak = _mm_mul_ps(_mm_and_ps(peak, finiteLeft), g);
-        _mm_storeu_ps(delayed[0] + i, l);
-        if constexpr (Channels == 2) {
-            __m128 r = _mm_loadu_ps(in[1] + i);
-            __m128 rightPeak = _mm_and_ps(r, absolute);
-            const __m128 finiteRight = _mm_cmple_ps(rightPeak, largestFinite);
-            r = _mm_mul_ps(_mm_and_ps(r, finiteRight), g);
-            rightPeak = _mm_mul_ps(_mm_and_ps(rightPeak, finiteRight), g);
-            _mm_storeu_ps(delayed[1] + i, r);
-            peak = _mm_max_ps(peak, rightPeak);
-        }
+        __m128 peak = channel(in[0] + i, delayed[0] + i);
+        if constexpr (Channels == 2) peak = _mm_max_ps(peak, channel(in[1] + i, delayed[1] + i));
         peak = _mm_max_ps(_mm_min_ps(peak, largestPeak), targetPeak);
         _mm_storeu_ps(required + i, _mm_div_ps(targetPeak, peak));
         if constexpr (Ramp) g = _mm_add_ps(g, step4);

@@ -5,8 +5,11 @@
 // Signal flow, per frame:
 //   1. Input sanitising: a non-finite sample becomes 0 (only that sample; the state never sees it).
 //   2. Pre-gain: x = input * 10^(preGain / 20). A change ramps linearly across the next block.
-//   3. Required gain r = ceiling / max_c |x_c| where that peak is above the ceiling, else 1; one
-//      value for all channels, so every channel always gets the same gain.
+//   3. Required gain per frame from the peak p = max_c |x_c|: r = 1 while p is at or below the
+//      ceiling, else (a hair under) ceiling / p. One value for all channels, so every channel
+//      always gets the same gain. (A frame within 2^-21 below the ceiling is already trimmed by
+//      that hair, far less than 1e-6; the aim below the ceiling keeps rounding from carrying an
+//      over through.)
 //   4. Two gain paths, and the applied gain is the smaller of the two:
 //      - Look-ahead path (the guarantee): the minimum of r over the look-ahead window (the frame
 //        that leaves the delay and the `latencySamples()` frames after it), smoothed by a moving
@@ -19,13 +22,14 @@
 //        constant of the attack time; above, it rises with a time constant chosen so that the
 //        hold plus the rise make up the decay time (see below).
 //   5. Output: the input delayed by `latencySamples()`, times the applied gain, clamped to
-//      [-1, 1] as a guard against rounding (the gain computation already aims a hair below 1).
+//      [-1, 1] as a last guard (it also catches the one case the gain cannot: a finite input so
+//      large that the pre-gain overflows it to infinity).
 //
 // What the parameters mean, as measured at the output:
 //   - Decay time (the release): after a burst of overs ends, the linear gain recovers 63 % of the
 //     way from its value at the end of the burst back to 1 within the decay time, counted from
 //     the moment the burst's last over leaves the delay. It is made of a hold (the gain stays
-//     down for half the decay time, which keeps the gain steady under a sustained over of any
+//     down for half the decay time, at least one frame, which keeps the gain steady under a sustained over of any
 //     frequency whose half period fits in the hold, so a sustained over is not distorted by gain
 //     ripple) and a one-pole rise whose time constant is the rest of the decay time.
 //   - Attack time: the time constant with which the gain falls towards the held required gain.
@@ -69,7 +73,6 @@ public:
 
     static constexpr float kCeiling = 1.0f;
     static constexpr int kMaximumChannels = 2;
-    static constexpr double kLookaheadSeconds = 0.0015;
     // Sample rates `prepare` accepts.
     static constexpr double kMinimumSampleRate = 1000.0;
     static constexpr double kMaximumSampleRate = 768000.0;
@@ -81,7 +84,7 @@ public:
     // [main-thread] Allocates everything `process` needs for `sampleRate` and blocks of up to
     // `maximumFrames` frames, then resets. Returns false (and stays unprepared) when the rate is
     // not finite or outside [kMinimumSampleRate, kMaximumSampleRate], or `maximumFrames` is 0.
-    // May be called again, with other values.
+    // May be called again, with other values. Throws std::bad_alloc when memory runs out.
     bool prepare(double sampleRate, std::uint32_t maximumFrames);
     bool isPrepared() const noexcept { return prepared_; }
     double sampleRate() const noexcept { return sampleRate_; }
@@ -116,7 +119,8 @@ public:
 
     // [audio-thread] Limits `frames` frames of `channels` non-interleaved channels from `in` to
     // `out`. `out[c]` may be the same memory as `in[c]` (in-place), but must not overlap any other
-    // channel. Returns false and touches nothing when the limiter is not prepared, `channels` is
+    // channel. A change of `channels` between calls is a discontinuity (call `resetLookahead`).
+    // Returns false and touches nothing when the limiter is not prepared, `channels` is
     // not 1 or 2, `frames` is above `maximumFrames()`, or a pointer is null.
     bool process(const float* const* in, float* const* out, int channels,
                  std::uint32_t frames) noexcept;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/units/PeakLimiterDSP.h"
+#include "core/RenderThread.h"
 
 namespace pf {
 
@@ -158,9 +159,9 @@ double PeakLimiterUnit::latency() const {
     if (renderer_->allocated.load(std::memory_order_acquire)) {
         return renderer_->dsp.latencySeconds();
     }
-    const auto format = (*outputBusses_)[0]->format();
-    const double rate = format->sampleRate();
-    return std::floor(PeakLimiterDSP::kLookaheadSeconds * rate) / rate;
+    // The DSP's documented look-ahead, floor(1.5 ms × rate) frames; a test holds the two equal.
+    const double rate = (*outputBusses_)[0]->format()->sampleRate();
+    return std::floor(rate * 3.0 / 2000.0) / rate;
 }
 
 void PeakLimiterUnit::allocateRenderResources() {
@@ -194,6 +195,7 @@ void PeakLimiterUnit::allocateRenderResources() {
 
 void PeakLimiterUnit::deallocateRenderResources() {
     AUAudioUnit::deallocateRenderResources();
+    if (renderResourcesAllocated()) return; // misuse, already reported
     Renderer& r = *renderer_;
     r.allocated.store(false, std::memory_order_release);
     r.inputMemory.clear();
@@ -202,6 +204,7 @@ void PeakLimiterUnit::deallocateRenderResources() {
 
 void PeakLimiterUnit::reset() {
     AUAudioUnit::reset();
+    if (isRenderThread()) return; // misuse, already reported
     renderer_->dsp.reset();
     renderer_->haveExpectedTime = false;
 }
