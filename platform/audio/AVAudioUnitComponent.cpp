@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "audio/AVAudioNode.h"
+#include "audio/PluginModule.h"
 #include "core/Dispatch.h"
 #include "core/NSError.h"
 
@@ -11,11 +12,6 @@ namespace pf {
 namespace {
 
 constexpr std::string_view kNameSeparator = ": ";
-
-NSError statusError(OSStatus status, std::string description) {
-    return NSError(NSOSStatusErrorDomain, status,
-                   {{NSLocalizedDescriptionKey, std::move(description)}});
-}
 
 } // namespace
 

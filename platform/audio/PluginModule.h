@@ -13,10 +13,14 @@
 
 #include "audio/AudioComponent.h"
 #include "audio/PluginEntry.h"
+#include "core/NSError.h"
 
 namespace pf {
 
 struct AudioComponentBundleInfo;
+
+// An error of NSOSStatusErrorDomain with `status` and a description.
+NSError statusError(OSStatus status, std::string description);
 
 // The checked entry of the module at `executablePath`, loading it on first use. Throws
 // NSErrorException (NSOSStatusErrorDomain, kAudioUnitErr_ExtensionNotFound) when the module

@@ -61,6 +61,12 @@ private:
     std::atomic<bool> initialized_{false};
 };
 
+// Runs the main loop until the delegate has heard onEngineInitialized().
+inline bool runMainUntilInitialized(const RecordingDelegate& delegate) {
+    return pf::RunLoop::main().runUntil([&] { return delegate.initialized(); },
+                                        std::chrono::seconds(10));
+}
+
 // Runs the main loop until `console` holds the line `line`. A watcher thread (no sleeping: it
 // yields) hands the news to the main queue, which wakes the loop.
 inline bool runMainUntilLine(const pf::ConsoleCapture& console, const std::string& line) {

@@ -15,8 +15,7 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     // Construction only queues the search.
     EXPECT_EQ(console.lines(), std::vector<std::string>{kNote});
 
-    ASSERT_TRUE(pf::RunLoop::main().runUntil([&] { return delegate->initialized(); },
-                                             std::chrono::seconds(10)));
+    ASSERT_TRUE(runMainUntilInitialized(*delegate));
     const auto lines = withoutPluginLines(console.lines());
 
     std::vector<std::string> expected{kNote};
@@ -75,8 +74,7 @@ TEST(ExtensionManagerStartup, PresetsWrapTheUnitsPresetsWhenAUnitIsSet) {
     pf::ConsoleCapture console;
     auto delegate = std::make_shared<RecordingDelegate>(console);
     const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(pf::RunLoop::main().runUntil([&] { return delegate->initialized(); },
-                                             std::chrono::seconds(10)));
+    ASSERT_TRUE(runMainUntilInitialized(*delegate));
     const auto unit = delegate->events()[0].unit->auAudioUnit();
     manager->setAudioUnit(unit);
     const auto printed = console.lines().size();

@@ -12,8 +12,7 @@ TEST(ExtensionManagerTwoMatches, InstantiatesTheFirstMatchAndKeepsBothInTheList)
     pf::ConsoleCapture console;
     auto delegate = std::make_shared<RecordingDelegate>(console);
     const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(pf::RunLoop::main().runUntil([&] { return delegate->initialized(); },
-                                             std::chrono::seconds(10)));
+    ASSERT_TRUE(runMainUntilInitialized(*delegate));
 
     const auto available = manager->availableAudioUnits();
     ASSERT_EQ(available.size(), 2u);
