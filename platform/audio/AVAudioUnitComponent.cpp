@@ -73,6 +73,10 @@ void AVAudioUnit::instantiate(AudioComponentRegistry& registry,
                 error = e.error();
             } catch (const std::exception& e) {
                 error = statusError(kAudioUnitErr_FailedInitialization, e.what());
+            } catch (...) {
+                // Whatever a plug-in throws ends its instantiation, never the host.
+                error = statusError(kAudioUnitErr_FailedInitialization,
+                                    "The audio component failed to make a unit.");
             }
             if (!completion) return;
             if (error) {
