@@ -33,6 +33,9 @@ struct GainLog {
     std::atomic<pf::AUAudioFrameCount> largestCycle{0};
     std::atomic<int> cycles{0};
     std::atomic<bool> renderedOnRenderThread{true};
+    // Cycles whose sample time does not continue the previous cycle.
+    std::atomic<int> timeGaps{0};
+    double nextSampleTime = -1;
     // While set, allocation waits for it to be released (a test holding the engine busy).
     std::atomic<bool> blockAllocation{false};
     std::atomic<bool> allocationWaiting{false};
@@ -99,6 +102,10 @@ public:
                 log->cycles.fetch_add(1);
                 if (!pf::isRenderThread()) log->renderedOnRenderThread.store(false);
                 if (frames > log->largestCycle.load()) log->largestCycle.store(frames);
+                if (log->nextSampleTime >= 0 && ts->mSampleTime != log->nextSampleTime) {
+                    log->timeGaps.fetch_add(1);
+                }
+                log->nextSampleTime = ts->mSampleTime + frames;
                 if (!pull) return pf::kAudioUnitErr_NoConnection;
                 if (const auto s = pull(flags, ts, frames, 0, out)) return s;
                 for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
