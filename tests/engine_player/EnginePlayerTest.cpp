@@ -304,3 +304,27 @@ TEST_F(PlayerTest, MIDIEventsFromTheUnitAreLoggedOnTheMainQueueWithAtMostThreeBy
                                warning, event + "9, data: 144, 60, 100",
                                event + "10, data: ", warning, event + "11, data: "}));
 }
+
+TEST_F(PlayerTest, ConnectingUnitsOnAnotherThreadWhileStartingAndStoppingEndsInAValidGraph) {
+    addFile(1);
+    addFile(2, 44100, 1000.0, 8820);
+    drawNext({1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2});
+    std::atomic<bool> done{false};
+    std::thread instantiation([&] {
+        for (int i = 0; i < 20; ++i)
+            player_->connect(i % 2 ? nullptr : gainNode());
+        done.store(true);
+    });
+    for (int i = 0; i < 6 || !done.load(); ++i) {
+        player_->toggle();
+        render(512);
+        drain();
+    }
+    instantiation.join();
+    player_->stop();
+    std::shared_ptr<GainUnit> unit;
+    player_->connect(gainNode(&unit));
+    player_->start();
+    ASSERT_TRUE(soundsAgain());
+    EXPECT_GT(unit->log()->cycles.load(), 0) << "the last unit is wired between player and mixer";
+}
