@@ -356,6 +356,7 @@ void AVAudioEngine::allocateUnitsLocked(bool throwOnFailure) {
             au->allocateRenderResources();
             // Fetched after allocation, so it carries the blocks the host set before.
             state->renderBlock = au->renderBlock();
+            state->sampleTime = 0;
             state->allocated = true;
         } catch (const std::exception& e) {
             if (throwOnFailure) throw;
@@ -437,8 +438,7 @@ void AVAudioEngine::renderCycle(AUAudioFrameCount frames, float* const* channels
         for (AVAudioChannelCount c = 0; c < AudioOutputDevice::kChannels; ++c) {
             chunk[c] = channels[c] + done;
         }
-        renderEngineNode(*output, n, chunk, sampleTime_);
-        sampleTime_ += n;
+        renderEngineNode(*output, n, chunk);
         done += n;
     }
 }

@@ -140,7 +140,6 @@ private:
     std::shared_ptr<AudioOutputDevice> device_;
     bool prepared_ = false;
     bool running_ = false;
-    double sampleTime_ = 0; // render thread, under the lock
     std::atomic<std::uint64_t> dropouts_{0};
 };
 

@@ -58,6 +58,14 @@ struct Segment {
     }
 };
 
+constexpr int kLockAttempts = 256;
+
+inline void relax() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
 } // namespace
 
 struct AVAudioPlayerNode::Shared {
@@ -141,8 +149,15 @@ void AVAudioPlayerNode::scheduleFile(std::shared_ptr<AVAudioFile> file,
     Segment segment;
     segment.samples = file->samples();
     segment.handler = std::move(completionHandler);
+    // The converter is built outside the lock the render thread try-locks.
+    std::shared_ptr<const AVAudioFormat> format;
+    {
+        std::lock_guard lock(shared_->mutex);
+        format = shared_->output;
+    }
+    segment.prepare(*format);
     std::lock_guard lock(shared_->mutex);
-    segment.prepare(*shared_->output);
+    if (!shared_->output->isEqual(*format)) segment.prepare(*shared_->output);
     shared_->segments.push_back(std::move(segment));
 }
 
@@ -200,7 +215,12 @@ void AVAudioPlayerNode::renderOutput(AUAudioFrameCount frames, float* const* cha
                                      AVAudioChannelCount count) noexcept {
     Shared& s = *shared_;
     AUAudioFrameCount done = 0;
-    std::unique_lock lock(s.mutex, std::try_to_lock);
+    // The other holders only move a few values under the lock: a short bounded retry rides out
+    // such a moment instead of losing the cycle.
+    std::unique_lock lock(s.mutex, std::defer_lock);
+    for (int attempt = 0; attempt < kLockAttempts && !lock.try_lock(); ++attempt) {
+        relax();
+    }
     // The engine sizes its buffers from the output format, so the counts agree.
     if (lock.owns_lock() && s.playing && count == s.outputChannels) {
         float* offset[kAudioBufferListCapacity] = {};
