@@ -183,10 +183,17 @@ TEST(AudioFileDecoder, MissingFilesAndFoldersAreReportedByName) {
     EXPECT_EQ(failureReason(dir.file("17.m4a"), &message), Reason::notFound);
     EXPECT_NE(message.find(dir.file("17.m4a")), std::string::npos) << message;
     EXPECT_EQ(failureReason(dir.path().string()), Reason::notRegularFile);
+    // An endless device behind an audio name is never read.
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.m4a"));
+    EXPECT_EQ(failureReason(dir.file("zero.m4a")), Reason::notRegularFile);
 
     avfiletest::writeText(dir.file("plain"), "x");
     EXPECT_EQ(failureReason(dir.file("plain") + "/1.m4a"), Reason::notFound);
     EXPECT_EQ(failureReason(""), Reason::notFound);
+    const std::string tone = writeTone(dir, "tone.m4a", 48000, 4800);
+    EXPECT_EQ(failureReason(tone + std::string(1, '\0') + "x"), Reason::notFound)
+        << "a name is never cut short at a NUL";
+    EXPECT_EQ(failureReason("file://" + tone + "%00x"), Reason::notFound);
     // Not a scheme, so a relative path: FFmpeg's nested protocols never see it.
     EXPECT_EQ(failureReason("subfile,,start,0,end,100,,:" + dir.file("plain")), Reason::notFound);
 }

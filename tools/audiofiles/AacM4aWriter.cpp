@@ -16,21 +16,17 @@ extern "C" {
 namespace audiofiles {
 namespace {
 
-struct OutputFree {
-    void operator()(AVFormatContext* ctx) const {
-        if (ctx->pb != nullptr) avio_closep(&ctx->pb);
-        avformat_free_context(ctx);
-    }
+// FFmpeg's release functions take the address of the pointer they clear.
+template <auto release> struct Release {
+    template <typename T> void operator()(T* p) const { release(&p); }
 };
-struct CodecFree {
-    void operator()(AVCodecContext* ctx) const { avcodec_free_context(&ctx); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
+template <typename T, auto release> using Owned = std::unique_ptr<T, Release<release>>;
+
+void closeOutput(AVFormatContext** ctx) {
+    if ((*ctx)->pb != nullptr) avio_closep(&(*ctx)->pb);
+    avformat_free_context(*ctx);
+    *ctx = nullptr;
+}
 
 class Encoder {
 public:
@@ -149,10 +145,10 @@ private:
     std::string path_;
     std::string partPath_;
     const PlanarAudio& audio_;
-    std::unique_ptr<AVFormatContext, OutputFree> output_;
-    std::unique_ptr<AVCodecContext, CodecFree> codec_;
-    std::unique_ptr<AVPacket, PacketFree> packet_;
-    std::unique_ptr<AVFrame, FrameFree> frame_;
+    Owned<AVFormatContext, closeOutput> output_;
+    Owned<AVCodecContext, avcodec_free_context> codec_;
+    Owned<AVPacket, av_packet_free> packet_;
+    Owned<AVFrame, av_frame_free> frame_;
     AVStream* stream_ = nullptr;
 };
 

@@ -130,6 +130,17 @@ public:
         }
     }
 
+    // The player loops files back to back: a short fade at the end keeps the loop point from
+    // clicking (the start needs none, a sharp onset there is part of the material).
+    void fadeOut(double seconds) {
+        const size_t length = std::min(frames(), static_cast<size_t>(seconds * rate_));
+        for (size_t i = 0; i < length; ++i) {
+            const double gain = static_cast<double>(i) / static_cast<double>(length);
+            left_[frames() - 1 - i] *= gain;
+            right_[frames() - 1 - i] *= gain;
+        }
+    }
+
     PlanarAudio normalised(float peak) const {
         double maxAbs = 0.0;
         for (size_t i = 0; i < frames(); ++i) {
@@ -213,14 +224,16 @@ PlanarAudio synthesiseFile(int number) {
     Mixer mix(spec.sampleRate, spec.frames);
     const int root = random.below(12);
 
-    // Passages of 0.4 to 1.4 s alternate between loud (0 to -4 dB) and quiet (-26 to -34 dB),
-    // so every file has both whatever its length.
+    // Loud passages (0.4 to 1.4 s, 0 to -4 dB) alternate with quiet ones (0.8 to 1.6 s, -28 to
+    // -40 dB), so every file has both whatever its length; quiet passages last long enough for
+    // the loud tails to die away within them.
     bool loud = random.below(2) == 0;
     size_t position = 0;
     while (position < spec.frames) {
-        const size_t passage = static_cast<size_t>(random.between(0.4, 1.4) * spec.sampleRate);
+        const double seconds = loud ? random.between(0.4, 1.4) : random.between(0.8, 1.6);
+        const size_t passage = static_cast<size_t>(seconds * spec.sampleRate);
         const double level =
-            loud ? dbToGain(random.between(-4.0, 0.0)) : dbToGain(random.between(-34.0, -26.0));
+            loud ? dbToGain(random.between(-4.0, 0.0)) : dbToGain(random.between(-40.0, -28.0));
         const double eventsPerSecond = random.between(3.0, 9.0);
         const size_t events = 1 + static_cast<size_t>(eventsPerSecond * passage / spec.sampleRate);
         for (size_t e = 0; e < events; ++e) {
@@ -230,6 +243,7 @@ PlanarAudio synthesiseFile(int number) {
         position += passage;
         loud = !loud;
     }
+    mix.fadeOut(0.02);
     return mix.normalised(kPeakLevel);
 }
 

@@ -67,6 +67,9 @@ size_t schemeLength(std::string_view s) {
 // Turns the argument into a local path, refusing every URL that is not a local "file:" URL.
 std::string localPath(const std::string& pathOrURL) {
     const std::string_view s = pathOrURL;
+    if (s.find('\0') != std::string_view::npos) {
+        throw AudioFileError(Reason::notFound, "The audio file name holds a NUL character.");
+    }
     const size_t schemeLen = schemeLength(s);
     if (schemeLen == 0) return pathOrURL;
 
@@ -124,24 +127,11 @@ void checkIsReadableFile(const std::string& path) {
     }
 }
 
-struct InputCloser {
-    void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
+// FFmpeg's release functions take the address of the pointer they clear.
+template <auto release> struct Release {
+    template <typename T> void operator()(T* p) const { release(&p); }
 };
-struct IOCloser {
-    void operator()(AVIOContext* io) const { avio_closep(&io); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* ctx) const { avcodec_free_context(&ctx); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct ResamplerFree {
-    void operator()(SwrContext* s) const { swr_free(&s); }
-};
+template <typename T, auto release> using Owned = std::unique_ptr<T, Release<release>>;
 
 // Options for every open FFmpeg makes for this file, nested opens by a demuxer included.
 class RestrictedOptions {
@@ -414,12 +404,12 @@ private:
 
     std::string path_;
     std::string url_;
-    std::unique_ptr<AVIOContext, IOCloser> io_; // outlives input_ (declared first)
-    std::unique_ptr<AVFormatContext, InputCloser> input_;
-    std::unique_ptr<AVCodecContext, CodecCloser> codec_;
-    std::unique_ptr<AVPacket, PacketFree> packet_;
-    std::unique_ptr<AVFrame, FrameFree> frame_;
-    std::unique_ptr<SwrContext, ResamplerFree> resampler_;
+    Owned<AVIOContext, avio_closep> io_; // outlives input_ (declared first)
+    Owned<AVFormatContext, avformat_close_input> input_;
+    Owned<AVCodecContext, avcodec_free_context> codec_;
+    Owned<AVPacket, av_packet_free> packet_;
+    Owned<AVFrame, av_frame_free> frame_;
+    Owned<SwrContext, swr_free> resampler_;
     int resamplerFormat_ = -1;
     AVStream* stream_ = nullptr;
     int64_t startPts_ = AV_NOPTS_VALUE;
