@@ -4,23 +4,36 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/RenderThread.h"
+#include "core/RunLoop.h"
+
 namespace pf {
 namespace {
 
 void defaultHandler(std::string_view message) {
-  std::fprintf(stderr, "pf: fatal: %.*s\n", static_cast<int>(message.size()), message.data());
-  std::fflush(stderr);
-  std::abort();
+    std::fprintf(stderr, "pf: fatal: %.*s\n", static_cast<int>(message.size()), message.data());
+    std::fflush(stderr);
+    std::abort();
 }
 
 std::atomic<CheckFailureHandler> gHandler{&defaultHandler};
 
-}  // namespace
+} // namespace
 
 CheckFailureHandler setCheckFailureHandler(CheckFailureHandler handler) noexcept {
-  return gHandler.exchange(handler != nullptr ? handler : &defaultHandler);
+    return gHandler.exchange(handler != nullptr ? handler : &defaultHandler);
 }
 
-void checkFailed(std::string_view message) noexcept { gHandler.load()(message); }
+bool isOnMainThread() noexcept {
+    return RunLoop::isMainThread();
+}
 
-}  // namespace pf
+bool isOnRenderThread() noexcept {
+    return isRenderThread();
+}
+
+void checkFailed(std::string_view message) noexcept {
+    gHandler.load()(message);
+}
+
+} // namespace pf

@@ -16,4 +16,28 @@ CheckFailureHandler setCheckFailureHandler(CheckFailureHandler handler) noexcept
 // [any-thread] Reports misuse through the installed handler.
 void checkFailed(std::string_view message) noexcept;
 
-}  // namespace pf
+// The thread roles of the contracts ([main-thread], "not on the render thread"), checked in
+// debug builds of the caller: a call from the wrong thread is reported through checkFailed()
+// with `what` in the message. Both return whether the role held.
+bool isOnMainThread() noexcept;
+bool isOnRenderThread() noexcept;
+inline bool checkMainThread([[maybe_unused]] std::string_view what) noexcept {
+#ifndef NDEBUG
+    if (!isOnMainThread()) {
+        checkFailed(what);
+        return false;
+    }
+#endif
+    return true;
+}
+inline bool checkNotRenderThread([[maybe_unused]] std::string_view what) noexcept {
+#ifndef NDEBUG
+    if (isOnRenderThread()) {
+        checkFailed(what);
+        return false;
+    }
+#endif
+    return true;
+}
+
+} // namespace pf

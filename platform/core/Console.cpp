@@ -2,74 +2,85 @@
 
 #include <cstdio>
 
+#include "core/LogRing.h"
+#include "core/RenderThread.h"
+
 namespace pf {
 namespace {
 
 std::mutex& consoleMutex() {
-  static std::mutex* const mutex = new std::mutex;  // usable until the very end of the process
-  return *mutex;
+    static std::mutex* const mutex = new std::mutex; // usable until the very end of the process
+    return *mutex;
 }
 
-ConsoleCapture* gCapture = nullptr;  // guarded by consoleMutex()
+ConsoleCapture* gCapture = nullptr; // guarded by consoleMutex()
 
-}  // namespace
+} // namespace
 
 void Console::emit(std::string_view text, std::string_view end) {
-  std::lock_guard lock(consoleMutex());
-  if (gCapture != nullptr) {
-    gCapture->append(text);
-    gCapture->append(end);
-    return;
-  }
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fwrite(end.data(), 1, end.size(), stdout);
-  std::fflush(stdout);
+    std::lock_guard lock(consoleMutex());
+    if (gCapture != nullptr) {
+        gCapture->append(text);
+        gCapture->append(end);
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fwrite(end.data(), 1, end.size(), stdout);
+    std::fflush(stdout);
 }
 
-void Console::printLine(std::string_view line) { emit(line, "\n"); }
+void Console::printLine(std::string_view line) {
+    if (isRenderThread()) {
+        LogRing::shared().tryPost(line); // no blocking I/O there: printed from the main thread
+        return;
+    }
+    emit(line, "\n");
+}
 
-void Console::write(std::string_view text) { emit(text, {}); }
+void Console::write(std::string_view text) {
+    emit(text, {});
+}
 
 ConsoleCapture::ConsoleCapture() {
-  std::lock_guard lock(consoleMutex());
-  previous_ = gCapture;
-  gCapture = this;
+    std::lock_guard lock(consoleMutex());
+    previous_ = gCapture;
+    gCapture = this;
 }
 
 ConsoleCapture::~ConsoleCapture() {
-  std::lock_guard lock(consoleMutex());
-  if (gCapture == this) gCapture = previous_;
+    std::lock_guard lock(consoleMutex());
+    if (gCapture == this) gCapture = previous_;
 }
 
 void ConsoleCapture::append(std::string_view text) {
-  std::lock_guard lock(mutex_);
-  text_.append(text);
+    std::lock_guard lock(mutex_);
+    text_.append(text);
 }
 
 std::string ConsoleCapture::text() const {
-  std::lock_guard lock(mutex_);
-  return text_;
+    std::lock_guard lock(mutex_);
+    return text_;
 }
 
 std::vector<std::string> ConsoleCapture::lines() const {
-  const std::string all = text();
-  std::vector<std::string> result;
-  std::size_t start = 0;
-  while (start < all.size()) {
-    const auto end = all.find('\n', start);
-    if (end == std::string::npos) {
-      result.push_back(all.substr(start));
-      break;
+    const std::string all = text();
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start < all.size()) {
+        const auto end = all.find('\n', start);
+        if (end == std::string::npos) {
+            result.push_back(all.substr(start));
+            break;
+        }
+        result.push_back(all.substr(start, end - start));
+        start = end + 1;
     }
-    result.push_back(all.substr(start, end - start));
-    start = end + 1;
-  }
-  return result;
+    return result;
 }
 
 void ConsoleCapture::clear() {
-  std::lock_guard lock(mutex_);
-  text_.clear();
+    std::lock_guard lock(mutex_);
+    text_.clear();
 }
 
-}  // namespace pf
+} // namespace pf

@@ -14,42 +14,42 @@
 namespace pf {
 
 class FileManager {
- public:
-  enum class SearchPathDirectory { documentDirectory };
-  enum class SearchPathDomainMask { userDomainMask };
+public:
+    enum class SearchPathDirectory { documentDirectory };
+    enum class SearchPathDomainMask { userDomainMask };
 
-  static FileManager& defaultManager();
+    static FileManager& defaultManager();
 
-  // True for any item at `path`, a plain file as well as a directory.
-  bool fileExists(const std::string& atPath) const;
-  // The same, reporting whether the item is a directory (symbolic links followed).
-  bool fileExists(const std::string& atPath, bool& isDirectory) const;
+    // True for any item at `path`, a plain file as well as a directory.
+    bool fileExists(const std::string& atPath) const;
+    // The same, reporting whether the item is a directory (symbolic links followed).
+    bool fileExists(const std::string& atPath, bool& isDirectory) const;
 
-  // Creates a directory (and, with `withIntermediateDirectories`, its missing parents), mode
-  // 0777 less the umask. An existing directory is success only with intermediates (as on the
-  // platform); a plain file in the way throws NSFileWriteFileExistsError.
-  void createDirectory(const URL& at, bool withIntermediateDirectories) const;
-  void createDirectory(const std::string& atPath, bool withIntermediateDirectories) const;
+    // Creates a directory (and, with `withIntermediateDirectories`, its missing parents), mode
+    // 0777 less the umask. An existing directory is success only with intermediates (as on the
+    // platform); a plain file in the way throws NSFileWriteFileExistsError.
+    void createDirectory(const URL& at, bool withIntermediateDirectories) const;
+    void createDirectory(const std::string& atPath, bool withIntermediateDirectories) const;
 
-  // The names of the items of a directory, sorted by name, without "." and "..".
-  std::vector<std::string> contentsOfDirectory(const std::string& atPath) const;
+    // The names of the items of a directory, sorted by name, without "." and "..".
+    std::vector<std::string> contentsOfDirectory(const std::string& atPath) const;
 
-  // { <data folder>/<process name>/Documents } with the data folder $XDG_DATA_HOME, else
-  // $HOME/.local/share; empty when neither is set. The folder is not created.
-  std::vector<URL> urls(SearchPathDirectory directory, SearchPathDomainMask domain) const;
+    // { <data folder>/<process name>/Documents } with the data folder $XDG_DATA_HOME, else
+    // $HOME/.local/share; empty when neither is set. The folder is not created.
+    std::vector<URL> urls(SearchPathDirectory directory, SearchPathDomainMask domain) const;
 
-  // The whole content of a regular file; throws on any failure (a short read included).
-  std::vector<std::uint8_t> readData(const std::string& path) const;
-  // Nothing instead of throwing.
-  std::optional<std::vector<std::uint8_t>> contents(const std::string& atPath) const;
+    // The whole content of a regular file; throws on any failure (a short read included).
+    std::vector<std::uint8_t> readData(const std::string& path) const;
+    // Nothing instead of throwing.
+    std::optional<std::vector<std::uint8_t>> contents(const std::string& atPath) const;
 
-  // Writes `data` to a temporary file in the same folder, flushes it and renames it over
-  // `path`: readers see the old content or the new one, never a part. On failure the
-  // temporary file is removed, `path` is untouched, and the error is thrown.
-  void writeAtomically(const std::string& path, std::span<const std::uint8_t> data) const;
+    // Writes `data` to a temporary file in the same folder, flushes it and renames it over
+    // `path`: readers see the old content or the new one, never a part. On failure the
+    // temporary file is removed, `path` is untouched, and the error is thrown.
+    void writeAtomically(const std::string& path, std::span<const std::uint8_t> data) const;
 
-  // Removes a file or an empty directory; throws when that fails.
-  void removeItem(const std::string& atPath) const;
+    // Removes a file or an empty directory; throws when that fails.
+    void removeItem(const std::string& atPath) const;
 };
 
-}  // namespace pf
+} // namespace pf

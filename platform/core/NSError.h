@@ -27,40 +27,40 @@ inline constexpr std::int64_t NSFileWriteFileExistsError = 516;
 inline constexpr std::int64_t NSPropertyListReadCorruptError = 3840;
 
 class NSError {
- public:
-  using UserInfo = std::map<std::string, std::string>;
+public:
+    using UserInfo = std::map<std::string, std::string>;
 
-  NSError(std::string domain, std::int64_t code, UserInfo userInfo = {});
+    NSError(std::string domain, std::int64_t code, UserInfo userInfo = {});
 
-  const std::string& domain() const noexcept { return domain_; }
-  std::int64_t code() const noexcept { return code_; }
-  const UserInfo& userInfo() const noexcept { return userInfo_; }
+    const std::string& domain() const noexcept { return domain_; }
+    std::int64_t code() const noexcept { return code_; }
+    const UserInfo& userInfo() const noexcept { return userInfo_; }
 
-  // The NSLocalizedDescription entry when there is one; otherwise the platform's generic text,
-  // e.g. "The operation couldn’t be completed. (OSStatus error -66742.)".
-  std::string localizedDescription() const;
-  // Error Domain=<domain> Code=<code> "<description or (null)>" UserInfo={key=value, ...}
-  std::string debugDescription() const;
+    // The NSLocalizedDescription entry when there is one; otherwise the platform's generic text,
+    // e.g. "The operation couldn’t be completed. (OSStatus error -66742.)".
+    std::string localizedDescription() const;
+    // Error Domain=<domain> Code=<code> "<description or (null)>" UserInfo={key=value, ...}
+    std::string debugDescription() const;
 
-  // An error of NSPOSIXErrorDomain for `errnoValue`, described by the C library.
-  static NSError posix(int errnoValue);
+    // An error of NSPOSIXErrorDomain for `errnoValue`, described by the C library.
+    static NSError posix(int errnoValue);
 
- private:
-  std::string domain_;
-  std::int64_t code_;
-  UserInfo userInfo_;
+private:
+    std::string domain_;
+    std::int64_t code_;
+    UserInfo userInfo_;
 };
 
 class NSErrorException : public std::exception {
- public:
-  explicit NSErrorException(NSError error);
-  const NSError& error() const noexcept { return error_; }
-  // The error's localized description.
-  const char* what() const noexcept override { return what_.c_str(); }
+public:
+    explicit NSErrorException(NSError error);
+    const NSError& error() const noexcept { return error_; }
+    // The error's localized description.
+    const char* what() const noexcept override { return what_.c_str(); }
 
- private:
-  NSError error_;
-  std::string what_;
+private:
+    NSError error_;
+    std::string what_;
 };
 
-}  // namespace pf
+} // namespace pf

@@ -31,120 +31,122 @@ using PlistData = std::vector<std::uint8_t>;
 
 // A moment, as seconds since 2001-01-01 00:00:00 UTC (the platform's reference date).
 struct PlistDate {
-  double secondsSinceReferenceDate = 0;
-  friend bool operator==(const PlistDate&, const PlistDate&) = default;
+    double secondsSinceReferenceDate = 0;
+    friend bool operator==(const PlistDate&, const PlistDate&) = default;
 };
 
 class PlistDictionary {
- public:
-  using Entry = std::pair<std::string, PlistValue>;
+public:
+    using Entry = std::pair<std::string, PlistValue>;
 
-  std::size_t size() const noexcept { return entries_.size(); }
-  bool empty() const noexcept { return entries_.empty(); }
-  bool contains(std::string_view key) const noexcept { return find(key) != nullptr; }
-  // The value for `key`, or nullptr.
-  const PlistValue* find(std::string_view key) const noexcept;
-  PlistValue* find(std::string_view key) noexcept;
-  // Replaces the value of an existing key in place, or appends the key at the end.
-  void set(std::string key, PlistValue value);
-  // The value for `key`; a new empty-string value is appended when the key is absent.
-  PlistValue& operator[](std::string_view key);
-  // Removes `key`; false when absent.
-  bool erase(std::string_view key);
-  std::vector<std::string> keys() const;
+    std::size_t size() const noexcept { return entries_.size(); }
+    bool empty() const noexcept { return entries_.empty(); }
+    bool contains(std::string_view key) const noexcept { return find(key) != nullptr; }
+    // The value for `key`, or nullptr.
+    const PlistValue* find(std::string_view key) const noexcept;
+    PlistValue* find(std::string_view key) noexcept;
+    // Replaces the value of an existing key in place, or appends the key at the end.
+    void set(std::string key, PlistValue value);
+    // The value for `key`; a new empty-string value is appended when the key is absent.
+    PlistValue& operator[](std::string_view key);
+    // Removes `key`; false when absent.
+    bool erase(std::string_view key);
+    std::vector<std::string> keys() const;
 
-  auto begin() const noexcept { return entries_.begin(); }
-  auto end() const noexcept { return entries_.end(); }
-  auto begin() noexcept { return entries_.begin(); }
-  auto end() noexcept { return entries_.end(); }
+    auto begin() const noexcept { return entries_.begin(); }
+    auto end() const noexcept { return entries_.end(); }
+    auto begin() noexcept { return entries_.begin(); }
+    auto end() noexcept { return entries_.end(); }
 
-  friend bool operator==(const PlistDictionary& a, const PlistDictionary& b);
+    friend bool operator==(const PlistDictionary& a, const PlistDictionary& b);
 
- private:
-  std::vector<Entry> entries_;
+private:
+    std::vector<Entry> entries_;
 };
 
 class PlistValue {
- public:
-  enum class Type { string, integer, real, boolean, data, date, array, dictionary };
+public:
+    enum class Type { string, integer, real, boolean, data, date, array, dictionary };
 
-  // An empty string.
-  PlistValue() = default;
-  PlistValue(const char* value) : value_(std::string(value)) {}
-  PlistValue(std::string value) : value_(std::move(value)) {}
-  PlistValue(std::string_view value) : value_(std::string(value)) {}
-  PlistValue(bool value) : value_(value) {}
-  PlistValue(int value) : value_(static_cast<std::int64_t>(value)) {}
-  PlistValue(long value) : value_(static_cast<std::int64_t>(value)) {}
-  PlistValue(long long value) : value_(static_cast<std::int64_t>(value)) {}
-  PlistValue(unsigned value) : value_(static_cast<std::uint64_t>(value)) {}
-  PlistValue(unsigned long value) : value_(static_cast<std::uint64_t>(value)) {}
-  PlistValue(unsigned long long value) : value_(static_cast<std::uint64_t>(value)) {}
-  PlistValue(float value) : value_(static_cast<double>(value)) {}
-  PlistValue(double value) : value_(value) {}
-  PlistValue(PlistData value) : value_(std::move(value)) {}
-  PlistValue(PlistDate value) : value_(value) {}
-  PlistValue(PlistArray value) : value_(std::move(value)) {}
-  PlistValue(PlistDictionary value) : value_(std::move(value)) {}
+    // An empty string.
+    PlistValue() = default;
+    PlistValue(const char* value) : value_(std::string(value)) {}
+    PlistValue(std::string value) : value_(std::move(value)) {}
+    PlistValue(std::string_view value) : value_(std::string(value)) {}
+    PlistValue(bool value) : value_(value) {}
+    PlistValue(int value) : value_(static_cast<std::int64_t>(value)) {}
+    PlistValue(long value) : value_(static_cast<std::int64_t>(value)) {}
+    PlistValue(long long value) : value_(static_cast<std::int64_t>(value)) {}
+    PlistValue(unsigned value) : value_(static_cast<std::uint64_t>(value)) {}
+    PlistValue(unsigned long value) : value_(static_cast<std::uint64_t>(value)) {}
+    PlistValue(unsigned long long value) : value_(static_cast<std::uint64_t>(value)) {}
+    PlistValue(float value) : value_(static_cast<double>(value)) {}
+    PlistValue(double value) : value_(value) {}
+    PlistValue(PlistData value) : value_(std::move(value)) {}
+    PlistValue(PlistDate value) : value_(value) {}
+    PlistValue(PlistArray value) : value_(std::move(value)) {}
+    PlistValue(PlistDictionary value) : value_(std::move(value)) {}
 
-  Type type() const noexcept;
-  bool isUnsignedInteger() const noexcept { return std::holds_alternative<std::uint64_t>(value_); }
+    Type type() const noexcept;
+    bool isUnsignedInteger() const noexcept {
+        return std::holds_alternative<std::uint64_t>(value_);
+    }
 
-  // Typed views; empty (or nullptr) when the value has another type.
-  const std::string* string() const noexcept { return std::get_if<std::string>(&value_); }
-  std::optional<bool> boolean() const noexcept;
-  // Integers only; an unsigned value above INT64_MAX gives nothing.
-  std::optional<std::int64_t> integer() const noexcept;
-  // Integers only; a negative value gives nothing.
-  std::optional<std::uint64_t> unsignedInteger() const noexcept;
-  // Reals only.
-  std::optional<double> real() const noexcept;
-  // Any number (integer or real) as a double.
-  std::optional<double> number() const noexcept;
-  const PlistData* data() const noexcept { return std::get_if<PlistData>(&value_); }
-  std::optional<PlistDate> date() const noexcept;
-  const PlistArray* array() const noexcept { return std::get_if<PlistArray>(&value_); }
-  PlistArray* array() noexcept { return std::get_if<PlistArray>(&value_); }
-  const PlistDictionary* dictionary() const noexcept {
-    return std::get_if<PlistDictionary>(&value_);
-  }
-  PlistDictionary* dictionary() noexcept { return std::get_if<PlistDictionary>(&value_); }
+    // Typed views; empty (or nullptr) when the value has another type.
+    const std::string* string() const noexcept { return std::get_if<std::string>(&value_); }
+    std::optional<bool> boolean() const noexcept;
+    // Integers only; an unsigned value above INT64_MAX gives nothing.
+    std::optional<std::int64_t> integer() const noexcept;
+    // Integers only; a negative value gives nothing.
+    std::optional<std::uint64_t> unsignedInteger() const noexcept;
+    // Reals only.
+    std::optional<double> real() const noexcept;
+    // Any number (integer or real) as a double.
+    std::optional<double> number() const noexcept;
+    const PlistData* data() const noexcept { return std::get_if<PlistData>(&value_); }
+    std::optional<PlistDate> date() const noexcept;
+    const PlistArray* array() const noexcept { return std::get_if<PlistArray>(&value_); }
+    PlistArray* array() noexcept { return std::get_if<PlistArray>(&value_); }
+    const PlistDictionary* dictionary() const noexcept {
+        return std::get_if<PlistDictionary>(&value_);
+    }
+    PlistDictionary* dictionary() noexcept { return std::get_if<PlistDictionary>(&value_); }
 
-  // Integers compare by value, whatever their signedness; reals by value (NaN equals nothing).
-  friend bool operator==(const PlistValue& a, const PlistValue& b);
+    // Integers compare by value, whatever their signedness; reals by value (NaN equals nothing).
+    friend bool operator==(const PlistValue& a, const PlistValue& b);
 
- private:
-  std::variant<std::string, std::int64_t, std::uint64_t, double, bool, PlistData, PlistDate,
-               PlistArray, PlistDictionary>
-      value_;
+private:
+    std::variant<std::string, std::int64_t, std::uint64_t, double, bool, PlistData, PlistDate,
+                 PlistArray, PlistDictionary>
+        value_;
 };
 
 enum class PropertyListFormat { xml, binary };
 
 class PropertyListSerialization {
- public:
-  // Parses a property list in XML or binary form; `format` receives the form found. Throws
-  // NSErrorException (NSCocoaErrorDomain, NSPropertyListReadCorruptError, "The data couldn’t be
-  // read because it isn’t in the correct format.") for empty, truncated or foreign data.
-  static PlistValue propertyList(std::span<const std::uint8_t> data,
-                                 PropertyListFormat* format = nullptr);
-  static PlistValue propertyList(std::string_view data, PropertyListFormat* format = nullptr);
-  // Reads and parses a whole file; a file that cannot be read throws the file error.
-  static PlistValue propertyListWithContentsOfFile(const std::string& path,
-                                                   PropertyListFormat* format = nullptr);
-  // Serialises `value`. XML is written in the platform's layout (tabs, one element a line).
-  static std::vector<std::uint8_t> data(const PlistValue& value, PropertyListFormat format);
+public:
+    // Parses a property list in XML or binary form; `format` receives the form found. Throws
+    // NSErrorException (NSCocoaErrorDomain, NSPropertyListReadCorruptError, "The data couldn’t be
+    // read because it isn’t in the correct format.") for empty, truncated or foreign data.
+    static PlistValue propertyList(std::span<const std::uint8_t> data,
+                                   PropertyListFormat* format = nullptr);
+    static PlistValue propertyList(std::string_view data, PropertyListFormat* format = nullptr);
+    // Reads and parses a whole file; a file that cannot be read throws the file error.
+    static PlistValue propertyListWithContentsOfFile(const std::string& path,
+                                                     PropertyListFormat* format = nullptr);
+    // Serialises `value`. XML is written in the platform's layout (tabs, one element a line).
+    static std::vector<std::uint8_t> data(const PlistValue& value, PropertyListFormat format);
 };
 
 inline bool operator==(const PlistValue& a, const PlistValue& b) {
-  if (a.type() == PlistValue::Type::integer && b.type() == PlistValue::Type::integer) {
-    return a.integer() == b.integer() && a.unsignedInteger() == b.unsignedInteger();
-  }
-  return a.value_ == b.value_;
+    if (a.type() == PlistValue::Type::integer && b.type() == PlistValue::Type::integer) {
+        return a.integer() == b.integer() && a.unsignedInteger() == b.unsignedInteger();
+    }
+    return a.value_ == b.value_;
 }
 
 inline bool operator==(const PlistDictionary& a, const PlistDictionary& b) {
-  return a.entries_ == b.entries_;
+    return a.entries_ == b.entries_;
 }
 
-}  // namespace pf
+} // namespace pf

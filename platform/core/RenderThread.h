@@ -9,14 +9,14 @@ bool isRenderThread() noexcept;
 
 // Marks the calling thread as the render thread for the scope's lifetime; nests.
 class RenderThreadScope {
- public:
-  RenderThreadScope() noexcept;
-  ~RenderThreadScope();
-  RenderThreadScope(const RenderThreadScope&) = delete;
-  RenderThreadScope& operator=(const RenderThreadScope&) = delete;
+public:
+    RenderThreadScope() noexcept;
+    ~RenderThreadScope();
+    RenderThreadScope(const RenderThreadScope&) = delete;
+    RenderThreadScope& operator=(const RenderThreadScope&) = delete;
 
- private:
-  bool previous_;
+private:
+    bool previous_;
 };
 
-}  // namespace pf
+} // namespace pf

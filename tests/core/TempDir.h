@@ -8,23 +8,23 @@
 namespace test {
 
 class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pf-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pf-test-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
 
- private:
-  std::string path_;
+private:
+    std::string path_;
 };
 
-}  // namespace test
+} // namespace test

@@ -1,0 +1,80 @@
+// Costs of the core services on the paths that matter: a log line from the render thread, a
+// block through the main queue, the text of a number, a preset-sized property list.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "core/Dispatch.h"
+#include "core/LogRing.h"
+#include "core/PropertyList.h"
+#include "core/RunLoop.h"
+#include "core/SwiftText.h"
+
+namespace {
+
+void BM_LogRingTryPostAndDrain(benchmark::State& state) {
+    pf::LogRing ring(1024);
+    std::size_t sink = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 64; ++i)
+            ring.tryPostf("kernel: set parameter %d to %f", i, i * 0.25);
+        ring.drain([&](std::string_view line) { sink += line.size(); });
+    }
+    benchmark::DoNotOptimize(sink);
+    state.SetItemsProcessed(state.iterations() * 64);
+}
+BENCHMARK(BM_LogRingTryPostAndDrain);
+
+void BM_MainQueueAsyncAndDrain(benchmark::State& state) {
+    int ran = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 64; ++i)
+            pf::DispatchQueue::main().async([&] { ++ran; });
+        pf::drainMainQueue();
+    }
+    benchmark::DoNotOptimize(ran);
+    state.SetItemsProcessed(state.iterations() * 64);
+}
+BENCHMARK(BM_MainQueueAsyncAndDrain);
+
+void BM_SwiftTextOfDouble(benchmark::State& state) {
+    double value = 0.30000001192092896;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pf::swiftText(value));
+        value += 1.0e-3;
+    }
+}
+BENCHMARK(BM_SwiftTextOfDouble);
+
+pf::PlistValue presetSized() {
+    pf::PlistDictionary group;
+    group.set("identifier", "kGlobalParameters");
+    group.set("count", 12);
+    for (int i = 0; i < 12; ++i) {
+        pf::PlistDictionary param;
+        param.set("address", i);
+        param.set("identifier", "kCompanderParameter" + std::to_string(i));
+        param.set("value", static_cast<float>(i) / 11.0f);
+        group.set("param " + std::to_string(i), param);
+    }
+    pf::PlistDictionary root;
+    root.set("version", 1);
+    root.set("name", "Preset");
+    root.set("group 0", group);
+    return pf::PlistValue(root);
+}
+
+void BM_PropertyListRoundTrip(benchmark::State& state) {
+    const auto value = presetSized();
+    const auto format =
+        state.range(0) == 0 ? pf::PropertyListFormat::xml : pf::PropertyListFormat::binary;
+    for (auto _ : state) {
+        const auto bytes = pf::PropertyListSerialization::data(value, format);
+        benchmark::DoNotOptimize(pf::PropertyListSerialization::propertyList(bytes));
+    }
+}
+BENCHMARK(BM_PropertyListRoundTrip)->Arg(0)->Arg(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

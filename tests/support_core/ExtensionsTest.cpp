@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "CountingAllocator.h"
+#include "EnvGuard.h"
+#include "Extensions.h"
+#include "TempDir.h"
+#include "core/Bundle.h"
+#include "core/Console.h"
+#include "core/Dispatch.h"
+#include "core/RenderThread.h"
+#include "core/RunLoop.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(StringValue, FourCharacterCodesReadMostSignificantByteFirst) {
+    EXPECT_EQ(stringValue(0x61756D66), "aumf");
+    EXPECT_EQ(stringValue(0x6F727663), "orvc");
+    EXPECT_EQ(stringValue(0x5172626E), "Qrbn");
+    EXPECT_EQ(stringValue(0), std::string(4, '\0')); // four NULs, not "FAIL", not empty
+    EXPECT_EQ(stringValue(0x01020304), "\x01\x02\x03\x04");
+}
+
+TEST(StringValue, HighBytesDecodeAsMacOsRoman) {
+    EXPECT_EQ(stringValue(0x80818283), "\u00C4\u00C5\u00C7\u00C9");
+    EXPECT_EQ(stringValue(0xDBF0CAFF), "\u20AC\uF8FF\u00A0\u02C7"); // iconv gives U+E01E for F0
+    EXPECT_EQ(stringValue(0xA5D2D3DE), "\u2022\u201C\u201D\uFB01");
+    EXPECT_EQ(stringValue(0xC4F5B9BD), "\u0192\u0131\u03C0\u03A9");
+    // Every high byte is one character of its own, none of them ASCII.
+    std::set<std::string> seen;
+    for (std::uint32_t b = 0x80; b <= 0xFF; ++b) {
+        const std::string text = stringValue(0x41414100 | b);
+        ASSERT_EQ(text.substr(0, 3), "AAA");
+        const std::string last = text.substr(3);
+        EXPECT_GE(last.size(), 2u) << std::hex << b;
+        seen.insert(last);
+    }
+    EXPECT_EQ(seen.size(), 128u);
+}
+
+TEST(Logging, LinesArePrintedOnTheMainQueueAfterTheCurrentTask) {
+    pf::ConsoleCapture capture;
+    pf::DispatchQueue::main().async([] {
+        safeprint("queued A");
+        debugprint("queued B");
+        safeprint("");
+        pf::Console::printLine("direct C");
+    });
+    pf::drainMainQueue();
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"direct C", "queued A", "queued B", ""}));
+}
+
+TEST(Logging, LinesOfEachThreadKeepTheirOrder) {
+    constexpr int kThreads = 6;
+    constexpr int kLines = 100;
+    pf::ConsoleCapture capture;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLines; ++i) {
+                const std::string line = std::to_string(t) + " " + std::to_string(i);
+                if (i % 2 == 0) {
+                    safeprint(line);
+                } else {
+                    debugprint(line);
+                }
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    pf::drainMainQueue();
+    const auto lines = capture.lines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLines));
+    std::vector<int> next(kThreads, 0);
+    for (const auto& line : lines) {
+        const int t = std::stoi(line);
+        EXPECT_EQ(std::stoi(line.substr(line.find(' ') + 1)), next[t]++);
+    }
+}
+
+TEST(Logging, RenderThreadLinesGoThroughTheRingWithoutAllocating) {
+    pf::ConsoleCapture capture;
+    int allocations = -1;
+    std::thread render([&] {
+        pf::RenderThreadScope scope;
+        test::AllocationCount counter;
+        safeprint("AUExtension: render failed (first)");
+        debugprint("AUExtension: render failed (second)");
+        allocations = counter.count();
+    });
+    render.join();
+    EXPECT_EQ(allocations, 0);
+    EXPECT_TRUE(pf::RunLoop::main().runUntil([&] { return capture.lines().size() == 2; }, 30s));
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"AUExtension: render failed (first)",
+                                                         "AUExtension: render failed (second)"}));
+}
+
+class EnsureDirectoryExists : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    pf::ConsoleCapture capture;
+    std::vector<std::string> loggedLines() {
+        pf::drainMainQueue();
+        return capture.lines();
+    }
+};
+
+TEST_F(EnsureDirectoryExists, CreatesAMissingPathWithAllItsParents) {
+    const std::string deep = dir.path() + "/one/two/three";
+    EXPECT_TRUE(ensureDirectoryExists(pf::URL::fileURLWithPath(deep, true)));
+    EXPECT_TRUE(fs::is_directory(deep));
+    EXPECT_TRUE(loggedLines().empty());
+}
+
+TEST_F(EnsureDirectoryExists, AcceptsAnExistingFolderAndChangesNothing) {
+    std::ofstream(dir.path() + "/keep") << "x";
+    EXPECT_TRUE(ensureDirectoryExists(pf::URL::fileURLWithPath(dir.path(), true)));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(loggedLines().empty());
+}
+
+TEST_F(EnsureDirectoryExists, RefusesAPlainFileInTheWayAndLogsOneLine) {
+    const std::string file = dir.path() + "/Presets";
+    std::ofstream(file) << "not a folder";
+    EXPECT_FALSE(ensureDirectoryExists(pf::URL::fileURLWithPath(file)));
+    EXPECT_TRUE(fs::is_regular_file(file));
+    const auto lines = loggedLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "ensureDirectoryExists() : ERROR: Creating required directory '" + file +
+                            "' failed: The file \u201CPresets\u201D couldn\u2019t be saved in the "
+                            "folder \u201C" +
+                            fs::path(dir.path()).filename().string() +
+                            "\u201D because a file with the same name already exists.");
+}
+
+TEST_F(EnsureDirectoryExists, FailsBelowAPlainFileWithTheReasonAtTheEndOfTheLine) {
+    const std::string file = dir.path() + "/plain";
+    std::ofstream(file) << "x";
+    const std::string below = file + "/sub/folder";
+    EXPECT_FALSE(ensureDirectoryExists(pf::URL::fileURLWithPath(below, true)));
+    const auto lines = loggedLines();
+    ASSERT_EQ(lines.size(), 1u);
+    const std::string prefix =
+        "ensureDirectoryExists() : ERROR: Creating required directory '" + below + "' failed: ";
+    ASSERT_EQ(lines[0].substr(0, prefix.size()), prefix);
+    EXPECT_EQ(lines[0].substr(prefix.size()),
+              "The file \u201Cfolder\u201D couldn\u2019t be saved in the folder \u201Csub\u201D.");
+}
+
+TEST(GetPaths, SetsAndLogsBothFoldersEveryTime) {
+    test::TempDir dir;
+    test::EnvGuard xdg("XDG_DATA_HOME");
+    ::setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    fs::create_directories(dir.path() + "/Host.app/Resources");
+    pf::Bundle::setMainBundleOverride(dir.path() + "/Host.app");
+    pf::ConsoleCapture capture;
+    getPaths();
+    getPaths();
+    pf::drainMainQueue();
+    pf::Bundle::setMainBundleOverride(std::nullopt);
+    const std::string documents = dir.path() + "/support_core_test/Documents";
+    ASSERT_TRUE(documentsURL.has_value());
+    EXPECT_EQ(documentsURL->path(), documents);
+    ASSERT_TRUE(resourcesURL.has_value());
+    EXPECT_EQ(resourcesURL->path(), dir.path() + "/Host.app/Resources");
+    const std::string a =
+        "AudioUnitViewController::getPaths() : Audio Unit's documents path is: " + documents;
+    const std::string b =
+        "AudioUnitViewController::getPaths() : Audio Unit's resources path is: " + dir.path() +
+        "/Host.app/Resources";
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{a, b, a, b}));
+}
+
+TEST(GetPaths, MissingFoldersAreLoggedAsErrorsAndLeftAbsent) {
+    test::TempDir dir;
+    test::EnvGuard xdg("XDG_DATA_HOME");
+    test::EnvGuard home("HOME");
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("HOME");
+    pf::Bundle::setMainBundleOverride(dir.path()); // a folder without Resources
+    pf::ConsoleCapture capture;
+    getPaths();
+    pf::drainMainQueue();
+    pf::Bundle::setMainBundleOverride(std::nullopt);
+    EXPECT_FALSE(documentsURL.has_value());
+    EXPECT_FALSE(resourcesURL.has_value());
+    EXPECT_EQ(
+        capture.lines(),
+        (std::vector<std::string>{
+            "AudioUnitViewController::getPaths() : ERROR: Audio Unit's documents path is nil.",
+            "AudioUnitViewController::getPaths() : ERROR: Audio Unit's resources path is nil."}));
+}
+
+TEST(Capitals, HoldsTheWholeListInOrder) {
+    EXPECT_EQ(capitals.size(), 197u);
+    EXPECT_EQ(capitals.front(), "Kabul");
+    EXPECT_EQ(capitals[29], "Yaound\u00E9");
+    EXPECT_EQ(capitals[44], "Copenagen");
+    EXPECT_EQ(capitals.back(), "Harare");
+    EXPECT_EQ(std::set<std::string_view>(capitals.begin(), capitals.end()).size(), 197u);
+}
+
+} // namespace
