@@ -1,0 +1,170 @@
+#include "Compander2.h"
+
+#include "DSPMath.h"
+
+namespace {
+
+// The gain factor of a detector whose peak is `peak`: 1 / peak above full scale, otherwise
+// 1 + (1 − peak) × multiplier (exactly 1 at full scale).
+inline float gainFactor(float peak, float multiplier) noexcept {
+    if (peak > 1.0f) [[unlikely]] return 1.0f / peak;
+    return 1.0f + (1.0f - std::max(peak, 0.0f)) * multiplier;
+}
+
+} // namespace
+
+Compander2::Compander2() noexcept
+    : fSamplerate(48000.0f), fMultiplier(0.0f), lMode(0), fMix(1.0f), fGain(0.5f),
+      vThreshold(0.5f), vThresholdInv(0.5f), factor{1.0f, 1.0f}, bInverted(false) {
+    setSamplerate(48000.0f);
+    init();
+    setGain(0.5f);
+    setMix(1.0f);
+    setThreshold(0.5f);
+    setMultiplier(0.0f);
+    setInverted(false);
+    setMode(0);
+}
+
+void Compander2::setAttack(float seconds) noexcept {
+    inputFollower[0].setAttack(seconds);
+    inputFollower[1].setAttack(seconds);
+}
+
+void Compander2::setRelease(float seconds) noexcept {
+    inputFollower[0].setRelease(seconds);
+    inputFollower[1].setRelease(seconds);
+}
+
+void Compander2::setThreshold(float value) noexcept {
+    if (!dsp::isFinite(value)) return;
+    float drive = 0.05f + (1.0f - value) * 1.9f;
+    if (drive < 0.01f) drive = 0.01f;
+    vThreshold = drive;
+    vThresholdInv = 1.0f / drive;
+}
+
+void Compander2::setMultiplier(float m) noexcept {
+    if (!dsp::isFinite(m)) return;
+    fMultiplier = m < -1.0f ? -1.0f : m;
+}
+
+void Compander2::setGain(float value) noexcept {
+    if (!dsp::isFinite(value)) return;
+    fGain = 2.0f * value;
+}
+
+void Compander2::setMix(float value) noexcept {
+    if (!dsp::isFinite(value)) return;
+    fMix = value;
+}
+
+void Compander2::setSamplerate(float rate) noexcept {
+    if (!dsp::isFinite(rate)) return;
+    fSamplerate = rate;
+    for (auto& follower : inputFollower) follower.setSamplerate(rate);
+    for (auto& follower : outputFollower) follower.setSamplerate(rate);
+}
+
+void Compander2::init() noexcept {
+    for (auto& follower : inputFollower) follower.reset();
+    for (auto& follower : outputFollower) follower.reset();
+    factor[0] = 1.0f;
+    factor[1] = 1.0f;
+}
+
+void Compander2::processBuffers(float* left, float* right, std::int64_t frameCount) noexcept {
+    switch (lMode.load()) {
+    case 1: processBuffersLinked(left, right, frameCount); break;
+    case 3: processBuffersLinked2(left, right, frameCount); break;
+    default: processBuffersIndependent(left, right, frameCount); break;
+    }
+}
+
+void Compander2::processBuffersIndependent(float* left, float* right,
+                                           std::int64_t frameCount) noexcept {
+    dispatchInverted<Detection::independent>(left, right, frameCount);
+}
+
+void Compander2::processBuffersLinked(float* left, float* right, std::int64_t frameCount) noexcept {
+    dispatchInverted<Detection::midSide>(left, right, frameCount);
+}
+
+void Compander2::processBuffersLinked2(float* left, float* right,
+                                       std::int64_t frameCount) noexcept {
+    dispatchInverted<Detection::left>(left, right, frameCount);
+}
+
+template <Compander2::Detection detection>
+void Compander2::dispatchInverted(float* left, float* right, std::int64_t frameCount) noexcept {
+    if (bInverted.load()) {
+        run<detection, true>(left, right, frameCount);
+    } else {
+        run<detection, false>(left, right, frameCount);
+    }
+}
+
+// The per-sample loop. Settings are read once; the four followers run on register copies of
+// their state, stored back at the end together with the last factors.
+template <Compander2::Detection detection, bool inverted>
+void Compander2::run(float* left, float* right, std::int64_t frameCount) noexcept {
+    if (frameCount <= 0) return;
+    const float drive = vThreshold;
+    const float makeUp = vThresholdInv.load() * fGain.load();
+    const float multiplier = fMultiplier;
+    const float mix = fMix;
+    const float dry = 1.0f - mix;
+
+    Follower::Running inL = inputFollower[0].begin();
+    Follower::Running inR = inputFollower[1].begin();
+    Follower::Running outL = outputFollower[0].begin();
+    Follower::Running outR = outputFollower[1].begin();
+    float factorL = factor[0];
+    float factorR = factor[1];
+
+    for (std::int64_t i = 0; i < frameCount; ++i) {
+        const float l = left[i];
+        const float r = right[i];
+        const float xL = l * drive;
+        const float xR = r * drive;
+
+        if constexpr (detection == Detection::midSide) {
+            inL.process((xL + xR) * 0.5f);
+            inR.process((xL - xR) * 0.5f);
+        } else {
+            inL.process(xL);
+            inR.process(xR);
+        }
+        factorL = gainFactor(static_cast<float>(inL.peak), multiplier);
+        if constexpr (detection == Detection::independent) {
+            factorR = gainFactor(static_cast<float>(inR.peak), multiplier);
+        } else {
+            factorR = factorL;
+        }
+
+        const float yL = (xL * factorL) * makeUp;
+        const float yR = (xR * factorR) * makeUp;
+        if constexpr (inverted) {
+            left[i] = l - yL;
+            right[i] = r - yR;
+        } else {
+            left[i] = yL * mix + l * dry;
+            right[i] = yR * mix + r * dry;
+        }
+
+        if constexpr (detection == Detection::midSide) {
+            outL.process((yL + yR) * 0.5f);
+            outR.process((yL - yR) * 0.5f);
+        } else {
+            outL.process(yL);
+            outR.process(yR);
+        }
+    }
+
+    inputFollower[0].end(inL);
+    inputFollower[1].end(inR);
+    outputFollower[0].end(outL);
+    outputFollower[1].end(outR);
+    factor[0] = factorL;
+    factor[1] = factorR;
+}
