@@ -1,0 +1,113 @@
+// A small audio unit for the tests of the base class, the registry and the nodes: one stereo input
+// and one stereo output bus, a two-parameter tree kept in atomics, and a render block that pulls
+// its input, adds 1 to every sample and counts its cycles.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/AUAudioUnit.h"
+#include "audio/ScopedFlushDenormals.h"
+#include "core/Check.h"
+#include "core/RenderThread.h"
+
+namespace pf::test {
+
+inline constexpr AudioComponentDescription kTestDescription{
+    fourCharCode("aufx"), fourCharCode("tst1"), fourCharCode("Tstm"), 0, 0};
+
+struct RenderProbe {
+    std::atomic<int> cycles{0};
+    std::atomic<bool> sawRenderThread{false};
+    std::atomic<bool> sawFlushing{false};
+};
+
+class TestUnit final : public AUAudioUnit {
+public:
+    explicit TestUnit(const AudioComponentDescription& description = kTestDescription,
+                      bool initialise = true)
+        : probe_(std::make_shared<RenderProbe>()), values_(std::make_shared<Values>()) {
+        auto a =
+            AUParameterTree::createParameter("a", "A", 0, 0, 1, kAudioUnitParameterUnit_Generic,
+                                             std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
+        auto b =
+            AUParameterTree::createParameter("b", "B", 7, -1, 1, kAudioUnitParameterUnit_Generic,
+                                             std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
+        auto tree = AUParameterTree::createTree({a, b});
+        tree->setImplementorValueObserver([values = values_](AUParameter& p, AUValue v) {
+            (p.address() == 0 ? values->a : values->b).store(v);
+        });
+        tree->setImplementorValueProvider([values = values_](AUParameter& p) {
+            return (p.address() == 0 ? values->a : values->b).load();
+        });
+        setParameterTree(tree);
+        const auto bus = [] {
+            return AUAudioUnitBus::initWithFormat(
+                AVAudioFormat::standardFormatWithSampleRate(48000.0, 2));
+        };
+        inputs_ = AUAudioUnitBusArray::make(ownerAnchor(),
+                                            AUAudioUnitBusType::AUAudioUnitBusTypeInput, {bus()});
+        outputs_ = AUAudioUnitBusArray::make(ownerAnchor(),
+                                             AUAudioUnitBusType::AUAudioUnitBusTypeOutput, {bus()});
+        if (initialise) initWithComponentDescription(description);
+    }
+
+    // Runs the second phase for a unit constructed without it.
+    void finishInit(const AudioComponentDescription& d) { initWithComponentDescription(d); }
+
+    std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return inputs_; }
+    std::shared_ptr<AUAudioUnitBusArray> outputBusses() override { return outputs_; }
+
+    AUInternalRenderBlock internalRenderBlock() override {
+        return AUInternalRenderBlock(
+            [probe = probe_](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts,
+                             AUAudioFrameCount frames, NSInteger, AudioBufferList* out,
+                             const AURenderEvent*,
+                             const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
+                probe->cycles.fetch_add(1);
+                probe->sawRenderThread.store(isRenderThread());
+                probe->sawFlushing.store(ScopedFlushDenormals::isFlushing());
+                if (pull) {
+                    if (const auto s = pull(flags, ts, frames, 0, out)) return s;
+                }
+                for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
+                    auto* data = static_cast<float*>(out->mBuffers[b].mData);
+                    for (std::uint32_t i = 0; data != nullptr && i < frames; ++i)
+                        data[i] += 1.0f;
+                }
+                return noErr;
+            });
+    }
+
+    const std::shared_ptr<RenderProbe>& probe() const { return probe_; }
+    float storedA() const { return values_->a.load(); }
+
+private:
+    struct Values {
+        std::atomic<float> a{0};
+        std::atomic<float> b{0};
+    };
+    std::shared_ptr<RenderProbe> probe_;
+    std::shared_ptr<Values> values_;
+    std::shared_ptr<AUAudioUnitBusArray> inputs_;
+    std::shared_ptr<AUAudioUnitBusArray> outputs_;
+};
+
+// Collects what the platform layer reports as misuse, instead of aborting.
+class MisuseRecorder {
+public:
+    MisuseRecorder() : previous_(setCheckFailureHandler(&record)) { messages().clear(); }
+    ~MisuseRecorder() { setCheckFailureHandler(previous_); }
+    static std::vector<std::string>& messages() {
+        static std::vector<std::string> list;
+        return list;
+    }
+
+private:
+    static void record(std::string_view message) { messages().emplace_back(message); }
+    CheckFailureHandler previous_;
+};
+
+} // namespace pf::test
