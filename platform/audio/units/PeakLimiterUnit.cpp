@@ -161,7 +161,8 @@ double PeakLimiterUnit::latency() const {
     }
     const auto format = (*outputBusses_)[0]->format();
     const double rate = format->sampleRate();
-    return std::floor(PeakLimiterDSP::kLookaheadSeconds * rate) / rate;
+    // The DSP looks ahead 1.5 ms, whole frames (as PeakLimiterDSP::prepare computes it).
+    return std::floor(rate * 3.0 / 2000.0) / rate;
 }
 
 void PeakLimiterUnit::allocateRenderResources() {
