@@ -1,6 +1,7 @@
 #include "RenderHarness.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "audio/AVAudioFormat.h"
@@ -22,11 +23,15 @@ RenderHarness::RenderHarness(std::shared_ptr<pf::AUAudioUnit> unit, Options opti
         const std::size_t length = inputLeft_.size();
         for (std::uint32_t c = 0; c < channels; ++c) {
             auto* out = static_cast<float*>(list->mBuffers[c].mData);
-            const auto& source = c == 0 ? inputLeft_ : inputRight_;
+            const float* source = (c == 0 ? inputLeft_ : inputRight_).data();
+            // The signal in runs up to its end, wrapping to its start.
             std::size_t at = inputPosition_;
-            for (pf::AUAudioFrameCount i = 0; i < frames; ++i) {
-                out[i] = source[at];
-                if (++at == length) at = 0;
+            for (pf::AUAudioFrameCount done = 0; done < frames;) {
+                const auto run = static_cast<pf::AUAudioFrameCount>(
+                    std::min<std::size_t>(frames - done, length - at));
+                std::memcpy(out + done, source + at, run * sizeof(float));
+                done += run;
+                at = (at + run) % length;
             }
         }
         inputPosition_ = (inputPosition_ + frames) % length;
