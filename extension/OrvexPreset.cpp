@@ -22,10 +22,18 @@ std::string indexedKey(std::string_view word, std::size_t index) {
 
 // ---- What a reader accepts for each key it reads ------------------------------------------
 
-bool isString(const pf::PlistValue& v) { return v.string() != nullptr; }
-bool isInteger(const pf::PlistValue& v) { return v.integer().has_value(); }
-bool isNumber(const pf::PlistValue& v) { return v.number().has_value(); }
-bool isAddress(const pf::PlistValue& v) { return v.integer().has_value() && *v.integer() >= 0; }
+bool isString(const pf::PlistValue& v) {
+    return v.string() != nullptr;
+}
+bool isInteger(const pf::PlistValue& v) {
+    return v.integer().has_value();
+}
+bool isNumber(const pf::PlistValue& v) {
+    return v.number().has_value();
+}
+bool isAddress(const pf::PlistValue& v) {
+    return v.integer().has_value() && *v.integer() >= 0;
+}
 bool isType(const pf::PlistValue& v) {
     const auto n = v.integer();
     return n && *n >= 0 && *n <= std::numeric_limits<std::uint32_t>::max();
@@ -136,8 +144,8 @@ void PresetGroup::findGroupNumber() {
     std::uint64_t magnitude = 0;
     const auto [end, error] =
         std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    const bool whole = !digits.empty() && error == std::errc{} &&
-                       end == digits.data() + digits.size();
+    const bool whole =
+        !digits.empty() && error == std::errc{} && end == digits.data() + digits.size();
     const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     if (!whole || magnitude > limit + (negative ? 1 : 0)) {
         id = 0;
@@ -220,8 +228,9 @@ bool PresetPatch::saveToFile(const pf::URL& url) const {
     try {
         pf::FileManager::defaultManager().writeAtomically(url.path(), bytes);
     } catch (const pf::NSErrorException& e) {
-        pf::Console::printLine("PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" +
-                               e.error().debugDescription() + ")");
+        pf::Console::printLine(
+            "PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (" +
+            e.error().debugDescription() + ")");
         return false;
     }
     return true;
@@ -235,9 +244,9 @@ bool PresetPatch::loadFromFile(const pf::URL& url, bool report) {
     }
     auto format = pf::PropertyListFormat::xml;
     const auto refuse = [&format](const std::string& why) {
-        pf::Console::printLine("AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " +
-                               why + ", Format: " +
-                               (format == pf::PropertyListFormat::xml ? "xml" : "binary"));
+        pf::Console::printLine(
+            "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: " + why +
+            ", Format: " + (format == pf::PropertyListFormat::xml ? "xml" : "binary"));
         return false;
     };
     pf::PlistValue root;

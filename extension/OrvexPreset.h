@@ -75,9 +75,9 @@ public:
 class PresetPatch {
 public:
     std::int64_t version = 1;
-    std::uint32_t type;         // "aumf"
-    std::int64_t manufacturer;  // "Qrbn"
-    std::int64_t subtype;       // "orvc"
+    std::uint32_t type;        // "aumf"
+    std::int64_t manufacturer; // "Qrbn"
+    std::int64_t subtype;      // "orvc"
     std::int64_t number = 0;
     std::string name = "Orvex Compander Preset";
     std::vector<std::uint8_t> data; // declared only; never written

@@ -26,9 +26,8 @@ Orvex_Compander_Extension_Parameters::Orvex_Compander_Extension_Parameters(
     });
     parameterTree->setImplementorStringFromValueCallback(
         [kernelAdapter](pf::AUParameter& parameter, const pf::AUValue* value) {
-            return pf::swiftText(value != nullptr
-                                     ? *value
-                                     : kernelAdapter->valueForParameter(parameter.address()));
+            return pf::swiftText(
+                value != nullptr ? *value : kernelAdapter->valueForParameter(parameter.address()));
         });
 }
 

@@ -30,9 +30,9 @@ void kernelLogSink(const char* line, DSPLogOrigin origin) noexcept {
 
 } // namespace
 
-std::shared_ptr<Orvex_Compander_Extension_AudioUnit>
-Orvex_Compander_Extension_AudioUnit::create(const pf::AudioComponentDescription& componentDescription,
-                                            pf::AudioComponentInstantiationOptions options) {
+std::shared_ptr<Orvex_Compander_Extension_AudioUnit> Orvex_Compander_Extension_AudioUnit::create(
+    const pf::AudioComponentDescription& componentDescription,
+    pf::AudioComponentInstantiationOptions options) {
     return std::make_shared<Orvex_Compander_Extension_AudioUnit>(componentDescription, options);
 }
 
@@ -115,7 +115,8 @@ Orvex_Compander_Extension_AudioUnit::channelCapabilities() const {
     return std::vector<pf::NSInteger>{2, 2};
 }
 
-std::vector<pf::NSInteger> Orvex_Compander_Extension_AudioUnit::parametersForOverview(pf::NSInteger) {
+std::vector<pf::NSInteger>
+Orvex_Compander_Extension_AudioUnit::parametersForOverview(pf::NSInteger) {
     debugprint("AUExtension::parametersForOverview()");
     return {};
 }
@@ -155,7 +156,8 @@ pf::AUMIDIOutputEventBlock Orvex_Compander_Extension_AudioUnit::MIDIOutputEventB
     return _midiOutputEventBlock;
 }
 
-void Orvex_Compander_Extension_AudioUnit::setMIDIOutputEventBlock(pf::AUMIDIOutputEventBlock block) {
+void Orvex_Compander_Extension_AudioUnit::setMIDIOutputEventBlock(
+    pf::AUMIDIOutputEventBlock block) {
     debugprint("AUExtension::midiOutputEventBlock (set) ");
     _midiOutputEventBlock = std::move(block);
     kernelAdapter->setAUMIDIOutputEventBlock(_midiOutputEventBlock);

@@ -111,8 +111,8 @@ public:
 
     // ---- Preset reader callback -------------------------------------------------------------
     // Sets the tree parameter at `address` when the tree has one; nothing else.
-    void onFoundParameter(std::int64_t group, const std::string& identifier,
-                          std::uint64_t address, float value) override;
+    void onFoundParameter(std::int64_t group, const std::string& identifier, std::uint64_t address,
+                          float value) override;
 
     // ---- What the plug-in interface calls ---------------------------------------------------
     // Sets the tree value when it differs, and in every case hands the value to the adapter.

@@ -58,7 +58,8 @@ Orvex_Compander_Extension_AudioUnit::factoryPresets() {
     std::vector<std::string> entries;
     try {
         if (!folder) {
-            throw pf::NSErrorException(pf::NSError(pf::NSCocoaErrorDomain, pf::NSFileNoSuchFileError));
+            throw pf::NSErrorException(
+                pf::NSError(pf::NSCocoaErrorDomain, pf::NSFileNoSuchFileError));
         }
         entries = files.contentsOfDirectory(folder->path());
     } catch (const pf::NSErrorException& e) {
@@ -72,8 +73,9 @@ Orvex_Compander_Extension_AudioUnit::factoryPresets() {
         bool isDirectory = false;
         if (!files.fileExists(url.path(), isDirectory) || isDirectory) continue;
         if (upper(url.pathExtension()) != "PLIST") continue;
-        presets.push_back(pf::AUAudioUnitPreset::make(url.deletingPathExtension().lastPathComponent(),
-                                                      static_cast<std::int64_t>(presets.size())));
+        presets.push_back(
+            pf::AUAudioUnitPreset::make(url.deletingPathExtension().lastPathComponent(),
+                                        static_cast<std::int64_t>(presets.size())));
     }
     return presets;
 }
@@ -106,7 +108,8 @@ void Orvex_Compander_Extension_AudioUnit::setCurrentPreset(
     if (reader.load(*file)) _currentPreset = std::move(preset);
 }
 
-pf::PlistDictionary Orvex_Compander_Extension_AudioUnit::presetState(const pf::AUAudioUnitPreset& preset) {
+pf::PlistDictionary
+Orvex_Compander_Extension_AudioUnit::presetState(const pf::AUAudioUnitPreset& preset) {
     const auto file = existingPresetFile(preset.name);
     if (!file) throw pf::NSErrorException(pf::osStatusError(pf::kAudioUnitErr_InvalidFilePath));
     // Asking for a state applies nothing: this reading reports to nobody.

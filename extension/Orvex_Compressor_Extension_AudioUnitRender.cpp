@@ -17,7 +17,7 @@ std::string rateText(const std::shared_ptr<pf::AUAudioUnitBusArray>& busses) {
 void logHostBlock(bool present, std::string_view name) {
     const std::string property(name);
     safeprint(present ? "AUExtension: The property '" + property + "' is defined."
-                : "AUExtension: WARNING: The property '" + property + "' is NOT defined.");
+                      : "AUExtension: WARNING: The property '" + property + "' is NOT defined.");
 }
 
 } // namespace
@@ -120,13 +120,11 @@ pf::AURenderPullInputBlock Orvex_Compander_Extension_AudioUnit::renderPullInputB
 pf::AUInternalRenderBlock Orvex_Compander_Extension_AudioUnit::internalRenderBlock() {
     return [adapter = kernelAdapter, limiterBlock = wrapped()->internalRenderBlock(),
             limiterPull = renderPullInputBlock(), midiOut = MIDIOutputEventBlock(),
-            state = renderState](pf::AudioUnitRenderActionFlags* actionFlags,
-                                 const pf::AudioTimeStamp* timestamp,
-                                 pf::AUAudioFrameCount frameCount, pf::NSInteger outputBusNumber,
-                                 pf::AudioBufferList* outputData,
-                                 const pf::AURenderEvent* realtimeEventListHead,
-                                 const pf::AURenderPullInputBlock& pullInputBlock) noexcept
-               -> pf::AUAudioUnitStatus {
+            state = renderState](
+               pf::AudioUnitRenderActionFlags* actionFlags, const pf::AudioTimeStamp* timestamp,
+               pf::AUAudioFrameCount frameCount, pf::NSInteger outputBusNumber,
+               pf::AudioBufferList* outputData, const pf::AURenderEvent* realtimeEventListHead,
+               const pf::AURenderPullInputBlock& pullInputBlock) noexcept -> pf::AUAudioUnitStatus {
         if (outputBusNumber > 0) return pf::kAudioUnitErr_NoConnection;
 
         state->currentOuputData.store(outputData, std::memory_order_relaxed);

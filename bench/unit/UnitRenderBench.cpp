@@ -65,8 +65,12 @@ void renderBlock(benchmark::State& state, bool finalLimiter) {
     pf::drainMainQueue();
 }
 
-void UnitRenderBlock(benchmark::State& state) { renderBlock(state, true); }
-void UnitRenderBlockWithoutFinalLimiter(benchmark::State& state) { renderBlock(state, false); }
+void UnitRenderBlock(benchmark::State& state) {
+    renderBlock(state, true);
+}
+void UnitRenderBlockWithoutFinalLimiter(benchmark::State& state) {
+    renderBlock(state, false);
+}
 
 } // namespace
 

@@ -65,17 +65,15 @@ TEST(UnitObject, FixedAnswersWithTheirLines) {
     unit->setParameterTree(pf::AUParameterTree::createTree({}));
     EXPECT_EQ(unit->parameterTree(), tree);
 
-    EXPECT_EQ(drainedLines(capture),
-              (std::vector<std::string>{
-                  "AUExtension::isMusicDeviceOrEffect: true",
-                  "AUExtension::virtualMIDICableCount: 1",
-                  "AUExtension::midiOutputNames: [\"Orvex Compander MIDI Out\"]",
-                  "AUExtension::canPerformInput: true", "AUExtension::canPerformOutput: true",
-                  "AUExtension::canProcessInPlace() true", "AUExtension::channelCapabilities() 2:2",
-                  "AUExtension::parametersForOverview()",
-                  "AUExtension::supportedViewConfigurations()",
-                  "AUExtension::supportsUserPresets: true",
-                  "AUExtension::parameterTree (set) !!!"}));
+    EXPECT_EQ(
+        drainedLines(capture),
+        (std::vector<std::string>{
+            "AUExtension::isMusicDeviceOrEffect: true", "AUExtension::virtualMIDICableCount: 1",
+            "AUExtension::midiOutputNames: [\"Orvex Compander MIDI Out\"]",
+            "AUExtension::canPerformInput: true", "AUExtension::canPerformOutput: true",
+            "AUExtension::canProcessInPlace() true", "AUExtension::channelCapabilities() 2:2",
+            "AUExtension::parametersForOverview()", "AUExtension::supportedViewConfigurations()",
+            "AUExtension::supportsUserPresets: true", "AUExtension::parameterTree (set) !!!"}));
 }
 
 TEST(UnitObject, MaximumFramesAndBypassReachTheAdapterAndTheLimiterOnEveryWrite) {
@@ -101,10 +99,8 @@ TEST(UnitObject, MaximumFramesAndBypassReachTheAdapterAndTheLimiterOnEveryWrite)
 TEST(UnitObject, MIDIOutputBlockIsKeptByTheUnitAndEveryAccessLogs) {
     const auto unit = makeUnit();
     pf::ConsoleCapture capture;
-    const pf::AUMIDIOutputEventBlock block =
-        [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger, const std::uint8_t*) {
-            return pf::noErr;
-        };
+    const pf::AUMIDIOutputEventBlock block = [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger,
+                                                const std::uint8_t*) { return pf::noErr; };
     unit->setMIDIOutputEventBlock(block);
     EXPECT_EQ(unit->MIDIOutputEventBlock(), block);
     unit->setMIDIOutputEventBlock(nullptr);
@@ -128,9 +124,9 @@ TEST(UnitParameters, TableGivesIdentifiersNamesRangesUnitsAndFlags) {
                              "Compressor Mode",     "Compressor Bypass",   "Compressor Audition",
                              "Compressor Reserved", "Compressor Reserved", "Final Limiter"};
     const char* identifiers[12] = {
-        "kCompanderAttack", "kCompanderRelease",       "kCompanderThreshold",
-        "kCompanderRatio",  "kCompanderGain",          "kCompanderMix",
-        "kCompanderMode",   "kCompanderBypass",        "kCompanderAudition",
+        "kCompanderAttack",        "kCompanderRelease",       "kCompanderThreshold",
+        "kCompanderRatio",         "kCompanderGain",          "kCompanderMix",
+        "kCompanderMode",          "kCompanderBypass",        "kCompanderAudition",
         "kCompanderInputFilterHP", "kCompanderInputFilterLP", "kCompanderFinalLimiter"};
     for (std::size_t i = 0; i < 12; ++i) {
         const auto& p = *parameters[i];
@@ -144,7 +140,7 @@ TEST(UnitParameters, TableGivesIdentifiersNamesRangesUnitsAndFlags) {
         EXPECT_FALSE(p.unitName().has_value());
         EXPECT_FALSE(p.valueStrings().has_value());
         EXPECT_FALSE(p.dependentParameters().has_value());
-        const auto unitKind = i == 6                        ? pf::kAudioUnitParameterUnit_Indexed
+        const auto unitKind = i == 6                          ? pf::kAudioUnitParameterUnit_Indexed
                               : (i == 7 || i == 8 || i == 11) ? pf::kAudioUnitParameterUnit_Boolean
                                                               : pf::kAudioUnitParameterUnit_Generic;
         EXPECT_EQ(p.unit(), unitKind);
@@ -228,7 +224,8 @@ TEST(UnitObject, MetersAndRateComeFromTheAdapterAndThePublishedBus) {
     EXPECT_EQ(unit->getDynamicsValue2(), unit->adapter()->getDynamicsValue2());
     EXPECT_EQ(unit->getPeakValue1(), unit->adapter()->getPeakValue1());
     EXPECT_EQ(unit->getPeakValue2(), unit->adapter()->getPeakValue2());
-    (*unit->outputBusses())[0]->setFormat(pf::AVAudioFormat::standardFormatWithSampleRate(96000, 2));
+    (*unit->outputBusses())[0]->setFormat(
+        pf::AVAudioFormat::standardFormatWithSampleRate(96000, 2));
     EXPECT_EQ(unit->getSamplerate(), 96000.0);
 }
 

@@ -24,8 +24,8 @@ struct Found {
 
 class Recorder final : public OrvexPresetDelegate {
 public:
-    void onFoundParameter(std::int64_t group, const std::string& identifier,
-                          std::uint64_t address, float value) override {
+    void onFoundParameter(std::int64_t group, const std::string& identifier, std::uint64_t address,
+                          float value) override {
         found.push_back({group, identifier, address, bits(value)});
     }
     std::vector<Found> found;
@@ -42,8 +42,8 @@ struct RecordingDelegate {
 std::shared_ptr<Unit> unitWithOddValues() {
     auto unit = makeUnit();
     for (std::size_t i = 0; i < 12; ++i) {
-        unit->parameterTree()->parameterWithAddress(i)->setValue(
-            1.0f / static_cast<float>(i + 3) + 1e-7f * static_cast<float>(i));
+        unit->parameterTree()->parameterWithAddress(i)->setValue(1.0f / static_cast<float>(i + 3) +
+                                                                 1e-7f * static_cast<float>(i));
     }
     return unit;
 }
@@ -129,8 +129,9 @@ TEST(PresetModel, BinaryPropertyListLoadsTheSameAsXML) {
     const auto binaryFound = delegate.recorder->found;
     ASSERT_TRUE(fromXML.load(pf::URL::fileURLWithPath((folder.root() / "xml.plist").string())));
     EXPECT_EQ(binaryFound.size(), 12u);
-    EXPECT_EQ(std::vector<Found>(delegate.recorder->found.begin() + 12, delegate.recorder->found.end()),
-              binaryFound);
+    EXPECT_EQ(
+        std::vector<Found>(delegate.recorder->found.begin() + 12, delegate.recorder->found.end()),
+        binaryFound);
     EXPECT_EQ(fromBinary.getDictionary(), fromXML.getDictionary());
 }
 
@@ -160,9 +161,15 @@ TEST(PresetModel, ReaderMatchesGroupAndParamKeysByContentAndIgnoresCounts) {
 }
 
 TEST(PresetModel, GroupNumberComesFromTheLastBlankSeparatedWord) {
-    const std::vector<std::pair<std::string, std::int64_t>> cases{
-        {"kGlobalParameters", 0}, {"x 3", 3},   {"x +5", 5},   {"x -2", -2}, {"x 3 ", 0},
-        {"x 3a", 0},              {"x  12", 12}, {"x 99999999999999999999", 0}, {"42", 42}};
+    const std::vector<std::pair<std::string, std::int64_t>> cases{{"kGlobalParameters", 0},
+                                                                  {"x 3", 3},
+                                                                  {"x +5", 5},
+                                                                  {"x -2", -2},
+                                                                  {"x 3 ", 0},
+                                                                  {"x 3a", 0},
+                                                                  {"x  12", 12},
+                                                                  {"x 99999999999999999999", 0},
+                                                                  {"42", 42}};
     for (const auto& [identifier, expected] : cases) {
         PresetGroup group;
         group.identifier = identifier;
@@ -200,7 +207,8 @@ TEST(PresetModel, UnreadableFilesAreRefusedWithTheirMessageAndNothingReported) {
     TemporaryBundle folder;
     const auto path = [&](const char* name) { return (folder.root() / name).string(); };
     writeFile(path("garbage.plist"), "this is no property list");
-    writeFile(path("array.plist"), "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>");
+    writeFile(path("array.plist"),
+              "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>");
 
     RecordingDelegate delegate;
     pf::ConsoleCapture capture;
@@ -216,7 +224,8 @@ TEST(PresetModel, UnreadableFilesAreRefusedWithTheirMessageAndNothingReported) {
     const std::string refusal = "AUPresetFile::FEHLER: Die Datei konnte nicht eingelesen werden: ";
     EXPECT_EQ(lines[0].rfind(refusal, 0), 0u);
     EXPECT_EQ(lines[1].rfind(refusal, 0), 0u);
-    EXPECT_EQ(lines[2], "AUPresetFile::ERROR: The path " + path("missing.plist") + " does not exist.");
+    EXPECT_EQ(lines[2],
+              "AUPresetFile::ERROR: The path " + path("missing.plist") + " does not exist.");
 }
 
 TEST(PresetModel, ValuesOfTheWrongTypeRefuseTheWholeDictionary) {
@@ -230,15 +239,18 @@ TEST(PresetModel, ValuesOfTheWrongTypeRefuseTheWholeDictionary) {
         {"type", [](pf::PlistDictionary& d) { d.set("type", pf::PlistValue(-1)); }},
         {"version", [](pf::PlistDictionary& d) { d.set("version", pf::PlistValue(1.5)); }},
         {"group", [](pf::PlistDictionary& d) { d.set("group 1", pf::PlistValue("x")); }},
-        {"group id", [](pf::PlistDictionary& d) {
+        {"group id",
+         [](pf::PlistDictionary& d) {
              d.find("group 0")->dictionary()->set("identifier", pf::PlistValue(3));
          }},
-        {"param", [](pf::PlistDictionary& d) {
+        {"param",
+         [](pf::PlistDictionary& d) {
              d.find("group 0")->dictionary()->set("param 12", pf::PlistValue(true));
          }},
         {"value", [](pf::PlistDictionary& d) { paramOf(d).set("value", pf::PlistValue("0.5")); }},
         {"address", [](pf::PlistDictionary& d) { paramOf(d).set("address", pf::PlistValue(-4)); }},
-        {"identifier", [](pf::PlistDictionary& d) {
+        {"identifier",
+         [](pf::PlistDictionary& d) {
              paramOf(d).set("identifier", pf::PlistValue(pf::PlistArray{}));
          }},
     };
@@ -272,7 +284,8 @@ TEST(PresetModel, SaveIntoAMissingFolderFailsWithItsMessage) {
     TemporaryBundle folder;
     pf::ConsoleCapture capture;
     OrvexPreset writer;
-    EXPECT_FALSE(writer.save(pf::URL::fileURLWithPath((folder.root() / "no/such/x.plist").string())));
+    EXPECT_FALSE(
+        writer.save(pf::URL::fileURLWithPath((folder.root() / "no/such/x.plist").string())));
     ASSERT_EQ(capture.lines().size(), 1u);
     EXPECT_EQ(capture.lines()[0].rfind(
                   "PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (", 0),

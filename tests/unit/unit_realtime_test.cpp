@@ -40,10 +40,18 @@ void* operator new(std::size_t size, std::align_val_t alignment) {
     if (void* p = std::aligned_alloc(align, (size + align - 1) / align * align)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // The C allocator too (formatting of log lines), outside sanitizer builds.
@@ -70,10 +78,8 @@ using namespace unittest;
 
 TEST(UnitRealtime, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
     const auto unit = makeUnit();
-    unit->setMIDIOutputEventBlock(
-        [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger, const std::uint8_t*) {
-            return pf::noErr;
-        });
+    unit->setMIDIOutputEventBlock([](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger,
+                                     const std::uint8_t*) { return pf::noErr; });
     RenderHarness host(unit);
     std::vector<float> left(9000), right(9000);
     for (std::size_t i = 0; i < left.size(); ++i) {
@@ -100,7 +106,8 @@ TEST(UnitRealtime, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
         EXPECT_EQ(host.renderCycle(64, 1), pf::kAudioUnitErr_NoConnection);
         EXPECT_EQ(count.count(), 0) << "allocations in " << cyclesRendered << " cycles";
     }
-    for (std::uint32_t i = 0; i < 64; ++i) ASSERT_LE(std::fabs(host.left()[i]), 1.0f);
+    for (std::uint32_t i = 0; i < 64; ++i)
+        ASSERT_LE(std::fabs(host.left()[i]), 1.0f);
     pf::drainMainQueue();
 }
 

@@ -87,19 +87,16 @@ TEST(UnitAllocation, HostBlocksAreHandedOnAndReportedDefined) {
         [](pf::AUHostTransportStateFlags*, double*, double*, double*) { return true; });
     unit->setScheduleMIDIEventBlock(
         [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger, const std::uint8_t*) {});
-    unit->setMIDIOutputEventBlock(
-        [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger, const std::uint8_t*) {
-            return pf::noErr;
-        });
+    unit->setMIDIOutputEventBlock([](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger,
+                                     const std::uint8_t*) { return pf::noErr; });
     pf::ConsoleCapture capture;
     RenderHarness host(unit);
     host.allocate();
     const auto lines = drainedLines(capture);
     for (const char* name : {"musicalContextBlock", "transportStateBlock", "scheduleMIDIEventBlock",
                              "midiOutputEventBlock"}) {
-        EXPECT_EQ(countOf(lines, std::string("AUExtension: The property '") + name +
-                                     "' is defined."),
-                  1)
+        EXPECT_EQ(
+            countOf(lines, std::string("AUExtension: The property '") + name + "' is defined."), 1)
             << name;
     }
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
@@ -143,7 +140,8 @@ TEST(UnitAllocation, LimiterReceivesItsPinnedSettingsAndTheFrameMaximumOnEveryAl
 
 TEST(UnitAllocation, AMonoPublishedFormatIsRefusedBeforeAnythingIsPrepared) {
     const auto unit = makeUnit();
-    (*unit->outputBusses())[0]->setFormat(pf::AVAudioFormat::standardFormatWithSampleRate(48000, 1));
+    (*unit->outputBusses())[0]->setFormat(
+        pf::AVAudioFormat::standardFormatWithSampleRate(48000, 1));
     (*unit->inputBusses())[0]->setFormat(pf::AVAudioFormat::standardFormatWithSampleRate(48000, 1));
     pf::drainMainQueue();
     pf::ConsoleCapture capture;
@@ -290,5 +288,6 @@ TEST(UnitRender, ScheduledEventsTakeEffectAtTheirSampleTime) {
     EXPECT_EQ(unit->getParameter(kCompanderBypass), 0.0f);
     ASSERT_EQ(host.renderCycle(64), pf::noErr); // the event lands at frame 36 of this cycle
     EXPECT_EQ(unit->getParameter(kCompanderBypass), 1.0f);
-    for (int i = 36; i < 64; ++i) EXPECT_EQ(host.left()[i], 0.5f) << i;
+    for (int i = 36; i < 64; ++i)
+        EXPECT_EQ(host.left()[i], 0.5f) << i;
 }

@@ -34,7 +34,8 @@ std::vector<float> kernelValues(const Unit& unit) {
 
 std::vector<float> treeValues(Unit& unit) {
     std::vector<float> values;
-    for (const auto& p : unit.parameterTree()->allParameters()) values.push_back(p->value());
+    for (const auto& p : unit.parameterTree()->allParameters())
+        values.push_back(p->value());
     return values;
 }
 
@@ -43,7 +44,8 @@ const std::vector<float> kBright{0.05f, 0.15f, 0.55f, 0.8f, 0.45f, 0.5f, 1, 0, 0
 
 std::vector<float> defaults() {
     std::vector<float> values;
-    for (const auto& spec : kCompanderParameters) values.push_back(spec.defaultValue);
+    for (const auto& spec : kCompanderParameters)
+        values.push_back(spec.defaultValue);
     return values;
 }
 
@@ -79,8 +81,10 @@ TEST(FactoryPresets, ListedNumberedInListingOrderAndRebuiltOnEveryRead) {
     fs::create_directory(folder / "Folder.plist");
 
     const auto unit = makeUnit();
-    EXPECT_EQ(names(*unit->factoryPresets()), (std::vector<std::string>{"Alpha", "Bright", "Warm"}));
-    EXPECT_EQ(names(*unit->factoryPresets()), (std::vector<std::string>{"Alpha", "Bright", "Warm"}));
+    EXPECT_EQ(names(*unit->factoryPresets()),
+              (std::vector<std::string>{"Alpha", "Bright", "Warm"}));
+    EXPECT_EQ(names(*unit->factoryPresets()),
+              (std::vector<std::string>{"Alpha", "Bright", "Warm"}));
     writePreset(folder / "Zed.plist", kBright);
     EXPECT_EQ(unit->factoryPresets()->size(), 4u);
 }
@@ -159,13 +163,14 @@ TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
     unit->setCurrentPreset(pf::AUAudioUnitPreset::make("..", 0));
     EXPECT_EQ(unit->currentPreset(), nullptr);
     EXPECT_EQ(kernelValues(*unit), defaults());
-    EXPECT_EQ(drainedLines(capture),
-              (std::vector<std::string>{
-                  "AUExtension::ERROR: The preset number 0 is invalid.",
-                  "AUExtension::ERROR: The preset number 1 is invalid.",
-                  "AUExtension::ERROR: The preset file 'Gone.plist' does not exist.",
-                  "AUExtension::ERROR: The preset file '../../../../../Outside.plist' does not exist.",
-                  "AUExtension::ERROR: The preset file '...plist' does not exist."}));
+    EXPECT_EQ(
+        drainedLines(capture),
+        (std::vector<std::string>{
+            "AUExtension::ERROR: The preset number 0 is invalid.",
+            "AUExtension::ERROR: The preset number 1 is invalid.",
+            "AUExtension::ERROR: The preset file 'Gone.plist' does not exist.",
+            "AUExtension::ERROR: The preset file '../../../../../Outside.plist' does not exist.",
+            "AUExtension::ERROR: The preset file '...plist' does not exist."}));
 }
 
 TEST(CurrentPreset, AnUnparsableFileAppliesNothingAndDoesNotBecomeCurrent) {
@@ -192,14 +197,17 @@ TEST(PresetState, AnswersTheFilesDictionaryWithoutApplyingIt) {
     unit->setFullState(unit->fullState());
 
     const auto state = unit->presetState(*pf::AUAudioUnitPreset::make("Warm", 0));
-    EXPECT_EQ(state.find("group 0")->dictionary()->find("param 6")->dictionary()->find("value")->real(),
-              2.0);
+    EXPECT_EQ(
+        state.find("group 0")->dictionary()->find("param 6")->dictionary()->find("value")->real(),
+        2.0);
     EXPECT_EQ(kernelValues(*unit), defaults());
     EXPECT_EQ(treeValues(*unit), defaults());
 
     EXPECT_EQ(thrownCode([&] { unit->presetState(*pf::AUAudioUnitPreset::make("Missing", 3)); }),
               pf::kAudioUnitErr_InvalidFilePath);
-    EXPECT_EQ(thrownCode([&] { unit->presetState(*pf::AUAudioUnitPreset::make("../../../../../Outside", 0)); }),
+    EXPECT_EQ(thrownCode([&] {
+                  unit->presetState(*pf::AUAudioUnitPreset::make("../../../../../Outside", 0));
+              }),
               pf::kAudioUnitErr_InvalidFilePath);
     EXPECT_EQ(kernelValues(*unit), defaults());
 }
@@ -224,7 +232,8 @@ TEST(CurrentPreset, AUserPresetIsRestoredThroughItsStateOrRefusedWithItsLine) {
 
 TEST(FullState, RoundTripRestoresEveryParameterIntoTheTreeAndTheKernel) {
     const auto source = makeUnit();
-    for (std::size_t i = 0; i < 12; ++i) source->setParameter(static_cast<int>(i), kBright[i]);
+    for (std::size_t i = 0; i < 12; ++i)
+        source->setParameter(static_cast<int>(i), kBright[i]);
     const auto state = source->fullState();
     ASSERT_TRUE(state);
     EXPECT_TRUE(state->contains("group 0"));

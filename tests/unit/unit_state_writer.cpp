@@ -19,9 +19,10 @@ int main(int argc, char** argv) {
     const auto unit = Orvex_Compander_Extension_AudioUnit::create(
         Orvex_Compander_Extension_AudioUnit::kComponentDescription);
     // The same values as the reader's list.
-    const float values[12] = {0.1f,  0.37f, 0.8f, 0.123456789f, 0.999f, 0.25f,
-                              3.0f,  1.0f,  0.0f, 0.0f,         1.0f,   0.0f};
-    for (int i = 0; i < 12; ++i) unit->setParameter(i, values[i]);
+    const float values[12] = {0.1f, 0.37f, 0.8f, 0.123456789f, 0.999f, 0.25f,
+                              3.0f, 1.0f,  0.0f, 0.0f,         1.0f,   0.0f};
+    for (int i = 0; i < 12; ++i)
+        unit->setParameter(i, values[i]);
 
     OrvexPreset preset;
     preset.makeFrom(unit->parameterTree());

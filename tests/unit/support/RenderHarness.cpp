@@ -101,8 +101,10 @@ pf::AUAudioUnitStatus RenderHarness::renderCycle(pf::AUAudioFrameCount frames,
     while (nextEvent_ < scheduled_ && events_[nextEvent_].head.eventSampleTime < end) {
         pf::AURenderEvent* event = &events_[nextEvent_++];
         event->head.next = nullptr;
-        if (tail != nullptr) tail->head.next = event;
-        else head = event;
+        if (tail != nullptr)
+            tail->head.next = event;
+        else
+            head = event;
         tail = event;
     }
 

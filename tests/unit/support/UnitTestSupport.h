@@ -35,7 +35,8 @@ inline std::vector<std::string> drainedLines(const pf::ConsoleCapture& capture) 
 // Whether `line` was printed, and how often.
 inline int countOf(const std::vector<std::string>& lines, const std::string& line) {
     int n = 0;
-    for (const auto& l : lines) n += l == line ? 1 : 0;
+    for (const auto& l : lines)
+        n += l == line ? 1 : 0;
     return n;
 }
 
