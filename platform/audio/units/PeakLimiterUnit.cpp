@@ -159,9 +159,8 @@ double PeakLimiterUnit::latency() const {
     if (renderer_->allocated.load(std::memory_order_acquire)) {
         return renderer_->dsp.latencySeconds();
     }
-    const auto format = (*outputBusses_)[0]->format();
-    const double rate = format->sampleRate();
-    // The DSP looks ahead 1.5 ms, whole frames (as PeakLimiterDSP::prepare computes it).
+    // The DSP's documented look-ahead, floor(1.5 ms × rate) frames; a test holds the two equal.
+    const double rate = (*outputBusses_)[0]->format()->sampleRate();
     return std::floor(rate * 3.0 / 2000.0) / rate;
 }
 
