@@ -1,0 +1,99 @@
+#include "ui/Offscreen.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace pf {
+
+ImageSurface::ImageSurface(int width, int height)
+    : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(width, 0),
+                                          std::max(height, 0))) {}
+
+ImageSurface::ImageSurface(cairo_surface_t* adopt) : surface_(adopt) {}
+
+ImageSurface::~ImageSurface() {
+    if (surface_) cairo_surface_destroy(surface_);
+}
+
+ImageSurface::ImageSurface(ImageSurface&& other) noexcept
+    : surface_(std::exchange(other.surface_, nullptr)) {}
+
+ImageSurface& ImageSurface::operator=(ImageSurface&& other) noexcept {
+    if (this != &other) {
+        if (surface_) cairo_surface_destroy(surface_);
+        surface_ = std::exchange(other.surface_, nullptr);
+    }
+    return *this;
+}
+
+int ImageSurface::width() const {
+    return surface_ ? cairo_image_surface_get_width(surface_) : 0;
+}
+
+int ImageSurface::height() const {
+    return surface_ ? cairo_image_surface_get_height(surface_) : 0;
+}
+
+RGBA8 ImageSurface::pixel(int x, int y) const {
+    if (!surface_ || x < 0 || y < 0 || x >= width() || y >= height()) return {};
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    std::uint32_t v;
+    std::memcpy(&v, data + y * stride + x * 4, 4);
+    const std::uint8_t a = v >> 24;
+    if (a == 0) return {};
+    auto un = [a](std::uint32_t c) {
+        return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
+    };
+    return {un((v >> 16) & 0xff), un((v >> 8) & 0xff), un(v & 0xff), a};
+}
+
+void ImageSurface::fill(const UIColor& color) {
+    cairo_t* cr = cairo_create(surface_);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgba(cr, color.red(), color.green(), color.blue(), color.alpha());
+    cairo_paint(cr);
+    cairo_destroy(cr);
+}
+
+bool ImageSurface::writePNG(const std::string& path) const {
+    return surface_ && cairo_surface_write_to_png(surface_, path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+BitmapContext::BitmapContext(int widthPoints, int heightPoints, CGFloat scale)
+    : image_(static_cast<int>(std::ceil(widthPoints * scale)),
+             static_cast<int>(std::ceil(heightPoints * scale))) {
+    cairo_t* cr = cairo_create(image_.surface());
+    cairo_scale(cr, scale, scale);
+    ctx_ = std::make_unique<CGContext>(cr);
+    cairo_destroy(cr);
+}
+
+BitmapContext::~BitmapContext() = default;
+
+ImageSurface renderView(UIView& view, CGFloat scale) {
+    if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
+    view.layoutIfNeeded();
+    view.displayIfNeeded(scale);
+    const CGRect f = view.frame();
+    ImageSurface image(static_cast<int>(std::ceil(f.width() * scale)),
+                       static_cast<int>(std::ceil(f.height() * scale)));
+    cairo_t* cr = cairo_create(image.surface());
+    cairo_scale(cr, scale, scale);
+    cairo_translate(cr, -f.minX(), -f.minY());
+    view.renderInto(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(image.surface());
+    return image;
+}
+
+bool renderToPNG(UIView& view, const std::string& path, CGFloat scale) {
+    return renderView(view, scale).writePNG(path);
+}
+
+} // namespace pf

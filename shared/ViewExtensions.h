@@ -1,0 +1,47 @@
+// View, image and colour helpers of the shared support library: a unique name maker, pinning a
+// view into its container, two ways of loading an image from an address into an image view,
+// and read-only colour components. [main-thread] unless a function says otherwise.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ui/UIColor.h"
+#include "ui/UIImageView.h"
+#include "ui/UIView.h"
+
+namespace orvex {
+
+// [any-thread] The process's globally unique string, new on every call; with a prefix (an
+// empty one counts) "prefix-unique".
+std::string uniqueName(const std::optional<std::string>& withPrefix);
+
+// Pins the view's top, leading, bottom and trailing edges to its superview's, activating the
+// four constraints in one call. Without a superview nothing changes at all; called again it
+// adds four more.
+void pinToSuperviewEdges(pf::UIView& view);
+
+// Queues a load of the address on the main queue and returns. The queued work reads the whole
+// content (blocking the main thread while it reads), makes an image and sets it on the image
+// view if the view still exists. Each failure logs one line through the main queue: the text
+// is no address, there is no data, or no image could be assigned (no image in the data, or
+// the view is gone). Addresses this platform reads: file: URLs.
+void loadFrom(const std::shared_ptr<pf::UIImageView>& imageView, std::string_view URLAddress);
+
+// Starts an asynchronous fetch of the address that sets the image view's image (to nothing
+// when the data is no image) and returns; the task holds the view until it is done. Text that
+// is no address does nothing. A failed fetch prints its error description; an HTTP 200
+// response prints "Fetched image successfully". file: URLs are read on a worker thread; this
+// platform has no HTTP client, so http and https fetches fail with their error printed.
+void getImageFromURLString(const std::shared_ptr<pf::UIImageView>& imageView,
+                           std::string_view imageURLString);
+
+// [any-thread] A colour's components, as double-precision floats.
+double redValue(const pf::UIColor& color);
+double greenValue(const pf::UIColor& color);
+double blueValue(const pf::UIColor& color);
+double alphaValue(const pf::UIColor& color);
+
+} // namespace orvex

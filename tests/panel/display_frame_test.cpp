@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include "OrvexDynamicsDisplayView.h"
+#include "PluginFrameEx.h"
+#include "ProbeHelpers.h"
+#include "ui/UIWindow.h"
+
+using pf::CGPoint;
+using pf::CGRect;
+using pf::CGSize;
+
+namespace {
+
+struct DisplayFixture {
+    std::shared_ptr<pf::UIWindow> window = std::make_shared<pf::UIWindow>(CGRect{0, 0, 1024, 680});
+    std::shared_ptr<OrvexDynamicsDisplayView> display =
+        std::make_shared<OrvexDynamicsDisplayView>(CGRect{0, 0, 1024, 680});
+    DisplayFixture() {
+        window->setBackgroundColor(pf::UIColor::black());
+        window->addSubview(display);
+        window->runPasses();
+    }
+    std::uint64_t draws() {
+        window->runPasses();
+        return display->layerDrawCount();
+    }
+};
+
+// A point at `units` from the meter's needle pivot (256.5, 233.5), along the needle rule's
+// direction for value v, in view points at twice the design size.
+CGPoint alongNeedle(double v, double units) {
+    const double a = panel::needleAngle(v, panel::kMeterSweep) * M_PI / 180;
+    return {2 * (256.5 - units * std::sin(a)), 2 * (233.5 - units * std::cos(a))};
+}
+
+} // namespace
+
+TEST(DynamicsDisplay, RedrawsOnlyWhenAValueChanged) {
+    DisplayFixture f;
+    const auto first = f.draws();
+    EXPECT_EQ(first, 1u);
+    f.display->setCompressionValues(0.5f, 0.5f);
+    f.display->setCompressionValues(0.5f, 0.5f);
+    EXPECT_EQ(f.draws(), first + 1) << "two equal updates, one redraw";
+    f.display->setCompressionValues(0.5f, 0.5f);
+    EXPECT_EQ(f.draws(), first + 1) << "values standing still: no redraw";
+    f.display->setCompressionValues(0.5f, 0.6f);
+    EXPECT_EQ(f.draws(), first + 2) << "a change of the second value alone redraws";
+    EXPECT_DOUBLE_EQ(f.display->baseClass->value2, static_cast<double>(0.6f));
+    f.display->setOutputValues(0.f, 0.f);
+    EXPECT_EQ(f.draws(), first + 2) << "output peaks unchanged from their initial 0";
+    f.display->setThresholdValue(0.3f);
+    EXPECT_EQ(f.draws(), first + 2) << "the threshold asks for no redraw";
+    EXPECT_DOUBLE_EQ(f.display->baseClass->valueThreshold, static_cast<double>(0.3f));
+}
+
+TEST(DynamicsDisplay, AHiddenDisplayDrawsNothingEvenWhenMarked) {
+    DisplayFixture f;
+    const auto before = f.draws();
+    f.display->setHidden(true);
+    f.display->setCompressionValues(0.2f, 0.3f);
+    f.display->setFocus(true);
+    EXPECT_EQ(f.draws(), before);
+    EXPECT_TRUE(isBlack(pf::renderView(*f.window), 513, 400));
+}
+
+TEST(DynamicsDisplay, SettersKeepToTheirOwnValues) {
+    DisplayFixture f;
+    f.display->setOutputValues(0.8f, 0.8f);
+    f.display->setCompressionValues(0.4f, 0.6f);
+    const auto& b = *f.display->baseClass;
+    EXPECT_DOUBLE_EQ(b.value3, static_cast<double>(0.8f));
+    f.display->resetDisplay();
+    EXPECT_EQ(b.value1, 1.0);
+    EXPECT_EQ(b.value2, 1.0);
+    EXPECT_DOUBLE_EQ(b.value3, static_cast<double>(0.8f));
+    EXPECT_DOUBLE_EQ(b.value4, static_cast<double>(0.8f));
+}
+
+TEST(DynamicsDisplay, NeedlesAndDotsAtTheirAnglesInTheirColours) {
+    DisplayFixture f;
+    f.display->setCompressionValues(0.25f, 0.75f);
+    f.display->setOutputValues(0.5f, 0.f);
+    const pf::ImageSurface img = pf::renderView(*f.window);
+    EXPECT_EQ(f.display->baseClass->viewScale, (CGSize{2, 2}));
+    // Gain needles: colorSelected1 at 0.6 towards the upper left, colorSelected2 to the right.
+    CGPoint p = alongNeedle(0.25, 40);
+    EXPECT_TRUE(pixelNear(img, p.x, p.y, 0.6 * 193.8, 0.6 * 73.95, 0.6 * 73.95));
+    p = alongNeedle(0.75, 40);
+    EXPECT_TRUE(pixelNear(img, p.x, p.y, 0.6 * 49.725, 0.6 * 122.145, 0.6 * 191.25));
+    p = alongNeedle(0.5, 40);
+    EXPECT_TRUE(isBlack(img, p.x, p.y)) << "no needle straight up";
+    // Peak dots about 87 units out: valueMeter3 straight up, valueMeter4 at the far left.
+    EXPECT_TRUE(pixelNear(img, 2 * 256.5, 2 * 146, 0.6 * 193.8, 0.6 * 73.95, 0.6 * 73.95));
+    EXPECT_TRUE(pixelNear(img, 2 * (153 + 103 - 87.02), 2 * (136 + 97.02 - 0.5), 0.6 * 49.725,
+                          0.6 * 122.145, 0.6 * 191.25));
+    // Nothing outside the meter box (306..718, 272..484).
+    EXPECT_TRUE(isBlack(img, 300, 300));
+    EXPECT_TRUE(isBlack(img, 512, 268));
+}
+
+TEST(DynamicsDisplay, AtOneHalfTheDotsSitAboveTheNeedleTipsWithoutTouchingThem) {
+    DisplayFixture f;
+    f.display->setCompressionValues(0.5f, 0.5f);
+    f.display->setOutputValues(0.5f, 0.5f);
+    const pf::ImageSurface img = pf::renderView(*f.window);
+    // Straight up from the pivot: needle to 80 units (cap to 82), gap, dot at about 87.
+    // colorSelected1 at 0.6 over colorSelected2 at 0.6 over black: the later mark lies on top.
+    const double r = 0.6 * 193.8 + 0.4 * 0.6 * 49.725, g = 0.6 * 73.95 + 0.4 * 0.6 * 122.145,
+                 b = 0.6 * 73.95 + 0.4 * 0.6 * 191.25;
+    EXPECT_TRUE(pixelNear(img, 2 * 256.5, 2 * (233.5 - 70), r, g, b))
+        << "the first value's needle covers the second's";
+    EXPECT_TRUE(isBlack(img, 2 * 256.5, 2 * (233.5 - 83.5)));
+    EXPECT_TRUE(pixelNear(img, 2 * 256.5, 2 * 146, r, g, b))
+        << "the third value's dot covers the fourth's";
+}
+
+TEST(DynamicsDisplay, ANonFiniteMeterValueDrawsNoNeedleAndTheOtherStill) {
+    DisplayFixture f;
+    f.display->setCompressionValues(std::nanf(""), 0.75f);
+    const pf::ImageSurface img = pf::renderView(*f.window);
+    CGPoint p = alongNeedle(0.75, 40);
+    EXPECT_TRUE(pixelNear(img, p.x, p.y, 0.6 * 49.725, 0.6 * 122.145, 0.6 * 191.25));
+}
+
+TEST(PluginFrame, PlateIsInsetByTwoInGreyContrast) {
+    auto frame = std::make_shared<PluginFrameEx>(CGRect{0, 0, 400, 300});
+    pf::ImageSurface img = pf::renderView(*frame);
+    EXPECT_TRUE(pixelNear(img, 200, 150, 38.25, 38.25, 38.25));
+    EXPECT_TRUE(pixelNear(img, 3, 150, 38.25, 38.25, 38.25));
+    EXPECT_EQ(img.pixel(1, 150).a, 0) << "the 2-point margin stays unpainted";
+    EXPECT_EQ(img.pixel(398, 150).a, 0);
+    EXPECT_EQ(frame->baseClass()->viewScale, (CGSize{1, 1}));
+    EXPECT_DOUBLE_EQ(frame->baseClass()->contrast(), static_cast<double>(0.15f));
+}
+
+TEST(PluginFrame, ContrastShowsOnlyAfterARedrawIsAskedFor) {
+    auto window = std::make_shared<pf::UIWindow>(CGRect{0, 0, 1000, 200});
+    auto frame = std::make_shared<PluginFrameEx>(CGRect{0, 0, 1000, 200});
+    window->addSubview(frame);
+    window->runPasses();
+    frame->contrast = 1.0f;
+    frame->mainColor = pf::UIColor(1, 0, 0, 1);
+    EXPECT_TRUE(pixelNear(pf::renderView(*window), 500, 100, 38.25, 38.25, 38.25));
+    frame->setNeedsDisplay();
+    pf::ImageSurface img = pf::renderView(*window);
+    EXPECT_TRUE(pixelNear(img, 500, 100, 255, 255, 255)) << "white, and mainColor is not drawn";
+    EXPECT_TRUE(pixelNear(img, 997, 100, 255, 255, 255)) << "996 wide: not kept at 4:3";
+    EXPECT_EQ(img.pixel(998, 100).a, 0);
+    frame->contrast = 0.0f;
+    frame->setNeedsDisplay();
+    EXPECT_TRUE(pixelNear(pf::renderView(*window), 500, 100, 0, 0, 0));
+}
+
+TEST(PluginFrame, AZeroSizedFrameDrawsNothingAndBreaksNothing) {
+    PluginFrameBaseEx base;
+    pf::BitmapContext bmp(10, 10);
+    pf::ScopedCurrentContext current(bmp.context());
+    base.draw({5, 5, 0, 0});
+    pf::UIColor::black().setFill();
+    bmp.context().fill({0, 0, 10, 10});
+    EXPECT_EQ(bmp.image().pixel(5, 5).a, 255);
+}

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <limits>
+
+#include "OrvexCompressorViewBase.h"
+#include "PanelSymbols.h"
+#include "ProbeHelpers.h"
+
+using pf::CGRect;
+using R = OrvexCompressorViewBase::ResizingBehavior;
+
+TEST(KnobValueText, RoundsHalvesAwayFromZero) {
+    EXPECT_EQ(panel::knobValueText(0.125), "13");
+    EXPECT_EQ(panel::knobValueText(0.375), "38");
+    EXPECT_EQ(panel::knobValueText(-0.125), "-13");
+    EXPECT_EQ(panel::knobValueText(0), "0");
+    EXPECT_EQ(panel::knobValueText(1), "100");
+    EXPECT_EQ(panel::knobValueText(1.2), "120");
+    EXPECT_EQ(panel::knobValueText(static_cast<float>(0.7)), "70");
+}
+
+// Non-finite or huge values from a host used to trap in the integer conversion.
+TEST(KnobValueText, NonFiniteAndHugeValuesGiveAnEmptyText) {
+    EXPECT_EQ(panel::knobValueText(std::numeric_limits<double>::quiet_NaN()), "");
+    EXPECT_EQ(panel::knobValueText(std::numeric_limits<double>::infinity()), "");
+    EXPECT_EQ(panel::knobValueText(-std::numeric_limits<double>::infinity()), "");
+    EXPECT_EQ(panel::knobValueText(1e17), "");
+    EXPECT_EQ(panel::knobValueText(9.2e16), "9200000000000000000");
+}
+
+TEST(NeedleRule, AnglesSweepSymmetricallyAboutStraightUp) {
+    EXPECT_DOUBLE_EQ(panel::needleAngle(0, panel::kKnobSweep), 145);
+    EXPECT_DOUBLE_EQ(panel::needleAngle(0.5, panel::kKnobSweep), 0);
+    EXPECT_DOUBLE_EQ(panel::needleAngle(1, panel::kKnobSweep), -145);
+    EXPECT_NEAR(panel::needleAngle(1.2, panel::kKnobSweep), -203, 1e-9);
+    EXPECT_DOUBLE_EQ(panel::needleAngle(1.5, panel::kMeterSweep), -180) << "straight down";
+    EXPECT_DOUBLE_EQ(panel::needleAngle(0, panel::kMeterSweep), 90);
+}
+
+TEST(NeedleRule, ValueZeroTurnsTheKnobPointerAnticlockwiseTowardsTheLeftDot) {
+    // The knob alone, 1:1, on black: probe 12 units from the pivot along +-145 degrees.
+    const double s = std::sin(145 * M_PI / 180), c = std::cos(145 * M_PI / 180);
+    const pf::CGPoint left{46 - 12 * s, 45.5 - 12 * c}, right{46 + 12 * s, 45.5 - 12 * c};
+    for (double v : {0.0, 1.0}) {
+        pf::BitmapContext bmp(90, 90, 4);
+        bmp.image().fill(pf::UIColor::black());
+        pf::ScopedCurrentContext current(bmp.context());
+        OrvexCompressorViewBase base;
+        base.drawSymbolKnob({0, 0, 90, 90}, R::aspectFit, v, "attack", false);
+        const pf::CGPoint ink = v == 0 ? left : right, empty = v == 0 ? right : left;
+        EXPECT_TRUE(pixelNear(bmp.image(), ink.x * 4, ink.y * 4, 192, 192, 192)) << "v=" << v;
+        EXPECT_TRUE(isBlack(bmp.image(), empty.x * 4, empty.y * 4)) << "v=" << v;
+    }
+}
+
+// A NaN needle must not reach Cairo (it would stop all later drawing) nor be drawn.
+TEST(NeedleRule, ANonFiniteValueDrawsNoNeedleAndLaterDrawingStillWorks) {
+    pf::BitmapContext bmp(90, 90, 2);
+    bmp.image().fill(pf::UIColor::black());
+    pf::CGContext& ctx = bmp.context();
+    pf::ScopedCurrentContext current(ctx);
+    OrvexCompressorViewBase base;
+    base.drawSymbolKnob({0, 0, 90, 90}, R::aspectFit, std::nan(""), "attack", false);
+    EXPECT_TRUE(isBlack(bmp.image(), 46 * 2, 36 * 2)) << "no pointer";
+    EXPECT_TRUE(pixelNear(bmp.image(), 46 * 2, 19.5 * 2, 192, 192, 192)) << "the ring is drawn";
+    base.drawSymbolKnob({0, 0, 90, 90}, R::aspectFit, 0.5, "attack", false);
+    EXPECT_TRUE(pixelNear(bmp.image(), 46 * 2, 36 * 2, 192, 192, 192)) << "the next pointer is";
+    EXPECT_EQ(cairo_status(ctx.cairo()), CAIRO_STATUS_SUCCESS);
+}
+
+TEST(SymbolHygiene, TwoSymbolsInARowLeaveNoTransformClipOrDashBehind) {
+    pf::BitmapContext bmp(210, 160, 2);
+    bmp.image().fill(pf::UIColor::black());
+    pf::CGContext& ctx = bmp.context();
+    pf::ScopedCurrentContext current(ctx);
+    const auto ctm = ctx.ctm();
+    const CGRect clip = ctx.clipBoundingBox();
+    OrvexCompressorViewBase base;
+    base.drawSymbolMeter({0, 50, 206, 106}, R::stretch, 1, 1, 0.5);
+    EXPECT_EQ(ctx.ctm(), ctm);
+    EXPECT_EQ(ctx.clipBoundingBox(), clip);
+    EXPECT_FALSE(ctx.hasLineDash());
+    EXPECT_EQ(ctx.gStateDepth(), 0);
+    base.drawSymbolButton({0, 0, 86, 38}, R::stretch, false, "");
+    // The button's top edge (y = 3, width 2) is one unbroken line: no dash from the meter.
+    for (double x = 8; x <= 78; x += 0.5)
+        ASSERT_TRUE(pixelNear(bmp.image(), x * 2, 3 * 2, 192, 192, 192)) << "x=" << x;
+    EXPECT_EQ(ctx.ctm(), ctm);
+    EXPECT_EQ(cairo_status(ctx.cairo()), CAIRO_STATUS_SUCCESS);
+}
+
+TEST(SymbolDrawing, PushButtonFrameTakesTheSelectionColourAndTheModeButtonNever) {
+    OrvexCompressorViewBase base;
+    for (bool selected : {false, true}) {
+        pf::BitmapContext bmp(86, 38, 2);
+        bmp.image().fill(pf::UIColor::black());
+        pf::ScopedCurrentContext current(bmp.context());
+        base.drawSymbolButton({0, 0, 86, 38}, R::aspectFit, selected, "bypass");
+        if (selected)
+            EXPECT_TRUE(pixelNear(bmp.image(), 20 * 2, 35 * 2, 193.8, 73.95, 73.95));
+        else
+            EXPECT_TRUE(pixelNear(bmp.image(), 20 * 2, 35 * 2, 192, 192, 192));
+    }
+}
+
+TEST(SymbolDrawing, AnEmptyLabelDrawsNoText) {
+    OrvexCompressorViewBase base;
+    pf::BitmapContext bmp(86, 38, 1);
+    pf::ScopedCurrentContext current(bmp.context());
+    base.drawSymbolButton({0, 0, 86, 38}, R::aspectFit, false, "");
+    for (int y = 8; y < 30; ++y)
+        for (int x = 8; x < 78; ++x)
+            ASSERT_EQ(bmp.image().pixel(x, y).a, 0) << x << "," << y;
+}
+
+TEST(SymbolDrawing, NoCurrentContextDrawsNothingAndKeepsTheModel) {
+    OrvexCompressorViewBase base;
+    base.viewScale = {3, 3};
+    base.drawMain({0, 0, 1024, 680});
+    base.drawSymbolKnob();
+    EXPECT_TRUE(base.hotspotAttackPath.isEmpty());
+    EXPECT_EQ(base.viewScale, (pf::CGSize{3, 3}));
+}

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "ui/Offscreen.h"
+#include "ui/TextDrawing.h"
+#include "ui/UIFont.h"
+
+using namespace pf;
+
+namespace {
+
+// Bounding box of pixels with any ink (alpha above a threshold).
+CGRect inkBox(const ImageSurface& img) {
+    int x0 = img.width(), y0 = img.height(), x1 = -1, y1 = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, y).a > 64) {
+                x0 = std::min(x0, x);
+                y0 = std::min(y0, y);
+                x1 = std::max(x1, x);
+                y1 = std::max(y1, y);
+            }
+    if (x1 < 0) return CGRect::null();
+    return {double(x0), double(y0), double(x1 - x0 + 1), double(y1 - y0 + 1)};
+}
+
+} // namespace
+
+TEST(UIFontMapping, PanelFacesResolveToTheirInstalledStandIns) {
+    auto condensed = UIFont::named("HelveticaNeue-CondensedBold", 22);
+    ASSERT_TRUE(condensed.has_value()) << "fonts-urw-base35 provides Nimbus Sans Narrow Bold";
+    EXPECT_EQ(condensed->familyName(), "Nimbus Sans Narrow");
+    EXPECT_TRUE(condensed->isBold());
+    EXPECT_EQ(condensed->pointSize(), 22);
+    auto neue = UIFont::named("HelveticaNeue", 12);
+    ASSERT_TRUE(neue.has_value());
+    EXPECT_EQ(neue->familyName(), "Nimbus Sans");
+    EXPECT_FALSE(neue->isBold());
+    EXPECT_EQ(UIFont::systemFont(10).familyName(), "Nimbus Sans");
+}
+
+TEST(UIFontMapping, UnknownFacesYieldNoFontInsteadOfASilentSubstitute) {
+    EXPECT_FALSE(UIFont::named("NoSuchFace-Bold", 12).has_value());
+    EXPECT_FALSE(UIFont::named("", 12).has_value());
+}
+
+TEST(TextLayout, TheTitleFitsItsRectangleOnOneLine) {
+    NSStringAttributes attrs;
+    attrs.font = UIFont::named("HelveticaNeue-CondensedBold", 22);
+    ASSERT_TRUE(attrs.font);
+    attrs.paragraphStyle.alignment = NSTextAlignment::center;
+    EXPECT_EQ(lineCount("ORVEX COMPANDER", 206, attrs), 1);
+    const CGRect r =
+        boundingRect("ORVEX COMPANDER", {206, 1e300}, NSStringDrawingUsesLineFragmentOrigin, attrs);
+    EXPECT_LT(r.width(), 206);
+    EXPECT_LE(r.height(), 30) << "one line fits the title's 30-unit height";
+}
+
+TEST(TextLayout, MeasuresWrappedBlocksAndEmptyText) {
+    NSStringAttributes attrs;
+    attrs.font = UIFont::systemFont(10);
+    const CGFloat one = boundingRect("attack", {73, 1e300}, 1, attrs).height();
+    const CGFloat two =
+        boundingRect("attack release threshold ratio", {50, 1e300}, 1, attrs).height();
+    EXPECT_GT(one, 9) << "a 10-unit line is higher than the knob's 9-unit text rectangle";
+    EXPECT_LT(one, 15);
+    EXPECT_GE(two, 2 * one - 0.01);
+    EXPECT_EQ(boundingRect("", {73, 100}, 1, attrs), CGRect::zero());
+}
+
+TEST(TextLayout, TextLaysOutIdenticallyAtOneAndTwoTimes) {
+    NSStringAttributes attrs;
+    attrs.font = UIFont::named("HelveticaNeue", 12);
+    attrs.foregroundColor = UIColor::black();
+    attrs.paragraphStyle.alignment = NSTextAlignment::center;
+    const std::string text = "audition bypass threshold";
+    CGRect boxes[2];
+    for (int i = 0; i < 2; ++i) {
+        const CGFloat scale = i + 1;
+        BitmapContext bmp(120, 60, scale);
+        ScopedCurrentContext current(bmp.context());
+        drawText(text, {0, 0, 80, 60}, attrs);
+        const CGRect ink = inkBox(bmp.image());
+        ASSERT_FALSE(ink.isNull());
+        boxes[i] = {ink.minX() / scale, ink.minY() / scale, ink.width() / scale,
+                    ink.height() / scale};
+    }
+    // Same lines, same breaks, same positions in user units, to antialiasing.
+    EXPECT_NEAR(boxes[0].minX(), boxes[1].minX(), 1.0);
+    EXPECT_NEAR(boxes[0].minY(), boxes[1].minY(), 1.0);
+    EXPECT_NEAR(boxes[0].width(), boxes[1].width(), 1.0);
+    EXPECT_NEAR(boxes[0].height(), boxes[1].height(), 1.0);
+    EXPECT_GT(boxes[0].height(), 20) << "wrapped at 80 units into more than one line";
+}
