@@ -1,0 +1,220 @@
+#include "AnimationSequencer.h"
+
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "VirtualClock.h"
+#include "core/Console.h"
+
+namespace {
+
+class AnimationSequencerTest : public VirtualClockTest {
+protected:
+    void SetUp() override {
+        VirtualClockTest::SetUp();
+        seq = AnimationSequencer::create();
+        seq->interval = kTickInterval;
+        seq->onFinished = [this](AnimationSequencer&) { add("end"); };
+    }
+    std::shared_ptr<Animator> item(const std::string& name, std::int64_t frames,
+                                   EnumEasing type = EnumEasing::EASING_easeNone) {
+        auto a = Animator::create(0, 1, frames, Animator::kDefaultInterval, type);
+        a->onAnimation = [this, name](Animator&, float) { add(name); };
+        a->onFinished = [this, name](Animator&, float) { add(name + " done"); };
+        return a;
+    }
+    void add(const std::string& e) { log.push_back(std::to_string(tick) + " " + e); }
+    void run(int n) {
+        for (int i = 0; i < n; ++i) {
+            ++tick;
+            ticks(1);
+        }
+    }
+    bool has(const std::string& e) const {
+        return std::find(log.begin(), log.end(), e) != log.end();
+    }
+
+    std::shared_ptr<AnimationSequencer> seq;
+    std::vector<std::string> log;
+    int tick = 0;
+};
+
+TEST_F(AnimationSequencerTest, PlacementsComeInOnTheirFramesAndTheRunEndsAfterTheLastStep) {
+    seq->add(item("b", 4), 3);
+    seq->add(item("a", 4), 1);
+    EXPECT_EQ(seq->getMaxFrames(), 7);
+    seq->start();
+    run(9);
+    EXPECT_EQ(log, (std::vector<std::string>{"1 a", "2 a", "3 a", "3 b", "4 a", "4 b", "5 a done",
+                                             "5 b", "6 b", "7 b done", "7 end"}));
+    EXPECT_EQ(seq->getCurrentFrame(), 0);
+    EXPECT_FALSE(seq->isRunning());
+}
+
+// Fault S11: an entry placed at frame 0 came in on frame 1 but its end counted from frame 0, so the
+// run ended before its last step and the entry never finished.
+TEST_F(AnimationSequencerTest, EntryPlacedAtFrameZeroCompletes) {
+    auto a = item("a", 4);
+    seq->add(a, 0);
+    EXPECT_EQ(seq->getMaxFrames(), 5);
+    seq->start();
+    run(7);
+    EXPECT_TRUE(has("5 a done"));
+    EXPECT_EQ(log.back(), "5 end");
+    EXPECT_TRUE(a->isFinished());
+}
+
+TEST_F(AnimationSequencerTest, EqualStartFramesComeInInTheOrderAdded) {
+    seq->add(item("x", 1), 2);
+    seq->add(item("y", 1), 2);
+    seq->add(item("w", 1), 1);
+    seq->start();
+    run(4);
+    EXPECT_EQ(log, (std::vector<std::string>{"1 w", "2 w done", "2 x", "2 y", "3 x done",
+                                             "3 y done", "3 end"}));
+}
+
+TEST_F(AnimationSequencerTest, FinishedEntryComesInOnlyOnceSetUpAgain) {
+    auto idle = item("idle", 2);
+    idle->stop();
+    seq->add(item("long", 6), 1);
+    seq->add(idle, 1);
+    seq->start();
+    run(2);
+    EXPECT_FALSE(has("2 idle"));
+    idle->rewind();
+    run(1);
+    EXPECT_TRUE(has("3 idle"));
+    seq->stop();
+}
+
+TEST_F(AnimationSequencerTest, PauseLetsTheClockRunAndContinueBringsInPassedEntries) {
+    seq->add(item("a", 10), 1);
+    seq->add(item("b", 10), 3);
+    seq->start();
+    seq->pause();
+    run(4);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(seq->getCurrentFrame(), 4);
+    seq->continue_();
+    run(1);
+    EXPECT_EQ(log, (std::vector<std::string>{"5 a", "5 b"}));
+    seq->stop();
+}
+
+// Fault S8 through the sequencer: a replayed entry used to lose its curve.
+TEST_F(AnimationSequencerTest, SeekFinishesEarlierEntriesAndRewindsLaterOnesWithTheirCurves) {
+    auto early = item("early", 4);
+    auto late = item("late", 4, EnumEasing::EASING_easeInCubic);
+    seq->add(early, 1);
+    seq->add(late, 5);
+    seq->start();
+    run(6);
+    seq->seek(3);
+    EXPECT_TRUE(early->isFinished());
+    EXPECT_FALSE(late->isFinished());
+    EXPECT_EQ(late->getType(), EnumEasing::EASING_easeInCubic);
+    EXPECT_EQ(late->getValue(), 0.0f);
+    EXPECT_EQ(seq->getCurrentIndex(), 1);
+    late->animate();
+    late->animate();
+    EXPECT_FLOAT_EQ(late->getValue(), 0.125f); // cubic at frame 2 of 4
+    seq->seek(100);
+    EXPECT_FALSE(seq->isRunning());
+    EXPECT_EQ(seq->getCurrentFrame(), 0);
+}
+
+TEST_F(AnimationSequencerTest, RemoveAllWhileRunningWarnsOnEveryTickAndNeverEnds) {
+    seq->add(item("a", 10), 1);
+    seq->start();
+    run(2);
+    seq->removeAll();
+    EXPECT_EQ(seq->getMaxFrames(), 0);
+    log.clear();
+    pf::ConsoleCapture capture;
+    run(3);
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>(3, "WARNUNG: Es sind keine Animator Objekte definiert.")));
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(seq->isRunning());
+    seq->stop();
+}
+
+TEST_F(AnimationSequencerTest, AbsentItemIsReportedAndIgnored) {
+    pf::ConsoleCapture capture;
+    seq->add(nullptr, 3);
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{"FEHLER: Das Animator Objekt ist ungültig."}));
+    EXPECT_EQ(seq->getCount(), 0);
+}
+
+// Fault S12: removing an absent entry, or searching from an index past the end, trapped.
+TEST_F(AnimationSequencerTest, RemovalsThatLeaveTheIndexBeyondTheEndAreHarmless) {
+    auto a = item("a", 2);
+    auto b = item("b", 8);
+    seq->add(a, 1);
+    seq->add(b, 2);
+    seq->start();
+    run(2);
+    EXPECT_EQ(seq->getCurrentIndex(), 1);
+    seq->remove(b);
+    seq->remove(b);
+    seq->remove(nullptr);
+    seq->remove(item("never", 1));
+    EXPECT_EQ(seq->getCount(), 1);
+    run(2); // the search range is empty; entries in play go on
+    EXPECT_TRUE(has("3 a done"));
+    EXPECT_TRUE(has("4 b"));
+    seq->stop();
+}
+
+// Fault S14: a placement near the end of the frame range overflowed the end frame.
+TEST_F(AnimationSequencerTest, EndFrameSaturates) {
+    seq->add(item("far", 100), std::numeric_limits<std::int64_t>::max() - 10);
+    EXPECT_EQ(seq->getMaxFrames(), std::numeric_limits<std::int64_t>::max());
+}
+
+// Fault S10: onFinished came before stop(), so a restart from onFinished was undone at once.
+TEST_F(AnimationSequencerTest, RestartFromOnFinishedSurvives) {
+    auto a = item("a", 1);
+    int ends = 0;
+    seq->add(a, 1);
+    seq->onFinished = [&](AnimationSequencer& s) {
+        add("end");
+        if (++ends == 1) {
+            s.rewind();
+            s.start();
+        }
+    };
+    seq->start();
+    run(6);
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"1 a", "2 a done", "2 end", "3 a", "4 a done", "4 end"}));
+}
+
+// Fault S9: a second start() left an older timer that advanced the clock twice per period.
+TEST_F(AnimationSequencerTest, SecondStartLeavesOneTimer) {
+    seq->add(item("a", 50), 1);
+    seq->start();
+    seq->start();
+    run(3);
+    EXPECT_EQ(seq->getCurrentFrame(), 3);
+    seq->stop();
+}
+
+// Fault S15: a stop() from onAnimation used to let the walk step the entries anyway.
+TEST_F(AnimationSequencerTest, StopFromOnAnimationEndsTheTick) {
+    auto a = item("a", 4);
+    seq->add(a, 1);
+    seq->onAnimation = [](AnimationSequencer& s, Animator&) { s.stop(); };
+    seq->start();
+    run(1);
+    EXPECT_EQ(a->getValue(), 0.0f);
+    EXPECT_FALSE(seq->isRunning());
+}
+
+} // namespace
