@@ -16,7 +16,8 @@ CGFloat textHeight(const std::string& text, const UIFont& font) {
     if (text.empty()) return 0;
     NSStringAttributes a;
     a.font = font;
-    return boundingRect(text, {kCardWidth - 2 * kPadding, 1e9}, NSStringDrawingUsesLineFragmentOrigin, a)
+    return boundingRect(text, {kCardWidth - 2 * kPadding, 1e9},
+                        NSStringDrawingUsesLineFragmentOrigin, a)
         .size.height;
 }
 } // namespace
@@ -32,7 +33,8 @@ void UIAlertController::addAction(std::shared_ptr<UIAlertAction> action) {
 
 void UIAlertController::addTextField(const std::function<void(UITextField&)>& configure) {
     if (style_ != UIAlertControllerStyle::alert) return;
-    auto field = std::make_shared<UITextField>(CGRect{0, 0, kCardWidth - 2 * kPadding, kFieldHeight});
+    auto field =
+        std::make_shared<UITextField>(CGRect{0, 0, kCardWidth - 2 * kPadding, kFieldHeight});
     if (configure) configure(*field);
     textFields_.push_back(std::move(field));
 }
@@ -55,7 +57,8 @@ void UIAlertController::loadView() {
     auto root = std::make_shared<UIView>(CGRect{0, 0, 480, 320});
     root->setBackgroundColor(UIColor::white(0, 0.35));
 
-    const UIFont titleFont = UIFont::named("HelveticaNeue-CondensedBold", 17).value_or(UIFont::systemFont(17));
+    const UIFont titleFont =
+        UIFont::named("HelveticaNeue-CondensedBold", 17).value_or(UIFont::systemFont(17));
     const UIFont messageFont = UIFont::systemFont(13);
     const std::string title = title_.value_or("");
     const std::string message = message_.value_or("");
@@ -67,8 +70,9 @@ void UIAlertController::loadView() {
 
     auto card = std::make_shared<UIView>(CGRect{0, 0, kCardWidth, height});
     card->setBackgroundColor(UIColor::white(0.96, 1));
-    card->autoresizingMask = UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
-                             UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin;
+    card->autoresizingMask =
+        UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
+        UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin;
     card->setCenter({240, 160});
     root->addSubview(card);
 
@@ -95,12 +99,15 @@ void UIAlertController::loadView() {
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
     for (const auto& field : textFields_) {
         field->setFrame({kPadding, y, inner, kFieldHeight});
-        field->addTarget(nullptr, "returnKey", [weakSelf](UIControl&, const UIEvent*) {
-            auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
-            if (!self) return;
-            for (const auto& a : self->actions_)
-                if (a->style() == UIAlertActionStyle::defaultStyle) return self->choose(a);
-        }, UIControlEventEditingDidEndOnExit);
+        field->addTarget(
+            nullptr, "returnKey",
+            [weakSelf](UIControl&, const UIEvent*) {
+                auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
+                if (!self) return;
+                for (const auto& a : self->actions_)
+                    if (a->style() == UIAlertActionStyle::defaultStyle) return self->choose(a);
+            },
+            UIControlEventEditingDidEndOnExit);
         card->addSubview(field);
         y += kFieldHeight + 8;
     }
@@ -112,10 +119,13 @@ void UIAlertController::loadView() {
         auto button = std::make_shared<UIButton>(CGRect{x, y, w, kButtonHeight});
         button->setTitle(action->title());
         std::weak_ptr<UIAlertAction> weakAction = action;
-        button->addTarget(nullptr, "chooseAction:", [weakSelf, weakAction](UIControl&, const UIEvent*) {
-            auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
-            if (self) self->choose(weakAction.lock());
-        }, UIControlEventTouchUpInside);
+        button->addTarget(
+            nullptr, "chooseAction:",
+            [weakSelf, weakAction](UIControl&, const UIEvent*) {
+                auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
+                if (self) self->choose(weakAction.lock());
+            },
+            UIControlEventTouchUpInside);
         card->addSubview(button);
         buttons_.emplace_back(action, button);
         x += w + 8;

@@ -11,7 +11,9 @@
 namespace pf {
 
 namespace {
-CGFloat distance(CGPoint a, CGPoint b) { return std::hypot(a.x - b.x, a.y - b.y); }
+CGFloat distance(CGPoint a, CGPoint b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
 
 const std::shared_ptr<UITouch>* firstTouch(const UITouchSet& touches) {
     return touches.empty() ? nullptr : &touches.front();
@@ -45,7 +47,8 @@ void UIGestureRecognizer::setEnabled(bool enabled) {
     if (enabled == enabled_) return;
     enabled_ = enabled;
     if (!enabled_) {
-        if (state_ == UIGestureRecognizerState::began || state_ == UIGestureRecognizerState::changed)
+        if (state_ == UIGestureRecognizerState::began ||
+            state_ == UIGestureRecognizerState::changed)
             transition(UIGestureRecognizerState::cancelled);
         reset();
     }
@@ -64,7 +67,9 @@ void UIGestureRecognizer::touchesMoved(const UITouchSet&, const UIEvent&) {}
 void UIGestureRecognizer::touchesEnded(const UITouchSet&, const UIEvent&) {}
 void UIGestureRecognizer::touchesCancelled(const UITouchSet&, const UIEvent&) {}
 
-void UIGestureRecognizer::reset() { state_ = UIGestureRecognizerState::possible; }
+void UIGestureRecognizer::reset() {
+    state_ = UIGestureRecognizerState::possible;
+}
 
 void UIGestureRecognizer::attach(std::weak_ptr<UIView> view) {
     view_ = std::move(view);
@@ -77,10 +82,9 @@ double UIGestureRecognizer::now() const {
 
 void UIGestureRecognizer::transition(UIGestureRecognizerState state) {
     state_ = state;
-    const bool sends = state == UIGestureRecognizerState::began ||
-                       state == UIGestureRecognizerState::changed ||
-                       state == UIGestureRecognizerState::ended ||
-                       state == UIGestureRecognizerState::cancelled;
+    const bool sends =
+        state == UIGestureRecognizerState::began || state == UIGestureRecognizerState::changed ||
+        state == UIGestureRecognizerState::ended || state == UIGestureRecognizerState::cancelled;
     if (sends) {
         // An action may remove targets or drop the recogniser's view (and the recogniser).
         const auto self = shared_from_this();
@@ -239,7 +243,9 @@ void UITapGestureRecognizer::reset() {
 
 // ---- Long press -------------------------------------------------------------------------------
 
-UILongPressGestureRecognizer::~UILongPressGestureRecognizer() { stopTimer(); }
+UILongPressGestureRecognizer::~UILongPressGestureRecognizer() {
+    stopTimer();
+}
 
 void UILongPressGestureRecognizer::stopTimer() {
     if (timer_) timer_->invalidate();

@@ -72,7 +72,9 @@ public:
     virtual void touchesMoved(const UITouchSet& touches, const UIEvent& event);
     virtual void touchesEnded(const UITouchSet& touches, const UIEvent& event);
     virtual void touchesCancelled(const UITouchSet& touches, const UIEvent& event);
-    virtual void wheel(CGPoint windowLocation, CGFloat amount) { (void)windowLocation, (void)amount; }
+    virtual void wheel(CGPoint windowLocation, CGFloat amount) {
+        (void)windowLocation, (void)amount;
+    }
     virtual void secondaryButton(bool down, CGPoint windowLocation) {
         (void)down, (void)windowLocation;
     }

@@ -31,11 +31,15 @@ public:
     float getPeakValue2() override { return meters[3]; }
 };
 
-inline std::shared_ptr<MeterUnit> makeUnit() { return std::make_shared<MeterUnit>(); }
+inline std::shared_ptr<MeterUnit> makeUnit() {
+    return std::make_shared<MeterUnit>();
+}
 
 class Harness : public touchtest::Harness {
 public:
-    Harness() : touchtest::Harness({0, 0, 768, 510}) { controller = AudioUnitViewController::make(); }
+    Harness() : touchtest::Harness({0, 0, 768, 510}) {
+        controller = AudioUnitViewController::make();
+    }
     ~Harness() { controller.reset(); }
 
     // Loads the view into the window and runs a layout and display pass.
@@ -61,7 +65,8 @@ public:
     // A point of the panel in design units, in window points.
     pf::CGPoint panelPoint(pf::CGPoint design) const {
         const auto& s = controller->mainView->baseClass->viewScale;
-        return controller->mainView->convertTo(pf::CGPoint{design.x * s.width, design.y * s.height}, nullptr);
+        return controller->mainView->convertTo(pf::CGPoint{design.x * s.width, design.y * s.height},
+                                               nullptr);
     }
     static pf::CGPoint centre(const pf::UIBezierPath& path) {
         const pf::CGRect b = path.bounds();

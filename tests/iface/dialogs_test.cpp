@@ -28,7 +28,8 @@ protected:
             previous = p;
             hadPrevious = true;
         }
-        data = std::filesystem::temp_directory_path() / ("iface-dialogs-" + std::to_string(::getpid()));
+        data = std::filesystem::temp_directory_path() /
+               ("iface-dialogs-" + std::to_string(::getpid()));
         std::filesystem::remove_all(data);
         ::setenv("XDG_DATA_HOME", data.c_str(), 1);
         const auto urls = pf::FileManager::defaultManager().urls(
@@ -40,12 +41,15 @@ protected:
         h.show();
     }
     void TearDown() override {
-        if (hadPrevious) ::setenv("XDG_DATA_HOME", previous.c_str(), 1);
-        else ::unsetenv("XDG_DATA_HOME");
+        if (hadPrevious)
+            ::setenv("XDG_DATA_HOME", previous.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
         std::filesystem::remove_all(data);
     }
     std::shared_ptr<pf::UIAlertController> shownAlert() {
-        return std::dynamic_pointer_cast<pf::UIAlertController>(h.controller->presentedViewController());
+        return std::dynamic_pointer_cast<pf::UIAlertController>(
+            h.controller->presentedViewController());
     }
     void press(const std::string& title) {
         auto alert = shownAlert();
@@ -132,12 +136,15 @@ TEST_F(Dialogs, ThePickerOffersDataAndOneSinglePickLogsTwoLines) {
     h.console.clear();
     h.click(touchtest::Harness::centreOf(*picker->buttonFor("taken.txt")));
     h.click(touchtest::Harness::centreOf(*picker->buttonFor("Open")));
-    const std::string url = pf::URL::fileURLWithPath((documents / "taken.txt").string()).absoluteString();
+    const std::string url =
+        pf::URL::fileURLWithPath((documents / "taken.txt").string()).absoluteString();
     EXPECT_EQ(h.lines(), (std::vector<std::string>{"documentPicker: [" + url + "]"}));
 
     h.console.clear();
-    h.controller->documentPicker(*picker, pf::URL::fileURLWithPath((documents / "taken.txt").string()));
-    EXPECT_EQ(h.lines(), (std::vector<std::string>{"documentPicker: " + url, "documentPicker: [" + url + "]"}));
+    h.controller->documentPicker(*picker,
+                                 pf::URL::fileURLWithPath((documents / "taken.txt").string()));
+    EXPECT_EQ(h.lines(), (std::vector<std::string>{"documentPicker: " + url,
+                                                   "documentPicker: [" + url + "]"}));
 
     h.console.clear();
     h.controller->openFilePicker();
@@ -149,7 +156,8 @@ TEST_F(Dialogs, ThePickerOffersDataAndOneSinglePickLogsTwoLines) {
 }
 
 TEST_F(Dialogs, ASegueLogsItsIdentifierOnly) {
-    h.controller->registerSegue("ShowInfo", [] { return std::make_shared<pf::UIViewController>(); });
+    h.controller->registerSegue("ShowInfo",
+                                [] { return std::make_shared<pf::UIViewController>(); });
     h.console.clear();
     h.controller->performSegue("ShowInfo", nullptr);
     EXPECT_EQ(h.lines(), (std::vector<std::string>{"ShowInfo"}));

@@ -14,13 +14,12 @@ public:
     std::shared_ptr<pf::AUParameterTree> parameterTree() override { return tree; }
 };
 
-std::shared_ptr<pf::AUParameter> param(pf::AUParameterAddress address, const std::string& name,
-                                       pf::AudioUnitParameterOptions flags,
-                                       pf::AudioUnitParameterUnit unit,
-                                       std::optional<std::string> unitName = std::nullopt,
-                                       std::optional<std::vector<std::string>> strings = std::nullopt) {
-    return AUParameterTree::createParameter(name, name, address, 0, 1, unit, unitName, flags, strings,
-                                            std::nullopt);
+std::shared_ptr<pf::AUParameter>
+param(pf::AUParameterAddress address, const std::string& name, pf::AudioUnitParameterOptions flags,
+      pf::AudioUnitParameterUnit unit, std::optional<std::string> unitName = std::nullopt,
+      std::optional<std::vector<std::string>> strings = std::nullopt) {
+    return AUParameterTree::createParameter(name, name, address, 0, 1, unit, unitName, flags,
+                                            strings, std::nullopt);
 }
 
 std::vector<std::string> dumpOf(const std::shared_ptr<pf::AUParameterTree>& tree) {
@@ -32,8 +31,10 @@ std::vector<std::string> dumpOf(const std::shared_ptr<pf::AUParameterTree>& tree
     h.controller->setAudioUnit(unit);
     h.drain();
     const auto all = h.lines();
-    const auto from = std::find(all.begin(), all.end(), "ExtensionViewController: Extracting at the parameter tree: ");
-    const auto to = std::find(all.begin(), all.end(), "AU Diagnostics: Connected parameters to the plugins interface.");
+    const auto from = std::find(all.begin(), all.end(),
+                                "ExtensionViewController: Extracting at the parameter tree: ");
+    const auto to = std::find(all.begin(), all.end(),
+                              "AU Diagnostics: Connected parameters to the plugins interface.");
     if (from == all.end() || to == all.end()) return {"<no dump>"};
     return {from + 1, to};
 }
@@ -47,7 +48,8 @@ TEST(ParameterDump, TheUnitsTreePrintsTwelveBlocksAtLevelOneWithTheExactLines) {
     h.console.clear();
     h.drain();
     const auto all = h.lines();
-    const auto from = std::find(all.begin(), all.end(), "ExtensionViewController: Extracting at the parameter tree: ");
+    const auto from = std::find(all.begin(), all.end(),
+                                "ExtensionViewController: Extracting at the parameter tree: ");
     ASSERT_NE(from, all.end());
     const std::vector<std::string> first(from + 1, from + 1 + 16);
     EXPECT_EQ(first, (std::vector<std::string>{
@@ -68,7 +70,9 @@ TEST(ParameterDump, TheUnitsTreePrintsTwelveBlocksAtLevelOneWithTheExactLines) {
                          "",
                          "\tExtensionViewController: Folllowing AU parameter was found... ",
                      }));
-    EXPECT_EQ(std::count(all.begin(), all.end(), "\tExtensionViewController: Folllowing AU parameter was found... "), 12);
+    EXPECT_EQ(std::count(all.begin(), all.end(),
+                         "\tExtensionViewController: Folllowing AU parameter was found... "),
+              12);
     EXPECT_EQ(std::count(all.begin(), all.end(), "\t- address:  11"), 1);
 }
 
@@ -99,14 +103,18 @@ TEST(ParameterDump, MeterFlagUnitsAndStringsPrintAsTheyAlwaysHave) {
     };
     ASSERT_GE(dump.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(dump.begin(), dump.begin() + expected.size()), expected);
-    EXPECT_NE(std::find(dump.begin(), dump.end(), "\t- unit: (type 99)  unknown parameter kind"), dump.end());
+    EXPECT_NE(std::find(dump.begin(), dump.end(), "\t- unit: (type 99)  unknown parameter kind"),
+              dump.end());
 }
 
 TEST(ParameterDump, NestedGroupsPrintTwiceAndParametersAtTheRootNever) {
-    auto inner = AUParameterTree::createGroup("inner", "inner", {param(2, "Deep", 0, pf::kAudioUnitParameterUnit_Generic)});
+    auto inner = AUParameterTree::createGroup(
+        "inner", "inner", {param(2, "Deep", 0, pf::kAudioUnitParameterUnit_Generic)});
     auto tree = AUParameterTree::createTree(
         {param(9, "Root", 0, pf::kAudioUnitParameterUnit_Generic),
-         AUParameterTree::createGroup("outer", "outer", {param(1, "Shallow", 0, pf::kAudioUnitParameterUnit_Generic), inner})});
+         AUParameterTree::createGroup(
+             "outer", "outer",
+             {param(1, "Shallow", 0, pf::kAudioUnitParameterUnit_Generic), inner})});
     const auto dump = dumpOf(tree);
     EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  1"), 1);
     EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  2"), 1);
@@ -118,15 +126,18 @@ TEST(ParameterDump, AMissingAddressIsReportedAndReadsAsZero) {
     Harness h;
     h.show();
     EXPECT_EQ(h.controller->getParameter(42), 0.0f); // no tree yet: silent
-    EXPECT_TRUE(h.lines().empty() || !h.has("AudioUnitViewController: ERROR: The parameter address 42 is not available."));
+    EXPECT_TRUE(
+        h.lines().empty() ||
+        !h.has("AudioUnitViewController: ERROR: The parameter address 42 is not available."));
     h.controller->setAudioUnit(makeUnit());
     h.drain();
     h.console.clear();
     EXPECT_EQ(h.controller->getParameter(42), 0.0f);
     h.controller->setParameter(-1, 0.5f);
-    EXPECT_EQ(h.lines(), (std::vector<std::string>{
-                             "AudioUnitViewController: ERROR: The parameter address 42 is not available.",
-                             "AudioUnitViewController: ERROR: The parameter address -1 is not available."}));
+    EXPECT_EQ(h.lines(),
+              (std::vector<std::string>{
+                  "AudioUnitViewController: ERROR: The parameter address 42 is not available.",
+                  "AudioUnitViewController: ERROR: The parameter address -1 is not available."}));
     h.controller->setParameter(4, 0.25f);
     h.drain();
     EXPECT_FLOAT_EQ(h.controller->getParameter(4), 0.25f);

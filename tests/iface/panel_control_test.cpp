@@ -25,7 +25,8 @@ protected:
     pf::ConsoleCapture console;
     std::shared_ptr<AudioUnitViewController> controller = AudioUnitViewController::make();
     std::shared_ptr<Delegate> delegate = std::make_shared<Delegate>();
-    std::shared_ptr<OrvexCompressorView> view = std::make_shared<OrvexCompressorView>(pf::CGRect{0, 0, 1024, 680});
+    std::shared_ptr<OrvexCompressorView> view =
+        std::make_shared<OrvexCompressorView>(pf::CGRect{0, 0, 1024, 680});
     std::vector<std::string> events;
 
     void SetUp() override {
@@ -34,12 +35,16 @@ protected:
         view->setDelegate(delegate);
         h.window->runPasses();
         const std::pair<std::uint32_t, const char*> names[] = {
-            {pf::UIControlEventTouchDown, "down"},       {pf::UIControlEventValueChanged, "value"},
-            {pf::UIControlEventTouchUpInside, "upIn"},   {pf::UIControlEventTouchUpOutside, "upOut"},
+            {pf::UIControlEventTouchDown, "down"},
+            {pf::UIControlEventValueChanged, "value"},
+            {pf::UIControlEventTouchUpInside, "upIn"},
+            {pf::UIControlEventTouchUpOutside, "upOut"},
             {pf::UIControlEventTouchCancel, "cancel"}};
         for (const auto& [event, name] : names) {
             std::string n = name;
-            view->addTarget(nullptr, n, [this, n](pf::UIControl&, const pf::UIEvent*) { events.push_back(n); }, event);
+            view->addTarget(
+                nullptr, n, [this, n](pf::UIControl&, const pf::UIEvent*) { events.push_back(n); },
+                event);
         }
     }
     CGPoint at(const pf::UIBezierPath& hotspot) const {
@@ -71,7 +76,8 @@ TEST_F(Panel, AKnobFollowsTheDragFromItsTouchDownValueInDesignUnits) {
     EXPECT_FLOAT_EQ(delegate->sent.back().second, 0.3f);
     EXPECT_FALSE(base().isAttackActive);
     EXPECT_FALSE(controller->touchesLocked);
-    EXPECT_EQ(events, (std::vector<std::string>{"down", "value", "value", "value", "value", "value", "upIn"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"down", "value", "value", "value", "value", "value",
+                                                "upIn"}));
 }
 
 TEST_F(Panel, TogglesAndTheModeButtonSendOnTouchDown) {
@@ -80,8 +86,9 @@ TEST_F(Panel, TogglesAndTheModeButtonSendOnTouchDown) {
     h.click(at(base().hotspotAuditionPath));
     for (int i = 0; i < 3; ++i)
         h.click(at(base().hotspotModePath));
-    EXPECT_EQ(delegate->sent, (std::vector<std::pair<int, float>>{
-                                  {7, 1.0f}, {7, 0.0f}, {8, 1.0f}, {6, 1.0f}, {6, 2.0f}, {6, 0.0f}}));
+    EXPECT_EQ(delegate->sent,
+              (std::vector<std::pair<int, float>>{
+                  {7, 1.0f}, {7, 0.0f}, {8, 1.0f}, {6, 1.0f}, {6, 2.0f}, {6, 0.0f}}));
     EXPECT_EQ(base().valueMode, "dual");
     EXPECT_FALSE(base().isBypassActive);
     EXPECT_TRUE(base().isAuditioSelected);
@@ -133,7 +140,8 @@ TEST_F(Panel, HostValuesMapIntoTheModelAndAreLogged) {
     EXPECT_DOUBLE_EQ(base().valueThreshold, 1.5);
     console.clear();
     view->setParameter(11, 1.0f);
-    EXPECT_EQ(console.lines(), (std::vector<std::string>{"editor received parameter : address: 11, value: 1.0"}));
+    EXPECT_EQ(console.lines(),
+              (std::vector<std::string>{"editor received parameter : address: 11, value: 1.0"}));
 }
 
 TEST_F(Panel, NothingHappensWithoutAControllerAndADelegate) {

@@ -34,12 +34,14 @@ protected:
 
 TEST_F(Placement, TheFitFillsTheHeightOfALandscapeAreaOrTheWidthOtherwise) {
     resizeRoot(1000, 500);
-    expectRect(h.controller->pluginView->frame(), 500 - 500 / 0.6640625 / 2, 0, 500 / 0.6640625, 500);
+    expectRect(h.controller->pluginView->frame(), 500 - 500 / 0.6640625 / 2, 0, 500 / 0.6640625,
+               500);
     h.controller->fitToHeight = false;
     h.controller->centerpluginView();
     expectRect(h.controller->pluginView->frame(), 0, -82.03125, 1000, 664.0625);
     resizeRoot(400, 400); // square: the width-filling branch
-    expectRect(h.controller->pluginView->frame(), 0, 200 - 400 * 0.6640625 / 2, 400, 400 * 0.6640625);
+    expectRect(h.controller->pluginView->frame(), 0, 200 - 400 * 0.6640625 / 2, 400,
+               400 * 0.6640625);
 }
 
 TEST_F(Placement, ADragOnThePanelsBackgroundMovesItUntilTheNextLayout) {
@@ -94,7 +96,8 @@ TEST_F(Placement, TheWheelScalesThePanelAboutItsCentreWithinItsWidthBounds) {
 
 TEST_F(Placement, AKnobTouchLocksThePanBeforeItBegins) {
     const CGRect fitted = h.controller->pluginView->frame();
-    const CGPoint knob = h.panelPoint(Harness::centre(h.controller->mainView->baseClass->hotspotGainPath));
+    const CGPoint knob =
+        h.panelPoint(Harness::centre(h.controller->mainView->baseClass->hotspotGainPath));
     h.down(knob);
     h.move({knob.x + 40, knob.y + 40});
     h.up({knob.x + 40, knob.y + 40});
@@ -152,10 +155,11 @@ TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderWhichSetsTheContras
 
 TEST_F(Placement, EveryActionIsReachableByItsSelectorFromItsControlOrRecogniser) {
     auto& c = *h.controller;
-    EXPECT_EQ(AudioUnitViewController::actionSelectors(),
-              (std::vector<std::string>{"onContrastButton:", "onBrightnessSlider:", "onFreezeButton:",
-                                        "onPanGesture:", "onPinchGesture:", "onDoubleTapGesture:",
-                                        "onTapGesture:", "onlongPressGesture:"}));
+    EXPECT_EQ(
+        AudioUnitViewController::actionSelectors(),
+        (std::vector<std::string>{
+            "onContrastButton:", "onBrightnessSlider:", "onFreezeButton:", "onPanGesture:",
+            "onPinchGesture:", "onDoubleTapGesture:", "onTapGesture:", "onlongPressGesture:"}));
     const void* target = h.controller.get();
     const void* key = static_cast<const void*>(h.controller.get());
     (void)target;

@@ -55,7 +55,8 @@ class Gestures : public ::testing::Test {
 protected:
     Harness h;
     std::shared_ptr<RecordingView> parent = std::make_shared<RecordingView>(CGRect{0, 0, 400, 300});
-    std::shared_ptr<RecordingView> child = std::make_shared<RecordingView>(CGRect{100, 100, 100, 50});
+    std::shared_ptr<RecordingView> child =
+        std::make_shared<RecordingView>(CGRect{100, 100, 100, 50});
     void SetUp() override {
         h.window->addSubview(parent);
         parent->addSubview(child);
