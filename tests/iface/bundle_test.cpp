@@ -44,24 +44,27 @@ TEST(InterfaceBundle, AHostGetsAConnectedInterfaceThatFollowsTheTree) {
         std::optional<NSError> error;
     };
     auto outcome = std::make_shared<Outcome>();
-    AVAudioUnit::instantiate(registry, kPlugin, 0,
-                             [outcome](std::shared_ptr<AVAudioUnit> unit, std::optional<NSError> error) {
-                                 outcome->unit = std::move(unit);
-                                 outcome->error = std::move(error);
-                                 DispatchQueue::main().async([outcome] { outcome->done = true; });
-                             });
+    AVAudioUnit::instantiate(
+        registry, kPlugin, 0,
+        [outcome](std::shared_ptr<AVAudioUnit> unit, std::optional<NSError> error) {
+            outcome->unit = std::move(unit);
+            outcome->error = std::move(error);
+            DispatchQueue::main().async([outcome] { outcome->done = true; });
+        });
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return outcome->done.load(); }, 10s));
     ASSERT_TRUE(outcome->unit) << outcome->error->localizedDescription();
     const auto au = outcome->unit->auAudioUnit();
 
     std::shared_ptr<UIViewController> controller;
-    au->requestViewController([&](std::shared_ptr<UIViewController> c) { controller = std::move(c); });
+    au->requestViewController(
+        [&](std::shared_ptr<UIViewController> c) { controller = std::move(c); });
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return controller != nullptr; }, 10s));
     EXPECT_TRUE(controller->isViewLoaded());
     RunLoop::main().runFor(100ms);
 
     const auto lines = console.lines();
-    EXPECT_TRUE(contains(lines, "AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?)."));
+    EXPECT_TRUE(
+        contains(lines, "AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?)."));
     EXPECT_TRUE(contains(lines, "AU Diagnostics: AUAudioUnit::didSet()"));
     EXPECT_TRUE(contains(lines, "AU Diagnostics: Connected parameters to the plugins interface."));
     // The plug-in finds its own bundle's resources.
