@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/ModalSheet.h"
 #include "ui/TextDrawing.h"
 
 namespace pf {
@@ -54,8 +55,6 @@ void UIAlertController::choose(const std::shared_ptr<UIAlertAction>& action) {
 }
 
 void UIAlertController::loadView() {
-    auto root = std::make_shared<UIView>(CGRect{0, 0, 480, 320});
-    root->setBackgroundColor(UIColor::white(0, 0.35));
 
     const UIFont titleFont =
         UIFont::named("HelveticaNeue-CondensedBold", 17).value_or(UIFont::systemFont(17));
@@ -68,32 +67,23 @@ void UIAlertController::loadView() {
     height += static_cast<CGFloat>(textFields_.size()) * (kFieldHeight + 8) + kPadding;
     height += kButtonHeight + kPadding;
 
-    auto card = std::make_shared<UIView>(CGRect{0, 0, kCardWidth, height});
-    card->setBackgroundColor(UIColor::white(0.96, 1));
-    card->autoresizingMask =
-        UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
-        UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin;
-    card->setCenter({240, 160});
-    root->addSubview(card);
+    const ModalSheet sheet = makeModalSheet(kCardWidth, height);
+    const auto& card = sheet.card;
 
     CGFloat y = kPadding;
     const CGFloat inner = kCardWidth - 2 * kPadding;
-    if (titleH > 0) {
-        auto label = std::make_shared<UILabel>(CGRect{kPadding, y, inner, titleH});
-        label->font = titleFont;
+    const auto addLabel = [&](const std::string& text, const UIFont& font, CGFloat h) {
+        auto label = std::make_shared<UILabel>(CGRect{kPadding, y, inner, h});
+        label->font = font;
         label->textAlignment = NSTextAlignment::center;
-        label->setText(title);
+        label->setText(text);
         card->addSubview(label);
-        y += titleH;
-    }
+        y += h;
+    };
+    if (titleH > 0) addLabel(title, titleFont, titleH);
     if (messageH > 0) {
         y += 6;
-        auto label = std::make_shared<UILabel>(CGRect{kPadding, y, inner, messageH});
-        label->font = messageFont;
-        label->textAlignment = NSTextAlignment::center;
-        label->setText(message);
-        card->addSubview(label);
-        y += messageH;
+        addLabel(message, messageFont, messageH);
     }
     y += kPadding;
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
@@ -130,7 +120,7 @@ void UIAlertController::loadView() {
         buttons_.emplace_back(action, button);
         x += w + 8;
     }
-    setView(root);
+    setView(sheet.backdrop);
 }
 
 } // namespace pf

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/FileManager.h"
+#include "ui/ModalSheet.h"
 
 namespace pf {
 
@@ -79,18 +80,11 @@ void UIDocumentPickerViewController::loadView() {
     }
     selected_.assign(entries_.size(), false);
 
-    auto root = std::make_shared<UIView>(CGRect{0, 0, 480, 400});
-    root->setBackgroundColor(UIColor::white(0, 0.35));
     const std::size_t rows = std::min(entries_.size(), kMaxRows);
     const CGFloat height =
         kPadding + static_cast<CGFloat>(rows) * kRowHeight + kPadding + 32 + kPadding;
-    auto card = std::make_shared<UIView>(CGRect{0, 0, kCardWidth, height});
-    card->setBackgroundColor(UIColor::white(0.96, 1));
-    card->autoresizingMask =
-        UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
-        UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin;
-    card->setCenter({240, 200});
-    root->addSubview(card);
+    const ModalSheet sheet = makeModalSheet(kCardWidth, height);
+    const auto& card = sheet.card;
 
     buttons_.clear();
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
@@ -133,7 +127,7 @@ void UIDocumentPickerViewController::loadView() {
     card->addSubview(openButton);
     buttons_.emplace_back("Cancel", cancelButton);
     buttons_.emplace_back("Open", openButton);
-    setView(root);
+    setView(sheet.backdrop);
 }
 
 } // namespace pf

@@ -46,12 +46,7 @@ std::vector<std::string> UIGestureRecognizer::actions(const void* target) const 
 void UIGestureRecognizer::setEnabled(bool enabled) {
     if (enabled == enabled_) return;
     enabled_ = enabled;
-    if (!enabled_) {
-        if (state_ == UIGestureRecognizerState::began ||
-            state_ == UIGestureRecognizerState::changed)
-            transition(UIGestureRecognizerState::cancelled);
-        reset();
-    }
+    if (!enabled_) finish(true);
 }
 
 CGPoint UIGestureRecognizer::location(const UIView* view) const {
@@ -136,19 +131,13 @@ void UIPanGestureRecognizer::touchesEnded(const UITouchSet& touches, const UIEve
     current_ = (*t)->windowLocation();
     setLocation((*t)->window(), current_);
     tracking_ = false;
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::ended);
-    else
-        reset();
+    finish(false);
 }
 
 void UIPanGestureRecognizer::touchesCancelled(const UITouchSet&, const UIEvent&) {
     if (!tracking_) return;
     tracking_ = false;
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::cancelled);
-    else
-        reset();
+    finish(true);
 }
 
 void UIPanGestureRecognizer::reset() {
@@ -180,9 +169,7 @@ void UIPinchGestureRecognizer::scheduleEnd() {
         auto self = std::static_pointer_cast<UIPinchGestureRecognizer>(weak.lock());
         if (!self) return;
         self->endTimer_.reset();
-        if (self->state() == UIGestureRecognizerState::began ||
-            self->state() == UIGestureRecognizerState::changed)
-            self->transition(UIGestureRecognizerState::ended);
+        self->finish(false);
     });
 }
 
@@ -291,20 +278,14 @@ void UILongPressGestureRecognizer::touchesEnded(const UITouchSet& touches, const
     pressing_ = false;
     stopTimer();
     setLocation((*t)->window(), (*t)->windowLocation());
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::ended);
-    else
-        reset();
+    finish(false);
 }
 
 void UILongPressGestureRecognizer::touchesCancelled(const UITouchSet&, const UIEvent&) {
     if (!pressing_) return;
     pressing_ = false;
     stopTimer();
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::cancelled);
-    else
-        reset();
+    finish(true);
 }
 
 void UILongPressGestureRecognizer::secondaryButton(bool down, CGPoint windowLocation) {
@@ -317,9 +298,7 @@ void UILongPressGestureRecognizer::secondaryButton(bool down, CGPoint windowLoca
         transition(UIGestureRecognizerState::began);
     } else if (pressing_) {
         pressing_ = false;
-        if (state() == UIGestureRecognizerState::began ||
-            state() == UIGestureRecognizerState::changed)
-            transition(UIGestureRecognizerState::ended);
+        finish(false);
     }
 }
 
