@@ -14,11 +14,10 @@ using pf::Console;
 namespace {
 
 // The plug-in's component: a music effect, sandbox-safe; the flags do not count under mask 0.
-constexpr pf::AudioComponentDescription kPluginDescription{
-    0x61756D66, // "aumf"
-    0x6F727663, // "orvc"
-    0x5172626E, // "Qrbn"
-    2, 0};
+constexpr pf::AudioComponentDescription kPluginDescription{0x61756D66, // "aumf"
+                                                           0x6F727663, // "orvc"
+                                                           0x5172626E, // "Qrbn"
+                                                           2, 0};
 
 } // namespace
 
@@ -30,8 +29,7 @@ AUExtensionManager::make(std::shared_ptr<AUExtensionManagerDelegate> delegate) {
 }
 
 AUExtensionManager::AUExtensionManager(std::shared_ptr<AUExtensionManagerDelegate> delegate)
-    : auEngine(AUEnginePlayer::make()),
-      delegate_(std::move(delegate)),
+    : auEngine(AUEnginePlayer::make()), delegate_(std::move(delegate)),
       componentDescription_(kPluginDescription) {}
 
 // ---- Fields --------------------------------------------------------------------------------
@@ -87,7 +85,8 @@ std::vector<Preset> AUExtensionManager::presets() const {
     const auto unit = audioUnit();
     if (!unit) return result;
     if (const auto list = unit->factoryPresets()) {
-        for (const auto& preset : *list) result.push_back(Preset(preset));
+        for (const auto& preset : *list)
+            result.push_back(Preset(preset));
     }
     return result;
 }
@@ -108,9 +107,13 @@ void AUExtensionManager::setCurrentPreset(const std::optional<Preset>& preset) {
 
 // ---- Operations ------------------------------------------------------------------------------
 
-bool AUExtensionManager::togglePlayback() { return auEngine->toggle(); }
+bool AUExtensionManager::togglePlayback() {
+    return auEngine->toggle();
+}
 
-void AUExtensionManager::cleanup() { auEngine->finalize(); }
+void AUExtensionManager::cleanup() {
+    auEngine->finalize();
+}
 
 void AUExtensionManager::connectParametersToControls() {
     if (!audioUnit()) Console::printLine("WARNING: Audio unit is nil (yet?).");
@@ -125,8 +128,9 @@ void AUExtensionManager::loadForRelease() {
 }
 
 void AUExtensionManager::search() {
-    const auto found = pf::AVAudioUnitComponentManager::sharedAudioUnitComponentManager().components(
-        componentDescription());
+    const auto found =
+        pf::AVAudioUnitComponentManager::sharedAudioUnitComponentManager().components(
+            componentDescription());
     {
         std::lock_guard lock(mutex_);
         availableAudioUnits_ = found;
@@ -187,12 +191,12 @@ void AUExtensionManager::connect(std::shared_ptr<pf::AVAudioUnit> unit,
                                  Completion completionHandler) {
     Console::printLine("AUExtensionManager: Audio unit was found, making connections now ...");
     unit->auAudioUnit()->setContextName("running in distribution host");
-    auEngine->connect(unit, [self = shared_from_this(), unit,
-                             completion = std::move(completionHandler)] {
-        Console::printLine("AUExtensionManager: Performed audio unit connection.");
-        if (const auto listener = self->delegate()) listener->onFoundComponent(unit);
-        completion();
-    });
+    auEngine->connect(
+        unit, [self = shared_from_this(), unit, completion = std::move(completionHandler)] {
+            Console::printLine("AUExtensionManager: Performed audio unit connection.");
+            if (const auto listener = self->delegate()) listener->onFoundComponent(unit);
+            completion();
+        });
 }
 
 void AUExtensionManager::onFoundComponent() {

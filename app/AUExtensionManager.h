@@ -42,7 +42,9 @@ class AUViewController; // the interface layer's; the manager only holds an empt
 // A preset of the unit, read through on every access. Only the manager makes them.
 class Preset {
 public:
-    const std::shared_ptr<pf::AUAudioUnitPreset>& audioUnitPreset() const { return audioUnitPreset_; }
+    const std::shared_ptr<pf::AUAudioUnitPreset>& audioUnitPreset() const {
+        return audioUnitPreset_;
+    }
     std::int64_t number() const { return audioUnitPreset_->number; }
     std::string name() const { return audioUnitPreset_->name; }
 
@@ -112,9 +114,8 @@ protected:
     virtual void selectfoundComponent(std::shared_ptr<pf::AVAudioUnitComponent> component,
                                       Completion completionHandler);
     virtual void log(const pf::AudioComponentDescription& description);
-    virtual void
-    selectAudioUnitWithComponentDescription(std::optional<pf::AudioComponentDescription> description,
-                                            Completion completionHandler);
+    virtual void selectAudioUnitWithComponentDescription(
+        std::optional<pf::AudioComponentDescription> description, Completion completionHandler);
     virtual void onFoundComponent();
 
 private:

@@ -1,6 +1,8 @@
 #include "PersistentAppData.h"
 
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <set>
 #include <string>
@@ -169,7 +171,19 @@ std::string plistDescription(const pf::PlistValue& value, int indent) {
         }
         return "{length = " + std::to_string(d->size()) + ", bytes = 0x" + hex + "}";
     }
-    if (auto date = value.date()) return pf::swiftText(date->secondsSinceReferenceDate);
+    if (auto date = value.date()) {
+        // Seconds since 2001-01-01 00:00:00 UTC, shown as the platform shows a date.
+        const double seconds = std::floor(date->secondsSinceReferenceDate) + 978'307'200.0;
+        std::tm utc{};
+        char text[40];
+        if (std::isfinite(seconds) && std::fabs(seconds) < 1e15) {
+            const auto time = static_cast<std::time_t>(seconds);
+            if (::gmtime_r(&time, &utc) &&
+                std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S +0000", &utc) != 0)
+                return text;
+        }
+        return pf::swiftText(date->secondsSinceReferenceDate);
+    }
     if (const pf::PlistArray* a = value.array()) {
         if (a->empty()) return "(\n" + pad + ")";
         std::string text = "(\n";

@@ -12,7 +12,9 @@ using pf::Console;
 
 namespace {
 
-void print(const std::string& line) { Console::printLine(line); }
+void print(const std::string& line) {
+    Console::printLine(line);
+}
 
 constexpr int kFileCount = 80;
 
@@ -37,10 +39,14 @@ void AUEnginePlayer::init() {
                                                   const std::uint8_t* data) -> pf::OSStatus {
         std::array<std::uint8_t, 3> bytes{};
         // Nothing is read through a null pointer, whatever length comes with it.
-        const int count = data != nullptr && length > 0 ? static_cast<int>(std::min<pf::NSInteger>(length, 3)) : 0;
-        for (int i = 0; i < count; ++i) bytes[std::size_t(i)] = data[i];
+        const int count = data != nullptr && length > 0
+                              ? static_cast<int>(std::min<pf::NSInteger>(length, 3))
+                              : 0;
+        for (int i = 0; i < count; ++i)
+            bytes[std::size_t(i)] = data[i];
         pf::DispatchQueue::main().async([sampleTime, length, bytes, count] {
-            if (length != 3) print("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
+            if (length != 3)
+                print("AUEnginePlayer::WARNING: The MIDI data length is not as expected.");
             std::string line =
                 "AUEnginePlayer: MIDI event from audio unit at: " + std::to_string(sampleTime) +
                 ", data: ";
@@ -244,6 +250,8 @@ void AUEnginePlayer::start() {
 
 bool AUEnginePlayer::startPlayingInternal() {
     setSessionActive(true);
+    // A new playback: completions of the files scheduled before belong to the one that ended.
+    playbackGeneration_.fetch_add(1);
     scheduleEffectLoop();
     // With no file at all nothing could sound: the start fails instead of reporting playback.
     if (!file()) return false;
@@ -284,10 +292,13 @@ void AUEnginePlayer::scheduleEffectLoop() {
         return;
     }
     auto self = shared_from_this();
-    player_->scheduleFile(current, std::nullopt, [self] {
-        // On the player's notifier thread: go on through the state queue.
-        self->stateChangeQueue_->async([self] {
-            if (!self->isPlaying_.load()) return;
+    const auto generation = playbackGeneration_.load();
+    player_->scheduleFile(current, std::nullopt, [self, generation] {
+        // On the player's notifier thread: go on through the state queue. A handler flushed by a
+        // stop may get there after the next start: it belongs to the playback that ended and
+        // must not start a second chain next to the new one.
+        self->stateChangeQueue_->async([self, generation] {
+            if (!self->isPlaying_.load() || self->playbackGeneration_.load() != generation) return;
             pf::DispatchQueue::main().async([self] { self->reportLoop(); });
             self->scheduleEffectLoop();
         });

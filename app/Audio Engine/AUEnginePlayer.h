@@ -64,8 +64,8 @@ public:
 
     // Removes the current unit (if any) and wires `avAudioUnit` (none: no unit) between the
     // player and the main mixer; runs `completion` on the caller's thread before returning.
-    virtual void connect(std::shared_ptr<pf::AVAudioUnit> avAudioUnit,
-                         Completion completion = [] {});
+    virtual void connect(
+        std::shared_ptr<pf::AVAudioUnit> avAudioUnit, Completion completion = [] {});
     // connect(nullptr) with a completion that logs the disconnection.
     virtual void disconnect();
     // Opens the file at `url` and rewires the graph for it.
@@ -102,6 +102,8 @@ private:
     std::shared_ptr<pf::AVAudioUnit> activeAVAudioUnit_; // under rewireMutex_
     std::atomic<bool> isPlaying_{false};
     std::atomic<std::int64_t> loopCount_{0};
+    // Counts successful starts; a file's completion continues the loop only in its own playback.
+    std::atomic<std::uint64_t> playbackGeneration_{0};
     std::unique_ptr<pf::DispatchQueue> stateChangeQueue_;
     std::shared_ptr<pf::AVAudioPlayerNode> player_;
     mutable std::mutex fileMutex_;

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 void MidSideSplitter::clear() noexcept {
-    for (auto& channel : buffer) std::fill(std::begin(channel), std::end(channel), 0.0f);
+    for (auto& channel : buffer)
+        std::fill(std::begin(channel), std::end(channel), 0.0f);
 }
 
 BandSplitFilter3::BandSplitFilter3() noexcept
@@ -49,16 +50,48 @@ void BandSplitFilter3::init() noexcept {
 
 void BandSplitFilter3::clear() noexcept {
     for (auto* bands : {&bufferLP, &bufferHP, &bufferBP}) {
-        for (auto& channel : *bands) std::fill(std::begin(channel), std::end(channel), 0.0f);
+        for (auto& channel : *bands)
+            std::fill(std::begin(channel), std::end(channel), 0.0f);
     }
 }
 
+// High band = high-pass of the input; middle = input − high − low, where low is the low-pass of
+// input − high. The four filters' recursions are independent, so one loop runs them side by side
+// (the same arithmetic as four passes, without waiting on one filter's feedback at a time).
 void BandSplitFilter3::split(const float* left, const float* right,
                              std::int32_t frameCount) noexcept {
     const std::int32_t n = std::min(frameCount, kMaximumFrames);
     if (n <= 0) return;
-    hpf[0].processBufferHP(left, bufferHP[0], bufferBP[0], n);
-    hpf[1].processBufferHP(right, bufferHP[1], bufferBP[1], n);
-    lpf[0].processBufferLP(bufferBP[0], bufferLP[0], bufferBP[0], n);
-    lpf[1].processBufferLP(bufferBP[1], bufferLP[1], bufferBP[1], n);
+    constexpr int kStages = 3;
+    const bool threeStages = hpf[0].stageCount() == kStages && hpf[1].stageCount() == kStages &&
+                             lpf[0].stageCount() == kStages && lpf[1].stageCount() == kStages;
+    if (!threeStages) {
+        hpf[0].processBufferHP(left, bufferHP[0], bufferBP[0], n);
+        hpf[1].processBufferHP(right, bufferHP[1], bufferBP[1], n);
+        lpf[0].processBufferLP(bufferBP[0], bufferLP[0], bufferBP[0], n);
+        lpf[1].processBufferLP(bufferBP[1], bufferLP[1], bufferBP[1], n);
+        return;
+    }
+
+    using Output = SVFilter4Pole1::Output;
+    const SVFilter4Pole1::Coefficients highK[2] = {hpf[0].coefficients(), hpf[1].coefficients()};
+    const SVFilter4Pole1::Coefficients lowK[2] = {lpf[0].coefficients(), lpf[1].coefficients()};
+    SVFilter4Pole1::States highS[2] = {hpf[0].loadStates(), hpf[1].loadStates()};
+    SVFilter4Pole1::States lowS[2] = {lpf[0].loadStates(), lpf[1].loadStates()};
+    const float* const channel[2] = {left, right};
+    for (std::int32_t i = 0; i < n; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            const float x = channel[c][i];
+            const float high = SVFilter4Pole1::filter<Output::high, kStages>(x, highK[c], highS[c]);
+            const float rest = x - high;
+            const float low = SVFilter4Pole1::filter<Output::low, kStages>(rest, lowK[c], lowS[c]);
+            bufferHP[c][i] = high;
+            bufferLP[c][i] = low;
+            bufferBP[c][i] = rest - low;
+        }
+    }
+    for (int c = 0; c < 2; ++c) {
+        hpf[c].storeStates(highS[c]);
+        lpf[c].storeStates(lowS[c]);
+    }
 }

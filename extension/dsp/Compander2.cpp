@@ -5,17 +5,19 @@
 namespace {
 
 // The gain factor of a detector whose peak is `peak`: 1 / peak above full scale, otherwise
-// 1 + (1 − peak) × multiplier (exactly 1 at full scale).
+// 1 + (1 − peak) × multiplier (exactly 1 at full scale). A follower's peak is never negative (it
+// rises by positive steps and its fall stops at 0), so the lower clamp is not needed here.
 inline float gainFactor(float peak, float multiplier) noexcept {
-    if (peak > 1.0f) [[unlikely]] return 1.0f / peak;
-    return 1.0f + (1.0f - std::max(peak, 0.0f)) * multiplier;
+    if (peak > 1.0f) [[unlikely]]
+        return 1.0f / peak;
+    return 1.0f + (1.0f - peak) * multiplier;
 }
 
 } // namespace
 
 Compander2::Compander2() noexcept
-    : fSamplerate(48000.0f), fMultiplier(0.0f), lMode(0), fMix(1.0f), fGain(0.5f),
-      vThreshold(0.5f), vThresholdInv(0.5f), factor{1.0f, 1.0f}, bInverted(false) {
+    : fSamplerate(48000.0f), fMultiplier(0.0f), lMode(0), fMix(1.0f), fGain(0.5f), vThreshold(0.5f),
+      vThresholdInv(0.5f), factor{1.0f, 1.0f}, bInverted(false) {
     setSamplerate(48000.0f);
     init();
     setGain(0.5f);
@@ -62,22 +64,32 @@ void Compander2::setMix(float value) noexcept {
 void Compander2::setSamplerate(float rate) noexcept {
     if (!dsp::isFinite(rate)) return;
     fSamplerate = rate;
-    for (auto& follower : inputFollower) follower.setSamplerate(rate);
-    for (auto& follower : outputFollower) follower.setSamplerate(rate);
+    for (auto& follower : inputFollower)
+        follower.setSamplerate(rate);
+    for (auto& follower : outputFollower)
+        follower.setSamplerate(rate);
 }
 
 void Compander2::init() noexcept {
-    for (auto& follower : inputFollower) follower.reset();
-    for (auto& follower : outputFollower) follower.reset();
+    for (auto& follower : inputFollower)
+        follower.reset();
+    for (auto& follower : outputFollower)
+        follower.reset();
     factor[0] = 1.0f;
     factor[1] = 1.0f;
 }
 
 void Compander2::processBuffers(float* left, float* right, std::int64_t frameCount) noexcept {
     switch (lMode.load()) {
-    case 1: processBuffersLinked(left, right, frameCount); break;
-    case 3: processBuffersLinked2(left, right, frameCount); break;
-    default: processBuffersIndependent(left, right, frameCount); break;
+    case 1:
+        processBuffersLinked(left, right, frameCount);
+        break;
+    case 3:
+        processBuffersLinked2(left, right, frameCount);
+        break;
+    default:
+        processBuffersIndependent(left, right, frameCount);
+        break;
     }
 }
 

@@ -70,7 +70,10 @@ void DSPKernel::handleOneEvent(const pf::AURenderEvent* event) noexcept {
                               event->parameter.rampDurationSampleFrames);
         break;
     case pf::AURenderEventMIDI:
-    case pf::AURenderEventMIDISysEx: handleMIDIEvent(event->MIDI); break;
-    default: break;
+    case pf::AURenderEventMIDISysEx:
+        handleMIDIEvent(event->MIDI);
+        break;
+    default:
+        break;
     }
 }

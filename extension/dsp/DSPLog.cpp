@@ -16,4 +16,6 @@ void dspLog(const char* line, DSPLogOrigin origin) noexcept {
     installedSink.load(std::memory_order_acquire)(line, origin);
 }
 
-void printDSPLogLine(const char* line, DSPLogOrigin) noexcept { std::printf("%s\n", line); }
+void printDSPLogLine(const char* line, DSPLogOrigin) noexcept {
+    std::printf("%s\n", line);
+}

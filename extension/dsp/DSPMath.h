@@ -9,7 +9,9 @@
 
 namespace dsp {
 
-inline bool isFinite(double value) noexcept { return std::isfinite(value); }
+inline bool isFinite(double value) noexcept {
+    return std::isfinite(value);
+}
 
 // Truncates toward zero; NaN gives 0, values beyond the range give its nearest end.
 inline std::int32_t saturatingToInt32(double value) noexcept {

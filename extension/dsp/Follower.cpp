@@ -49,23 +49,12 @@ void Follower::setDecay(float seconds) noexcept {
     decayTime = holdSamples();
 }
 
-void Follower::init() noexcept { currentPeak = 0.0; }
-
-std::int32_t Follower::holdSamples() const noexcept {
-    return dsp::saturatingToInt32(fDecay.load() * fSamplerate.load());
+void Follower::init() noexcept {
+    currentPeak = 0.0;
 }
 
 void Follower::processSample(const float* sample) noexcept {
     Running running = begin();
     running.process(*sample);
     end(running);
-}
-
-Follower::Running Follower::begin() const noexcept {
-    return Running{currentPeak, increase, decrease, decayTime, holdSamples()};
-}
-
-void Follower::end(const Running& running) noexcept {
-    currentPeak = running.peak;
-    decayTime = running.hold;
 }

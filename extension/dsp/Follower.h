@@ -14,10 +14,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "DSPMath.h"
 #include "Relaxed.h"
 
 // |x|: -x when x < 0, otherwise x (NaN stays NaN).
-inline float getAbsVal(float x) noexcept { return x < 0.0f ? -x : x; }
+inline float getAbsVal(float x) noexcept {
+    return x < 0.0f ? -x : x;
+}
 
 class Follower {
 public:
@@ -43,9 +46,7 @@ public:
 
     float getPeak() const noexcept { return static_cast<float>(currentPeak.load()); }
     // 1 − peak, with the peak clamped to 0..1.
-    float getPeakInverted() const noexcept {
-        return 1.0f - std::clamp(getPeak(), 0.0f, 1.0f);
-    }
+    float getPeakInverted() const noexcept { return 1.0f - std::clamp(getPeak(), 0.0f, 1.0f); }
 
     // [render-thread] The running state of a block of samples, kept in registers: take it with
     // `begin()`, feed samples to `process`, give it back with `end()`. Setters that run meanwhile
@@ -63,7 +64,7 @@ public:
         // instruction instead of five.
         void process(float sample) noexcept {
             const double a = std::fabs(sample);
-            if (a > peak) {
+            if (a > peak) [[unlikely]] { // an envelope mostly holds or falls
                 peak += increase;
                 hold = holdReload;
             } else if (a < peak) {
@@ -76,8 +77,13 @@ public:
             }
         }
     };
-    Running begin() const noexcept;
-    void end(const Running& running) noexcept;
+    Running begin() const noexcept {
+        return Running{currentPeak, increase, decrease, decayTime, holdSamples()};
+    }
+    void end(const Running& running) noexcept {
+        currentPeak = running.peak;
+        decayTime = running.hold;
+    }
 
     Relaxed<float> fSamplerate;
     Relaxed<float> fAttack;
@@ -91,5 +97,8 @@ public:
     Relaxed<double> currentPeak;
 
 private:
-    std::int32_t holdSamples() const noexcept;
+    // decay × rate, truncated; saturated so that no rate or decay makes it undefined.
+    std::int32_t holdSamples() const noexcept {
+        return dsp::saturatingToInt32(fDecay.load() * fSamplerate.load());
+    }
 };

@@ -40,7 +40,9 @@ NoiseOscillator::NoiseOscillator() noexcept
     setFrequency(1.0f);
 }
 
-void NoiseOscillator::init() noexcept { noise = noise2 = last = inc = skip = 0.0f; }
+void NoiseOscillator::init() noexcept {
+    noise = noise2 = last = inc = skip = 0.0f;
+}
 
 void NoiseOscillator::setSamplerate(float sr) noexcept {
     if (!dsp::isFinite(sr)) return;
@@ -90,7 +92,8 @@ void Modulator::buildTables() noexcept {
         entry = static_cast<float>(frequency);
         frequency *= ratio;
     }
-    for (int n = 0; n < 128; ++n) freqFactors[n] = freqTable[n] / freqTable[60];
+    for (int n = 0; n < 128; ++n)
+        freqFactors[n] = freqTable[n] / freqTable[60];
 
     for (int i = 0; i < kTableLength; ++i) {
         const float x = static_cast<float>(i) * kIndexStep;
@@ -113,7 +116,8 @@ void Modulator::buildTables() noexcept {
         wave100[i] = 440.0f * std::pow(2.0f, x * 10.0f - 5.0f);
         waveRampLogUp[i] = wave100[i] / maxFrequency * x;
     }
-    for (int i = 0; i < kTableLength; ++i) waveRampLogDown[i] = waveRampLogUp[kTableLength - 1 - i];
+    for (int i = 0; i < kTableLength; ++i)
+        waveRampLogDown[i] = waveRampLogUp[kTableLength - 1 - i];
 }
 
 void Modulator::setSamplerate(float rate) noexcept {
@@ -169,15 +173,15 @@ void Modulator::setTables(const float* first, const float* second, int length) n
     waveTable1 = first;
     waveTable2 = second;
     std::int64_t shift = 0;
-    while (shift < 24 && (std::int64_t{length} << shift) < kPhaseUnits) ++shift;
+    while (shift < 24 && (std::int64_t{length} << shift) < kPhaseUnits)
+        ++shift;
     lobits = shift;
 }
 
 float Modulator::getValueFrequencyScaled(float c) noexcept {
     if (std::isnan(c)) return 0.0f;
     const float scaled = std::fabs(c) * static_cast<float>(kTableLength);
-    const float value = scaled >= static_cast<float>(kTableLength)
-                            ? 1.0f
-                            : waveRampLogUp[static_cast<int>(scaled)];
+    const float value =
+        scaled >= static_cast<float>(kTableLength) ? 1.0f : waveRampLogUp[static_cast<int>(scaled)];
     return c < 0.0f ? -value : value;
 }

@@ -35,7 +35,8 @@ Orvex_Compander_ExtensionDSPKernelAdapter::getParameterEx(std::int32_t address) 
     return _kernel.getParameter(static_cast<pf::AUParameterAddress>(std::int64_t{address}));
 }
 
-pf::AUAudioFrameCount Orvex_Compander_ExtensionDSPKernelAdapter::maximumFramesToRender() const noexcept {
+pf::AUAudioFrameCount
+Orvex_Compander_ExtensionDSPKernelAdapter::maximumFramesToRender() const noexcept {
     return static_cast<pf::AUAudioFrameCount>(std::max(_kernel.getMaximumFramesToRender(), 0));
 }
 
@@ -59,7 +60,7 @@ void Orvex_Compander_ExtensionDSPKernelAdapter::deallocateRenderResources() {
 void Orvex_Compander_ExtensionDSPKernelAdapter::setAUMIDIOutputEventBlock(
     const pf::AUMIDIOutputEventBlock& block) noexcept {
     // Compare before storing: the unit re-sends the same block every cycle.
-    if (_outputEventBlock.load() != block.pointer()) _outputEventBlock.store(block.pointer());
+    if (!_outputEventBlock.holds(block.pointer())) _outputEventBlock.store(block.pointer());
 }
 
 void Orvex_Compander_ExtensionDSPKernelAdapter::setAUHostMusicalContextBlock(
@@ -110,7 +111,8 @@ pf::AUAudioUnitStatus Orvex_Compander_ExtensionDSPKernelAdapter::renderWith(
 
     pf::AudioBufferList* inputData = _inputBus.mutableAudioBufferList;
     if (outputData->mNumberBuffers > 0 && outputData->mBuffers[0].mData == nullptr) {
-        const std::uint32_t shared = std::min(outputData->mNumberBuffers, inputData->mNumberBuffers);
+        const std::uint32_t shared =
+            std::min(outputData->mNumberBuffers, inputData->mNumberBuffers);
         for (std::uint32_t i = 0; i < shared; ++i) {
             outputData->mBuffers[i].mData = inputData->mBuffers[i].mData;
         }
@@ -126,8 +128,8 @@ pf::AUInternalRenderBlock Orvex_Compander_ExtensionDSPKernelAdapter::internalRen
     const pf::AUMIDIOutputEventBlock midiOut{_outputEventBlock.load()};
     return [owner, adapter = this, midiOut](
                pf::AudioUnitRenderActionFlags* actionFlags, const pf::AudioTimeStamp* timestamp,
-               pf::AUAudioFrameCount frameCount, pf::NSInteger,
-               pf::AudioBufferList* outputData, const pf::AURenderEvent* realtimeEventListHead,
+               pf::AUAudioFrameCount frameCount, pf::NSInteger, pf::AudioBufferList* outputData,
+               const pf::AURenderEvent* realtimeEventListHead,
                const pf::AURenderPullInputBlock& pullInputBlock) noexcept {
         if (!pullInputBlock) return pf::kAudioUnitErr_NoConnection;
         return adapter->renderWith(actionFlags, timestamp, frameCount, outputData,

@@ -20,10 +20,10 @@
 // block. On any failure nothing is processed and the output is left as it was.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
+#include "AtomicSharedPointer.h"
 #include "BufferedAudioBus.h"
 #include "Orvex_Compander_Extension_DSPKernel.h"
 #include "audio/AUAudioUnitBus.h"
@@ -115,7 +115,7 @@ private:
     Orvex_Compander_Extension_DSPKernel _kernel;
     BufferedInputBus _inputBus;
     pf::AUHostMusicalContextBlock _musicalContext;
-    std::atomic<pf::AUMIDIOutputEventBlock::Pointer> _outputEventBlock;
+    AtomicSharedPointer<const pf::AUMIDIOutputEventBlock::Function> _outputEventBlock;
     pf::AUHostTransportStateBlock _transportStateBlock;
     pf::AUScheduleMIDIEventBlock _scheduleMIDIEventBlock;
     std::shared_ptr<pf::AUAudioUnitBus> _outputBus;

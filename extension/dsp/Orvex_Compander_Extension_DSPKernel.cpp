@@ -65,15 +65,32 @@ void Orvex_Compander_Extension_DSPKernel::applyParameter(pf::AUParameterAddress 
         compander.setRelease(value);
         timeSlotSet[1] = true;
         break;
-    case 2: compander.setThreshold(value); break;
-    case 3: compander.setMultiplier(2.0f * value - 1.0f); break;
-    case 4: compander.setGain(value); break;
-    case 5: compander.setMix(value); break;
-    case 6: compander.setMode(dsp::saturatingToInt32(fParameters[6])); break;
-    case 8: compander.setInverted(static_cast<double>(value) == 1.0); break;
-    case 9: splitB.setCutoff1(value); break;
-    case 10: splitB.setCutoff2(value); break;
-    default: break;
+    case 2:
+        compander.setThreshold(value);
+        break;
+    case 3:
+        compander.setMultiplier(2.0f * value - 1.0f);
+        break;
+    case 4:
+        compander.setGain(value);
+        break;
+    case 5:
+        compander.setMix(value);
+        break;
+    case 6:
+        compander.setMode(dsp::saturatingToInt32(fParameters[6]));
+        break;
+    case 8:
+        compander.setInverted(static_cast<double>(value) == 1.0);
+        break;
+    case 9:
+        splitB.setCutoff1(value);
+        break;
+    case 10:
+        splitB.setCutoff2(value);
+        break;
+    default:
+        break;
     }
 }
 
@@ -131,7 +148,8 @@ void Orvex_Compander_Extension_DSPKernel::handleMIDIEvent(const pf::AUMIDIEvent&
         case 0xFC: // stop
         case 0xFF: // reset
             return;
-        default: break;
+        default:
+            break;
         }
     }
     if (midiOut && midiThru) {

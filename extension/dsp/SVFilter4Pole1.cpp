@@ -53,35 +53,12 @@ void SVFilter4Pole1::reset() noexcept {
     processParameters();
 }
 
-SVFilter4Pole1::Coefficients SVFilter4Pole1::coefficients() const noexcept {
-    const int stages = fPoles > 3.0f ? 4 : fPoles > 2.0f ? 3 : fPoles > 1.0f ? 2 : 1;
-    return Coefficients{cf, cq, booster, stages};
-}
-
-// Every stage is fed half the input; the output is the last stage's low or high band.
-template <SVFilter4Pole1::Output output>
-float SVFilter4Pole1::filter(float x, const Coefficients& k) noexcept {
-    const float h = 0.5f * x;
-    float* const band[4] = {&b1, &b2, &b3, &b4};
-    float* const lowState[4] = {&r1, &r2, &r3, &r4};
-    float low = 0.0f, high = 0.0f;
-    for (int stage = 0; stage < k.stages; ++stage) {
-        float& b = *band[stage];
-        float& r = *lowState[stage];
-        low = r + k.cf * b;
-        high = (h - low) - k.cq * b;
-        b = k.cf * high + b;
-        r = low;
-    }
-    return (output == Output::high ? high : low) * k.booster;
-}
-
 void SVFilter4Pole1::processSampleHP(float* sample) noexcept {
-    *sample = filter<Output::high>(*sample, coefficients());
+    processBuffer<Output::high>(sample, sample, sample, 1);
 }
 
 void SVFilter4Pole1::processSampleLP(float* sample) noexcept {
-    *sample = filter<Output::low>(*sample, coefficients());
+    processBuffer<Output::low>(sample, sample, sample, 1);
 }
 
 void SVFilter4Pole1::processSampleHP(const float* input, float* output, float* rest) noexcept {
@@ -105,10 +82,33 @@ void SVFilter4Pole1::processBufferLP(const float* input, float* output, float* r
 template <SVFilter4Pole1::Output output>
 void SVFilter4Pole1::processBuffer(const float* input, float* out, float* rest,
                                    std::int32_t n) noexcept {
-    const Coefficients k = coefficients();
-    for (std::int32_t i = 0; i < n; ++i) {
-        const float filtered = filter<output>(input[i], k);
-        out[i] = filtered;
-        rest[i] = input[i] - filtered;
+    switch (stageCount()) {
+    case 1:
+        run<output, 1>(input, out, rest, n);
+        break;
+    case 2:
+        run<output, 2>(input, out, rest, n);
+        break;
+    case 3:
+        run<output, 3>(input, out, rest, n);
+        break;
+    default:
+        run<output, 4>(input, out, rest, n);
+        break;
     }
+}
+
+// `rest` is written after `out`, from the input read again, so it may be the input's own place;
+// with `out` the input's place too (the one-pointer form), `rest` is written first.
+template <SVFilter4Pole1::Output output, int stages>
+void SVFilter4Pole1::run(const float* input, float* out, float* rest, std::int32_t n) noexcept {
+    const Coefficients k = coefficients();
+    States s = loadStates();
+    for (std::int32_t i = 0; i < n; ++i) {
+        const float x = input[i];
+        const float filtered = filter<output, stages>(x, k, s);
+        rest[i] = x - filtered;
+        out[i] = filtered;
+    }
+    storeStates(s);
 }

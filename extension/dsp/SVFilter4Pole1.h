@@ -74,16 +74,49 @@ public:
     Modulator modulator;
 
 private:
+    friend class BandSplitFilter3; // runs its four filters side by side in one loop
+
     enum class Output { low, high };
     struct Coefficients {
         float cf;
         float cq;
         float booster;
-        int stages;
     };
-    Coefficients coefficients() const noexcept;
-    template <Output output> float filter(float x, const Coefficients& k) noexcept;
+    // The stage states in registers for a run of samples.
+    struct States {
+        float b[4];
+        float r[4];
+    };
+    Coefficients coefficients() const noexcept { return Coefficients{cf, cq, booster}; }
+    // Stage k (k = 2..4) runs while fPoles > k − 1.
+    int stageCount() const noexcept {
+        return fPoles > 3.0f ? 4 : fPoles > 2.0f ? 3 : fPoles > 1.0f ? 2 : 1;
+    }
+    States loadStates() const noexcept { return States{{b1, b2, b3, b4}, {r1, r2, r3, r4}}; }
+    void storeStates(const States& s) noexcept {
+        b1 = s.b[0], b2 = s.b[1], b3 = s.b[2], b4 = s.b[3];
+        r1 = s.r[0], r2 = s.r[1], r3 = s.r[2], r4 = s.r[3];
+    }
+
+    // One sample: every stage is fed half the input; the output is the last stage's low or
+    // high band, times the booster.
+    template <Output output, int stages>
+    static float filter(float x, const Coefficients& k, States& s) noexcept {
+        const float h = 0.5f * x;
+        float low = 0.0f, high = 0.0f;
+        for (int stage = 0; stage < stages; ++stage) {
+            float& b = s.b[stage];
+            float& r = s.r[stage];
+            low = r + k.cf * b;
+            high = (h - low) - k.cq * b;
+            b = k.cf * high + b;
+            r = low;
+        }
+        return (output == Output::high ? high : low) * k.booster;
+    }
     template <Output output>
     void processBuffer(const float* input, float* out, float* rest, std::int32_t n) noexcept;
+    template <Output output, int stages>
+    void run(const float* input, float* out, float* rest, std::int32_t n) noexcept;
     void clearState() noexcept;
 };

@@ -33,10 +33,10 @@ public:
 
     // [any-thread, not render] Wraps a callable; allocates.
     template <class F>
-        requires(!std::same_as<std::remove_cvref_t<F>, Block> &&
-                 !std::same_as<std::remove_cvref_t<F>, Pointer> &&
-                 std::is_invocable_r_v<R, F&, Args...>)
-    Block(F&& callable) : function_(std::make_shared<const Function>(std::forward<F>(callable))) {}
+    requires(!std::same_as<std::remove_cvref_t<F>, Block> &&
+             !std::same_as<std::remove_cvref_t<F>, Pointer> &&
+             std::is_invocable_r_v<R, F&, Args...>) Block(F&& callable)
+        : function_(std::make_shared<const Function>(std::forward<F>(callable))) {}
 
     explicit operator bool() const noexcept { return function_ && *function_; }
 
@@ -56,10 +56,9 @@ private:
 
 // Pulls the input of bus `inputBusNumber` for one cycle into `inputData`. A non-null `mData` in
 // the list is the memory to fill; the block may instead point the list at memory of its own.
-using AURenderPullInputBlock =
-    Block<AUAudioUnitStatus(AudioUnitRenderActionFlags* actionFlags,
-                            const AudioTimeStamp* timestamp, AUAudioFrameCount frameCount,
-                            NSInteger inputBusNumber, AudioBufferList* inputData)>;
+using AURenderPullInputBlock = Block<AUAudioUnitStatus(
+    AudioUnitRenderActionFlags* actionFlags, const AudioTimeStamp* timestamp,
+    AUAudioFrameCount frameCount, NSInteger inputBusNumber, AudioBufferList* inputData)>;
 
 // Renders one cycle of output bus `outputBusNumber` into `outputData`, applying the events of
 // `realtimeEventListHead` (may be null) and pulling input through `pullInputBlock` (may be absent).
@@ -69,9 +68,8 @@ using AUInternalRenderBlock = Block<AUAudioUnitStatus(
     const AURenderEvent* realtimeEventListHead, const AURenderPullInputBlock& pullInputBlock)>;
 
 // Hands one MIDI message produced during a render cycle to the host.
-using AUMIDIOutputEventBlock =
-    Block<OSStatus(AUEventSampleTime eventSampleTime, std::uint8_t cable, NSInteger length,
-                   const std::uint8_t* midiBytes)>;
+using AUMIDIOutputEventBlock = Block<OSStatus(AUEventSampleTime eventSampleTime, std::uint8_t cable,
+                                              NSInteger length, const std::uint8_t* midiBytes)>;
 
 // Asks the host for its musical context; any pointer may be null. False when unavailable.
 using AUHostMusicalContextBlock =

@@ -108,7 +108,8 @@ void AVAudioEngine::detach(const std::shared_ptr<AVAudioNode>& node) {
 std::vector<std::shared_ptr<AVAudioNode>> AVAudioEngine::attachedNodes() const {
     std::lock_guard lock(mutex_);
     std::vector<std::shared_ptr<AVAudioNode>> nodes;
-    for (const auto& state : states_) nodes.push_back(state->node);
+    for (const auto& state : states_)
+        nodes.push_back(state->node);
     return nodes;
 }
 
@@ -229,8 +230,12 @@ std::shared_ptr<const AVAudioFormat> AVAudioEngine::outputFormatOf(const AVAudio
 void AVAudioEngine::setOutputFormatLocked(NodeState& state,
                                           std::shared_ptr<const AVAudioFormat> format) {
     switch (state.kind) {
-    case NodeState::Kind::player: state.player->setOutputFormat(std::move(format)); break;
-    case NodeState::Kind::unit: setUnitFormatLocked(state, false, std::move(format)); break;
+    case NodeState::Kind::player:
+        state.player->setOutputFormat(std::move(format));
+        break;
+    case NodeState::Kind::unit:
+        setUnitFormatLocked(state, false, std::move(format));
+        break;
     case NodeState::Kind::mixer: {
         auto& mixer = static_cast<AVAudioMixerNode&>(*state.node);
         std::lock_guard lock(mixer.formatMutex_);
@@ -238,7 +243,8 @@ void AVAudioEngine::setOutputFormatLocked(NodeState& state,
         break;
     }
     case NodeState::Kind::output:
-    case NodeState::Kind::other: break; // the device decides the output node's format
+    case NodeState::Kind::other:
+        break; // the device decides the output node's format
     }
 }
 
@@ -350,6 +356,7 @@ void AVAudioEngine::allocateUnitsLocked(bool throwOnFailure) {
             au->allocateRenderResources();
             // Fetched after allocation, so it carries the blocks the host set before.
             state->renderBlock = au->renderBlock();
+            state->sampleTime = 0;
             state->allocated = true;
         } catch (const std::exception& e) {
             if (throwOnFailure) throw;
@@ -405,7 +412,8 @@ void AVAudioEngine::stopLocked() noexcept {
     }
     running_ = false;
     prepared_ = false;
-    for (const auto& state : states_) deallocateUnitLocked(*state);
+    for (const auto& state : states_)
+        deallocateUnitLocked(*state);
 }
 
 bool AVAudioEngine::isRunning() const {
@@ -430,8 +438,7 @@ void AVAudioEngine::renderCycle(AUAudioFrameCount frames, float* const* channels
         for (AVAudioChannelCount c = 0; c < AudioOutputDevice::kChannels; ++c) {
             chunk[c] = channels[c] + done;
         }
-        renderEngineNode(*output, n, chunk, sampleTime_);
-        sampleTime_ += n;
+        renderEngineNode(*output, n, chunk);
         done += n;
     }
 }

@@ -121,7 +121,8 @@ private:
     std::shared_ptr<AVAudioMixerNode> mainMixerNodeLocked();
     std::shared_ptr<const AVAudioFormat> outputFormatOf(const AVAudioNode& node) const;
     void setOutputFormatLocked(NodeState& state, std::shared_ptr<const AVAudioFormat> format);
-    void setUnitFormatLocked(NodeState& state, bool input, std::shared_ptr<const AVAudioFormat> format);
+    void setUnitFormatLocked(NodeState& state, bool input,
+                             std::shared_ptr<const AVAudioFormat> format);
     void rebuildLocked();
     void allocateUnitsLocked(bool throwOnFailure);
     void deallocateUnitLocked(NodeState& state) noexcept;
@@ -139,7 +140,6 @@ private:
     std::shared_ptr<AudioOutputDevice> device_;
     bool prepared_ = false;
     bool running_ = false;
-    double sampleTime_ = 0; // render thread, under the lock
     std::atomic<std::uint64_t> dropouts_{0};
 };
 

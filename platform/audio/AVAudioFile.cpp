@@ -32,7 +32,8 @@ NSError errorFor(const AudioFileError& e) {
         return fileError(kAudioFileUnsupportedFileTypeError, NSOSStatusErrorDomain, e.what());
     case Reason::damaged:
     case Reason::truncated:
-    case Reason::tooLong: break;
+    case Reason::tooLong:
+        break;
     }
     return fileError(kAudioFileInvalidFileError, NSOSStatusErrorDomain, e.what());
 }
@@ -52,11 +53,11 @@ std::shared_ptr<AVAudioFile> AVAudioFile::forReading(const URL& url) {
     }
     auto format = AVAudioFormat::standardFormatWithSampleRate(decoded.sampleRate, decoded.channels);
     if (!format) {
-        throw NSErrorException(fileError(
-            kAudioFileUnsupportedFileTypeError, NSOSStatusErrorDomain,
-            "The audio file '" + url.path() + "' has " + std::to_string(decoded.channels) +
-                " channels at " + std::to_string(decoded.sampleRate) +
-                " Hz, which no audio format here can carry."));
+        throw NSErrorException(fileError(kAudioFileUnsupportedFileTypeError, NSOSStatusErrorDomain,
+                                         "The audio file '" + url.path() + "' has " +
+                                             std::to_string(decoded.channels) + " channels at " +
+                                             std::to_string(decoded.sampleRate) +
+                                             " Hz, which no audio format here can carry."));
     }
     return std::make_shared<AVAudioFile>(
         url, std::make_shared<const DecodedAudio>(std::move(decoded)), std::move(format));

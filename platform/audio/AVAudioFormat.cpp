@@ -21,10 +21,18 @@ std::uint32_t AVAudioFormat::bytesPerFrame() const noexcept {
     std::uint32_t bytesPerSample = 0;
     switch (commonFormat_) {
     case AVAudioCommonFormat::AVAudioPCMFormatFloat32:
-    case AVAudioCommonFormat::AVAudioPCMFormatInt32: bytesPerSample = 4; break;
-    case AVAudioCommonFormat::AVAudioPCMFormatFloat64: bytesPerSample = 8; break;
-    case AVAudioCommonFormat::AVAudioPCMFormatInt16: bytesPerSample = 2; break;
-    case AVAudioCommonFormat::AVAudioOtherFormat: bytesPerSample = 0; break;
+    case AVAudioCommonFormat::AVAudioPCMFormatInt32:
+        bytesPerSample = 4;
+        break;
+    case AVAudioCommonFormat::AVAudioPCMFormatFloat64:
+        bytesPerSample = 8;
+        break;
+    case AVAudioCommonFormat::AVAudioPCMFormatInt16:
+        bytesPerSample = 2;
+        break;
+    case AVAudioCommonFormat::AVAudioOtherFormat:
+        bytesPerSample = 0;
+        break;
     }
     return interleaved_ ? bytesPerSample * channelCount_ : bytesPerSample;
 }

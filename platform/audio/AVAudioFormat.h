@@ -27,8 +27,8 @@ public:
 
     // [any-thread] The standard format at `sampleRate` with `channels` channels. Absent when the
     // rate is not a finite number above 0 or the channel count is 0 or above the maximum.
-    static std::shared_ptr<const AVAudioFormat> standardFormatWithSampleRate(
-        double sampleRate, AVAudioChannelCount channels);
+    static std::shared_ptr<const AVAudioFormat>
+    standardFormatWithSampleRate(double sampleRate, AVAudioChannelCount channels);
 
     double sampleRate() const noexcept { return sampleRate_; }
     AVAudioChannelCount channelCount() const noexcept { return channelCount_; }

@@ -33,7 +33,8 @@ std::shared_ptr<const AVAudioFormat> AVAudioMixerNode::outputFormat(NSUInteger b
 NSUInteger AVAudioMixerNode::nextAvailableInputBus() const {
     std::lock_guard lock(formatMutex_);
     NSUInteger bus = 0;
-    while (inputs_.count(bus) != 0) ++bus;
+    while (inputs_.count(bus) != 0)
+        ++bus;
     return bus;
 }
 

@@ -28,10 +28,9 @@ struct Segment {
     void prepare(const AVAudioFormat& output) {
         if (converter && outputDone > 0) {
             // Resume the new conversion where the old one had got to, in input frames.
-            startFrame += outputDone * samples->frameLength() /
-                          std::max<std::uint64_t>(converter->outputFramesFor(
-                                                      samples->frameLength()),
-                                                  1);
+            startFrame +=
+                outputDone * samples->frameLength() /
+                std::max<std::uint64_t>(converter->outputFramesFor(samples->frameLength()), 1);
         }
         const auto input = AVAudioFormat(samples->sampleRate, samples->channels,
                                          AVAudioCommonFormat::AVAudioPCMFormatFloat32, false);
@@ -48,14 +47,24 @@ struct Segment {
         auto& s = *static_cast<Segment*>(context);
         const std::uint64_t length = s.samples->frameLength();
         const std::uint64_t from = std::min(s.inputPosition, length);
-        const std::size_t real = static_cast<std::size_t>(std::min<std::uint64_t>(frames, length - from));
+        const std::size_t real =
+            static_cast<std::size_t>(std::min<std::uint64_t>(frames, length - from));
         for (std::uint32_t c = 0; c < s.samples->channels; ++c) {
-            if (real > 0) std::memcpy(channels[c], s.samples->samples[c].data() + from, real * sizeof(float));
+            if (real > 0)
+                std::memcpy(channels[c], s.samples->samples[c].data() + from, real * sizeof(float));
             std::memset(channels[c] + real, 0, (frames - real) * sizeof(float));
         }
         s.inputPosition += frames;
     }
 };
+
+constexpr int kLockAttempts = 256;
+
+inline void relax() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
 
 } // namespace
 
@@ -93,7 +102,8 @@ struct AVAudioPlayerNode::Shared {
                 self->segments.erase(self->segments.begin(),
                                      self->segments.begin() + std::ptrdiff_t(self->head));
                 self->head = 0;
-                for (auto& h : self->flushed) due.push_back(std::move(h));
+                for (auto& h : self->flushed)
+                    due.push_back(std::move(h));
                 self->flushed.clear();
                 quit = self->quit.load();
             }
@@ -116,7 +126,8 @@ AVAudioPlayerNode::~AVAudioPlayerNode() {
     {
         std::lock_guard lock(shared_->mutex);
         // Handlers of unplayed files still run (as after stop), before the notifier ends.
-        for (auto& s : shared_->segments) shared_->flushed.push_back(std::move(s.handler));
+        for (auto& s : shared_->segments)
+            shared_->flushed.push_back(std::move(s.handler));
         shared_->segments.clear();
         shared_->head = 0;
         shared_->quit.store(true);
@@ -138,8 +149,15 @@ void AVAudioPlayerNode::scheduleFile(std::shared_ptr<AVAudioFile> file,
     Segment segment;
     segment.samples = file->samples();
     segment.handler = std::move(completionHandler);
+    // The converter is built outside the lock the render thread try-locks.
+    std::shared_ptr<const AVAudioFormat> format;
+    {
+        std::lock_guard lock(shared_->mutex);
+        format = shared_->output;
+    }
+    segment.prepare(*format);
     std::lock_guard lock(shared_->mutex);
-    segment.prepare(*shared_->output);
+    if (!shared_->output->isEqual(*format)) segment.prepare(*shared_->output);
     shared_->segments.push_back(std::move(segment));
 }
 
@@ -156,7 +174,8 @@ void AVAudioPlayerNode::pause() {
 void AVAudioPlayerNode::stop() {
     {
         std::lock_guard lock(shared_->mutex);
-        for (auto& s : shared_->segments) shared_->flushed.push_back(std::move(s.handler));
+        for (auto& s : shared_->segments)
+            shared_->flushed.push_back(std::move(s.handler));
         shared_->segments.clear();
         shared_->head = 0;
         shared_->playing = false;
@@ -196,15 +215,21 @@ void AVAudioPlayerNode::renderOutput(AUAudioFrameCount frames, float* const* cha
                                      AVAudioChannelCount count) noexcept {
     Shared& s = *shared_;
     AUAudioFrameCount done = 0;
-    std::unique_lock lock(s.mutex, std::try_to_lock);
+    // The other holders only move a few values under the lock: a short bounded retry rides out
+    // such a moment instead of losing the cycle.
+    std::unique_lock lock(s.mutex, std::defer_lock);
+    for (int attempt = 0; attempt < kLockAttempts && !lock.try_lock(); ++attempt) {
+        relax();
+    }
     // The engine sizes its buffers from the output format, so the counts agree.
     if (lock.owns_lock() && s.playing && count == s.outputChannels) {
         float* offset[kAudioBufferListCapacity] = {};
         while (done < frames && s.head < s.segments.size()) {
             Segment& segment = s.segments[s.head];
-            const auto n = static_cast<AUAudioFrameCount>(std::min<std::uint64_t>(
-                frames - done, segment.outputTotal - segment.outputDone));
-            for (AVAudioChannelCount c = 0; c < count; ++c) offset[c] = channels[c] + done;
+            const auto n = static_cast<AUAudioFrameCount>(
+                std::min<std::uint64_t>(frames - done, segment.outputTotal - segment.outputDone));
+            for (AVAudioChannelCount c = 0; c < count; ++c)
+                offset[c] = channels[c] + done;
             if (n > 0) segment.converter->render(n, offset, &Segment::pull, &segment);
             segment.outputDone += n;
             done += n;

@@ -10,9 +10,10 @@
 // time; a handler may call the player (schedule, play, stop) and may drop the last reference to
 // it.
 //
-// Threads: scheduling and transport are [any-thread, not render]. The engine renders the player
-// on its [render-thread] and only try-locks the player's state: a cycle that finds it busy renders
-// silence for the player.
+// Threads: scheduling and transport are [any-thread, not render]; under the player's lock they
+// only move prepared values (converters are built and old schedules freed outside it). The engine
+// renders the player on its [render-thread], which only try-locks that lock (a bounded number of
+// times): a cycle that still finds it busy renders silence for the player.
 #pragma once
 
 #include <functional>

@@ -16,7 +16,8 @@ namespace pf {
 
 using AVAudioSessionCategory = std::string;
 using AVAudioSessionMode = std::string;
-inline const AVAudioSessionCategory AVAudioSessionCategoryPlayback = "AVAudioSessionCategoryPlayback";
+inline const AVAudioSessionCategory AVAudioSessionCategoryPlayback =
+    "AVAudioSessionCategoryPlayback";
 inline const AVAudioSessionCategory AVAudioSessionCategorySoloAmbient =
     "AVAudioSessionCategorySoloAmbient";
 inline const AVAudioSessionMode AVAudioSessionModeDefault = "AVAudioSessionModeDefault";

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "audio/AVAudioNode.h"
+#include "audio/PluginModule.h"
 #include "core/Dispatch.h"
 #include "core/NSError.h"
 
@@ -11,11 +12,6 @@ namespace pf {
 namespace {
 
 constexpr std::string_view kNameSeparator = ": ";
-
-NSError statusError(OSStatus status, std::string description) {
-    return NSError(NSOSStatusErrorDomain, status,
-                   {{NSLocalizedDescriptionKey, std::move(description)}});
-}
 
 } // namespace
 
@@ -57,34 +53,38 @@ void AVAudioUnit::instantiate(AudioComponentRegistry& registry,
                               const AudioComponentDescription& with,
                               AudioComponentInstantiationOptions options,
                               InstantiationHandler completionHandler) {
-    DispatchQueue::global().async([&registry, with, options,
-                                   completion = std::move(completionHandler)] {
-        std::shared_ptr<AUAudioUnit> unit;
-        std::optional<NSError> error;
-        try {
-            const AudioComponent component = registry.findNext(nullptr, with);
-            if (component == nullptr || !component->factory) {
-                error = statusError(kAudioUnitErr_ExtensionNotFound,
-                                    "No audio component matches the description.");
-            } else {
-                unit = component->factory(with, options);
-                if (!unit) {
-                    error = statusError(kAudioUnitErr_FailedInitialization,
-                                        "The audio component made no unit.");
+    DispatchQueue::global().async(
+        [&registry, with, options, completion = std::move(completionHandler)] {
+            std::shared_ptr<AUAudioUnit> unit;
+            std::optional<NSError> error;
+            try {
+                const AudioComponent component = registry.findNext(nullptr, with);
+                if (component == nullptr || !component->factory) {
+                    error = statusError(kAudioUnitErr_ExtensionNotFound,
+                                        "No audio component matches the description.");
+                } else {
+                    unit = component->factory(with, options);
+                    if (!unit) {
+                        error = statusError(kAudioUnitErr_FailedInitialization,
+                                            "The audio component made no unit.");
+                    }
                 }
+            } catch (const NSErrorException& e) {
+                error = e.error();
+            } catch (const std::exception& e) {
+                error = statusError(kAudioUnitErr_FailedInitialization, e.what());
+            } catch (...) {
+                // Whatever a plug-in throws ends its instantiation, never the host.
+                error = statusError(kAudioUnitErr_FailedInitialization,
+                                    "The audio component failed to make a unit.");
             }
-        } catch (const NSErrorException& e) {
-            error = e.error();
-        } catch (const std::exception& e) {
-            error = statusError(kAudioUnitErr_FailedInitialization, e.what());
-        }
-        if (!completion) return;
-        if (error) {
-            completion(nullptr, std::move(error));
-        } else {
-            completion(std::make_shared<AVAudioUnit>(std::move(unit)), std::nullopt);
-        }
-    });
+            if (!completion) return;
+            if (error) {
+                completion(nullptr, std::move(error));
+            } else {
+                completion(std::make_shared<AVAudioUnit>(std::move(unit)), std::nullopt);
+            }
+        });
 }
 
 } // namespace pf

@@ -72,7 +72,8 @@ void registerAudioComponentBundles(AudioComponentRegistry& registry,
                                    const std::vector<AudioComponentBundleInfo>& bundles);
 
 // A registry source that scans `folders` when it runs.
-AudioComponentRegistry::ComponentSource audioComponentBundleSource(std::vector<std::string> folders);
+AudioComponentRegistry::ComponentSource
+audioComponentBundleSource(std::vector<std::string> folders);
 
 // Adds the source over the running application's folders; the shared registry does this itself.
 void addBundledAudioComponentSources(AudioComponentRegistry& registry);

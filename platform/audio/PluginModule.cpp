@@ -16,11 +16,6 @@
 namespace pf {
 namespace {
 
-NSError statusError(OSStatus status, std::string description) {
-    return NSError(NSOSStatusErrorDomain, status,
-                   {{NSLocalizedDescriptionKey, std::move(description)}});
-}
-
 struct LoadedModule {
     const PFAudioPluginEntry* entry = nullptr; // null: loading failed with `error`
     std::optional<NSError> error;
@@ -72,6 +67,11 @@ std::shared_ptr<AUAudioUnitFactory> releasedOnMain(std::shared_ptr<AUAudioUnitFa
 }
 
 } // namespace
+
+NSError statusError(OSStatus status, std::string description) {
+    return NSError(NSOSStatusErrorDomain, status,
+                   {{NSLocalizedDescriptionKey, std::move(description)}});
+}
 
 const PFAudioPluginEntry& loadAudioPluginModule(const std::string& executablePath) {
     std::error_code ignored;

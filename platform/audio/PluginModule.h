@@ -13,10 +13,14 @@
 
 #include "audio/AudioComponent.h"
 #include "audio/PluginEntry.h"
+#include "core/NSError.h"
 
 namespace pf {
 
 struct AudioComponentBundleInfo;
+
+// An error of NSOSStatusErrorDomain with `status` and a description.
+NSError statusError(OSStatus status, std::string description);
 
 // The checked entry of the module at `executablePath`, loading it on first use. Throws
 // NSErrorException (NSOSStatusErrorDomain, kAudioUnitErr_ExtensionNotFound) when the module
@@ -27,9 +31,10 @@ const PFAudioPluginEntry& loadAudioPluginModule(const std::string& executablePat
 // then on the main queue makes the principal class and loads its view, then on the calling thread
 // asks it for the unit, and gives the unit a view-controller provider that answers the principal's
 // view controller on the main queue. The principal object is always released on the main queue,
-// also when the unit goes on another thread or the instantiation fails. Throws NSErrorException: kAudioUnitErr_ExtensionNotFound for
-// the module, kAudioUnitErr_FailedInitialization for an unknown principal class or a factory that
-// made no unit (an NSErrorException of the plug-in's own passes through unchanged).
+// also when the unit goes on another thread or the instantiation fails. Throws NSErrorException:
+// kAudioUnitErr_ExtensionNotFound for the module, kAudioUnitErr_FailedInitialization for an unknown
+// principal class or a factory that made no unit (an NSErrorException of the plug-in's own passes
+// through unchanged).
 AudioComponentFactory bundledComponentFactory(const AudioComponentBundleInfo& bundle);
 
 } // namespace pf

@@ -30,8 +30,12 @@ public:
 private:
 #if defined(__x86_64__) || defined(__i386__)
     static constexpr std::uint64_t kFlushBits = 0x8040; // MXCSR flush-to-zero | denormals-are-zero
-    static std::uint64_t read() noexcept { return _mm_getcsr(); }
-    static void write(std::uint64_t word) noexcept { _mm_setcsr(static_cast<unsigned>(word)); }
+    static std::uint64_t read() noexcept {
+        return _mm_getcsr();
+    }
+    static void write(std::uint64_t word) noexcept {
+        _mm_setcsr(static_cast<unsigned>(word));
+    }
 #elif defined(__aarch64__)
     static constexpr std::uint64_t kFlushBits = std::uint64_t{1} << 24; // FPCR.FZ
     static std::uint64_t read() noexcept {
@@ -39,10 +43,14 @@ private:
         asm volatile("mrs %0, fpcr" : "=r"(word));
         return word;
     }
-    static void write(std::uint64_t word) noexcept { asm volatile("msr fpcr, %0" : : "r"(word)); }
+    static void write(std::uint64_t word) noexcept {
+        asm volatile("msr fpcr, %0" : : "r"(word));
+    }
 #else
     static constexpr std::uint64_t kFlushBits = 0;
-    static std::uint64_t read() noexcept { return 0; }
+    static std::uint64_t read() noexcept {
+        return 0;
+    }
     static void write(std::uint64_t) noexcept {}
 #endif
 

@@ -27,7 +27,8 @@ std::string flagsText(std::uint32_t flags) {
 
 std::vector<std::string> namesOf(const std::vector<AudioComponentBundleInfo>& bundles) {
     std::vector<std::string> names;
-    for (const auto& b : bundles) names.push_back(std::filesystem::path(b.bundlePath).stem());
+    for (const auto& b : bundles)
+        names.push_back(std::filesystem::path(b.bundlePath).stem());
     return names;
 }
 
@@ -64,14 +65,16 @@ TEST(BundleScan, SkipsEveryBrokenBundleWithOneLineOnStandardError) {
     };
     makeBundle(dir.path(), "Good");
     broken("NotAPlist", [](BundleSpec& s) { s.infoOverride = "this is not a property list"; });
-    broken("ArrayRoot", [](BundleSpec& s) {
-        s.infoOverride = "<plist version=\"1.0\"><array/></plist>";
-    });
+    broken("ArrayRoot",
+           [](BundleSpec& s) { s.infoOverride = "<plist version=\"1.0\"><array/></plist>"; });
     broken("ShortType", [](BundleSpec& s) { s.type = "aum"; });
     broken("LongSubtype", [](BundleSpec& s) { s.subtype = "orvcx"; });
     broken("NonAsciiMaker", [](BundleSpec& s) { s.manufacturer = "Qrb\xC3\xA9"; });
     broken("NoModule", [](BundleSpec& s) { s.module.clear(); });
-    broken("PathInExecutable", [](BundleSpec& s) { s.executable = "../x.so"; s.module.clear(); });
+    broken("PathInExecutable", [](BundleSpec& s) {
+        s.executable = "../x.so";
+        s.module.clear();
+    });
     broken("NoPrincipal", [](BundleSpec& s) { s.principal.clear(); });
     broken("NoName", [](BundleSpec& s) { s.name.clear(); });
     broken("NegativeVersion", [](BundleSpec& s) { s.version = "<integer>-1</integer>"; });
@@ -88,7 +91,8 @@ TEST(BundleScan, SkipsEveryBrokenBundleWithOneLineOnStandardError) {
 
     EXPECT_EQ(namesOf(found), std::vector<std::string>{"Good"});
     std::size_t lines = 0;
-    for (const char c : errors) lines += c == '\n';
+    for (const char c : errors)
+        lines += c == '\n';
     EXPECT_EQ(lines, 13u) << errors;
     for (const char* name : {"NotAPlist", "ArrayRoot", "ShortType", "LongSubtype", "NonAsciiMaker",
                              "NoModule", "PathInExecutable", "NoPrincipal", "NoName",

@@ -47,16 +47,15 @@ protected:
 
     std::shared_ptr<Outcome> instantiate(const AudioComponentDescription& description = kPlugin) {
         auto outcome = std::make_shared<Outcome>();
-        AVAudioUnit::instantiate(registry_, description, 0,
-                                 [outcome](std::shared_ptr<AVAudioUnit> unit,
-                                           std::optional<NSError> error) {
-                                     outcome->unit = std::move(unit);
-                                     outcome->error = std::move(error);
-                                     outcome->onMainThread = RunLoop::isMainThread();
-                                     // Handed to the main queue, which wakes the waiting loop.
-                                     DispatchQueue::main().async(
-                                         [outcome] { outcome->done.store(true); });
-                                 });
+        AVAudioUnit::instantiate(
+            registry_, description, 0,
+            [outcome](std::shared_ptr<AVAudioUnit> unit, std::optional<NSError> error) {
+                outcome->unit = std::move(unit);
+                outcome->error = std::move(error);
+                outcome->onMainThread = RunLoop::isMainThread();
+                // Handed to the main queue, which wakes the waiting loop.
+                DispatchQueue::main().async([outcome] { outcome->done.store(true); });
+            });
         EXPECT_TRUE(runMainUntil([&] { return outcome->done.load(); }));
         return outcome;
     }
@@ -193,7 +192,8 @@ TEST_F(Instantiation, LoadsAModuleOnceAndTheUnitRendersHalfItsInput) {
                                          AudioBufferList* input) noexcept -> AUAudioUnitStatus {
         for (std::uint32_t b = 0; b < input->mNumberBuffers; ++b) {
             auto* samples = static_cast<float*>(input->mBuffers[b].mData);
-            for (AUAudioFrameCount i = 0; i < frames; ++i) samples[i] = b == 0 ? 1.0f : -0.25f;
+            for (AUAudioFrameCount i = 0; i < frames; ++i)
+                samples[i] = b == 0 ? 1.0f : -0.25f;
         }
         return noErr;
     });
@@ -205,7 +205,7 @@ TEST_F(Instantiation, LoadsAModuleOnceAndTheUnitRendersHalfItsInput) {
     au->deallocateRenderResources();
 }
 
-TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsOrTheClassIsUnknown) {
+TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsAnythingOrTheClassIsUnknown) {
     BundleSpec failing;
     failing.principal = "FailingViewController";
     makeBundle(dir_.path(), "Failing", failing);
@@ -213,6 +213,10 @@ TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsOrTheClassIsUnkno
     unknown.principal = "NoSuchController";
     unknown.subtype = "unkn";
     makeBundle(dir_.path(), "Unknown", unknown);
+    BundleSpec strange;
+    strange.principal = "StrangeViewController";
+    strange.subtype = "strn";
+    makeBundle(dir_.path(), "Strange", strange);
     scan(dir_.path());
 
     const auto thrown = instantiate();
@@ -230,6 +234,13 @@ TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsOrTheClassIsUnkno
     EXPECT_EQ(missingClass->error->code(), kAudioUnitErr_FailedInitialization);
     EXPECT_NE(missingClass->error->localizedDescription().find("has no class 'NoSuchController'"),
               std::string::npos);
+
+    AudioComponentDescription odd = kPlugin;
+    odd.componentSubType = fourCharCode("strn");
+    const auto number = instantiate(odd);
+    EXPECT_FALSE(number->unit);
+    ASSERT_TRUE(number->error);
+    EXPECT_EQ(number->error->code(), kAudioUnitErr_FailedInitialization);
 }
 
 TEST_F(Instantiation, RefusesAModuleOfAnotherABIOrWithoutEntryBeforeAnyOfItsCodeRuns) {

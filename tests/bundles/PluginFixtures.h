@@ -9,27 +9,12 @@
 #include <functional>
 #include <string>
 
+#include "TempDir.h"
 #include "core/RunLoop.h"
 
 namespace pf::test {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pf-bundles-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using ::test::TempDir;
 
 // What goes into a bundle's Info.plist; every field can be spoiled by a test.
 struct BundleSpec {
@@ -42,7 +27,7 @@ struct BundleSpec {
     std::string name = "Tstm: Test Gain";
     std::string version = "<integer>1</integer>";
     std::string sandboxSafe = "<true/>"; // empty: no key
-    std::string infoOverride;              // not empty: written as Info.plist instead
+    std::string infoOverride;            // not empty: written as Info.plist instead
 };
 
 inline std::string infoPlistText(const BundleSpec& spec) {

@@ -1,6 +1,7 @@
 // The kernel adapter: statuses, pulling, in-place rendering, parameters, sample rate, blocks.
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -149,11 +150,9 @@ TEST(KernelAdapter, EveryPullSeesTheBuffersOwnMemoryAtFullCapacity) {
 
 TEST(KernelAdapter, AFailedPullIsReturnedAndNothingIsProcessed) {
     auto adapter = makeAllocatedAdapter();
-    pf::AURenderPullInputBlock failing = [](pf::AudioUnitRenderActionFlags*,
-                                            const pf::AudioTimeStamp*, pf::AUAudioFrameCount,
-                                            pf::NSInteger, pf::AudioBufferList*) {
-        return pf::OSStatus{-42};
-    };
+    pf::AURenderPullInputBlock failing =
+        [](pf::AudioUnitRenderActionFlags*, const pf::AudioTimeStamp*, pf::AUAudioFrameCount,
+           pf::NSInteger, pf::AudioBufferList*) { return pf::OSStatus{-42}; };
     ChannelBuffers out(2, 128, 0.5f);
     EXPECT_EQ(render(*adapter, 128, &out.list, failing), -42);
     EXPECT_EQ(out.channels[0], std::vector<float>(128, 0.5f));
@@ -221,6 +220,35 @@ TEST(KernelAdapter, AttackAndReleaseSurviveAllocationAndTheHostsRate) {
     EXPECT_EQ(detector.releaseTime, 0.25f * 44100.0f);
 }
 
+TEST(KernelAdapter, NonFiniteValuesThroughEveryEntryLeaveTheAudioFinite) {
+    RecordedLog log;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    auto adapter = makeAllocatedAdapter(512);
+    adapter->setSamplerate(nan);
+    adapter->setSamplerate(inf);
+    EXPECT_EQ(adapter->getSamplerate(), 48000.0f);
+    for (std::int32_t address = 0; address < 11; ++address) {
+        adapter->setParameterEx(address, address % 2 == 0 ? nan : -inf);
+    }
+    adapter->setParameter(7, 0.0f); // process, do not bypass
+    adapter->setParameter(9, 0.0f);
+    adapter->setParameter(10, 1.0f);
+    testsupport::EventList events;
+    for (pf::AUParameterAddress address = 0; address < 11; ++address) {
+        if (address != 7 && address != 9 && address != 10) events.parameter(64, address, inf);
+    }
+    SignalSource source(testsignals::musicLike(512));
+    ChannelBuffers out(2, 512);
+    ASSERT_EQ(render(*adapter, 512, &out.list, source.pullBlock(), events.link()), pf::noErr);
+    for (int c = 0; c < 2; ++c) {
+        for (float sample : out.channels[c])
+            ASSERT_TRUE(std::isfinite(sample));
+    }
+    EXPECT_TRUE(std::isfinite(adapter->getPeakValue1()));
+    EXPECT_TRUE(std::isfinite(adapter->getDynamicsValue2()));
+}
+
 TEST(KernelAdapter, MetersReadTheKernel) {
     auto adapter = makeAllocatedAdapter();
     adapter->setParameter(3, 1.0f);
@@ -283,7 +311,8 @@ TEST(KernelAdapter, MidiOutputBlockMayBeReplacedWhileRendering) {
     }
     std::atomic<bool> stop{false};
     std::thread setter([&] {
-        for (int i = 0; !stop.load(); ++i) adapter->setAUMIDIOutputEventBlock(blocks[i % 4]);
+        for (int i = 0; !stop.load(); ++i)
+            adapter->setAUMIDIOutputEventBlock(blocks[i % 4]);
     });
     SignalSource source(testsignals::musicLike(256));
     ChannelBuffers out(2, 256);

@@ -13,7 +13,8 @@ namespace {
 
 double rms(const float* x, int n) {
     double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += static_cast<double>(x[i]) * x[i];
+    for (int i = 0; i < n; ++i)
+        sum += static_cast<double>(x[i]) * x[i];
     return std::sqrt(sum / n);
 }
 
@@ -68,13 +69,36 @@ TEST(BandSplitFilter3, SplitFillsAtMost4096FramesAndLeavesTheChannelsUnchanged) 
     for (int c = 0; c < 2; ++c) {
         const auto& input = c == 0 ? original.left : original.right;
         for (int i = 0; i < 4096; ++i) {
-            const float sum = splitter->bufferLP[c][i] + splitter->bufferBP[c][i] +
-                              splitter->bufferHP[c][i];
+            const float sum =
+                splitter->bufferLP[c][i] + splitter->bufferBP[c][i] + splitter->bufferHP[c][i];
             ASSERT_NEAR(sum, input[i], 1e-6f) << "channel " << c << " frame " << i;
         }
     }
     splitter->split(signal.left.data(), signal.right.data(), -5);
     splitter->split(signal.left.data(), signal.right.data(), 0);
+}
+
+TEST(BandSplitFilter3, SplitEqualsFilteringTheBandsOneAfterAnother) {
+    auto splitter = std::make_unique<BandSplitFilter3>();
+    splitter->setCutoff1(0.45f);
+    splitter->setCutoff2(0.7f);
+    SVFilter4Pole1 high, low;
+    high.setCutoff(0.7f);
+    low.setCutoff(0.45f);
+    const auto signal = testsignals::musicLike(3000);
+    std::vector<float> highBand(3000), middle(3000), lowBand(3000);
+    for (int block = 0; block < 3; ++block) {
+        const int at = block * 1000;
+        splitter->split(signal.left.data() + at, signal.right.data() + at, 1000);
+        high.processBufferHP(signal.left.data() + at, highBand.data() + at, middle.data() + at,
+                             1000);
+        low.processBufferLP(middle.data() + at, lowBand.data() + at, middle.data() + at, 1000);
+        for (int i = 0; i < 1000; ++i) {
+            ASSERT_EQ(splitter->bufferHP[0][i], highBand[at + i]) << at + i;
+            ASSERT_EQ(splitter->bufferLP[0][i], lowBand[at + i]) << at + i;
+            ASSERT_EQ(splitter->bufferBP[0][i], middle[at + i]) << at + i;
+        }
+    }
 }
 
 TEST(BandSplitFilter3, LowToneLandsInTheLowBandAndHighToneInTheHighBand) {

@@ -136,7 +136,8 @@ TEST_P(CompanderMatchesReference, OverTwoSecondsOfMusicLikeSignal) {
 
     auto signal = testsignals::musicLike(96000);
     auto expected = signal;
-    for (std::size_t i = 0; i < expected.size(); ++i) model.process(expected.left[i], expected.right[i]);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        model.process(expected.left[i], expected.right[i]);
 
     // Uneven blocks, as a render cycle cut at event times delivers them.
     std::size_t done = 0;
@@ -171,7 +172,8 @@ TEST(CompanderMatchesReference, InvertedOutputOverOneSecond) {
     ReferenceCompander model(0.01f, 0.5f, 0.3f, 0.8f, 0.5f, 1.0f, 0, true);
     auto signal = testsignals::musicLike(48000);
     auto expected = signal;
-    for (std::size_t i = 0; i < expected.size(); ++i) model.process(expected.left[i], expected.right[i]);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        model.process(expected.left[i], expected.right[i]);
     compander.processBuffers(signal.left.data(), signal.right.data(), 48000);
     for (std::size_t i = 0; i < signal.size(); ++i) {
         ASSERT_NEAR(signal.left[i], expected.left[i], 1e-6f) << "frame " << i;

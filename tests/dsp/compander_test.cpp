@@ -120,7 +120,8 @@ TEST(Compander2, LinkedToLeftModeIgnoresTheRightDetector) {
     compander.setMultiplier(-0.5f);
     compander.setMode(3);
     std::vector<float> left(2000, 0.0f), right(2000);
-    for (std::size_t i = 0; i < right.size(); ++i) right[i] = 0.8f * std::sin(0.05f * i);
+    for (std::size_t i = 0; i < right.size(); ++i)
+        right[i] = 0.8f * std::sin(0.05f * i);
     compander.processBuffers(left.data(), right.data(), 2000);
     EXPECT_GT(compander.inputFollower[1].getPeak(), 0.0f);
     EXPECT_FLOAT_EQ(compander.getFactorL(), 0.5f);

@@ -10,7 +10,8 @@ namespace {
 
 // Feeds `value` `count` times; returns the peak after the last sample.
 float feed(Follower& follower, float value, int count) {
-    for (int i = 0; i < count; ++i) follower.processSample(&value);
+    for (int i = 0; i < count; ++i)
+        follower.processSample(&value);
     return follower.getPeak();
 }
 
@@ -73,9 +74,12 @@ TEST(Follower, OutOfRangeTimesAreIgnored) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     Follower follower;
-    for (float bad : {1.5f, -1.0f, nan, inf, -inf}) follower.setAttack(bad);
-    for (float bad : {10.5f, -1.0f, nan, inf, -inf}) follower.setRelease(bad);
-    for (float bad : {1.5f, -0.1f, nan, inf}) follower.setDecay(bad);
+    for (float bad : {1.5f, -1.0f, nan, inf, -inf})
+        follower.setAttack(bad);
+    for (float bad : {10.5f, -1.0f, nan, inf, -inf})
+        follower.setRelease(bad);
+    for (float bad : {1.5f, -0.1f, nan, inf})
+        follower.setDecay(bad);
     EXPECT_EQ(follower.fAttack, 0.01f);
     EXPECT_EQ(follower.attackTime, 480.0f);
     EXPECT_EQ(follower.fRelease, 0.5f);
@@ -87,7 +91,8 @@ TEST(Follower, OutOfRangeTimesAreIgnored) {
 
     // A non-finite value never reaches the ramp: the peak stays a number.
     float sample = 0.5f;
-    for (int i = 0; i < 100; ++i) follower.processSample(&sample);
+    for (int i = 0; i < 100; ++i)
+        follower.processSample(&sample);
     EXPECT_TRUE(std::isfinite(follower.getPeak()));
 }
 

@@ -152,7 +152,8 @@ TEST(CompanderKernel, CompanderRunsOnlyWithDefaultCrossoversAndNoBypass) {
 TEST(CompanderKernel, ProcessesInPlaceWhenInputAndOutputAreTheSame) {
     auto a = makeKernel();
     auto b = makeKernel();
-    for (Kernel* k : {a.get(), b.get()}) k->setParameter(3, 0.9f);
+    for (Kernel* k : {a.get(), b.get()})
+        k->setParameter(3, 0.9f);
     KernelRun separate(2048);
     separate.process(*a);
     ChannelBuffers same(2, 2048);

@@ -23,9 +23,8 @@ TEST(PlatformAudioBlocks, CopiesShareOneCallableAndCompareByIdentity) {
     EXPECT_EQ(copy(7, 0, 0, nullptr), 7);
     EXPECT_EQ(calls, 1);
     const pf::AUMIDIOutputEventBlock lookalike = [](pf::AUEventSampleTime, std::uint8_t,
-                                                    pf::NSInteger, const std::uint8_t*) {
-        return pf::noErr;
-    };
+                                                    pf::NSInteger,
+                                                    const std::uint8_t*) { return pf::noErr; };
     EXPECT_FALSE(lookalike == block);
     pf::AUMIDIOutputEventBlock absent;
     EXPECT_FALSE(absent);
@@ -59,7 +58,8 @@ TEST(PlatformAudioPCMBuffer, OwnsZeroedMemoryDescribedByBothLists) {
         EXPECT_EQ(own->mBuffers[c].mData, buffer->floatChannelData()[c]);
         EXPECT_EQ(own->mBuffers[c].mNumberChannels, 1u);
         EXPECT_EQ(buffer->mutableAudioBufferList()->mBuffers[c].mData, own->mBuffers[c].mData);
-        for (int i = 0; i < 256; ++i) ASSERT_EQ(buffer->floatChannelData()[c][i], 0.0f);
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(buffer->floatChannelData()[c][i], 0.0f);
     }
     buffer->setFrameLength(100);
     EXPECT_EQ(own->mBuffers[1].mDataByteSize, 400u);

@@ -37,10 +37,18 @@ void* operator new(std::size_t size, std::align_val_t alignment) {
     if (void* p = std::aligned_alloc(align, (size + align - 1) / align * align)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // The C allocator too (snprintf, stdio), outside sanitizer builds, which own malloc themselves.
@@ -85,9 +93,8 @@ TEST(RenderPath, TenThousandCyclesAllocateNothingOnceResourcesAreAllocated) {
     SignalSource source(testsignals::musicLike(48000));
     const pf::AURenderPullInputBlock pull = source.pullBlock();
     const pf::AUMIDIOutputEventBlock midiOut = [](pf::AUEventSampleTime, std::uint8_t,
-                                                  pf::NSInteger, const std::uint8_t*) {
-        return pf::noErr;
-    };
+                                                  pf::NSInteger,
+                                                  const std::uint8_t*) { return pf::noErr; };
     testsupport::EventList events;
     events.parameter(100, 2, 0.7f);
     events.parameter(300, 5, 0.9f, pf::AURenderEventParameterRamp);
@@ -100,7 +107,7 @@ TEST(RenderPath, TenThousandCyclesAllocateNothingOnceResourcesAreAllocated) {
     pf::AudioUnitRenderActionFlags flags = 0;
     adapter->setAUMIDIOutputEventBlock(midiOut);
 
-    counting = true; // the counter itself works
+    counting = true;                       // the counter itself works
     ::operator delete(::operator new(16)); // a direct call: never elided
     counting = false;
     ASSERT_GE(allocations.exchange(0), 1);
@@ -121,7 +128,8 @@ TEST(RenderPath, TenThousandCyclesAllocateNothingOnceResourcesAreAllocated) {
     counting = false;
 
     EXPECT_EQ(allocations.load() - before, 0);
-    for (int cycle = 0; cycle < 10000; ++cycle) ASSERT_EQ(statuses[cycle], pf::noErr) << cycle;
+    for (int cycle = 0; cycle < 10000; ++cycle)
+        ASSERT_EQ(statuses[cycle], pf::noErr) << cycle;
     EXPECT_GT(loggedCount.load(), 0);
     setDSPLogSink(nullptr);
 }
@@ -147,13 +155,15 @@ TEST(RenderPath, NoSubnormalStateAfterALoudBurstAndTenSecondsOfSilence) {
         auto& kernel = adapter->kernel();
         for (const auto* filter : {&kernel.splitB.lpf[0], &kernel.splitB.lpf[1],
                                    &kernel.splitB.hpf[0], &kernel.splitB.hpf[1]}) {
-            for (float state : {filter->b1, filter->r1, filter->b2, filter->r2, filter->b3,
-                                filter->r3}) {
+            for (float state :
+                 {filter->b1, filter->r1, filter->b2, filter->r2, filter->b3, filter->r3}) {
                 EXPECT_FALSE(subnormalF(state)) << "split branch " << splitBranch;
             }
         }
-        for (const auto& f : kernel.compander.inputFollower) EXPECT_FALSE(subnormal(f.currentPeak));
-        for (const auto& f : kernel.compander.outputFollower) EXPECT_FALSE(subnormal(f.currentPeak));
+        for (const auto& f : kernel.compander.inputFollower)
+            EXPECT_FALSE(subnormal(f.currentPeak));
+        for (const auto& f : kernel.compander.outputFollower)
+            EXPECT_FALSE(subnormal(f.currentPeak));
         for (int c = 0; c < 2; ++c) {
             for (int i = 0; i < 512; ++i) {
                 ASSERT_FALSE(subnormalF(kernel.splitB.bufferLP[c][i]));

@@ -20,7 +20,9 @@ double harmonic(const float* table, int k) {
     return std::abs(sum);
 }
 
-double relative(const float* table, int k) { return harmonic(table, k) / harmonic(table, 1); }
+double relative(const float* table, int k) {
+    return harmonic(table, k) / harmonic(table, 1);
+}
 
 } // namespace
 
@@ -50,16 +52,20 @@ TEST(Wavetables, EveryTableHasPeakNearOneMeanNearZeroAndStartsAndEndsNearZero) {
 
 TEST(Wavetables, SineIsPure) {
     EXPECT_GT(table_sine[1], table_sine[0]) << "rising from zero";
-    for (int k = 2; k <= 32; ++k) EXPECT_LT(relative(table_sine, k), 0.002) << k;
+    for (int k = 2; k <= 32; ++k)
+        EXPECT_LT(relative(table_sine, k), 0.002) << k;
 }
 
 TEST(Wavetables, TriangleHasOddHarmonicsFallingWithTheSquare) {
-    for (int k = 2; k <= 10; k += 2) EXPECT_LT(relative(table_tri, k), 1e-3) << k;
-    for (int k = 3; k <= 11; k += 2) EXPECT_NEAR(relative(table_tri, k) * k * k, 1.0, 0.1) << k;
+    for (int k = 2; k <= 10; k += 2)
+        EXPECT_LT(relative(table_tri, k), 1e-3) << k;
+    for (int k = 3; k <= 11; k += 2)
+        EXPECT_NEAR(relative(table_tri, k) * k * k, 1.0, 0.1) << k;
 }
 
 TEST(Wavetables, SawHasEveryHarmonicAtOneOverKAndLopsidedPeaks) {
-    for (int k = 2; k <= 10; ++k) EXPECT_NEAR(relative(table_saw, k) * k, 1.0, 0.1) << k;
+    for (int k = 2; k <= 10; ++k)
+        EXPECT_NEAR(relative(table_saw, k) * k, 1.0, 0.1) << k;
     float high = 0.0f, low = 0.0f;
     for (int i = 0; i < kWavetableLength; ++i) {
         high = std::max(high, table_saw[i]);
@@ -70,8 +76,10 @@ TEST(Wavetables, SawHasEveryHarmonicAtOneOverKAndLopsidedPeaks) {
 }
 
 TEST(Wavetables, SquareHasOddHarmonicsAtOneOverKAndStartsOnItsRisingEdge) {
-    for (int k = 2; k <= 10; k += 2) EXPECT_LT(relative(table_sqr, k), 1e-3) << k;
-    for (int k = 3; k <= 11; k += 2) EXPECT_NEAR(relative(table_sqr, k) * k, 1.0, 0.1) << k;
+    for (int k = 2; k <= 10; k += 2)
+        EXPECT_LT(relative(table_sqr, k), 1e-3) << k;
+    for (int k = 3; k <= 11; k += 2)
+        EXPECT_NEAR(relative(table_sqr, k) * k, 1.0, 0.1) << k;
     EXPECT_NEAR(table_sqr[0], 0.51f, 0.1f);
     EXPECT_GT(table_sqr[1], table_sqr[0]);
     EXPECT_LT(table_sqr[kWavetableLength - 1], table_sqr[0]);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "EngineTestSupport.h"
+#include "audio/units/PeakLimiterUnit.h"
 #include "core/NSError.h"
 
 using namespace enginetest;
@@ -33,7 +34,8 @@ struct Graph {
 TEST(EngineRender, PlayerThroughGainUnitIntoMixerRendersExactlyHalfTheFileAtEqualRates) {
     ManualOutput manual;
     TempDir dir;
-    const auto file = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 997.0, 14400));
+    const auto file =
+        pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 997.0, 14400));
     Graph g;
     g.engine->connect(g.player, g.gain, file->processingFormat());
     g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
@@ -76,6 +78,8 @@ TEST(EngineRender, ToneKeepsItsFrequencyAndLevelAcrossConversionFrom44100To48000
     EXPECT_NEAR(peak(out[1], 4800, 43200), 0.5 * peak(in[1], 4410, 39690), 0.005);
     const auto events = g.unit->log()->snapshot();
     EXPECT_NE(std::find(events.begin(), events.end(), "allocate 44100/44100"), events.end());
+    // The mixer pulls the unit in chunks of its own; the unit's time still runs without gaps.
+    EXPECT_EQ(g.unit->log()->timeGaps.load(), 0);
 }
 
 TEST(EngineRender, PlayerConvertsAFileToItsOutputFormatWhenConnectedWithoutOne) {
@@ -121,10 +125,10 @@ TEST(EngineRender, UnitsGetFramesAndFormatsBeforeAllocationAndTheirRenderBlockAf
     EXPECT_EQ(g.gain->auAudioUnit()->maximumFramesToRender(), 4096u);
     g.engine->stop();
     EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
-    EXPECT_EQ(g.unit->log()->snapshot(),
-              (std::vector<std::string>{"midiOutputEventBlock", "maximumFramesToRender 4096",
-                                        "allocate 48000/48000", "renderBlock with midi",
-                                        "deallocate"}));
+    EXPECT_EQ(
+        g.unit->log()->snapshot(),
+        (std::vector<std::string>{"midiOutputEventBlock", "maximumFramesToRender 4096",
+                                  "allocate 48000/48000", "renderBlock with midi", "deallocate"}));
 }
 
 TEST(EngineRender, AFormatChangeWhileRunningReallocatesTheUnit) {
@@ -156,7 +160,8 @@ TEST(EngineRender, ACycleThatFindsTheGraphLockedRendersSilenceAndCountsADropout)
     // Rewiring on another thread holds the engine while the unit allocates.
     g.unit->log()->blockAllocation.store(true);
     std::thread rewire([&] { g.engine->connect(g.player, g.gain, nullptr); });
-    while (!g.unit->log()->allocationWaiting.load()) std::this_thread::yield();
+    while (!g.unit->log()->allocationWaiting.load())
+        std::this_thread::yield();
     const auto busy = pf::ManualAudioDevice::current()->render(512);
     g.unit->log()->blockAllocation.store(false);
     rewire.join();
@@ -204,4 +209,39 @@ TEST(EngineRender, TheWavDeviceWritesAFloatWavOfWholePeriodsAndStoppingJoinsItsT
     EXPECT_EQ(long(data) + 44, size);
     EXPECT_GT(data, 0u);
     EXPECT_EQ(data % (512 * 8), 0u);
+}
+
+TEST(EngineRender, TheBuiltInPeakLimiterInTheGraphKeepsAHotFileBelowFullScale) {
+    ManualOutput manual;
+    TempDir dir;
+    // Both rates: a 44.1 kHz file is converted by the player (connected without a format), so
+    // the limiter runs at the device rate and nothing resamples its output.
+    for (const int rate : {48000, 44100}) {
+        const auto file = pf::AVAudioFile::forReading(writeTone(
+            dir.file(std::to_string(rate) + ".m4a"), rate, 220.0, std::size_t(rate), 0.5f));
+        auto engine = pf::AVAudioEngine::make();
+        auto player = pf::AVAudioPlayerNode::make();
+        auto limiter = pf::AVAudioUnitEffect::make(pf::PeakLimiterUnit::kComponentDescription);
+        ASSERT_TRUE(limiter->auAudioUnit());
+        engine->attach(player);
+        engine->attach(limiter);
+        engine->connect(player, limiter, nullptr);
+        engine->connect(limiter, engine->mainMixerNode(), nullptr);
+        // +12 dB drives the tone to about twice full scale.
+        ASSERT_EQ(pf::AudioUnitSetParameter(limiter->audioUnit(), pf::PeakLimiterUnit::kPreGain,
+                                            pf::kAudioUnitScope_Global, 0, 12.0f, 0),
+                  pf::noErr);
+        engine->start();
+        player->scheduleFile(file, std::nullopt, nullptr);
+        player->play();
+        const auto out = renderFrames(48000);
+        for (int c = 0; c < 2; ++c)
+            EXPECT_LE(peak(out[c], 0, out[c].size()), 1.0) << rate;
+        EXPECT_GT(peak(out[0], 4800, 43200), 0.9) << "limited, not silenced";
+        // Cycles follow each other in the limiter's time, so its look-ahead is never cleared
+        // mid-stream: the tone comes through whole.
+        EXPECT_NEAR(zeroCrossingFrequency(out[0], 4800, 43200, 48000.0), 220.0, 0.5) << rate;
+        player->stop();
+        engine->stop();
+    }
 }

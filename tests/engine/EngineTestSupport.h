@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../avfile/TestSupport.h"
 #include "AacM4aWriter.h"
 #include "AudioSynth.h"
 #include "audio/AUAudioUnit.h"
@@ -33,6 +34,9 @@ struct GainLog {
     std::atomic<pf::AUAudioFrameCount> largestCycle{0};
     std::atomic<int> cycles{0};
     std::atomic<bool> renderedOnRenderThread{true};
+    // Cycles whose sample time does not continue the previous cycle.
+    std::atomic<int> timeGaps{0};
+    double nextSampleTime = -1;
     // While set, allocation waits for it to be released (a test holding the engine busy).
     std::atomic<bool> blockAllocation{false};
     std::atomic<bool> allocationWaiting{false};
@@ -76,11 +80,13 @@ public:
     }
     void allocateRenderResources() override {
         log_->allocationWaiting.store(true);
-        while (log_->blockAllocation.load()) std::this_thread::yield();
+        while (log_->blockAllocation.load())
+            std::this_thread::yield();
         log_->allocationWaiting.store(false);
         AUAudioUnit::allocateRenderResources();
-        log_->add("allocate " + std::to_string(int(inputs_->operator[](0)->format()->sampleRate())) +
-                  "/" + std::to_string(int(outputs_->operator[](0)->format()->sampleRate())));
+        log_->add("allocate " +
+                  std::to_string(int(inputs_->operator[](0)->format()->sampleRate())) + "/" +
+                  std::to_string(int(outputs_->operator[](0)->format()->sampleRate())));
     }
     void deallocateRenderResources() override {
         AUAudioUnit::deallocateRenderResources();
@@ -97,11 +103,16 @@ public:
                 log->cycles.fetch_add(1);
                 if (!pf::isRenderThread()) log->renderedOnRenderThread.store(false);
                 if (frames > log->largestCycle.load()) log->largestCycle.store(frames);
+                if (log->nextSampleTime >= 0 && ts->mSampleTime != log->nextSampleTime) {
+                    log->timeGaps.fetch_add(1);
+                }
+                log->nextSampleTime = ts->mSampleTime + frames;
                 if (!pull) return pf::kAudioUnitErr_NoConnection;
                 if (const auto s = pull(flags, ts, frames, 0, out)) return s;
                 for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
                     auto* data = static_cast<float*>(out->mBuffers[b].mData);
-                    for (std::uint32_t i = 0; i < frames; ++i) data[i] *= 0.5f;
+                    for (std::uint32_t i = 0; i < frames; ++i)
+                        data[i] *= 0.5f;
                 }
                 return pf::noErr;
             });
@@ -121,26 +132,8 @@ inline std::shared_ptr<pf::AVAudioUnit> makeGainNode(std::shared_ptr<GainUnit>* 
     return std::make_shared<pf::AVAudioUnit>(unit);
 }
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "engine-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using avfiletest::TempDir;
+using avfiletest::zeroCrossingFrequency;
 
 // Writes a stereo tone (left at `amplitude`, right at half) as AAC in m4a; returns its URL.
 inline pf::URL writeTone(const std::string& path, int rate, double hz, std::size_t frames,
@@ -149,38 +142,24 @@ inline pf::URL writeTone(const std::string& path, int rate, double hz, std::size
     return pf::URL::fileURLWithPath(path);
 }
 
-// Frequency of a steady tone from its rising zero crossings, interpolated between samples.
-inline double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to,
-                                    double sampleRate) {
-    double first = -1.0;
-    double last = -1.0;
-    int crossings = 0;
-    for (std::size_t i = from + 1; i < to && i < x.size(); ++i) {
-        if (x[i - 1] < 0.0f && x[i] >= 0.0f) {
-            const double t = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-            if (first < 0.0) first = t;
-            last = t;
-            ++crossings;
-        }
-    }
-    return crossings > 1 ? (crossings - 1) * sampleRate / (last - first) : 0.0;
-}
-
 inline double peak(const std::vector<float>& x, std::size_t from, std::size_t to) {
     double p = 0;
-    for (std::size_t i = from; i < to && i < x.size(); ++i) p = std::max(p, double(std::fabs(x[i])));
+    for (std::size_t i = from; i < to && i < x.size(); ++i)
+        p = std::max(p, double(std::fabs(x[i])));
     return p;
 }
 
 // Renders `frames` frames from the running manual device, in cycles of `cycle` frames.
-inline std::vector<std::vector<float>> renderFrames(std::size_t frames, pf::AUAudioFrameCount cycle = 512) {
+inline std::vector<std::vector<float>> renderFrames(std::size_t frames,
+                                                    pf::AUAudioFrameCount cycle = 512) {
     auto device = pf::ManualAudioDevice::current();
     std::vector<std::vector<float>> out(2);
     for (std::size_t done = 0; done < frames; done += cycle) {
-        const auto part = device->render(cycle);
-        for (int c = 0; c < 2; ++c) out[c].insert(out[c].end(), part[c].begin(), part[c].end());
+        const auto part = device->render(
+            static_cast<pf::AUAudioFrameCount>(std::min<std::size_t>(cycle, frames - done)));
+        for (int c = 0; c < 2; ++c)
+            out[c].insert(out[c].end(), part[c].begin(), part[c].end());
     }
-    for (auto& ch : out) ch.resize(frames);
     return out;
 }
 

@@ -13,7 +13,8 @@ TEST(ExtensionManagerFailure, PrintsTheDescriptionAndTheErrorAndNeverCallsTheDel
     ASSERT_TRUE(runMainUntilLine(console, "Error: Could not instantiate audio unit."));
 
     std::vector<std::string> expected{kNote};
-    for (const auto& line : logLines("0x00000002")) expected.push_back(line);
+    for (const auto& line : logLines("0x00000002"))
+        expected.push_back(line);
     expected.push_back("AudioComponentDescription(componentType: 1635085670, componentSubType: "
                        "1869772387, componentManufacturer: 1366450798, componentFlags: 2, "
                        "componentFlagsMask: 0)");

@@ -51,8 +51,8 @@ public:
 private:
     void record(std::string name, std::shared_ptr<pf::AVAudioUnit> unit) {
         std::lock_guard lock(mutex_);
-        events_.push_back({std::move(name), pf::RunLoop::isMainThread(),
-                           std::this_thread::get_id(), console_.lines().size(), std::move(unit)});
+        events_.push_back({std::move(name), pf::RunLoop::isMainThread(), std::this_thread::get_id(),
+                           console_.lines().size(), std::move(unit)});
     }
 
     const pf::ConsoleCapture& console_;
@@ -60,6 +60,12 @@ private:
     std::vector<DelegateEvent> events_;
     std::atomic<bool> initialized_{false};
 };
+
+// Runs the main loop until the delegate has heard onEngineInitialized().
+inline bool runMainUntilInitialized(const RecordingDelegate& delegate) {
+    return pf::RunLoop::main().runUntil([&] { return delegate.initialized(); },
+                                        std::chrono::seconds(10));
+}
 
 // Runs the main loop until `console` holds the line `line`. A watcher thread (no sleeping: it
 // yields) hands the news to the main queue, which wakes the loop.
@@ -73,11 +79,12 @@ inline bool runMainUntilLine(const pf::ConsoleCapture& console, const std::strin
         return false;
     };
     std::thread watcher([contains, seen, stop] {
-        while (!stop->load() && !contains()) std::this_thread::yield();
+        while (!stop->load() && !contains())
+            std::this_thread::yield();
         pf::DispatchQueue::main().async([seen] { seen->store(true); });
     });
-    const bool found = pf::RunLoop::main().runUntil([&] { return seen->load(); },
-                                                    std::chrono::seconds(10));
+    const bool found =
+        pf::RunLoop::main().runUntil([&] { return seen->load(); }, std::chrono::seconds(10));
     stop->store(true);
     watcher.join();
     return found && contains();

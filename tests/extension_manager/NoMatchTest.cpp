@@ -51,7 +51,7 @@ TEST(ExtensionManagerNoMatch, StepsRefuseAMissingComponentOrDescriptionAndLogFla
     manager->selectfoundComponent(nullptr, [&] { completed = true; });
     manager->selectAudioUnitWithComponentDescription(std::nullopt, [&] { completed = true; });
     EXPECT_EQ(console.lines(), (std::vector<std::string>{"ERROR: Component is nil.",
-                                                          "Error: Component description is nil."}));
+                                                         "Error: Component description is nil."}));
     EXPECT_FALSE(completed);
 
     // Flags 0 take no 0x prefix in the alternate form.

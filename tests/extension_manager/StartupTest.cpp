@@ -15,12 +15,12 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     // Construction only queues the search.
     EXPECT_EQ(console.lines(), std::vector<std::string>{kNote});
 
-    ASSERT_TRUE(pf::RunLoop::main().runUntil([&] { return delegate->initialized(); },
-                                             std::chrono::seconds(10)));
+    ASSERT_TRUE(runMainUntilInitialized(*delegate));
     const auto lines = withoutPluginLines(console.lines());
 
     std::vector<std::string> expected{kNote};
-    for (const auto& line : logLines("0x00000002")) expected.push_back(line);
+    for (const auto& line : logLines("0x00000002"))
+        expected.push_back(line);
     expected.push_back("AUExtensionManager: Audio unit was found, making connections now ...");
     ASSERT_GE(lines.size(), expected.size() + 2);
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
@@ -46,7 +46,8 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     const auto events = delegate->events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].name, "onFoundComponent");
-    EXPECT_EQ(events[0].linesBefore, indexOf("AUExtensionManager: Performed audio unit connection.") + 1);
+    EXPECT_EQ(events[0].linesBefore,
+              indexOf("AUExtensionManager: Performed audio unit connection.") + 1);
     EXPECT_EQ(events[1].name, "onEngineInitialized");
     EXPECT_EQ(events[1].linesBefore, indexOf("WARNING: Audio unit is nil (yet?).") + 1);
     EXPECT_FALSE(events[0].onMainThread);
@@ -73,8 +74,7 @@ TEST(ExtensionManagerStartup, PresetsWrapTheUnitsPresetsWhenAUnitIsSet) {
     pf::ConsoleCapture console;
     auto delegate = std::make_shared<RecordingDelegate>(console);
     const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(pf::RunLoop::main().runUntil([&] { return delegate->initialized(); },
-                                             std::chrono::seconds(10)));
+    ASSERT_TRUE(runMainUntilInitialized(*delegate));
     const auto unit = delegate->events()[0].unit->auAudioUnit();
     manager->setAudioUnit(unit);
     const auto printed = console.lines().size();

@@ -12,8 +12,7 @@ TEST(ExtensionManagerTwoMatches, InstantiatesTheFirstMatchAndKeepsBothInTheList)
     pf::ConsoleCapture console;
     auto delegate = std::make_shared<RecordingDelegate>(console);
     const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(pf::RunLoop::main().runUntil([&] { return delegate->initialized(); },
-                                             std::chrono::seconds(10)));
+    ASSERT_TRUE(runMainUntilInitialized(*delegate));
 
     const auto available = manager->availableAudioUnits();
     ASSERT_EQ(available.size(), 2u);
@@ -27,9 +26,10 @@ TEST(ExtensionManagerTwoMatches, InstantiatesTheFirstMatchAndKeepsBothInTheList)
     });
     ASSERT_NE(bundleLine, lines.end());
     EXPECT_TRUE(bundleLine->ends_with("/two/A_First.appex")) << *bundleLine;
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.rfind("TestGain: bundle ", 0) == 0; }),
-              1);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& l) { return l.rfind("TestGain: bundle ", 0) == 0; }),
+        1);
     ASSERT_EQ(delegate->events().size(), 2u);
     manager->setDelegate(nullptr);
 }

@@ -165,8 +165,10 @@ TEST(PersistentAppData, DumpoutPrintsEachStoreUnderItsHeading) {
     data.setObject("list",
                    pf::PlistValue(pf::PlistArray{pf::PlistValue("a b"), pf::PlistValue(1.5)}),
                    Storage::shared);
+    data.setObject("when", pf::PlistValue(pf::PlistDate{86400.0 + 3661.0}), Storage::shared);
     capture.clear();
     data.dumpout();
+    EXPECT_NE(capture.text().find("when = 2001-01-02 01:01:01 +0000 \n"), std::string::npos);
     EXPECT_NE(capture.text().find("list = (\n    \"a b\",\n    1.5\n) \n"), std::string::npos)
         << capture.text();
 }

@@ -116,7 +116,8 @@ void ManualAudioDevice::render(AUAudioFrameCount frames, float* const* channels)
         return;
     }
     for (AVAudioChannelCount c = 0; c < kChannels; ++c) {
-        for (AUAudioFrameCount i = 0; i < frames; ++i) channels[c][i] = 0.0f;
+        for (AUAudioFrameCount i = 0; i < frames; ++i)
+            channels[c][i] = 0.0f;
     }
 }
 

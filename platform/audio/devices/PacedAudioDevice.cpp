@@ -11,7 +11,8 @@ namespace pf {
 namespace {
 
 void putLE(std::uint8_t* p, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < bytes; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 } // namespace
@@ -19,7 +20,9 @@ void putLE(std::uint8_t* p, std::uint32_t v, int bytes) {
 PacedAudioDevice::PacedAudioDevice(std::optional<std::string> wavPath)
     : wavPath_(std::move(wavPath)) {}
 
-PacedAudioDevice::~PacedAudioDevice() { stop(); }
+PacedAudioDevice::~PacedAudioDevice() {
+    stop();
+}
 
 void PacedAudioDevice::writeHeader(std::uint32_t dataBytes) {
     // RIFF/WAVE, format 3 (IEEE float), 32 bits, 48 kHz, two channels.
@@ -47,10 +50,10 @@ void PacedAudioDevice::start(RenderCallback callback) {
         file_ = std::fopen(wavPath_->c_str(), "wb");
         if (file_ == nullptr) {
             const int error = errno;
-            throw NSErrorException(NSError(
-                NSPOSIXErrorDomain, error,
-                {{NSLocalizedDescriptionKey, "Could not create the WAV file '" + *wavPath_ +
-                                                 "': " + std::strerror(error)}}));
+            throw NSErrorException(
+                NSError(NSPOSIXErrorDomain, error,
+                        {{NSLocalizedDescriptionKey, "Could not create the WAV file '" + *wavPath_ +
+                                                         "': " + std::strerror(error)}}));
         }
         framesWritten_ = 0;
         writeHeader(0);
@@ -98,8 +101,8 @@ void PacedAudioDevice::run() {
         }
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        const double lateNs = double(now.tv_sec - deadline.tv_sec) * 1e9 +
-                              double(now.tv_nsec - deadline.tv_nsec);
+        const double lateNs =
+            double(now.tv_sec - deadline.tv_sec) * 1e9 + double(now.tv_nsec - deadline.tv_nsec);
         if (lateNs > periodNs) {
             deadline = now; // more than a period late: start the cadence afresh
         } else {

@@ -19,7 +19,9 @@ namespace {
 
 } // namespace
 
-SDLAudioDevice::~SDLAudioDevice() { stop(); }
+SDLAudioDevice::~SDLAudioDevice() {
+    stop();
+}
 
 void SDLAudioDevice::start(RenderCallback callback) {
     if (device_ != 0) return;
@@ -41,9 +43,9 @@ void SDLAudioDevice::start(RenderCallback callback) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         subsystem_ = false;
         callback_ = nullptr;
-        throw NSErrorException(
-            NSError(NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization,
-                    {{NSLocalizedDescriptionKey, "Could not open the SDL audio device: " + error}}));
+        throw NSErrorException(NSError(
+            NSOSStatusErrorDomain, kAudioUnitErr_FailedInitialization,
+            {{NSLocalizedDescriptionKey, "Could not open the SDL audio device: " + error}}));
     }
     capacity_ = std::max<AUAudioFrameCount>(have.samples, 512);
     planar_.assign(std::size_t{capacity_} * kChannels, 0.0f);
@@ -72,7 +74,8 @@ void SDLAudioDevice::fill(void* self, std::uint8_t* stream, int length) noexcept
         const AUAudioFrameCount n = std::min(remaining, device.capacity_);
         renderDeviceCycle(device.callback_, n, channels);
         for (AUAudioFrameCount i = 0; i < n; ++i) {
-            for (AVAudioChannelCount c = 0; c < kChannels; ++c) *out++ = channels[c][i];
+            for (AVAudioChannelCount c = 0; c < kChannels; ++c)
+                *out++ = channels[c][i];
         }
         remaining -= n;
     }

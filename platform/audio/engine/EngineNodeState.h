@@ -34,8 +34,11 @@ struct AVAudioEngine::NodeState {
     std::vector<float> mixScratch;
     std::vector<float*> mixPointers;
 
-    // Unit: render resources as the engine allocated them.
+    // Unit: render resources as the engine allocated them, and the sample time of the next cycle
+    // in the unit's own rate (each cycle follows the previous one, however the frames were
+    // chunked by the converters downstream).
     bool allocated = false;
+    double sampleTime = 0;
     AURenderBlock renderBlock;
     AURenderPullInputBlock pullBlock;
     AVAudioChannelCount unitInputChannels = 0;
@@ -52,7 +55,7 @@ struct AVAudioEngine::NodeState {
 // [render-thread] Renders `frames` (≤ 4096) frames of `state`'s output into `channels`, one
 // pointer per output channel.
 void renderEngineNode(AVAudioEngine::NodeState& state, AUAudioFrameCount frames,
-                      float* const* channels, double sampleTime) noexcept;
+                      float* const* channels) noexcept;
 
 } // namespace pf
 

@@ -10,11 +10,6 @@ namespace {
 
 using NodeState = AVAudioEngine::NodeState;
 
-struct PullContext {
-    NodeState::Input* input;
-    double sampleTime;
-};
-
 void silence(float* const* channels, AVAudioChannelCount count, AUAudioFrameCount frames) noexcept {
     for (AVAudioChannelCount c = 0; c < count; ++c) {
         std::memset(channels[c], 0, std::size_t{frames} * sizeof(float));
@@ -22,38 +17,35 @@ void silence(float* const* channels, AVAudioChannelCount count, AUAudioFrameCoun
 }
 
 void pullSource(void* context, AUAudioFrameCount frames, float* const* channels) noexcept {
-    const auto& pull = *static_cast<PullContext*>(context);
-    renderEngineNode(*pull.input->source, frames, channels, pull.sampleTime);
+    renderEngineNode(*static_cast<NodeState::Input*>(context)->source, frames, channels);
 }
 
-void renderInput(NodeState::Input& input, AUAudioFrameCount frames, float* const* channels,
-                 double sampleTime) noexcept {
-    PullContext context{&input, sampleTime};
-    input.converter.render(frames, channels, &pullSource, &context);
+void renderInput(NodeState::Input& input, AUAudioFrameCount frames,
+                 float* const* channels) noexcept {
+    input.converter.render(frames, channels, &pullSource, &input);
 }
 
 // Sums every input, each converted to this node's format. With one input the converter writes
 // straight into the destination.
-void renderMix(NodeState& state, AUAudioFrameCount frames, float* const* channels,
-               double sampleTime) noexcept {
+void renderMix(NodeState& state, AUAudioFrameCount frames, float* const* channels) noexcept {
     const AVAudioChannelCount count = state.outputChannels;
     if (state.inputs.size() == 1) {
-        renderInput(*state.inputs.front(), frames, channels, sampleTime);
+        renderInput(*state.inputs.front(), frames, channels);
         return;
     }
     silence(channels, count, frames);
     for (const auto& input : state.inputs) {
-        renderInput(*input, frames, state.mixPointers.data(), sampleTime);
+        renderInput(*input, frames, state.mixPointers.data());
         for (AVAudioChannelCount c = 0; c < count; ++c) {
             float* out = channels[c];
             const float* in = state.mixPointers[c];
-            for (AUAudioFrameCount i = 0; i < frames; ++i) out[i] += in[i];
+            for (AUAudioFrameCount i = 0; i < frames; ++i)
+                out[i] += in[i];
         }
     }
 }
 
-void renderUnit(NodeState& state, AUAudioFrameCount frames, float* const* channels,
-                double sampleTime) noexcept {
+void renderUnit(NodeState& state, AUAudioFrameCount frames, float* const* channels) noexcept {
     const AVAudioChannelCount count = state.outputChannels;
     if (!state.allocated || !state.renderBlock) {
         silence(channels, count, frames);
@@ -66,8 +58,9 @@ void renderUnit(NodeState& state, AUAudioFrameCount frames, float* const* channe
     }
     AudioUnitRenderActionFlags flags = 0;
     AudioTimeStamp timestamp;
-    timestamp.mSampleTime = sampleTime;
+    timestamp.mSampleTime = state.sampleTime;
     timestamp.mFlags = kAudioTimeStampSampleTimeValid;
+    state.sampleTime += frames;
     const auto status = state.renderBlock(&flags, &timestamp, frames, 0, &list, state.pullBlock);
     if (status != noErr) {
         silence(channels, count, frames);
@@ -83,23 +76,28 @@ void renderUnit(NodeState& state, AUAudioFrameCount frames, float* const* channe
 
 } // namespace
 
-void renderEngineNode(NodeState& state, AUAudioFrameCount frames, float* const* channels,
-                      double sampleTime) noexcept {
+void renderEngineNode(NodeState& state, AUAudioFrameCount frames, float* const* channels) noexcept {
     switch (state.kind) {
     case NodeState::Kind::player:
         state.player->renderOutput(frames, channels, state.outputChannels);
         return;
-    case NodeState::Kind::unit: renderUnit(state, frames, channels, sampleTime); return;
+    case NodeState::Kind::unit:
+        renderUnit(state, frames, channels);
+        return;
     case NodeState::Kind::mixer:
-    case NodeState::Kind::output: renderMix(state, frames, channels, sampleTime); return;
-    case NodeState::Kind::other: silence(channels, state.outputChannels, frames); return;
+    case NodeState::Kind::output:
+        renderMix(state, frames, channels);
+        return;
+    case NodeState::Kind::other:
+        silence(channels, state.outputChannels, frames);
+        return;
     }
 }
 
 // The pull-input block an engine gives a unit: renders the unit's input bus from its source,
 // into the list's memory or, where the list has none, into the engine's buffer for that bus.
 AURenderPullInputBlock makeEnginePullBlock(NodeState* state) {
-    return AURenderPullInputBlock([state](AudioUnitRenderActionFlags*, const AudioTimeStamp* ts,
+    return AURenderPullInputBlock([state](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
                                           AUAudioFrameCount frames, NSInteger bus,
                                           AudioBufferList* in) noexcept -> AUAudioUnitStatus {
         if (in == nullptr || frames > AVAudioEngine::kMaximumFramesToRender) {
@@ -108,7 +106,8 @@ AURenderPullInputBlock makeEnginePullBlock(NodeState* state) {
         const AVAudioChannelCount count = state->unitInputChannels;
         float* pointers[kAudioBufferListCapacity] = {};
         for (AVAudioChannelCount c = 0; c < count; ++c) {
-            float* own = state->unitInput.data() + std::size_t{c} * AVAudioEngine::kMaximumFramesToRender;
+            float* own =
+                state->unitInput.data() + std::size_t{c} * AVAudioEngine::kMaximumFramesToRender;
             if (c < in->mNumberBuffers) {
                 if (in->mBuffers[c].mData == nullptr) in->mBuffers[c].mData = own;
                 in->mBuffers[c].mDataByteSize = static_cast<std::uint32_t>(frames * sizeof(float));
@@ -122,7 +121,7 @@ AURenderPullInputBlock makeEnginePullBlock(NodeState* state) {
             silence(pointers, count, frames);
             return noErr;
         }
-        renderInput(*input, frames, pointers, ts != nullptr ? ts->mSampleTime : 0.0);
+        renderInput(*input, frames, pointers);
         return noErr;
     });
 }

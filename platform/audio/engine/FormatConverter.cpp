@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <numeric>
 
 namespace pf {
 
@@ -44,12 +45,18 @@ void FormatConverter::configure(const AVAudioFormat& input, const AVAudioFormat&
         const double ratio = static_cast<double>(outRate_) / static_cast<double>(inRate_);
         if (ratio > kMaximumRatio) inRate_ = (outRate_ + 7) / 8;
         if (ratio < 1.0 / kMaximumRatio) outRate_ = (inRate_ + 7) / 8;
+        // In lowest terms the output positions cycle through outRate_ fractions of an input
+        // frame; when they are few, the table holds each one exactly.
+        const std::uint64_t divisor = std::gcd(inRate_, outRate_);
+        inRate_ /= divisor;
+        outRate_ /= divisor;
     }
 
     const std::size_t stageFrames = kMaximumRenderFrames;
     stage_.assign(std::size_t{inChannels_} * stageFrames, 0.0f);
     stagePointers_.resize(inChannels_);
-    for (std::size_t c = 0; c < inChannels_; ++c) stagePointers_[c] = stage_.data() + c * stageFrames;
+    for (std::size_t c = 0; c < inChannels_; ++c)
+        stagePointers_[c] = stage_.data() + c * stageFrames;
 
     table_.clear();
     weights_.clear();
@@ -62,27 +69,31 @@ void FormatConverter::configure(const AVAudioFormat& input, const AVAudioFormat&
     // band keeps its width relative to the output's Nyquist frequency.
     const double scale =
         std::min(1.0, static_cast<double>(outRate_) / static_cast<double>(inRate_));
-    const int half = static_cast<int>(std::ceil(kHalfTapsUpsampling / scale));
+    // Half the taps, rounded up to a multiple of four so the tap count is one of eight.
+    const int half = (static_cast<int>(std::ceil(kHalfTapsUpsampling / scale)) + 3) / 4 * 4;
     taps_ = 2 * half;
     const double cutoff = kCutoff * scale;
     const double norm = besselI0(kKaiserBeta);
-    table_.assign(std::size_t(kPhases + 1) * std::size_t(taps_), 0.0f);
-    for (int p = 0; p <= kPhases; ++p) {
-        const double fraction = static_cast<double>(p) / kPhases;
+    exact_ = outRate_ <= kMaximumExactPhases;
+    const std::size_t rows = exact_ ? std::size_t(outRate_) : std::size_t(kPhases + 1);
+    table_.assign(rows * std::size_t(taps_), 0.0f);
+    for (std::size_t p = 0; p < rows; ++p) {
+        const double fraction = exact_ ? static_cast<double>(p) / static_cast<double>(outRate_)
+                                       : static_cast<double>(p) / kPhases;
         float* row = table_.data() + std::size_t(p) * std::size_t(taps_);
         double sum = 0.0;
         std::vector<double> w(static_cast<std::size_t>(taps_));
         for (int k = 0; k < taps_; ++k) {
             const double d = fraction + (half - 1) - k; // distance of tap k from the output time
             const double x = d / half;
-            const double window = std::fabs(x) >= 1.0
-                                      ? 0.0
-                                      : besselI0(kKaiserBeta * std::sqrt(1.0 - x * x)) / norm;
+            const double window =
+                std::fabs(x) >= 1.0 ? 0.0 : besselI0(kKaiserBeta * std::sqrt(1.0 - x * x)) / norm;
             w[std::size_t(k)] = cutoff * sinc(cutoff * d) * window;
             sum += w[std::size_t(k)];
         }
         // Each phase sums to exactly one: DC passes at unity gain whatever the fraction.
-        for (int k = 0; k < taps_; ++k) row[k] = static_cast<float>(w[std::size_t(k)] / sum);
+        for (int k = 0; k < taps_; ++k)
+            row[k] = static_cast<float>(w[std::size_t(k)] / sum);
     }
     weights_.assign(std::size_t(taps_), 0.0f);
     historyCapacity_ = std::size_t(taps_) + kMaximumPullFrames;
@@ -128,7 +139,8 @@ void FormatConverter::mapChannels(AUAudioFrameCount frames, const float* const* 
         const float share = 1.0f / static_cast<float>(inChannels_);
         for (std::size_t i = 0; i < n; ++i) {
             float sum = 0.0f;
-            for (std::size_t c = 0; c < inChannels_; ++c) sum += in[c][i];
+            for (std::size_t c = 0; c < inChannels_; ++c)
+                sum += in[c][i];
             out[0][i] = sum * share;
         }
         return;
@@ -177,18 +189,30 @@ void FormatConverter::resample(AUAudioFrameCount frames, float* const* out, Pull
             const std::uint64_t last = fraction_ + std::uint64_t(frames - 1 - i) * inRate_;
             refill(base_ + last / outRate_ + taps, pull, context);
         }
-        const std::uint64_t scaled = fraction_ * kPhases;
-        const std::size_t phase = static_cast<std::size_t>(scaled / outRate_);
-        const float blend =
-            static_cast<float>(scaled % outRate_) / static_cast<float>(outRate_);
-        const float* a = table_.data() + phase * taps;
-        const float* b = a + taps;
-        for (std::size_t k = 0; k < taps; ++k) weights_[k] = a[k] + blend * (b[k] - a[k]);
+        const float* w = nullptr;
+        if (exact_) {
+            w = table_.data() + std::size_t(fraction_) * taps;
+        } else {
+            const std::uint64_t scaled = fraction_ * kPhases;
+            const std::size_t phase = static_cast<std::size_t>(scaled / outRate_);
+            const float blend =
+                static_cast<float>(scaled % outRate_) / static_cast<float>(outRate_);
+            const float* a = table_.data() + phase * taps;
+            const float* b = a + taps;
+            for (std::size_t k = 0; k < taps; ++k)
+                weights_[k] = a[k] + blend * (b[k] - a[k]);
+            w = weights_.data();
+        }
         for (std::size_t c = 0; c < inChannels_; ++c) {
             const float* h = history_.data() + c * historyCapacity_ + base_;
-            float sum = 0.0f;
-            for (std::size_t k = 0; k < taps; ++k) sum += h[k] * weights_[k];
-            out[c][i] = sum;
+            // Eight running sums (the tap count is a multiple of eight) let the loop vectorise.
+            float sums[8] = {};
+            for (std::size_t k = 0; k < taps; k += 8) {
+                for (std::size_t j = 0; j < 8; ++j)
+                    sums[j] += h[k + j] * w[k + j];
+            }
+            out[c][i] = ((sums[0] + sums[4]) + (sums[1] + sums[5])) +
+                        ((sums[2] + sums[6]) + (sums[3] + sums[7]));
         }
         fraction_ += inRate_;
         base_ += static_cast<std::size_t>(fraction_ / outRate_);

@@ -4,8 +4,10 @@
 // Pull model: `render` produces exactly the frames asked for and pulls its input through a plain
 // function pointer, in chunks of at most kMaximumPullFrames, as many as the output needs. At equal
 // rates the input passes through untouched (bit-exact); otherwise a windowed-sinc interpolator
-// with a fixed table (256 phases, linear interpolation between them, 32 taps when upsampling,
-// widened when downsampling) keeps the band below 0.91 × the lower Nyquist frequency.
+// keeps the band below 0.91 × the lower Nyquist frequency: 32 taps when upsampling, widened in
+// proportion when downsampling. When the rates in lowest terms give at most 1024 output phases
+// (44.1 → 48 kHz gives 160) the table holds every phase exactly; otherwise 256 phases with linear
+// interpolation between them.
 //
 // Channels: equal counts map one to one; one input channel feeds every output channel; several
 // input channels into one output channel are averaged; otherwise channel c takes input channel c
@@ -57,8 +59,8 @@ public:
     void reset() noexcept;
 
 private:
-    void mapChannels(AUAudioFrameCount frames, const float* const* in, float* const* out) const
-        noexcept;
+    void mapChannels(AUAudioFrameCount frames, const float* const* in,
+                     float* const* out) const noexcept;
     void resample(AUAudioFrameCount frames, float* const* out, Pull pull, void* context) noexcept;
     void refill(std::uint64_t neededEnd, Pull pull, void* context) noexcept;
 
@@ -75,6 +77,8 @@ private:
     // `base_`, its fractional position is fraction_ / outRate_ input frames.
     int taps_ = 0;
     static constexpr int kPhases = 256;
+    static constexpr std::uint64_t kMaximumExactPhases = 1024;
+    bool exact_ = false;
     std::vector<float> table_; // (kPhases + 1) rows of taps_ weights
     std::vector<float> weights_;
     std::vector<float> history_;

@@ -37,7 +37,8 @@ struct ChannelBuffers {
 inline pf::AudioBufferList nullBufferList(std::uint32_t buffers) {
     pf::AudioBufferList list;
     list.mNumberBuffers = buffers;
-    for (std::uint32_t c = 0; c < buffers; ++c) list.mBuffers[c].mNumberChannels = 1;
+    for (std::uint32_t c = 0; c < buffers; ++c)
+        list.mBuffers[c].mNumberChannels = 1;
     return list;
 }
 
@@ -68,7 +69,8 @@ struct EventList {
         events.push_back(event);
     }
     const pf::AURenderEvent* link() {
-        for (std::size_t i = 0; i + 1 < events.size(); ++i) events[i].head.next = &events[i + 1];
+        for (std::size_t i = 0; i + 1 < events.size(); ++i)
+            events[i].head.next = &events[i + 1];
         if (!events.empty()) events.back().head.next = nullptr;
         return events.empty() ? nullptr : &events.front();
     }

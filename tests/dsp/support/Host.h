@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "Orvex_Compander_ExtensionDSPKernelAdapter.h"
-#include "audio/AUBlocks.h"
 #include "Defaults.h"
+#include "Orvex_Compander_ExtensionDSPKernelAdapter.h"
 #include "Signals.h"
+#include "audio/AUBlocks.h"
 
 namespace testsupport {
 
