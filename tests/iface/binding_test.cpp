@@ -157,3 +157,31 @@ TEST(Binding, TheFactoryEntryReportsNoErrorAndReturnsTheUnit) {
     EXPECT_EQ(makeOrvexPrincipal("AudioUnitViewController") != nullptr, true);
     EXPECT_EQ(makeOrvexPrincipal("Other"), nullptr);
 }
+
+namespace {
+// A controller whose unit cannot be made.
+class RefusingController : public AudioUnitViewController {
+public:
+    std::shared_ptr<pf::AUAudioUnit>
+    createAudioUnit(const pf::AudioComponentDescription&) override {
+        throw pf::NSErrorException(pf::NSError(pf::NSOSStatusErrorDomain, -10875));
+    }
+};
+} // namespace
+
+TEST(Binding, AFailedFactoryLeavesTheUnitAsItWasAndHandsTheErrorToTheHost) {
+    touchtest::Harness h;
+    auto controller = std::make_shared<RefusingController>();
+    auto unit = makeUnit();
+    controller->setAudioUnit(unit);
+    std::optional<pf::NSError> error;
+    EXPECT_EQ(controller->createAudioUnitWithComponentDescription(
+                  Orvex_Compander_Extension_AudioUnit::kComponentDescription, &error),
+              nullptr);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), -10875);
+    EXPECT_EQ(controller->audioUnit(), unit);
+    EXPECT_EQ(controller->createAudioUnitWithComponentDescription(
+                  Orvex_Compander_Extension_AudioUnit::kComponentDescription, nullptr),
+              nullptr);
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "IfaceHarness.h"
+#include "ui/Offscreen.h"
 
 using namespace ifacetest;
 using pf::CGPoint;
@@ -177,4 +178,20 @@ TEST_F(Placement, EveryActionIsReachableByItsSelectorFromItsControlOrRecogniser)
     // A sender of the wrong kind is refused.
     EXPECT_FALSE(c.performAction("onBrightnessSlider:", *c.contrastButton));
     EXPECT_FALSE(c.performAction("onPanGesture:", *c.pinchGesture));
+}
+
+TEST_F(Placement, TheAssembledInterfaceDrawsThePlateInTheBrightnessGrey) {
+    auto& c = *h.controller;
+    const auto greyAt = [&](CGPoint design) {
+        const pf::ImageSurface image = pf::renderView(*c.view());
+        const CGPoint p = h.panelPoint(design);
+        return image.pixel(static_cast<int>(p.x), static_cast<int>(p.y));
+    };
+    // Off the panel's outline, inside the plate.
+    const pf::RGBA8 before = greyAt({8, 170});
+    EXPECT_NEAR(before.r, 0.15 * 255, 2);
+    EXPECT_EQ(before.a, 255);
+    c.brightnessSlider->setValue(0.6f);
+    c.onBrightnessSlider(*c.brightnessSlider);
+    EXPECT_NEAR(greyAt({8, 170}).r, 0.6 * 255, 2);
 }
