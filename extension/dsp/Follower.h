@@ -59,21 +59,23 @@ public:
         std::int32_t holdReload;
 
         // Branches, not selects: the branch predictor follows an envelope well, and the
-        // compander interleaves four followers, which hides the rest. `std::fabs` compares
+        // compander interleaves four followers, which hides the rest. The falling case comes
+        // first, as it is the usual one and then costs a single comparison. `std::fabs` compares
         // exactly as `getAbsVal` does (they differ only in the sign of zero) and costs one
         // instruction instead of five.
         void process(float sample) noexcept {
             const double a = std::fabs(sample);
-            if (a > peak) [[unlikely]] { // an envelope mostly holds or falls
-                peak += increase;
-                hold = holdReload;
-            } else if (a < peak) {
-                if (hold > 0) {
+            if (a < peak) [[likely]] { // an envelope mostly holds or falls
+                if (hold > 0) [[unlikely]] {
                     --hold;
                 } else {
                     hold = 0;
-                    peak = std::max(peak - decrease, 0.0);
+                    const double released = peak - decrease;
+                    peak = released > 0.0 ? released : 0.0; // one maxsd; never −0
                 }
+            } else if (a > peak) {
+                peak += increase;
+                hold = holdReload;
             }
         }
     };
