@@ -70,8 +70,7 @@ public:
                     --hold;
                 } else {
                     hold = 0;
-                    const double released = peak - decrease;
-                    peak = released > 0.0 ? released : 0.0; // one maxsd; never −0
+                    peak = dsp::maxZero(peak - decrease);
                 }
             } else if (a > peak) {
                 peak += increase;
