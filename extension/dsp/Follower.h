@@ -63,8 +63,10 @@ public:
         // first, as it is the usual one and then costs a single comparison. `std::fabs` compares
         // exactly as `getAbsVal` does (they differ only in the sign of zero) and costs one
         // instruction instead of five.
-        void process(float sample) noexcept {
-            const double a = std::fabs(sample);
+        void process(float sample) noexcept { follow(std::fabs(sample)); }
+
+        // The same for a sample whose magnitude |sample| is already at hand.
+        void follow(double a) noexcept {
             if (a < peak) [[likely]] { // an envelope mostly holds or falls
                 if (hold > 0) [[unlikely]] {
                     --hold;
