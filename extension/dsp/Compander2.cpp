@@ -4,6 +4,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+
+#include "FollowerPair.h"
 #endif
 
 namespace {
@@ -168,21 +170,18 @@ void Compander2::run(float* left, float* right, std::int64_t frameCount) noexcep
     const __m128 mix = _mm_set1_ps(fMix);
     const __m128 dry = _mm_set1_ps(1.0f - fMix.load());
 
-    Follower::Running inL = inputFollower[0].begin();
-    Follower::Running inR = inputFollower[1].begin();
-    Follower::Running outL = outputFollower[0].begin();
-    Follower::Running outR = outputFollower[1].begin();
+    FollowerPair in;
+    FollowerPair out;
+    in.take(inputFollower[0], inputFollower[1]);
+    out.take(outputFollower[0], outputFollower[1]);
     __m128 factors = _mm_setzero_ps();
 
     for (std::int64_t i = 0; i < frameCount; ++i) {
         const __m128 input = _mm_unpacklo_ps(_mm_load_ss(left + i), _mm_load_ss(right + i));
         const __m128 x = _mm_mul_ps(input, drive);
 
-        const __m128d detected =
-            magnitudes(detection == Detection::midSide ? midSide(x) : x);
-        inL.follow(_mm_cvtsd_f64(detected));
-        inR.follow(_mm_cvtsd_f64(_mm_unpackhi_pd(detected, detected)));
-        factors = gainFactors(_mm_cvtpd_ps(_mm_setr_pd(inL.peak, inR.peak)), multiplier);
+        in.follow(magnitudes(detection == Detection::midSide ? midSide(x) : x));
+        factors = gainFactors(in.peaksAsFloat(), multiplier);
         if constexpr (detection != Detection::independent) {
             factors = _mm_shuffle_ps(factors, factors, _MM_SHUFFLE(0, 0, 0, 0));
         }
@@ -194,16 +193,11 @@ void Compander2::run(float* left, float* right, std::int64_t frameCount) noexcep
         _mm_store_ss(left + i, output);
         _mm_store_ss(right + i, _mm_shuffle_ps(output, output, _MM_SHUFFLE(1, 1, 1, 1)));
 
-        const __m128d processed =
-            magnitudes(detection == Detection::midSide ? midSide(y) : y);
-        outL.follow(_mm_cvtsd_f64(processed));
-        outR.follow(_mm_cvtsd_f64(_mm_unpackhi_pd(processed, processed)));
+        out.follow(magnitudes(detection == Detection::midSide ? midSide(y) : y));
     }
 
-    inputFollower[0].end(inL);
-    inputFollower[1].end(inR);
-    outputFollower[0].end(outL);
-    outputFollower[1].end(outR);
+    in.give(inputFollower[0], inputFollower[1]);
+    out.give(outputFollower[0], outputFollower[1]);
     factor[0] = _mm_cvtss_f32(factors);
     factor[1] = lane1(factors);
 }
