@@ -13,15 +13,10 @@ namespace {
 // The gain factor of a detector whose peak is `peak`: 1 / peak above full scale, otherwise
 // 1 + (1 − peak) × multiplier (exactly 1 at full scale). A follower's peak is never negative (it
 // rises by positive steps and its fall stops at 0), so the lower clamp is not needed here.
-inline float gainFactor(float peak, float multiplier) noexcept {
-    if (peak > 1.0f) [[unlikely]]
-        return 1.0f / peak;
-    return 1.0f + (1.0f - peak) * multiplier;
-}
 
 #if defined(__SSE2__)
-// The same rules, on the left and right values side by side in lanes 0 and 1 of a register. Packed
-// single-precision operations round each lane exactly as the scalar ones do.
+// Left and right side by side in lanes 0 and 1 of a register. Packed single-precision operations
+// round each lane exactly as scalar ones do.
 
 // |v| of lanes 0 and 1, converted to double.
 inline __m128d magnitudes(__m128 v) noexcept {
@@ -36,6 +31,7 @@ inline __m128 midSide(__m128 v) noexcept {
     return _mm_mul_ps(sumAndDifference, _mm_set1_ps(0.5f));
 }
 
+// The gain factors of the peaks in lanes 0 and 1.
 inline __m128 gainFactors(__m128 peaks, __m128 multiplier) noexcept {
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 below = _mm_add_ps(one, _mm_mul_ps(_mm_sub_ps(one, peaks), multiplier));
@@ -49,6 +45,12 @@ inline __m128 gainFactors(__m128 peaks, __m128 multiplier) noexcept {
 
 inline float lane1(__m128 v) noexcept {
     return _mm_cvtss_f32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1)));
+}
+#else
+inline float gainFactor(float peak, float multiplier) noexcept {
+    if (peak > 1.0f) [[unlikely]]
+        return 1.0f / peak;
+    return 1.0f + (1.0f - peak) * multiplier;
 }
 #endif
 
@@ -157,10 +159,10 @@ void Compander2::dispatchInverted(float* left, float* right, std::int64_t frameC
 
 #if defined(__SSE2__)
 // The per-sample loop. Left and right run side by side in the two low lanes of a register, so the
-// drive, gain factors, make-up gain and mix cost one packed operation for both channels; each lane
-// computes exactly what the scalar loop below computes for its channel. The followers stay scalar:
-// their branches are cheaper than selects. Settings are read once; the followers run on register
-// copies of their state, stored back at the end together with the last factors.
+// drive, gain factors, make-up gain and mix cost one packed operation for both channels, and the
+// followers go in pairs (detectors, meters); each lane computes exactly what the scalar loop below
+// computes for its channel. Settings are read once; the followers run on register copies of their
+// state, stored back at the end together with the last factors.
 template <Compander2::Detection detection, bool inverted>
 void Compander2::run(float* left, float* right, std::int64_t frameCount) noexcept {
     if (frameCount <= 0) return;
@@ -202,8 +204,8 @@ void Compander2::run(float* left, float* right, std::int64_t frameCount) noexcep
     factor[1] = lane1(factors);
 }
 #else
-// The per-sample loop. Settings are read once; the four followers run on register copies of
-// their state, stored back at the end together with the last factors.
+// The per-sample loop, for targets without SSE2. Settings are read once; the four followers run
+// on register copies of their state, stored back at the end together with the last factors.
 template <Compander2::Detection detection, bool inverted>
 void Compander2::run(float* left, float* right, std::int64_t frameCount) noexcept {
     if (frameCount <= 0) return;

@@ -58,8 +58,8 @@ public:
         std::int32_t hold;
         std::int32_t holdReload;
 
-        // Branches, not selects: the branch predictor follows an envelope well, and the
-        // compander interleaves four followers, which hides the rest. The falling case comes
+        // Branches, not selects: the branch predictor follows an envelope well, and selects
+        // would put a compare in the chain from one peak to the next. The falling case comes
         // first, as it is the usual one and then costs a single comparison. `std::fabs` compares
         // exactly as `getAbsVal` does (they differ only in the sign of zero) and costs one
         // instruction instead of five.
