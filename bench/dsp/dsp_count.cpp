@@ -27,11 +27,16 @@ namespace {
 
 testsignals::Stereo makeSignal(int which, std::size_t frames) {
     switch (which) {
-    case 1: return testsignals::sine(frames);
-    case 2: return testsignals::silence(frames);
-    case 3: return testsignals::hot(frames);
-    case 4: return testsignals::loudThenSilence(frames, 4800);
-    default: return testsignals::musicLike(frames);
+    case 1:
+        return testsignals::sine(frames);
+    case 2:
+        return testsignals::silence(frames);
+    case 3:
+        return testsignals::hot(frames);
+    case 4:
+        return testsignals::loudThenSilence(frames, 4800);
+    default:
+        return testsignals::musicLike(frames);
     }
 }
 
@@ -93,10 +98,11 @@ void runKernel(const testsignals::Stereo& s, std::size_t block, std::size_t fram
 // samples, factors and the four followers' peaks and hold counters all go into the digest.
 void printDigest() {
     constexpr std::size_t kFrames = 48000;
-    const float settings[][5] = {// threshold, multiplier, gain, mix, release
-                                 {0.8f, 0.6f, 0.5f, 1.0f, 0.2f},   {0.5f, -1.0f, 0.5f, 1.0f, 0.5f},
-                                 {0.2f, 0.3f, 0.7f, 0.4f, 0.05f},  {1.0f, 2.5f, 0.5f, 0.0f, 0.0f},
-                                 {0.0f, -0.5f, -0.3f, 1.7f, 1.0f}, {0.8f, 0.0f, 0.5f, -0.5f, 10.0f}};
+    const float settings[][5] = {
+        // threshold, multiplier, gain, mix, release
+        {0.8f, 0.6f, 0.5f, 1.0f, 0.2f},   {0.5f, -1.0f, 0.5f, 1.0f, 0.5f},
+        {0.2f, 0.3f, 0.7f, 0.4f, 0.05f},  {1.0f, 2.5f, 0.5f, 0.0f, 0.0f},
+        {0.0f, -0.5f, -0.3f, 1.7f, 1.0f}, {0.8f, 0.0f, 0.5f, -0.5f, 10.0f}};
     const std::size_t blocks[] = {1, 7, 64, 509, 512, 4096};
     Digest all;
     for (int which = 0; which < 5; ++which) {
@@ -154,7 +160,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 6) {
-        std::fprintf(stderr, "usage: dsp_count compander|kernel MODE SIGNAL BLOCK FRAMES | digest\n");
+        std::fprintf(stderr,
+                     "usage: dsp_count compander|kernel MODE SIGNAL BLOCK FRAMES | digest\n");
         return 2;
     }
     const int mode = std::atoi(argv[2]);

@@ -26,8 +26,7 @@ inline __m128d magnitudes(__m128 v) noexcept {
 // Lanes 0 and 1 become (v0 + v1) × 0.5 and (v0 − v1) × 0.5.
 inline __m128 midSide(__m128 v) noexcept {
     const __m128 swapped = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 2, 0, 1));
-    const __m128 sumAndDifference =
-        _mm_unpacklo_ps(_mm_add_ps(v, swapped), _mm_sub_ps(v, swapped));
+    const __m128 sumAndDifference = _mm_unpacklo_ps(_mm_add_ps(v, swapped), _mm_sub_ps(v, swapped));
     return _mm_mul_ps(sumAndDifference, _mm_set1_ps(0.5f));
 }
 
@@ -189,9 +188,8 @@ void Compander2::run(float* left, float* right, std::int64_t frameCount) noexcep
         }
 
         const __m128 y = _mm_mul_ps(_mm_mul_ps(x, factors), makeUp);
-        const __m128 output = inverted
-                                  ? _mm_sub_ps(input, y)
-                                  : _mm_add_ps(_mm_mul_ps(y, mix), _mm_mul_ps(input, dry));
+        const __m128 output = inverted ? _mm_sub_ps(input, y)
+                                       : _mm_add_ps(_mm_mul_ps(y, mix), _mm_mul_ps(input, dry));
         _mm_store_ss(left + i, output);
         _mm_store_ss(right + i, _mm_shuffle_ps(output, output, _MM_SHUFFLE(1, 1, 1, 1)));
 
