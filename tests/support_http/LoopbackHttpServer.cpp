@@ -114,13 +114,14 @@ void LoopbackHttpServer::acceptLoop() {
     }
 }
 
-// True when the client closed its end (or the connection broke) within the bounds.
+// True when the client closed its end (or the connection broke) within the bounds; false when
+// the gate opened, the server goes or the bounds ran out.
 bool LoopbackHttpServer::waitUntilClosedByPeer(int fd) {
     const auto deadline = std::chrono::steady_clock::now() + kMaxWait;
     while (std::chrono::steady_clock::now() < deadline) {
         {
             std::lock_guard lock(mutex_);
-            if (stopping_) return false;
+            if (stopping_ || gateOpen_) return false;
         }
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, kSlice) > 0) {

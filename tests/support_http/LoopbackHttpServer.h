@@ -23,7 +23,7 @@ public:
     struct Response {
         enum class Kind {
             complete, // the head and the body, then close
-            stall,    // the head, then nothing until the client gives up
+            stall,    // the head, then nothing until the client gives up or the gate opens
             gated,    // waits for openGate(), then like `complete`
         };
         std::string head; // status line and headers, without the blank line
@@ -44,7 +44,7 @@ public:
     // Requests received for `path` so far (counted when the request head has been read; each
     // count also queues an empty block on the main run loop, so a waiting loop looks again).
     std::size_t requests(const std::string& path) const;
-    // Lets gated responses go.
+    // Lets gated responses go and ends stalled ones (closed without their body).
     void openGate();
 
     // Canned heads.
