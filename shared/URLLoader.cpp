@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+#include "core/Check.h"
+
 namespace orvex {
 
 namespace {
@@ -254,6 +256,8 @@ void URLLoader::setLimits(const URLLoadLimits& limits) {
 }
 
 URLLoadResult URLLoader::load(const pf::URL& url) {
+    if (!pf::checkNotRenderThread("URLLoader::load() blocks: never on the render thread"))
+        return {urlError(NSURLErrorUnknown, url), 0, {}};
     if (!handles(url)) return {urlError(NSURLErrorUnsupportedURL, url), 0, {}};
     Transfer t(url);
     if (!prepare(t)) return {urlError(NSURLErrorUnknown, url), 0, {}};
@@ -262,6 +266,8 @@ URLLoadResult URLLoader::load(const pf::URL& url) {
 }
 
 void URLLoader::loadAsync(const pf::URL& url, std::function<void(URLLoadResult)> completion) {
+    if (!pf::checkNotRenderThread("URLLoader::loadAsync() allocates: never on the render thread"))
+        return;
     auto t = std::make_unique<Transfer>(url);
     t->completion = std::move(completion);
     if (!handles(url)) {

@@ -6,7 +6,9 @@
 // that breaks a bound fails with an error of NSURLErrorDomain; an HTTP status other than 200 is
 // no failure (the status and body are reported as they came).
 //
-// Never call from the render thread: everything here allocates, and load() blocks.
+// Never call from the render thread: everything here allocates, and load() blocks. Debug builds
+// report such a call through pf::checkFailed(); load() then fails at once and loadAsync() starts
+// nothing and never calls its completion.
 #pragma once
 
 #include <chrono>

@@ -17,6 +17,7 @@
 #include "ViewExtensions.h"
 #include "core/Check.h"
 #include "core/Console.h"
+#include "core/RenderThread.h"
 #include "core/RunLoop.h"
 #include "ui/Offscreen.h"
 
@@ -75,6 +76,9 @@ protected:
         server_.route("/huge", LoopbackHttpServer::ok("image/png", std::string(kCap + 1, 'x')));
         server_.route("/huge-stream", {"HTTP/1.1 200 OK\r\nContent-Type: image/png",
                                        std::string(4 * kCap, 'x')});
+        server_.route("/at-cap", LoopbackHttpServer::ok("image/png", std::string(kCap, 'x')));
+        server_.route("/at-cap-stream", {"HTTP/1.1 200 OK\r\nContent-Type: image/png",
+                                         std::string(kCap, 'x')});
         server_.route("/to-png", LoopbackHttpServer::redirect("/png"));
         server_.route("/to-file",
                       LoopbackHttpServer::redirect("file://" + (dir_ / "green.png").string()));
@@ -167,6 +171,13 @@ TEST_F(HttpImageLoaders, BodiesAboveTheCapFailWhetherDeclaredOrStreamed) {
                   failureLine(-1103, "resource exceeds maximum size", "/huge-stream")}));
     EXPECT_EQ(shownColour(*declared), kBlue);
     EXPECT_EQ(shownColour(*streamed), kBlue);
+
+    // Exactly at the cap is still a response: a 200 whose body is no image.
+    capture.clear();
+    orvex::getImageFromURLString(declared, server_.url("/at-cap"));
+    orvex::getImageFromURLString(streamed, server_.url("/at-cap-stream"));
+    ASSERT_TRUE(runUntil([&] { return !declared->image() && !streamed->image(); }));
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>(2, "Fetched image successfully")));
 }
 
 TEST_F(HttpImageLoaders, RedirectsAreFollowedToHttpOnlyAndAFewTimesOnly) {
@@ -210,6 +221,19 @@ TEST_F(HttpImageLoaders, TheFetchRunsOffTheMainThreadAndItsResultIsAppliedOnIt) 
     ASSERT_TRUE(runUntil([&] { return !capture.lines().empty(); }));
     EXPECT_EQ(shownColour(*view), kRed);
     EXPECT_EQ(gCheckFailures.load(), 0) << "the view was changed off the main thread";
+}
+
+TEST_F(HttpImageLoaders, TheFetchHoldsTheViewUntilItEndsAndThenLetsItGo) {
+    ConsoleCapture capture;
+    auto view = blueView();
+    const std::weak_ptr<UIImageView> watch = view;
+    orvex::getImageFromURLString(view, server_.url("/gated"));
+    view.reset();
+    ASSERT_TRUE(runUntil([&] { return server_.requests("/gated") == 1; }));
+    EXPECT_FALSE(watch.expired()) << "the fetch in flight keeps the view";
+    server_.openGate();
+    ASSERT_TRUE(runUntil([&] { return watch.expired(); }));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Fetched image successfully"});
 }
 
 TEST_F(HttpImageLoaders, ASlowTransferDoesNotHoldUpTheOthers) {
@@ -269,4 +293,26 @@ TEST(URLLoaderSchemes, OnlyHttpAndHttpsAreFetched) {
     EXPECT_TRUE(result.body.empty());
     EXPECT_TRUE(orvex::URLLoader::handles(*URL::string("https://127.0.0.1/")));
     EXPECT_FALSE(orvex::URLLoader::handles(*URL::string("ftp://127.0.0.1/")));
+}
+
+TEST_F(HttpImageLoaders, TheRenderThreadIsRefusedWithoutTouchingTheNetwork) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "thread roles are checked in debug builds";
+#else
+    const auto url = *URL::string(server_.url("/png"));
+    orvex::URLLoadResult result;
+    bool completed = false;
+    {
+        RenderThreadScope render;
+        result = orvex::URLLoader::load(url);
+        orvex::URLLoader::loadAsync(url, [&](orvex::URLLoadResult) { completed = true; });
+    }
+    EXPECT_EQ(gCheckFailures.load(), 2);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code(), orvex::NSURLErrorUnknown);
+    EXPECT_FALSE(completed);
+    // A request that did reach the server would have been counted before this one.
+    EXPECT_EQ(orvex::URLLoader::load(url).statusCode, 200);
+    EXPECT_EQ(server_.requests("/png"), 1u);
+#endif
 }
