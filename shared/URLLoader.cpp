@@ -28,39 +28,59 @@ URLLoadLimits gLimits;
 
 const char* describe(long code) {
     switch (code) {
-    case NSURLErrorTimedOut: return "The request timed out.";
-    case NSURLErrorUnsupportedURL: return "unsupported URL";
-    case NSURLErrorCannotFindHost: return "A server with the specified hostname could not be found.";
-    case NSURLErrorCannotConnectToHost: return "Could not connect to the server.";
-    case NSURLErrorNetworkConnectionLost: return "The network connection was lost.";
-    case NSURLErrorHTTPTooManyRedirects: return "too many HTTP redirects";
-    case NSURLErrorFileDoesNotExist: return "The requested URL was not found on this server.";
-    case NSURLErrorDataLengthExceedsMaximum: return "resource exceeds maximum size";
+    case NSURLErrorTimedOut:
+        return "The request timed out.";
+    case NSURLErrorUnsupportedURL:
+        return "unsupported URL";
+    case NSURLErrorCannotFindHost:
+        return "A server with the specified hostname could not be found.";
+    case NSURLErrorCannotConnectToHost:
+        return "Could not connect to the server.";
+    case NSURLErrorNetworkConnectionLost:
+        return "The network connection was lost.";
+    case NSURLErrorHTTPTooManyRedirects:
+        return "too many HTTP redirects";
+    case NSURLErrorFileDoesNotExist:
+        return "The requested URL was not found on this server.";
+    case NSURLErrorDataLengthExceedsMaximum:
+        return "resource exceeds maximum size";
     case NSURLErrorSecureConnectionFailed:
         return "An SSL error has occurred and a secure connection to the server cannot be made.";
-    case NSURLErrorServerCertificateUntrusted: return "The certificate for this server is invalid.";
-    default: return "unknown error";
+    case NSURLErrorServerCertificateUntrusted:
+        return "The certificate for this server is invalid.";
+    default:
+        return "unknown error";
     }
 }
 
 long errorCode(CURLcode rc, bool bodyTooLarge) {
     if (bodyTooLarge) return NSURLErrorDataLengthExceedsMaximum;
     switch (rc) {
-    case CURLE_OPERATION_TIMEDOUT: return NSURLErrorTimedOut;
+    case CURLE_OPERATION_TIMEDOUT:
+        return NSURLErrorTimedOut;
     // A redirect to a scheme other than http or https ends here too.
     case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_URL_MALFORMAT: return NSURLErrorUnsupportedURL;
-    case CURLE_COULDNT_RESOLVE_HOST: return NSURLErrorCannotFindHost;
-    case CURLE_COULDNT_CONNECT: return NSURLErrorCannotConnectToHost;
+    case CURLE_URL_MALFORMAT:
+        return NSURLErrorUnsupportedURL;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return NSURLErrorCannotFindHost;
+    case CURLE_COULDNT_CONNECT:
+        return NSURLErrorCannotConnectToHost;
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
     case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR: return NSURLErrorNetworkConnectionLost;
-    case CURLE_TOO_MANY_REDIRECTS: return NSURLErrorHTTPTooManyRedirects;
-    case CURLE_FILESIZE_EXCEEDED: return NSURLErrorDataLengthExceedsMaximum;
-    case CURLE_SSL_CONNECT_ERROR: return NSURLErrorSecureConnectionFailed;
-    case CURLE_PEER_FAILED_VERIFICATION: return NSURLErrorServerCertificateUntrusted;
-    default: return NSURLErrorUnknown;
+    case CURLE_SEND_ERROR:
+        return NSURLErrorNetworkConnectionLost;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return NSURLErrorHTTPTooManyRedirects;
+    case CURLE_FILESIZE_EXCEEDED:
+        return NSURLErrorDataLengthExceedsMaximum;
+    case CURLE_SSL_CONNECT_ERROR:
+        return NSURLErrorSecureConnectionFailed;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return NSURLErrorServerCertificateUntrusted;
+    default:
+        return NSURLErrorUnknown;
     }
 }
 
@@ -114,12 +134,11 @@ bool prepare(Transfer& t) {
     ok = ok && curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
                                 static_cast<long>(l.connectTimeout.count())) == CURLE_OK;
-    ok = ok && curl_easy_setopt(e, CURLOPT_TIMEOUT_MS,
-                                static_cast<long>(l.totalTimeout.count())) == CURLE_OK;
+    ok = ok && curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(l.totalTimeout.count())) ==
+                   CURLE_OK;
     ok = ok && curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME,
-                                std::max(1L, static_cast<long>(l.idleTimeout.count()))) ==
-                   CURLE_OK;
+                                std::max(1L, static_cast<long>(l.idleTimeout.count()))) == CURLE_OK;
     // A declared length above the cap is refused before the body is read; onBody guards the rest.
     ok = ok && curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE,
                                 static_cast<curl_off_t>(l.maxBodyBytes)) == CURLE_OK;
@@ -151,7 +170,8 @@ public:
             curl_multi_wakeup(multi_);
             thread_.join();
         }
-        for (auto& [easy, t] : active_) curl_multi_remove_handle(multi_, easy);
+        for (auto& [easy, t] : active_)
+            curl_multi_remove_handle(multi_, easy);
         active_.clear();
         if (multi_) curl_multi_cleanup(multi_);
     }

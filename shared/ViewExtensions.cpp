@@ -4,12 +4,12 @@
 #include <iterator>
 #include <vector>
 
+#include "URLLoader.h"
 #include "core/Console.h"
 #include "core/Dispatch.h"
 #include "core/ProcessInfo.h"
 #include "core/URL.h"
 #include "ui/UIImage.h"
-#include "URLLoader.h"
 
 namespace orvex {
 
@@ -62,15 +62,15 @@ void applyFetched(const std::shared_ptr<pf::UIImageView>& imageView, Fetched fet
 // Decodes off the main thread, then applies the result on the main queue.
 void decodeAndApply(std::shared_ptr<pf::UIImageView> imageView, Fetched fetched,
                     std::vector<std::uint8_t> body) {
-    pf::DispatchQueue::global().async(
-        [imageView = std::move(imageView), fetched = std::move(fetched),
-         body = std::move(body)]() mutable {
-            if (!fetched.error) fetched.image = pf::UIImage::fromData(body);
-            pf::DispatchQueue::main().async(
-                [imageView = std::move(imageView), fetched = std::move(fetched)]() mutable {
-                    applyFetched(imageView, std::move(fetched));
-                });
-        });
+    pf::DispatchQueue::global().async([imageView = std::move(imageView),
+                                       fetched = std::move(fetched),
+                                       body = std::move(body)]() mutable {
+        if (!fetched.error) fetched.image = pf::UIImage::fromData(body);
+        pf::DispatchQueue::main().async(
+            [imageView = std::move(imageView), fetched = std::move(fetched)]() mutable {
+                applyFetched(imageView, std::move(fetched));
+            });
+    });
 }
 
 // The fetch itself. http and https run on the loader's thread, files on a worker; the main

@@ -74,11 +74,11 @@ protected:
         server_.route("/slow", {"HTTP/1.1 200 OK\r\nContent-Length: 100", "",
                                 LoopbackHttpServer::Response::Kind::stall});
         server_.route("/huge", LoopbackHttpServer::ok("image/png", std::string(kCap + 1, 'x')));
-        server_.route("/huge-stream", {"HTTP/1.1 200 OK\r\nContent-Type: image/png",
-                                       std::string(4 * kCap, 'x')});
+        server_.route("/huge-stream",
+                      {"HTTP/1.1 200 OK\r\nContent-Type: image/png", std::string(4 * kCap, 'x')});
         server_.route("/at-cap", LoopbackHttpServer::ok("image/png", std::string(kCap, 'x')));
-        server_.route("/at-cap-stream", {"HTTP/1.1 200 OK\r\nContent-Type: image/png",
-                                         std::string(kCap, 'x')});
+        server_.route("/at-cap-stream",
+                      {"HTTP/1.1 200 OK\r\nContent-Type: image/png", std::string(kCap, 'x')});
         server_.route("/to-png", LoopbackHttpServer::redirect("/png"));
         server_.route("/to-file",
                       LoopbackHttpServer::redirect("file://" + (dir_ / "green.png").string()));
@@ -111,8 +111,8 @@ protected:
     std::string failureLine(long code, const std::string& text, const std::string& path) {
         const std::string u = server_.url(path);
         return "Error Domain=NSURLErrorDomain Code=" + std::to_string(code) + " \"" + text +
-               "\" UserInfo={NSErrorFailingURLStringKey=" + u + ", NSLocalizedDescription=" +
-               text + "}";
+               "\" UserInfo={NSErrorFailingURLStringKey=" + u + ", NSLocalizedDescription=" + text +
+               "}";
     }
 
     LoopbackHttpServer server_;
@@ -152,8 +152,8 @@ TEST_F(HttpImageLoaders, ASlowResponseTimesOutWithItsErrorPrintedAndTheImageKept
     auto view = blueView();
     orvex::getImageFromURLString(view, server_.url("/slow"));
     ASSERT_TRUE(runUntil([&] { return !capture.lines().empty(); }));
-    EXPECT_EQ(capture.lines(), std::vector<std::string>{failureLine(
-                                   -1001, "The request timed out.", "/slow")});
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{failureLine(-1001, "The request timed out.", "/slow")});
     EXPECT_EQ(shownColour(*view), kBlue);
 }
 
@@ -199,10 +199,9 @@ TEST_F(HttpImageLoaders, RedirectsAreFollowedToHttpOnlyAndAFewTimesOnly) {
     EXPECT_EQ(server_.requests("/loop"), 4u) << "the request and three redirects";
 
     EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{
-                  "Fetched image successfully",
-                  failureLine(-1002, "unsupported URL", "/to-file"),
-                  failureLine(-1007, "too many HTTP redirects", "/loop")}));
+              (std::vector<std::string>{"Fetched image successfully",
+                                        failureLine(-1002, "unsupported URL", "/to-file"),
+                                        failureLine(-1007, "too many HTTP redirects", "/loop")}));
 }
 
 TEST_F(HttpImageLoaders, TheFetchRunsOffTheMainThreadAndItsResultIsAppliedOnIt) {
@@ -247,7 +246,8 @@ TEST_F(HttpImageLoaders, ASlowTransferDoesNotHoldUpTheOthers) {
         orvex::getImageFromURLString(views.back(), server_.url("/png"));
     }
     ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 4; }));
-    for (auto& v : views) EXPECT_EQ(shownColour(*v), kRed);
+    for (auto& v : views)
+        EXPECT_EQ(shownColour(*v), kRed);
     EXPECT_EQ(shownColour(*stalled), kBlue);
 
     // The stalled transfer ends inside this test: the server drops it.
@@ -274,14 +274,13 @@ TEST_F(HttpImageLoaders, LoadFromReadsHttpOnTheMainQueueAndLogsEachFailureOnce) 
     orvex::loadFrom(view, server_.url("/huge"));
     orvex::loadFrom(view, "ftp://127.0.0.1/red.png");
     drainMainQueue();
-    EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{
-                  "UIImageView::loadFrom() : Could not assign image.",
-                  "UIImageView::loadFrom() : Could not encode image data.",
-                  "UIImageView::loadFrom() : Could not encode image data.",
-                  "UIImageView::loadFrom() : Could not encode image data.",
-                  "UIImageView::loadFrom() : Could not encode image data.",
-              }));
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{
+                                   "UIImageView::loadFrom() : Could not assign image.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                               }));
     EXPECT_EQ(shownColour(*view), kRed) << "failures leave the image as it was";
 }
 

@@ -51,7 +51,8 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     }
     changed_.notify_all();
     acceptor_.join();
-    for (auto& t : connections_) t.join();
+    for (auto& t : connections_)
+        t.join();
     ::close(listenFd_);
 }
 
