@@ -2,35 +2,15 @@
 // render block (pulling, in place, bypass, discontinuities, statuses, no allocation per cycle).
 // The limiter's own physics are measured on its DSP; here the unit must carry them through.
 #include <cmath>
-#include <cstdlib>
-#include <new>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "AllocationCounter.h"
 #include "LimiterSignals.h"
 #include "audio/AVAudioNode.h"
 #include "audio/units/PeakLimiterUnit.h"
-
-// The replacement below pairs malloc with free on purpose; GCC cannot see that it is paired.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-thread_local bool tCounting = false;
-thread_local int tAllocations = 0;
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (tCounting) ++tAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace pf {
 namespace {
@@ -97,9 +77,10 @@ public:
             time.mSampleTime = startTime + static_cast<double>(begin);
             time.mFlags = sampleTimeValid ? kAudioTimeStampSampleTimeValid : 0;
             AudioUnitRenderActionFlags flags = 0;
-            tCounting = countAllocations;
+            std::optional<testsupport::AllocationCount> count;
+            if (countAllocations) count.emplace();
             lastStatus = renderBlock(&flags, &time, frames, 0, &out, pull);
-            tCounting = false;
+            if (count) allocations += count->count();
             if (lastStatus != noErr) break;
         }
         return io;
@@ -108,6 +89,7 @@ public:
     std::shared_ptr<AUAudioUnit> unit;
     AUAudioUnitStatus lastStatus = noErr;
     bool countAllocations = false; // count allocations inside the render calls
+    long allocations = 0;          // the allocations counted
     bool sampleTimeValid = true;   // whether the time stamps carry their sample time
 
 private:
@@ -384,10 +366,9 @@ TEST(PeakLimiterUnit, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
     host.unit->allocateRenderResources();
     host.render(music, 512, true); // warm up
     host.countAllocations = true;
-    tAllocations = 0;
     const Stereo out = host.render(music, 512, true, double(music.frames()));
     EXPECT_EQ(host.lastStatus, noErr);
-    EXPECT_EQ(tAllocations, 0);
+    EXPECT_EQ(host.allocations, 0);
     EXPECT_LE(peak(out), 1.0f);
 }
 
