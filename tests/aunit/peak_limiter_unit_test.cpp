@@ -16,6 +16,7 @@ namespace pf {
 namespace {
 
 using limiter_test::Stereo;
+using limiter_test::peakOf;
 
 constexpr AudioComponentDescription kLimiter{fourCharCode("aufx"), fourCharCode("lmtr"),
                                              fourCharCode("appl"), 0, 0};
@@ -95,14 +96,6 @@ public:
 private:
     std::shared_ptr<AVAudioUnitEffect> effect_;
 };
-
-float peak(const Stereo& s) {
-    float p = 0;
-    for (std::size_t n = 0; n < s.frames(); ++n) {
-        p = std::max({p, std::fabs(s.left[n]), std::fabs(s.right[n])});
-    }
-    return p;
-}
 
 TEST(PeakLimiterUnit, IsRegisteredWithThreeGlobalParametersAndOneStereoBusEachWay) {
     const auto effect = AVAudioUnitEffect::make(kLimiter);
@@ -195,8 +188,8 @@ TEST(PeakLimiterUnit, InPlaceRenderingEqualsRenderingFromItsOwnBuffersAndKeepsTh
     ASSERT_EQ(separate.lastStatus, noErr);
     EXPECT_EQ(a.left, b.left);
     EXPECT_EQ(a.right, b.right);
-    EXPECT_LE(peak(a), 1.0f);
-    EXPECT_GT(peak(a), 0.5f);
+    EXPECT_LE(peakOf(a), 1.0f);
+    EXPECT_GT(peakOf(a), 0.5f);
 }
 
 TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
@@ -208,9 +201,9 @@ TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
         host.render(loud, 512, true, 0.0);
         const Stereo after = host.render(silence, 64, true, jump ? 10000.0 : 512.0);
         if (jump) {
-            EXPECT_EQ(peak(after), 0.0f) << "stale look-ahead audio after a jump";
+            EXPECT_EQ(peakOf(after), 0.0f) << "stale look-ahead audio after a jump";
         } else {
-            EXPECT_GT(peak(after), 0.1f) << "the delayed tail of a continuous stream";
+            EXPECT_GT(peakOf(after), 0.1f) << "the delayed tail of a continuous stream";
         }
     }
     // Without a valid sample time nothing tells a jump: the stream is taken as continuous.
@@ -218,7 +211,7 @@ TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
     host.sampleTimeValid = false;
     host.unit->allocateRenderResources();
     host.render(loud, 512, true, 0.0);
-    EXPECT_GT(peak(host.render(silence, 64, true, 0.0)), 0.1f);
+    EXPECT_GT(peakOf(host.render(silence, 64, true, 0.0)), 0.1f);
 }
 
 TEST(PeakLimiterUnit, ResetAndReallocationClearTheState) {
@@ -228,11 +221,11 @@ TEST(PeakLimiterUnit, ResetAndReallocationClearTheState) {
     host.unit->allocateRenderResources();
     host.render(loud, 512, true, 0.0);
     host.unit->reset();
-    EXPECT_EQ(peak(host.render(silence, 64, true, 512.0)), 0.0f);
+    EXPECT_EQ(peakOf(host.render(silence, 64, true, 512.0)), 0.0f);
 
     host.render(loud, 512, true, 576.0);
     host.unit->allocateRenderResources();
-    EXPECT_EQ(peak(host.render(silence, 64, true, 1088.0)), 0.0f);
+    EXPECT_EQ(peakOf(host.render(silence, 64, true, 1088.0)), 0.0f);
 }
 
 TEST(PeakLimiterUnit, BypassPassesTheInputThroughUnchangedAndUndelayed) {
@@ -357,7 +350,7 @@ TEST(PeakLimiterUnit, ParametersSetThroughTheHandleWhileRenderingKeepTheCeiling)
     done.store(true);
     automation.join();
     EXPECT_EQ(host.lastStatus, noErr);
-    EXPECT_LE(peak(out), 1.0f);
+    EXPECT_LE(peakOf(out), 1.0f);
 }
 
 TEST(PeakLimiterUnit, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
@@ -369,7 +362,7 @@ TEST(PeakLimiterUnit, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
     const Stereo out = host.render(music, 512, true, double(music.frames()));
     EXPECT_EQ(host.lastStatus, noErr);
     EXPECT_EQ(host.allocations, 0);
-    EXPECT_LE(peak(out), 1.0f);
+    EXPECT_LE(peakOf(out), 1.0f);
 }
 
 } // namespace
