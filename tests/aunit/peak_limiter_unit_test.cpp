@@ -2,40 +2,21 @@
 // render block (pulling, in place, bypass, discontinuities, statuses, no allocation per cycle).
 // The limiter's own physics are measured on its DSP; here the unit must carry them through.
 #include <cmath>
-#include <cstdlib>
-#include <new>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "AllocationCounter.h"
 #include "LimiterSignals.h"
 #include "audio/AVAudioNode.h"
 #include "audio/units/PeakLimiterUnit.h"
-
-// The replacement below pairs malloc with free on purpose; GCC cannot see that it is paired.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-thread_local bool tCounting = false;
-thread_local int tAllocations = 0;
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (tCounting) ++tAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace pf {
 namespace {
 
 using limiter_test::Stereo;
+using limiter_test::peakOf;
 
 constexpr AudioComponentDescription kLimiter{fourCharCode("aufx"), fourCharCode("lmtr"),
                                              fourCharCode("appl"), 0, 0};
@@ -97,9 +78,10 @@ public:
             time.mSampleTime = startTime + static_cast<double>(begin);
             time.mFlags = sampleTimeValid ? kAudioTimeStampSampleTimeValid : 0;
             AudioUnitRenderActionFlags flags = 0;
-            tCounting = countAllocations;
+            std::optional<testsupport::AllocationCount> count;
+            if (countAllocations) count.emplace();
             lastStatus = renderBlock(&flags, &time, frames, 0, &out, pull);
-            tCounting = false;
+            if (count) allocations += count->count();
             if (lastStatus != noErr) break;
         }
         return io;
@@ -108,19 +90,12 @@ public:
     std::shared_ptr<AUAudioUnit> unit;
     AUAudioUnitStatus lastStatus = noErr;
     bool countAllocations = false; // count allocations inside the render calls
+    long allocations = 0;          // the allocations counted
     bool sampleTimeValid = true;   // whether the time stamps carry their sample time
 
 private:
     std::shared_ptr<AVAudioUnitEffect> effect_;
 };
-
-float peak(const Stereo& s) {
-    float p = 0;
-    for (std::size_t n = 0; n < s.frames(); ++n) {
-        p = std::max({p, std::fabs(s.left[n]), std::fabs(s.right[n])});
-    }
-    return p;
-}
 
 TEST(PeakLimiterUnit, IsRegisteredWithThreeGlobalParametersAndOneStereoBusEachWay) {
     const auto effect = AVAudioUnitEffect::make(kLimiter);
@@ -213,8 +188,8 @@ TEST(PeakLimiterUnit, InPlaceRenderingEqualsRenderingFromItsOwnBuffersAndKeepsTh
     ASSERT_EQ(separate.lastStatus, noErr);
     EXPECT_EQ(a.left, b.left);
     EXPECT_EQ(a.right, b.right);
-    EXPECT_LE(peak(a), 1.0f);
-    EXPECT_GT(peak(a), 0.5f);
+    EXPECT_LE(peakOf(a), 1.0f);
+    EXPECT_GT(peakOf(a), 0.5f);
 }
 
 TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
@@ -226,9 +201,9 @@ TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
         host.render(loud, 512, true, 0.0);
         const Stereo after = host.render(silence, 64, true, jump ? 10000.0 : 512.0);
         if (jump) {
-            EXPECT_EQ(peak(after), 0.0f) << "stale look-ahead audio after a jump";
+            EXPECT_EQ(peakOf(after), 0.0f) << "stale look-ahead audio after a jump";
         } else {
-            EXPECT_GT(peak(after), 0.1f) << "the delayed tail of a continuous stream";
+            EXPECT_GT(peakOf(after), 0.1f) << "the delayed tail of a continuous stream";
         }
     }
     // Without a valid sample time nothing tells a jump: the stream is taken as continuous.
@@ -236,7 +211,7 @@ TEST(PeakLimiterUnit, ACycleThatDoesNotFollowOnStartsWithAnEmptyLookahead) {
     host.sampleTimeValid = false;
     host.unit->allocateRenderResources();
     host.render(loud, 512, true, 0.0);
-    EXPECT_GT(peak(host.render(silence, 64, true, 0.0)), 0.1f);
+    EXPECT_GT(peakOf(host.render(silence, 64, true, 0.0)), 0.1f);
 }
 
 TEST(PeakLimiterUnit, ResetAndReallocationClearTheState) {
@@ -246,11 +221,11 @@ TEST(PeakLimiterUnit, ResetAndReallocationClearTheState) {
     host.unit->allocateRenderResources();
     host.render(loud, 512, true, 0.0);
     host.unit->reset();
-    EXPECT_EQ(peak(host.render(silence, 64, true, 512.0)), 0.0f);
+    EXPECT_EQ(peakOf(host.render(silence, 64, true, 512.0)), 0.0f);
 
     host.render(loud, 512, true, 576.0);
     host.unit->allocateRenderResources();
-    EXPECT_EQ(peak(host.render(silence, 64, true, 1088.0)), 0.0f);
+    EXPECT_EQ(peakOf(host.render(silence, 64, true, 1088.0)), 0.0f);
 }
 
 TEST(PeakLimiterUnit, BypassPassesTheInputThroughUnchangedAndUndelayed) {
@@ -375,7 +350,7 @@ TEST(PeakLimiterUnit, ParametersSetThroughTheHandleWhileRenderingKeepTheCeiling)
     done.store(true);
     automation.join();
     EXPECT_EQ(host.lastStatus, noErr);
-    EXPECT_LE(peak(out), 1.0f);
+    EXPECT_LE(peakOf(out), 1.0f);
 }
 
 TEST(PeakLimiterUnit, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
@@ -384,11 +359,10 @@ TEST(PeakLimiterUnit, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
     host.unit->allocateRenderResources();
     host.render(music, 512, true); // warm up
     host.countAllocations = true;
-    tAllocations = 0;
     const Stereo out = host.render(music, 512, true, double(music.frames()));
     EXPECT_EQ(host.lastStatus, noErr);
-    EXPECT_EQ(tAllocations, 0);
-    EXPECT_LE(peak(out), 1.0f);
+    EXPECT_EQ(host.allocations, 0);
+    EXPECT_LE(peakOf(out), 1.0f);
 }
 
 } // namespace

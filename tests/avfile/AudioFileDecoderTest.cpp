@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, ToneContent, testing::Values(44100, 48000));
 TEST(AudioFileDecoder, FileUrlsDecodeLikeTheirPaths) {
     TempDir dir;
     const std::string path = writeTone(dir, "a tone.m4a", 48000, 4800);
-    std::string encoded = dir.path().string() + "/a%20tone.m4a";
+    std::string encoded = dir.path() + "/a%20tone.m4a";
 
     EXPECT_EQ(pf::decodeAudioFile("file://" + encoded).frameLength(), 4800u);
     EXPECT_EQ(pf::decodeAudioFile("file://localhost" + encoded).frameLength(), 4800u);
@@ -182,7 +182,7 @@ TEST(AudioFileDecoder, MissingFilesAndFoldersAreReportedByName) {
     std::string message;
     EXPECT_EQ(failureReason(dir.file("17.m4a"), &message), Reason::notFound);
     EXPECT_NE(message.find(dir.file("17.m4a")), std::string::npos) << message;
-    EXPECT_EQ(failureReason(dir.path().string()), Reason::notRegularFile);
+    EXPECT_EQ(failureReason(dir.path()), Reason::notRegularFile);
     // An endless device behind an audio name is never read.
     std::filesystem::create_symlink("/dev/zero", dir.file("zero.m4a"));
     EXPECT_EQ(failureReason(dir.file("zero.m4a")), Reason::notRegularFile);

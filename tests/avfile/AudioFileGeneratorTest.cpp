@@ -140,8 +140,8 @@ INSTANTIATE_TEST_SUITE_P(Samples, GeneratedFile, testing::Values(1, 3, 7, 40, 80
 TEST(ApplicationAudioFiles, GeneratorWritesTheSameBytesOnEveryRun) {
     TempDir first;
     TempDir second;
-    ASSERT_EQ(runGenerator("'" + first.path().string() + "' 3"), 0);
-    ASSERT_EQ(runGenerator("'" + second.path().string() + "' 3"), 0);
+    ASSERT_EQ(runGenerator("'" + first.path() + "' 3"), 0);
+    ASSERT_EQ(runGenerator("'" + second.path() + "' 3"), 0);
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(first.path())) {
         ++files;

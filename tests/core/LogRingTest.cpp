@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "CountingAllocator.h"
+#include "AllocationCounter.h"
 #include "core/Console.h"
 #include "core/LogRing.h"
 #include "core/RenderThread.h"
@@ -24,7 +22,7 @@ TEST(LogRing, RenderThreadPostsWithoutAllocatingAndTheMainThreadPrintsInOrder) {
     int allocations = -1;
     std::thread render([&] {
         pf::RenderThreadScope scope;
-        test::AllocationCount counter;
+        testsupport::AllocationCount counter;
         for (int i = 0; i < kLines; ++i) {
             if (i % 2 == 0) {
                 ring.tryPostf("render line %d value %.3f", i, i * 0.5);
@@ -111,7 +109,7 @@ TEST(LogRing, ConsoleLinesFromTheRenderThreadArePrintedLaterByTheMainThread) {
     int allocations = -1;
     std::thread render([&] {
         pf::RenderThreadScope scope;
-        test::AllocationCount counter;
+        testsupport::AllocationCount counter;
         pf::Console::printLine("kernel: parameter 3 = 0.5");
         allocations = counter.count();
     });

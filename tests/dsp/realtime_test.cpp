@@ -1,6 +1,6 @@
 // The render path under real-time rules: no allocation once resources are allocated, and no
-// subnormal state after long silence. This binary counts every allocation through replaced
-// global allocation functions.
+// subnormal state after long silence. This binary counts the allocations of every thread through
+// replaced global allocation functions, the C allocator's included outside sanitizer builds.
 #include <atomic>
 #include <cfloat>
 #include <cmath>
@@ -10,66 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include "AllocationCounter.h"
 #include "audio/ScopedFlushDenormals.h"
 #include "support/Buffers.h"
 #include "support/Host.h"
-
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-void noteAllocation() noexcept {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-}
-} // namespace
-
-// Replaced allocation functions: every operator new form ends in these two. They pair malloc with
-// free by design, which GCC's mismatch warning cannot see.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    noteAllocation();
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    noteAllocation();
-    const auto align = static_cast<std::size_t>(alignment);
-    if (void* p = std::aligned_alloc(align, (size + align - 1) / align * align)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-// The C allocator too (snprintf, stdio), outside sanitizer builds, which own malloc themselves.
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-void* malloc(std::size_t size) {
-    noteAllocation();
-    return __libc_malloc(size);
-}
-void* calloc(std::size_t count, std::size_t size) {
-    noteAllocation();
-    return __libc_calloc(count, size);
-}
-void* realloc(void* p, std::size_t size) {
-    noteAllocation();
-    return __libc_realloc(p, size);
-}
-}
-#endif
 
 using testsupport::ChannelBuffers;
 using testsupport::SignalSource;
@@ -107,13 +51,13 @@ TEST(RenderPath, TenThousandCyclesAllocateNothingOnceResourcesAreAllocated) {
     pf::AudioUnitRenderActionFlags flags = 0;
     adapter->setAUMIDIOutputEventBlock(midiOut);
 
-    counting = true;                       // the counter itself works
-    ::operator delete(::operator new(16)); // a direct call: never elided
-    counting = false;
-    ASSERT_GE(allocations.exchange(0), 1);
-    const long before = allocations.load();
+    {
+        testsupport::AllocationCount probe(testsupport::CountedThreads::All); // the counter works
+        ::operator delete(::operator new(16)); // a direct call: never elided
+        ASSERT_GE(probe.count(), 1);
+    }
 
-    counting = true;
+    testsupport::AllocationCount count(testsupport::CountedThreads::All);
     for (int cycle = 0; cycle < 10000; ++cycle) {
         timestamp.mSampleTime = 0.0; // events at fixed offsets within every cycle
         adapter->setAUMIDIOutputEventBlock(midiOut);
@@ -125,9 +69,7 @@ TEST(RenderPath, TenThousandCyclesAllocateNothingOnceResourcesAreAllocated) {
         statuses[cycle] = adapter->render(&flags, &timestamp, cycle % 3 == 0 ? 64 : 512, 0, out,
                                           cycle % 5 == 0 ? nullptr : head, pull);
     }
-    counting = false;
-
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(count.count(), 0);
     for (int cycle = 0; cycle < 10000; ++cycle)
         ASSERT_EQ(statuses[cycle], pf::noErr) << cycle;
     EXPECT_GT(loggedCount.load(), 0);

@@ -1,38 +1,10 @@
 // Once started, a render cycle through the engine allocates nothing: players converting rates,
 // a unit, the mixer converting and summing, a file ending and the next starting mid-cycle.
-// Every operator new of this binary is counted while the rendering thread is inside a cycle.
+// The allocation counter counts every operator new of the rendering thread inside the cycles.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
+#include "AllocationCounter.h"
 #include "EngineTestSupport.h"
-
-namespace {
-thread_local bool tCounting = false;
-std::atomic<std::size_t> gAllocations{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (tCounting) gAllocations.fetch_add(1);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 using namespace enginetest;
 
@@ -65,13 +37,16 @@ TEST(EngineAllocation, RenderCyclesAfterStartAllocateNothing) {
     float* channels[2] = {left.data(), right.data()};
     device->render(512, channels); // warm-up: first use of every path
     double loudest = 0;
-    tCounting = true;
-    for (int cycle = 0; cycle < 300; ++cycle) {
-        device->render(cycle % 7 == 0 ? 4096 : 480, channels);
-        loudest = std::max(loudest, double(std::fabs(left[0])));
+    long allocations = 0;
+    {
+        testsupport::AllocationCount count;
+        for (int cycle = 0; cycle < 300; ++cycle) {
+            device->render(cycle % 7 == 0 ? 4096 : 480, channels);
+            loudest = std::max(loudest, double(std::fabs(left[0])));
+        }
+        allocations = count.count();
     }
-    tCounting = false;
-    EXPECT_EQ(gAllocations.load(), 0u);
+    EXPECT_EQ(allocations, 0);
     EXPECT_GT(loudest, 0.01) << "the cycles rendered sound";
     first->stop();
     second->stop();

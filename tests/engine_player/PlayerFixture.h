@@ -66,9 +66,9 @@ protected:
     PlayerTest() {
         pf::RunLoop::claimMainThread();
         pf::setAudioOutputOverride("manual");
-        resources_ = dir_.path() / "Test.app" / "Resources";
+        resources_ = std::filesystem::path(dir_.path()) / "Test.app" / "Resources";
         std::filesystem::create_directories(resources_);
-        pf::Bundle::setMainBundleOverride((dir_.path() / "Test.app").string());
+        pf::Bundle::setMainBundleOverride(dir_.file("Test.app"));
         player_ = AUEnginePlayer::make();
         player_->setDelegate(delegate_);
         player_->setRandomDrawForTesting([this](int low, int high) {

@@ -1,45 +1,20 @@
 // The render path allocates nothing, and parameters may change from another thread while it runs.
 #include <atomic>
-#include <cstdlib>
-#include <new>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "AllocationCounter.h"
 #include "LimiterSignals.h"
 
 using namespace limiter_test;
-
-namespace {
-
-thread_local bool tCounting = false;
-thread_local int tAllocations = 0;
-
-} // namespace
-
-// A counting replacement of the global allocation functions for this test binary. GCC cannot see
-// that malloc and free are this pair's own implementation and warns of a mismatch.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(std::size_t size) {
-    if (tCounting) ++tAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 TEST(PeakLimiterRenderSafety, ProcessResetAndParameterChangesAllocateNothing) {
     const double rate = 48000.0;
     const Stereo music = hotMusic(rate, 48000);
     auto limiter = preparedLimiter(rate, {}, 512);
     Stereo buffer = music;
-    tCounting = true;
+    testsupport::AllocationCount count;
     for (std::size_t begin = 0, index = 0; begin + 512 <= buffer.frames(); begin += 512, ++index) {
         limiter->setDecayTime(index % 2 ? 0.06f : 0.001f); // resizes the hold window
         limiter->setAttackTime(index % 3 ? 0.03f : 0.001f);
@@ -49,8 +24,7 @@ TEST(PeakLimiterRenderSafety, ProcessResetAndParameterChangesAllocateNothing) {
         float* io[2] = {buffer.left.data() + begin, buffer.right.data() + begin};
         limiter->process(io, io, 2, 512);
     }
-    tCounting = false;
-    EXPECT_EQ(tAllocations, 0);
+    EXPECT_EQ(count.count(), 0);
 }
 
 TEST(PeakLimiterRenderSafety, ParametersSetFromAnotherThreadWhileRenderingKeepTheCeiling) {

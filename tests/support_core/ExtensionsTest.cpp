@@ -5,13 +5,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
-#include "CountingAllocator.h"
+#include "AllocationCounter.h"
 #include "EnvGuard.h"
 #include "Extensions.h"
 #include "TempDir.h"
@@ -97,7 +96,7 @@ TEST(Logging, RenderThreadLinesGoThroughTheRingWithoutAllocating) {
     int allocations = -1;
     std::thread render([&] {
         pf::RenderThreadScope scope;
-        test::AllocationCount counter;
+        testsupport::AllocationCount counter;
         safeprint("AUExtension: render failed (first)");
         debugprint("AUExtension: render failed (second)");
         allocations = counter.count();

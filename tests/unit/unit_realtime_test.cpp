@@ -1,80 +1,17 @@
 // The unit's render block under real-time rules: once resources are allocated, a cycle allocates
 // nothing, whatever it meets (events, the limiter, failures and their log lines). This binary
-// counts the allocations of the rendering thread through replaced allocation functions.
+// counts the allocations of the rendering thread through replaced allocation functions, the C
+// allocator's included outside sanitizer builds.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <new>
 
+#include "AllocationCounter.h"
 #include "RenderHarness.h"
 #include "UnitTestSupport.h"
 
-namespace {
-thread_local bool counting = false;
-long allocations = 0; // only the counting thread adds
-
-void noteAllocation() noexcept {
-    if (counting) ++allocations;
-}
-
-// Counts the calling thread's allocations while it lives.
-struct AllocationCount {
-    AllocationCount() : start(allocations) { counting = true; }
-    ~AllocationCount() { counting = false; }
-    long count() const { return allocations - start; }
-    long start;
-};
-} // namespace
-
-// Every operator new form ends in these; they pair malloc with free by design.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    noteAllocation();
-    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    noteAllocation();
-    const auto align = static_cast<std::size_t>(alignment);
-    if (void* p = std::aligned_alloc(align, (size + align - 1) / align * align)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-// The C allocator too (formatting of log lines), outside sanitizer builds.
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-void* malloc(std::size_t size) {
-    noteAllocation();
-    return __libc_malloc(size);
-}
-void* calloc(std::size_t count, std::size_t size) {
-    noteAllocation();
-    return __libc_calloc(count, size);
-}
-void* realloc(void* p, std::size_t size) {
-    noteAllocation();
-    return __libc_realloc(p, size);
-}
-}
-#endif
-
 using namespace unittest;
+using testsupport::AllocationCount;
 
 TEST(UnitRealtime, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
     const auto unit = makeUnit();

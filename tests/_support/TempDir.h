@@ -11,7 +11,8 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "pf-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        path_ = pattern;
     }
     ~TempDir() {
         std::error_code ignored;
@@ -22,6 +23,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
+    // The path of `name` inside the folder.
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
 
 private:
     std::string path_;
