@@ -34,11 +34,12 @@ Orvex_Compander_Extension_Parameters::Orvex_Compander_Extension_Parameters(
 void Orvex_Compander_Extension_Parameters::createParameters() {
     std::vector<std::shared_ptr<pf::AUParameterNode>> parameters;
     parameters.reserve(kCompanderParameters.size());
-    for (const auto& spec : kCompanderParameters) {
+    for (const auto& entry : kCompanderParameters) {
         auto parameter = pf::AUParameterTree::createParameter(
-            std::string(spec.identifier), std::string(spec.name), spec.address, spec.min, spec.max,
-            spec.unit, std::nullopt, kCompanderParameterFlags, std::nullopt, std::nullopt);
-        parameter->setValue(spec.defaultValue);
+            std::string(entry.identifier), std::string(entry.name), entry.address, entry.min,
+            entry.max, entry.unit, std::nullopt, kCompanderParameterFlags, std::nullopt,
+            std::nullopt);
+        parameter->setValue(entry.defaultValue);
         parameters.push_back(std::move(parameter));
     }
     groups_.push_back(pf::AUParameterTree::createGroup(std::string(kCompanderGroupIdentifier),

@@ -20,8 +20,8 @@ std::mutex& selectionMutex() {
 }
 
 std::optional<std::string>& selectionOverride() {
-    static std::optional<std::string> spec;
-    return spec;
+    static std::optional<std::string> selection;
+    return selection;
 }
 
 std::weak_ptr<ManualAudioDevice>& currentManual() {
@@ -31,33 +31,33 @@ std::weak_ptr<ManualAudioDevice>& currentManual() {
 
 } // namespace
 
-void setAudioOutputOverride(std::optional<std::string> spec) {
+void setAudioOutputOverride(std::optional<std::string> selection) {
     std::lock_guard lock(selectionMutex());
-    selectionOverride() = std::move(spec);
+    selectionOverride() = std::move(selection);
 }
 
 std::shared_ptr<AudioOutputDevice> makeAudioOutputDevice() {
-    std::string spec;
+    std::string selection;
     {
         std::lock_guard lock(selectionMutex());
         if (selectionOverride()) {
-            spec = *selectionOverride();
+            selection = *selectionOverride();
         } else if (const char* env = std::getenv("PF_AUDIO_OUTPUT"); env != nullptr && *env) {
-            spec = env;
+            selection = env;
         } else {
-            spec = "sdl";
+            selection = "sdl";
         }
     }
-    if (spec == "sdl") return std::make_shared<SDLAudioDevice>();
-    if (spec == "null") return std::make_shared<PacedAudioDevice>(std::nullopt);
-    if (spec.rfind("wav:", 0) == 0 && spec.size() > 4) {
-        return std::make_shared<PacedAudioDevice>(spec.substr(4));
+    if (selection == "sdl") return std::make_shared<SDLAudioDevice>();
+    if (selection == "null") return std::make_shared<PacedAudioDevice>(std::nullopt);
+    if (selection.rfind("wav:", 0) == 0 && selection.size() > 4) {
+        return std::make_shared<PacedAudioDevice>(selection.substr(4));
     }
-    if (spec == "manual") return std::make_shared<ManualAudioDevice>();
+    if (selection == "manual") return std::make_shared<ManualAudioDevice>();
     throw NSErrorException(NSError(
         NSOSStatusErrorDomain, kAudio_ParamError,
-        {{NSLocalizedDescriptionKey,
-          "Unknown audio output '" + spec + "' (PF_AUDIO_OUTPUT: sdl, null, wav:PATH, manual)"}}));
+        {{NSLocalizedDescriptionKey, "Unknown audio output '" + selection +
+                                         "' (PF_AUDIO_OUTPUT: sdl, null, wav:PATH, manual)"}}));
 }
 
 void renderDeviceCycle(const AudioOutputDevice::RenderCallback& callback, AUAudioFrameCount frames,

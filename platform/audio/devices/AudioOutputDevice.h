@@ -48,7 +48,7 @@ public:
 std::shared_ptr<AudioOutputDevice> makeAudioOutputDevice();
 // Tests: names the device that makeAudioOutputDevice makes, whatever the environment says;
 // nothing restores the environment's choice.
-void setAudioOutputOverride(std::optional<std::string> spec);
+void setAudioOutputOverride(std::optional<std::string> selection);
 
 // Runs one device cycle of `callback` as the render thread, with subnormals flushed.
 void renderDeviceCycle(const AudioOutputDevice::RenderCallback& callback, AUAudioFrameCount frames,
