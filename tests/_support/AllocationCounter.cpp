@@ -16,8 +16,8 @@ namespace testsupport {
 namespace {
 
 thread_local bool tCounting = false;
-thread_local long tAllocations = 0;      // the allocations of this thread while it counts
-std::atomic<int> gAllThreadCounts{0};    // live counts of every thread
+thread_local long tAllocations = 0;   // the allocations of this thread while it counts
+std::atomic<int> gAllThreadCounts{0}; // live counts of every thread
 std::atomic<long> gAllThreadAllocations{0};
 
 } // namespace

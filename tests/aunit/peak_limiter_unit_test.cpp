@@ -15,8 +15,8 @@
 namespace pf {
 namespace {
 
-using limiter_test::Stereo;
 using limiter_test::peakOf;
+using limiter_test::Stereo;
 
 constexpr AudioComponentDescription kLimiter{fourCharCode("aufx"), fourCharCode("lmtr"),
                                              fourCharCode("appl"), 0, 0};

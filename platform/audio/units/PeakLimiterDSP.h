@@ -29,9 +29,10 @@
 //   - Decay time (the release): after a burst of overs ends, the linear gain recovers 63 % of the
 //     way from its value at the end of the burst back to 1 within the decay time, counted from
 //     the moment the burst's last over leaves the delay. It is made of a hold (the gain stays
-//     down for half the decay time, at least one frame, which keeps the gain steady under a sustained over of any
-//     frequency whose half period fits in the hold, so a sustained over is not distorted by gain
-//     ripple) and a one-pole rise whose time constant is the rest of the decay time.
+//     down for half the decay time, at least one frame, which keeps the gain steady under a
+//     sustained over of any frequency whose half period fits in the hold, so a sustained over is
+//     not distorted by gain ripple) and a one-pole rise whose time constant is the rest of the
+//     decay time.
 //   - Attack time: the time constant with which the gain falls towards the held required gain.
 //     The look-ahead path brings the gain down at once only where a frame needs it (at the peaks
 //     of an over, each reached by a 1.5 ms ramp); the attack time sets how quickly the rest of
