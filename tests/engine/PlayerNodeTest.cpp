@@ -1,0 +1,124 @@
+// The player node's schedule and its completion handlers.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+
+#include "EngineTestSupport.h"
+
+using namespace enginetest;
+
+namespace {
+
+// Handler calls with their thread and render-thread role, waited for with a bound.
+struct HandlerLog {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> calls;
+    std::vector<std::thread::id> threads;
+    bool onRenderThread = false;
+
+    pf::AVAudioNodeCompletionHandler handler(std::string name) {
+        return [this, name] {
+            std::lock_guard lock(mutex);
+            calls.push_back(name);
+            threads.push_back(std::this_thread::get_id());
+            onRenderThread = onRenderThread || pf::isRenderThread();
+            changed.notify_all();
+        };
+    }
+    bool waitFor(std::size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(2),
+                                [&] { return calls.size() >= count; });
+    }
+    std::vector<std::string> snapshot() {
+        std::lock_guard lock(mutex);
+        return calls;
+    }
+};
+
+struct PlayerGraph {
+    ManualOutput manual;
+    std::shared_ptr<pf::AVAudioEngine> engine = pf::AVAudioEngine::make();
+    std::shared_ptr<pf::AVAudioPlayerNode> player = pf::AVAudioPlayerNode::make();
+    PlayerGraph() {
+        engine->attach(player);
+        engine->connect(player, engine->mainMixerNode(), nullptr);
+        engine->start();
+    }
+    ~PlayerGraph() { engine->stop(); }
+};
+
+} // namespace
+
+TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsAfterItsLastFrameOffTheRenderThread) {
+    TempDir dir;
+    const auto a = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 500, 4800));
+    const auto b = pf::AVAudioFile::forReading(writeTone(dir.file("b.m4a"), 48000, 900, 2400));
+    HandlerLog log;
+    PlayerGraph g;
+    g.player->scheduleFile(a, std::nullopt, log.handler("a"));
+    g.player->scheduleFile(b, std::nullopt, log.handler("b"));
+    g.player->play();
+
+    const auto first = renderFrames(4799);
+    EXPECT_TRUE(log.snapshot().empty()) << "one frame of the first file is left";
+    const auto second = renderFrames(1 + 2400 + 100);
+    ASSERT_TRUE(log.waitFor(2));
+    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_FALSE(log.onRenderThread);
+    for (const auto& id : log.threads)
+        EXPECT_NE(id, std::this_thread::get_id());
+
+    // Gapless: the second file starts on the frame after the first one ends.
+    EXPECT_EQ(second[0][0], a->samples()->samples[0][4799]);
+    for (std::size_t i = 0; i < 2400; ++i)
+        ASSERT_EQ(second[0][1 + i], b->samples()->samples[0][i]);
+    EXPECT_EQ(peak(second[0], 2401, 2501), 0.0);
+    EXPECT_EQ(g.player->renderedFrames(), 4800u + 2400u);
+}
+
+TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier) {
+    TempDir dir;
+    const auto a = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 500, 4800));
+    HandlerLog log;
+    PlayerGraph g;
+    g.player->scheduleFile(a, std::nullopt, log.handler("first"));
+    g.player->scheduleFile(a, std::nullopt, log.handler("second"));
+    g.player->play();
+    renderFrames(1000);
+    g.player->stop();
+    ASSERT_TRUE(log.waitFor(2));
+    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"first", "second"}));
+    for (const auto& id : log.threads)
+        EXPECT_NE(id, std::this_thread::get_id()) << "not inside stop";
+    EXPECT_FALSE(g.player->isPlaying());
+    EXPECT_EQ(peak(renderFrames(1000)[0], 0, 1000), 0.0) << "nothing left to play";
+}
+
+TEST(PlayerNode, PauseKeepsThePositionAndPlayResumesThere) {
+    TempDir dir;
+    const auto a = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 500, 4800));
+    PlayerGraph g;
+    g.player->scheduleFile(a, std::nullopt, nullptr);
+    g.player->play();
+    renderFrames(1000);
+    g.player->pause();
+    EXPECT_EQ(peak(renderFrames(500)[0], 0, 500), 0.0);
+    g.player->play();
+    const auto out = renderFrames(100);
+    for (std::size_t i = 0; i < 100; ++i)
+        ASSERT_EQ(out[0][i], a->samples()->samples[0][1000 + i]);
+}
+
+TEST(PlayerNode, AHandlerMayDropTheLastReferenceToItsPlayer) {
+    TempDir dir;
+    const auto a = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 500, 480));
+    HandlerLog log;
+    auto player = pf::AVAudioPlayerNode::make();
+    auto done = log.handler("done");
+    player->scheduleFile(a, std::nullopt, [player, done]() mutable { done(); });
+    player->stop(); // the handler now holds the only other reference
+    player.reset();
+    EXPECT_TRUE(log.waitFor(1));
+}
