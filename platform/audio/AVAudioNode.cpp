@@ -132,7 +132,7 @@ std::shared_ptr<AUAudioUnit> instantiate(const AudioComponentDescription& descri
 } // namespace
 
 AVAudioUnitEffect::AVAudioUnitEffect(const AudioComponentDescription& description)
-    : AVAudioUnit(instantiate(description)) {}
+    : AVAudioUnit(pf::instantiate(description)) {}
 
 bool AVAudioUnitEffect::bypass() const {
     return auAudioUnit() ? auAudioUnit()->shouldBypassEffect() : false;

@@ -8,6 +8,7 @@
 // block, never the node.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "audio/AVAudioFormat.h"
 #include "audio/AVAudioTime.h"
 #include "audio/AudioComponent.h"
+#include "core/NSError.h"
 
 namespace pf {
 
@@ -65,6 +67,22 @@ class AVAudioUnit : public AVAudioNode {
 public:
     // A node around `unit`, which may be null (an instantiation that failed).
     explicit AVAudioUnit(std::shared_ptr<AUAudioUnit> unit);
+
+    // The unit, or null and the reason.
+    using InstantiationHandler =
+        std::function<void(std::shared_ptr<AVAudioUnit>, std::optional<NSError>)>;
+    // [any-thread] Instantiates the first registered component matching `with`, asynchronously,
+    // always in this process (the options are handed to the component's factory). A plug-in
+    // bundle's principal class is made and its view loaded on the main queue first, so the main
+    // run loop must be running. `completionHandler` runs once, on a global-queue thread (never
+    // the main thread). Defined with the component manager (AVAudioUnitComponent.cpp).
+    static void instantiate(const AudioComponentDescription& with,
+                            AudioComponentInstantiationOptions options,
+                            InstantiationHandler completionHandler);
+    // The same over `registry`, which must outlive the completion (tests).
+    static void instantiate(AudioComponentRegistry& registry, const AudioComponentDescription& with,
+                            AudioComponentInstantiationOptions options,
+                            InstantiationHandler completionHandler);
 
     const std::shared_ptr<AUAudioUnit>& auAudioUnit() const { return unit_; }
     // The instance handle for `AudioUnitSetParameter`; null when there is no unit.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "audio/AUAudioUnit.h"
+#include "audio/AudioComponentBundles.h"
 
 namespace pf {
 
@@ -34,6 +35,8 @@ AudioComponentRegistry::AudioComponentRegistry() {
 
 AudioComponentRegistry& AudioComponentRegistry::shared() {
     static AudioComponentRegistry registry;
+    static const bool scansBundles = (addBundledAudioComponentSources(registry), true);
+    (void)scansBundles;
     return registry;
 }
 

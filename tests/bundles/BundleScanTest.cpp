@@ -1,0 +1,168 @@
+// Reading plug-in bundles, scanning folders into a registry, and the component manager's answers.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "PluginFixtures.h"
+#include "audio/AVAudioUnitComponent.h"
+#include "audio/AudioComponentBundles.h"
+
+namespace pf {
+namespace {
+
+using test::BundleSpec;
+using test::makeBundle;
+using test::TempDir;
+
+constexpr AudioComponentDescription kPlugin{fourCharCode("aumf"), fourCharCode("orvc"),
+                                            fourCharCode("Qrbn"), 2, 0};
+
+std::string flagsText(std::uint32_t flags) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%#010x", flags);
+    return text;
+}
+
+std::vector<std::string> namesOf(const std::vector<AudioComponentBundleInfo>& bundles) {
+    std::vector<std::string> names;
+    for (const auto& b : bundles)
+        names.push_back(std::filesystem::path(b.bundlePath).stem());
+    return names;
+}
+
+TEST(BundleScan, ReadsTheComponentDescriptionNameVersionAndPrincipalClass) {
+    TempDir dir;
+    BundleSpec spec;
+    spec.version = "<integer>65793</integer>";
+    const std::string path = makeBundle(dir.path(), "Gain", spec);
+
+    std::string whyNot;
+    const auto info = readAudioComponentBundle(path, whyNot);
+    ASSERT_TRUE(info) << whyNot;
+    EXPECT_EQ(info->executablePath, path + "/MacOS/TestGainPlugin.so");
+    EXPECT_EQ(info->principalClass, "GainViewController");
+    ASSERT_EQ(info->components.size(), 1u);
+    const auto& entry = info->components[0];
+    EXPECT_EQ(entry.description, kPlugin);
+    EXPECT_EQ(flagsText(entry.description.componentFlags), "0x00000002");
+    EXPECT_EQ(entry.name, "Tstm: Test Gain");
+    EXPECT_EQ(entry.version, 65793u);
+
+    spec.sandboxSafe.clear();
+    const auto unsafe = readAudioComponentBundle(makeBundle(dir.path(), "Unsafe", spec), whyNot);
+    ASSERT_TRUE(unsafe) << whyNot;
+    EXPECT_EQ(flagsText(unsafe->components[0].description.componentFlags), "0000000000");
+}
+
+TEST(BundleScan, SkipsEveryBrokenBundleWithOneLineOnStandardError) {
+    TempDir dir;
+    const auto broken = [&](const std::string& name, auto spoil) {
+        BundleSpec spec;
+        spoil(spec);
+        makeBundle(dir.path(), name, spec);
+    };
+    makeBundle(dir.path(), "Good");
+    broken("NotAPlist", [](BundleSpec& s) { s.infoOverride = "this is not a property list"; });
+    broken("ArrayRoot",
+           [](BundleSpec& s) { s.infoOverride = "<plist version=\"1.0\"><array/></plist>"; });
+    broken("ShortType", [](BundleSpec& s) { s.type = "aum"; });
+    broken("LongSubtype", [](BundleSpec& s) { s.subtype = "orvcx"; });
+    broken("NonAsciiMaker", [](BundleSpec& s) { s.manufacturer = "Qrb\xC3\xA9"; });
+    broken("NoModule", [](BundleSpec& s) { s.module.clear(); });
+    broken("PathInExecutable", [](BundleSpec& s) {
+        s.executable = "../x.so";
+        s.module.clear();
+    });
+    broken("NoPrincipal", [](BundleSpec& s) { s.principal.clear(); });
+    broken("NoName", [](BundleSpec& s) { s.name.clear(); });
+    broken("NegativeVersion", [](BundleSpec& s) { s.version = "<integer>-1</integer>"; });
+    broken("TextVersion", [](BundleSpec& s) { s.version = "<string>1</string>"; });
+    broken("SandboxText", [](BundleSpec& s) { s.sandboxSafe = "<string>yes</string>"; });
+    std::filesystem::create_directories(dir.path() + "/NoInfo.appex/MacOS");
+    // Neither of these is a bundle; they are passed over without a word.
+    std::filesystem::create_directories(dir.path() + "/Folder.bundle");
+    std::ofstream(dir.path() + "/File.appex") << "plain file";
+
+    testing::internal::CaptureStderr();
+    const auto found = scanAudioComponentFolders({dir.path()});
+    const std::string errors = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(namesOf(found), std::vector<std::string>{"Good"});
+    std::size_t lines = 0;
+    for (const char c : errors)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 13u) << errors;
+    for (const char* name : {"NotAPlist", "ArrayRoot", "ShortType", "LongSubtype", "NonAsciiMaker",
+                             "NoModule", "PathInExecutable", "NoPrincipal", "NoName",
+                             "NegativeVersion", "TextVersion", "SandboxText", "NoInfo"}) {
+        EXPECT_NE(errors.find("AudioComponentRegistry: skipping the bundle '" + dir.path() + "/" +
+                              name + ".appex': "),
+                  std::string::npos)
+            << name;
+    }
+}
+
+TEST(BundleScan, OrdersBundlesByFolderThenByNameAndReadsEachBundleOnce) {
+    TempDir first;
+    TempDir second;
+    makeBundle(first.path(), "b");
+    makeBundle(first.path(), "B");
+    makeBundle(first.path(), "a");
+    makeBundle(second.path(), "0");
+    EXPECT_EQ(namesOf(scanAudioComponentFolders({first.path(), second.path()})),
+              (std::vector<std::string>{"B", "a", "b", "0"}));
+    EXPECT_EQ(namesOf(scanAudioComponentFolders({second.path(), first.path(), second.path()})),
+              (std::vector<std::string>{"0", "B", "a", "b"}));
+    EXPECT_TRUE(scanAudioComponentFolders({first.path() + "/missing"}).empty());
+}
+
+TEST(BundleScan, SearchesTheApplicationPlugInsFolderThenTheComponentPath) {
+    ::setenv("PF_AUDIO_COMPONENT_PATH", "/one::/two:", 1);
+    EXPECT_EQ(audioComponentSearchFolders(std::string("/x/App.app")),
+              (std::vector<std::string>{"/x/App.app/PlugIns", "/one", "/two"}));
+    ::unsetenv("PF_AUDIO_COMPONENT_PATH");
+    EXPECT_EQ(audioComponentSearchFolders(std::nullopt), std::vector<std::string>{});
+    // The test runner is no application bundle.
+    EXPECT_FALSE(runningApplicationBundlePath());
+}
+
+TEST(ComponentManager, AnswersBuiltInUnitsFirstThenBundlesInSearchOrder) {
+    TempDir dir;
+    makeBundle(dir.path(), "Second");
+    BundleSpec other;
+    other.subtype = "othr";
+    other.name = "Tstm: Other";
+    other.version = "<integer>7</integer>";
+    makeBundle(dir.path(), "First", other);
+
+    AudioComponentRegistry registry;
+    registry.addComponentSource(audioComponentBundleSource({dir.path()}));
+    AVAudioUnitComponentManager manager(registry);
+
+    const auto all = manager.components(AudioComponentDescription{});
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0]->audioComponentDescription().componentSubType, fourCharCode("lmtr"));
+    EXPECT_EQ(all[1]->name(), "Other");
+    EXPECT_EQ(all[1]->manufacturerName(), "Tstm");
+    EXPECT_EQ(all[1]->version(), 7u);
+    EXPECT_EQ(all[2]->name(), "Test Gain");
+
+    // The plug-in's own query: flags 2 under mask 0 are ignored, so the flags never exclude.
+    const auto plugin = manager.components(kPlugin);
+    ASSERT_EQ(plugin.size(), 1u);
+    EXPECT_EQ(plugin[0]->audioComponentDescription(), kPlugin);
+    EXPECT_EQ(flagsText(plugin[0]->audioComponentDescription().componentFlags), "0x00000002");
+
+    AudioComponentDescription underMask = kPlugin;
+    underMask.componentFlagsMask = 2;
+    EXPECT_EQ(manager.components(underMask).size(), 1u);
+    underMask.componentFlags = 0;
+    EXPECT_TRUE(manager.components(underMask).empty());
+    EXPECT_EQ(manager.components({fourCharCode("aumf"), 0, fourCharCode("Tstm"), 0, 0}).size(), 0u);
+    EXPECT_EQ(manager.components({fourCharCode("aumf"), 0, fourCharCode("Qrbn"), 0, 0}).size(), 2u);
+}
+
+} // namespace
+} // namespace pf

@@ -1,0 +1,274 @@
+// Instantiating plug-in bundles: the module's entry, the order and threads of the start-up, the
+// view controller, the plug-in's own bundle, and every way an instantiation fails.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "PluginFixtures.h"
+#include "audio/AVAudioNode.h"
+#include "audio/AVAudioUnitComponent.h"
+#include "audio/AudioComponentBundles.h"
+#include "audio/PluginModule.h"
+#include "core/Console.h"
+#include "core/Dispatch.h"
+
+namespace pf {
+namespace {
+
+using test::BundleSpec;
+using test::makeBundle;
+using test::runMainUntil;
+using test::TempDir;
+
+constexpr AudioComponentDescription kPlugin{fourCharCode("aumf"), fourCharCode("orvc"),
+                                            fourCharCode("Qrbn"), 2, 0};
+
+// What an instantiation's completion saw.
+struct Outcome {
+    std::atomic<bool> done{false};
+    std::shared_ptr<AVAudioUnit> unit;
+    std::optional<NSError> error;
+    bool onMainThread = true;
+};
+
+class Instantiation : public testing::Test {
+protected:
+    void SetUp() override { RunLoop::claimMainThread(); }
+
+    // Scans `dir` into the test's registry.
+    void scan(const std::string& folder) {
+        registry_.addComponentSource(audioComponentBundleSource({folder}));
+    }
+
+    std::shared_ptr<Outcome> instantiate(const AudioComponentDescription& description = kPlugin) {
+        auto outcome = std::make_shared<Outcome>();
+        AVAudioUnit::instantiate(
+            registry_, description, 0,
+            [outcome](std::shared_ptr<AVAudioUnit> unit, std::optional<NSError> error) {
+                outcome->unit = std::move(unit);
+                outcome->error = std::move(error);
+                outcome->onMainThread = RunLoop::isMainThread();
+                // Handed to the main queue, which wakes the waiting loop.
+                DispatchQueue::main().async([outcome] { outcome->done.store(true); });
+            });
+        EXPECT_TRUE(runMainUntil([&] { return outcome->done.load(); }));
+        return outcome;
+    }
+
+    // The plug-in's own report lines, in order.
+    std::vector<std::string> pluginLines() const {
+        std::vector<std::string> lines;
+        for (auto& line : console_.lines()) {
+            if (line.rfind("TestGain: ", 0) == 0) lines.push_back(line);
+        }
+        return lines;
+    }
+
+    TempDir dir_;
+    ConsoleCapture console_;
+    AudioComponentRegistry registry_;
+};
+
+std::string principalLine(const std::string& line) {
+    // "TestGain: principal 0x... made on the main thread: yes" → "0x..."
+    const auto start = std::string("TestGain: principal ").size();
+    return line.substr(start, line.find(' ', start) - start);
+}
+
+TEST_F(Instantiation, LoadsTheViewOnTheMainThreadBeforeTheFactoryRunsOnAGlobalThread) {
+    const std::string bundle = makeBundle(dir_.path(), "Gain");
+    scan(dir_.path());
+
+    const auto outcome = instantiate();
+    ASSERT_TRUE(outcome->unit) << outcome->error->localizedDescription();
+    EXPECT_FALSE(outcome->error);
+    EXPECT_FALSE(outcome->onMainThread);
+
+    const auto lines = pluginLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(lines[0].find(" made ")), " made on the main thread: yes");
+    EXPECT_EQ(lines[1], "TestGain: view loaded on the main thread: yes");
+    EXPECT_EQ(lines[2], "TestGain: createAudioUnit on the main thread: no, view loaded: yes");
+    // The plug-in's code finds its own bundle, not the host's.
+    EXPECT_EQ(lines[3], "TestGain: bundle " + std::filesystem::canonical(bundle).string());
+
+    const auto& au = outcome->unit->auAudioUnit();
+    ASSERT_TRUE(au);
+    EXPECT_EQ(au->MIDIOutputNames(), std::vector<std::string>{"Test Gain MIDI Out"});
+    EXPECT_EQ(outcome->unit->audioComponentDescription(), kPlugin);
+}
+
+TEST_F(Instantiation, DeliversTheSamePrincipalViewControllerOnTheMainQueue) {
+    makeBundle(dir_.path(), "Gain");
+    scan(dir_.path());
+    const auto first = instantiate();
+    const auto second = instantiate();
+    ASSERT_TRUE(first->unit && second->unit);
+
+    struct Delivery {
+        std::shared_ptr<UIViewController> controller;
+        bool onMainThread = false;
+        bool done = false;
+    };
+    const auto request = [](const std::shared_ptr<AVAudioUnit>& unit) {
+        auto delivery = std::make_shared<Delivery>();
+        // Asked from another thread, as a host's completion does.
+        std::thread([unit, delivery] {
+            unit->auAudioUnit()->requestViewController(
+                [delivery](std::shared_ptr<UIViewController> controller) {
+                    delivery->controller = std::move(controller);
+                    delivery->onMainThread = RunLoop::isMainThread();
+                    delivery->done = true;
+                });
+        }).join();
+        EXPECT_TRUE(runMainUntil([&] { return delivery->done; }));
+        return delivery;
+    };
+    const auto a = request(first->unit);
+    const auto again = request(first->unit);
+    const auto b = request(second->unit);
+    EXPECT_TRUE(a->onMainThread);
+    EXPECT_TRUE(b->onMainThread);
+
+    const auto lines = pluginLines();
+    ASSERT_EQ(lines.size(), 8u);
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<void*>(a->controller.get()));
+    EXPECT_EQ(principalLine(lines[0]), address);
+    std::snprintf(address, sizeof address, "%p", static_cast<void*>(b->controller.get()));
+    EXPECT_EQ(principalLine(lines[4]), address);
+    EXPECT_EQ(a->controller, again->controller);
+    EXPECT_NE(a->controller, b->controller);
+}
+
+TEST_F(Instantiation, ReleasesThePrincipalOnTheMainThreadWhereverTheLastReferenceGoes) {
+    makeBundle(dir_.path(), "Gain");
+    BundleSpec failing;
+    failing.principal = "FailingViewController";
+    failing.subtype = "fail";
+    makeBundle(dir_.path(), "Failing", failing);
+    scan(dir_.path());
+    const std::string released = "TestGain: principal released on the main thread: yes";
+    const auto count = [&] {
+        const auto lines = pluginLines();
+        return std::count(lines.begin(), lines.end(), released);
+    };
+
+    auto outcome = instantiate();
+    ASSERT_TRUE(outcome->unit);
+    std::thread([unit = std::move(outcome->unit)]() mutable { unit.reset(); }).join();
+    ASSERT_TRUE(runMainUntil([&] { return count() == 1; }));
+
+    AudioComponentDescription refusing = kPlugin;
+    refusing.componentSubType = fourCharCode("fail");
+    EXPECT_FALSE(instantiate(refusing)->unit);
+    ASSERT_TRUE(runMainUntil([&] { return count() == 2; }));
+    EXPECT_EQ(pluginLines().size(), 10u); // nobody released a principal off the main thread
+}
+
+TEST_F(Instantiation, LoadsAModuleOnceAndTheUnitRendersHalfItsInput) {
+    makeBundle(dir_.path(), "Gain");
+    scan(dir_.path());
+    const std::string module = dir_.path() + "/Gain.appex/MacOS/TestGainPlugin.so";
+    const PFAudioPluginEntry& entry = loadAudioPluginModule(module);
+    EXPECT_EQ(&loadAudioPluginModule(dir_.path() + "/Gain.appex/MacOS/../MacOS/TestGainPlugin.so"),
+              &entry);
+    EXPECT_EQ(entry.abiVersion, PF_AUDIO_PLUGIN_ABI_VERSION);
+
+    const auto outcome = instantiate();
+    ASSERT_TRUE(outcome->unit);
+    const auto& au = outcome->unit->auAudioUnit();
+    au->setMaximumFramesToRender(64);
+    au->allocateRenderResources();
+    AudioBufferList out;
+    out.mNumberBuffers = 2;
+    const AURenderPullInputBlock pull([](AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                         AUAudioFrameCount frames, NSInteger,
+                                         AudioBufferList* input) noexcept -> AUAudioUnitStatus {
+        for (std::uint32_t b = 0; b < input->mNumberBuffers; ++b) {
+            auto* samples = static_cast<float*>(input->mBuffers[b].mData);
+            for (AUAudioFrameCount i = 0; i < frames; ++i)
+                samples[i] = b == 0 ? 1.0f : -0.25f;
+        }
+        return noErr;
+    });
+    AudioUnitRenderActionFlags flags = 0;
+    AudioTimeStamp time;
+    EXPECT_EQ(au->renderBlock()(&flags, &time, 64, 0, &out, pull), noErr);
+    EXPECT_EQ(static_cast<float*>(out.mBuffers[0].mData)[63], 0.5f);
+    EXPECT_EQ(static_cast<float*>(out.mBuffers[1].mData)[0], -0.125f);
+    au->deallocateRenderResources();
+}
+
+TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsOrTheClassIsUnknown) {
+    BundleSpec failing;
+    failing.principal = "FailingViewController";
+    makeBundle(dir_.path(), "Failing", failing);
+    BundleSpec unknown;
+    unknown.principal = "NoSuchController";
+    unknown.subtype = "unkn";
+    makeBundle(dir_.path(), "Unknown", unknown);
+    scan(dir_.path());
+
+    const auto thrown = instantiate();
+    EXPECT_FALSE(thrown->unit);
+    EXPECT_FALSE(thrown->onMainThread);
+    ASSERT_TRUE(thrown->error);
+    EXPECT_EQ(thrown->error->code(), kAudioUnitErr_FailedInitialization);
+    EXPECT_EQ(thrown->error->localizedDescription(), "TestGain refuses.");
+
+    AudioComponentDescription other = kPlugin;
+    other.componentSubType = fourCharCode("unkn");
+    const auto missingClass = instantiate(other);
+    EXPECT_FALSE(missingClass->unit);
+    ASSERT_TRUE(missingClass->error);
+    EXPECT_EQ(missingClass->error->code(), kAudioUnitErr_FailedInitialization);
+    EXPECT_NE(missingClass->error->localizedDescription().find("has no class 'NoSuchController'"),
+              std::string::npos);
+}
+
+TEST_F(Instantiation, RefusesAModuleOfAnotherABIOrWithoutEntryBeforeAnyOfItsCodeRuns) {
+    BundleSpec foreign;
+    foreign.module = TEST_PLUGIN_FOREIGN_ABI_MODULE;
+    makeBundle(dir_.path(), "Foreign", foreign);
+    BundleSpec noEntry;
+    noEntry.module = TEST_PLUGIN_NO_ENTRY_MODULE;
+    noEntry.subtype = "none";
+    makeBundle(dir_.path(), "NoEntry", noEntry);
+    scan(dir_.path());
+
+    const auto refused = instantiate();
+    EXPECT_FALSE(refused->unit);
+    EXPECT_FALSE(refused->onMainThread);
+    ASSERT_TRUE(refused->error);
+    EXPECT_EQ(refused->error->code(), kAudioUnitErr_ExtensionNotFound);
+    EXPECT_NE(refused->error->localizedDescription().find("ABI version 99"), std::string::npos);
+    // Refused again from memory, with the same answer.
+    EXPECT_EQ(instantiate()->error->localizedDescription(), refused->error->localizedDescription());
+
+    AudioComponentDescription none = kPlugin;
+    none.componentSubType = fourCharCode("none");
+    const auto missing = instantiate(none);
+    ASSERT_TRUE(missing->error);
+    EXPECT_EQ(missing->error->code(), kAudioUnitErr_ExtensionNotFound);
+    EXPECT_NE(missing->error->localizedDescription().find("exports no pf_audio_plugin_entry"),
+              std::string::npos);
+    EXPECT_TRUE(pluginLines().empty());
+}
+
+TEST_F(Instantiation, CompletesWithAnErrorOffTheMainThreadWhenNothingMatches) {
+    scan(dir_.path());
+    const auto outcome = instantiate();
+    EXPECT_FALSE(outcome->unit);
+    EXPECT_FALSE(outcome->onMainThread);
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->code(), kAudioUnitErr_ExtensionNotFound);
+}
+
+} // namespace
+} // namespace pf

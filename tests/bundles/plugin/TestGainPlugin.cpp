@@ -1,0 +1,160 @@
+// A tiny plug-in module for the tests: a stereo gain unit (× 0.5) with one MIDI output, and a
+// principal class without a real view. It reports what the host does to it as console lines
+// starting with "TestGain:", so tests can check order and threads through the host's console:
+//
+//   TestGain: principal <address> made on the main thread: yes|no
+//   TestGain: view loaded on the main thread: yes|no
+//   TestGain: createAudioUnit on the main thread: yes|no, view loaded: yes|no
+//   TestGain: bundle <path of Bundle::main() as this module sees it>
+//   TestGain: principal released on the main thread: yes|no
+//
+// Principal classes: "GainViewController" (the gain unit), "FailingViewController" (its factory
+// throws). Built three ways: normally, with TEST_PLUGIN_ABI_VERSION set to a foreign version, and
+// with TEST_PLUGIN_NO_ENTRY (exports nothing).
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/AUAudioUnit.h"
+#include "audio/PluginEntry.h"
+#include "core/Bundle.h"
+#include "core/Console.h"
+#include "core/RunLoop.h"
+
+namespace {
+
+using namespace pf;
+
+const char* yesNo(bool value) {
+    return value ? "yes" : "no";
+}
+
+class GainUnit final : public AUAudioUnit {
+public:
+    explicit GainUnit(const AudioComponentDescription& description)
+        : scratch_(std::make_shared<std::vector<float>>()) {
+        const auto bus = [] {
+            return AUAudioUnitBus::initWithFormat(
+                AVAudioFormat::standardFormatWithSampleRate(48000.0, 2));
+        };
+        inputs_ = AUAudioUnitBusArray::make(ownerAnchor(),
+                                            AUAudioUnitBusType::AUAudioUnitBusTypeInput, {bus()});
+        outputs_ = AUAudioUnitBusArray::make(ownerAnchor(),
+                                             AUAudioUnitBusType::AUAudioUnitBusTypeOutput, {bus()});
+        initWithComponentDescription(description);
+    }
+
+    std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return inputs_; }
+    std::shared_ptr<AUAudioUnitBusArray> outputBusses() override { return outputs_; }
+    std::vector<std::string> MIDIOutputNames() const override { return {"Test Gain MIDI Out"}; }
+
+    void allocateRenderResources() override {
+        AUAudioUnit::allocateRenderResources();
+        scratch_->assign(std::size_t{maximumFramesToRender()} * kAudioBufferListCapacity, 0.0f);
+    }
+
+    AUInternalRenderBlock internalRenderBlock() override {
+        return AUInternalRenderBlock(
+            [scratch = scratch_](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time,
+                                 AUAudioFrameCount frames, NSInteger, AudioBufferList* out,
+                                 const AURenderEvent*,
+                                 const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
+                if (!pull) return kAudioUnitErr_NoConnection;
+                // Buffers the host left empty are served from the unit's own memory.
+                const std::size_t capacity = scratch->size() / kAudioBufferListCapacity;
+                if (frames > capacity) return kAudioUnitErr_TooManyFramesToProcess;
+                for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
+                    if (out->mBuffers[b].mData == nullptr) {
+                        out->mBuffers[b].mData = scratch->data() + b * capacity;
+                        out->mBuffers[b].mDataByteSize = frames * sizeof(float);
+                    }
+                }
+                if (const auto status = pull(flags, time, frames, 0, out)) return status;
+                for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
+                    auto* samples = static_cast<float*>(out->mBuffers[b].mData);
+                    std::transform(samples, samples + frames, samples,
+                                   [](float x) { return 0.5f * x; });
+                }
+                return noErr;
+            });
+    }
+
+private:
+    std::shared_ptr<std::vector<float>> scratch_;
+    std::shared_ptr<AUAudioUnitBusArray> inputs_;
+    std::shared_ptr<AUAudioUnitBusArray> outputs_;
+};
+
+class GainViewController : public AUAudioUnitFactory,
+                           public std::enable_shared_from_this<GainViewController> {
+public:
+    explicit GainViewController(bool failing) : failing_(failing) {}
+    ~GainViewController() override {
+        Console::printLine(std::string("TestGain: principal released on the main thread: ") +
+                           yesNo(RunLoop::isMainThread()));
+    }
+
+    void announce() {
+        char line[128];
+        std::snprintf(line, sizeof line, "TestGain: principal %p made on the main thread: %s",
+                      static_cast<const void*>(this), yesNo(RunLoop::isMainThread()));
+        Console::printLine(line);
+    }
+
+    void loadPrincipalView() override {
+        viewLoaded_.store(true);
+        Console::printLine(std::string("TestGain: view loaded on the main thread: ") +
+                           yesNo(RunLoop::isMainThread()));
+    }
+
+    std::shared_ptr<AUAudioUnit> createAudioUnit(const AudioComponentDescription& with) override {
+        Console::printLine(std::string("TestGain: createAudioUnit on the main thread: ") +
+                           yesNo(RunLoop::isMainThread()) +
+                           ", view loaded: " + yesNo(viewLoaded_.load()));
+        Console::printLine("TestGain: bundle " + Bundle::main().bundlePath());
+        if (failing_) {
+            throw NSErrorException(NSError(NSOSStatusErrorDomain,
+                                           kAudioUnitErr_FailedInitialization,
+                                           {{NSLocalizedDescriptionKey, "TestGain refuses."}}));
+        }
+        // The unit is held by the host; the controller keeps no reference to it, so the two do
+        // not keep each other alive.
+        return std::make_shared<GainUnit>(with);
+    }
+
+    // No view class exists in the audio layer; the controller stands for its own view
+    // controller, identified by its address.
+    std::shared_ptr<UIViewController> principalViewController() override {
+        return std::shared_ptr<UIViewController>(shared_from_this(),
+                                                 reinterpret_cast<UIViewController*>(this));
+    }
+
+private:
+    bool failing_;
+    std::atomic<bool> viewLoaded_{false};
+};
+
+std::shared_ptr<AUAudioUnitFactory> makePrincipal(const char* className) {
+    const std::string name(className);
+    if (name != "GainViewController" && name != "FailingViewController") return nullptr;
+    auto principal = std::make_shared<GainViewController>(name == "FailingViewController");
+    principal->announce();
+    return principal;
+}
+
+} // namespace
+
+#if defined(TEST_PLUGIN_ABI_VERSION)
+extern "C" [[gnu::visibility("default")]] const PFAudioPluginEntry* pf_audio_plugin_entry() {
+    static const PFAudioPluginEntry entry{TEST_PLUGIN_ABI_VERSION, makePrincipal};
+    return &entry;
+}
+#elif !defined(TEST_PLUGIN_NO_ENTRY)
+PF_AUDIO_PLUGIN_ENTRY(makePrincipal)
+#else
+// Keeps the principal maker referenced in the build that exports nothing.
+[[maybe_unused]] auto* const unusedPrincipalMaker = &makePrincipal;
+#endif
