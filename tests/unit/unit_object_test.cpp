@@ -1,0 +1,241 @@
+// The audio unit as an object: construction, published buses, fixed answers, properties with
+// actions, the parameter table and tree, and the entry points of the plug-in interface.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "RenderHarness.h"
+#include "UnitTestSupport.h"
+#include "core/SwiftText.h"
+
+using namespace unittest;
+
+namespace {
+
+std::string kernelLine(int address, float value) {
+    return pf::format("unit received parameter : address:%d, value:%f", address, double{value});
+}
+
+} // namespace
+
+TEST(UnitObject, ConstructionLogsInitAndTheComponentCodesOnTheMainQueue) {
+    pf::ConsoleCapture capture;
+    const auto unit = Unit::create(Unit::kComponentDescription, 0);
+    // Queued, not printed on the constructing thread.
+    EXPECT_EQ(countOf(capture.lines(), "AUExtension::init()"), 0);
+    const auto lines = drainedLines(capture);
+    std::vector<std::string> unitLines;
+    for (const auto& line : lines) {
+        if (line == "AUExtension::init()" || line == "Qrbn : orvc") unitLines.push_back(line);
+    }
+    EXPECT_EQ(unitLines, (std::vector<std::string>{"AUExtension::init()", "Qrbn : orvc"}));
+    EXPECT_EQ(unit->componentDescription(), Unit::kComponentDescription);
+    EXPECT_EQ(unit->lifeCycle(), pf::AUAudioUnit::LifeCycle::initialized);
+}
+
+TEST(UnitObject, PublishedBusesAreTheLimitersOwnArraysAndEveryReadLogs) {
+    const auto unit = makeUnit();
+    pf::ConsoleCapture capture;
+    EXPECT_EQ(unit->inputBusses().get(), unit->wrapped()->inputBusses().get());
+    EXPECT_EQ(unit->outputBusses().get(), unit->wrapped()->outputBusses().get());
+    EXPECT_NE(unit->inputBusses().get(), nullptr);
+    const auto lines = drainedLines(capture);
+    EXPECT_EQ(countOf(lines, "AUExtension::inputBusses: 1"), 2);
+    EXPECT_EQ(countOf(lines, "AUExtension::outputBusses: 1"), 1);
+    // The adapter's buses serve the kernel only.
+    EXPECT_NE((*unit->outputBusses())[0].get(), unit->adapter()->outputBus().get());
+}
+
+TEST(UnitObject, FixedAnswersWithTheirLines) {
+    const auto unit = makeUnit();
+    pf::ConsoleCapture capture;
+    EXPECT_TRUE(unit->isMusicDeviceOrEffect());
+    EXPECT_EQ(unit->virtualMIDICableCount(), 1);
+    EXPECT_EQ(unit->MIDIOutputNames(), std::vector<std::string>{"Orvex Compander MIDI Out"});
+    EXPECT_TRUE(unit->canPerformInput());
+    EXPECT_TRUE(unit->canPerformOutput());
+    EXPECT_TRUE(unit->canProcessInPlace());
+    EXPECT_EQ(unit->channelCapabilities(), (std::vector<pf::NSInteger>{2, 2}));
+    EXPECT_TRUE(unit->parametersForOverview(4).empty());
+    EXPECT_TRUE(unit->supportedViewConfigurations({{400, 300, false}, {800, 600, true}}).empty());
+    EXPECT_FALSE(unit->supportsUserPresets());
+    unit->setChannelMap(std::vector<pf::NSInteger>{1, 0});
+    EXPECT_FALSE(unit->channelMap().has_value());
+    const auto tree = unit->parameterTree();
+    unit->setParameterTree(pf::AUParameterTree::createTree({}));
+    EXPECT_EQ(unit->parameterTree(), tree);
+
+    EXPECT_EQ(
+        drainedLines(capture),
+        (std::vector<std::string>{
+            "AUExtension::isMusicDeviceOrEffect: true", "AUExtension::virtualMIDICableCount: 1",
+            "AUExtension::midiOutputNames: [\"Orvex Compander MIDI Out\"]",
+            "AUExtension::canPerformInput: true", "AUExtension::canPerformOutput: true",
+            "AUExtension::canProcessInPlace() true", "AUExtension::channelCapabilities() 2:2",
+            "AUExtension::parametersForOverview()", "AUExtension::supportedViewConfigurations()",
+            "AUExtension::supportsUserPresets: true", "AUExtension::parameterTree (set) !!!"}));
+}
+
+TEST(UnitObject, MaximumFramesAndBypassReachTheAdapterAndTheLimiterOnEveryWrite) {
+    const auto unit = makeUnit();
+    pf::ConsoleCapture capture;
+    unit->setMaximumFramesToRender(1024);
+    EXPECT_EQ(unit->maximumFramesToRender(), 1024u);
+    EXPECT_EQ(unit->adapter()->maximumFramesToRender(), 1024u);
+
+    unit->setShouldBypassEffect(true);
+    unit->setShouldBypassEffect(true);
+    EXPECT_TRUE(unit->adapter()->shouldBypassEffect());
+    EXPECT_TRUE(unit->wrapped()->shouldBypassEffect());
+    unit->setShouldBypassEffect(false);
+    EXPECT_FALSE(unit->adapter()->shouldBypassEffect());
+    EXPECT_FALSE(unit->wrapped()->shouldBypassEffect());
+
+    const auto lines = drainedLines(capture);
+    EXPECT_EQ(countOf(lines, "AUExtension::maximumFramesToRender (set): 1024"), 1);
+    EXPECT_EQ(countOf(lines, "AUExtension::shouldBypassEffect (did set)"), 3);
+}
+
+TEST(UnitObject, MIDIOutputBlockIsKeptByTheUnitAndEveryAccessLogs) {
+    const auto unit = makeUnit();
+    pf::ConsoleCapture capture;
+    const pf::AUMIDIOutputEventBlock block = [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger,
+                                                const std::uint8_t*) { return pf::noErr; };
+    unit->setMIDIOutputEventBlock(block);
+    EXPECT_EQ(unit->MIDIOutputEventBlock(), block);
+    unit->setMIDIOutputEventBlock(nullptr);
+    EXPECT_FALSE(unit->MIDIOutputEventBlock());
+    const auto lines = drainedLines(capture);
+    EXPECT_EQ(countOf(lines, "AUExtension::midiOutputEventBlock (set) "), 2);
+    EXPECT_EQ(countOf(lines, "AUExtension::midiOutputEventBlock (get) "), 2);
+}
+
+TEST(UnitParameters, TableGivesIdentifiersNamesRangesUnitsAndFlags) {
+    const auto unit = makeUnit();
+    const auto tree = unit->parameterTree();
+    ASSERT_EQ(tree->children().size(), 1u);
+    const auto& group = static_cast<const pf::AUParameterGroup&>(*tree->children()[0]);
+    EXPECT_EQ(group.identifier(), "kGlobalParameters");
+    EXPECT_EQ(group.displayName(), "Orvex Compander Global");
+    const auto parameters = tree->allParameters();
+    ASSERT_EQ(parameters.size(), 12u);
+    const char* names[12] = {"Compressor Attack",   "Compressor Release",  "Compressor Threshold",
+                             "Compressor Ratio",    "Compressor Gain",     "Compressor Mix",
+                             "Compressor Mode",     "Compressor Bypass",   "Compressor Audition",
+                             "Compressor Reserved", "Compressor Reserved", "Final Limiter"};
+    const char* identifiers[12] = {
+        "kCompanderAttack",        "kCompanderRelease",       "kCompanderThreshold",
+        "kCompanderRatio",         "kCompanderGain",          "kCompanderMix",
+        "kCompanderMode",          "kCompanderBypass",        "kCompanderAudition",
+        "kCompanderInputFilterHP", "kCompanderInputFilterLP", "kCompanderFinalLimiter"};
+    for (std::size_t i = 0; i < 12; ++i) {
+        const auto& p = *parameters[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(p.address(), i);
+        EXPECT_EQ(p.identifier(), identifiers[i]);
+        EXPECT_EQ(p.displayName(), names[i]);
+        EXPECT_EQ(p.minValue(), 0.0f);
+        EXPECT_EQ(p.maxValue(), i == 6 ? 3.0f : 1.0f);
+        EXPECT_EQ(p.flags(), 0xC0000000u);
+        EXPECT_FALSE(p.unitName().has_value());
+        EXPECT_FALSE(p.valueStrings().has_value());
+        EXPECT_FALSE(p.dependentParameters().has_value());
+        const auto unitKind = i == 6                          ? pf::kAudioUnitParameterUnit_Indexed
+                              : (i == 7 || i == 8 || i == 11) ? pf::kAudioUnitParameterUnit_Boolean
+                                                              : pf::kAudioUnitParameterUnit_Generic;
+        EXPECT_EQ(p.unit(), unitKind);
+        EXPECT_EQ(tree->parameterWithAddress(i).get(), parameters[i].get());
+    }
+}
+
+TEST(UnitParameters, KernelHoldsEveryDefaultBitForBitAfterConstruction) {
+    const auto unit = makeUnit();
+    auto& kernel = unit->adapter()->kernel();
+    const float defaults[12] = {0.1f, 0.5f, 0.8f, 0.5f, 0.5f, 1, 0, 0, 0, 0, 1, 1};
+    for (std::size_t i = 0; i < 12; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(bits(kernel.getParameter(i)), bits(defaults[i]));
+        EXPECT_EQ(bits(kernel.getParameter(i)), bits(kCompanderParameters[i].defaultValue));
+    }
+    EXPECT_EQ(bits(kernel.getParameter(0)), 0x3DCCCCCDu);
+    EXPECT_EQ(bits(kernel.getParameter(2)), 0x3F4CCCCDu);
+}
+
+TEST(UnitParameters, TreeWritesReachTheKernelAndReadsComeFromIt) {
+    const auto unit = makeUnit();
+    const auto tree = unit->parameterTree();
+    tree->parameterWithAddress(6)->setValue(2.0f);
+    EXPECT_EQ(unit->adapter()->kernel().getParameter(6), 2.0f);
+    unit->adapter()->setParameter(3, 0.9f); // as a render event would
+    EXPECT_EQ(tree->parameterWithAddress(3)->value(), 0.9f);
+    EXPECT_EQ(tree->parameterWithAddress(3)->stringFromValue(), "0.9");
+    const float quarter = 0.25f;
+    EXPECT_EQ(tree->parameterWithAddress(3)->stringFromValue(&quarter), "0.25");
+}
+
+TEST(UnitParameters, SetParameterTouchesTheTreeOnlyForANewValueAndTheAdapterAlways) {
+    const auto unit = makeUnit();
+    const auto tree = unit->parameterTree();
+    int notified = 0;
+    tree->tokenByAddingParameterObserver([&](pf::AUParameterAddress, pf::AUValue) { ++notified; });
+    pf::ConsoleCapture capture;
+
+    unit->setParameter(2, 0.8f); // the value the tree holds
+    EXPECT_EQ(notified, 0);
+    EXPECT_EQ(countOf(capture.lines(), kernelLine(2, 0.8f)), 1);
+
+    capture.clear();
+    unit->setParameter(2, 0.3f);
+    EXPECT_EQ(notified, 1);
+    // Once through the tree's observer, once directly.
+    EXPECT_EQ(countOf(capture.lines(), kernelLine(2, 0.3f)), 2);
+    EXPECT_EQ(unit->adapter()->kernel().getParameter(2), 0.3f);
+
+    capture.clear();
+    unit->setParameter(12, 0.5f);
+    unit->setParameter(-1, 0.5f);
+    EXPECT_EQ(capture.lines().size(), 0u);
+    EXPECT_EQ(unit->getParameter(12), 0.0f);
+    EXPECT_EQ(unit->getParameter(-1), 0.0f);
+    EXPECT_EQ(notified, 1);
+}
+
+TEST(UnitParameters, GetParameterAnswersTheKernelAfterRenderEventAutomation) {
+    const auto unit = makeUnit();
+    RenderHarness host(unit);
+    host.allocate();
+    ASSERT_TRUE(host.scheduleParameter(10, kCompanderGain, 0.9f));
+    ASSERT_EQ(host.renderCycle(64), pf::noErr);
+    EXPECT_EQ(unit->getParameter(kCompanderGain), 0.9f);
+    EXPECT_EQ(unit->parameterTree()->parameterWithAddress(kCompanderGain)->value(), 0.9f);
+}
+
+TEST(UnitParameters, FoundParametersSetTheTreeAtTheirAddressOnly) {
+    const auto unit = makeUnit();
+    unit->onFoundParameter(0, "ignored", 5, 0.25f);
+    EXPECT_EQ(unit->adapter()->kernel().getParameter(5), 0.25f);
+    unit->onFoundParameter(0, "kCompanderMix", 99, 0.75f); // no such parameter: nothing
+    EXPECT_EQ(unit->adapter()->kernel().getParameter(5), 0.25f);
+}
+
+TEST(UnitObject, MetersAndRateComeFromTheAdapterAndThePublishedBus) {
+    const auto unit = makeUnit();
+    EXPECT_EQ(unit->getDynamicsValue1(), unit->adapter()->getDynamicsValue1());
+    EXPECT_EQ(unit->getDynamicsValue2(), unit->adapter()->getDynamicsValue2());
+    EXPECT_EQ(unit->getPeakValue1(), unit->adapter()->getPeakValue1());
+    EXPECT_EQ(unit->getPeakValue2(), unit->adapter()->getPeakValue2());
+    (*unit->outputBusses())[0]->setFormat(
+        pf::AVAudioFormat::standardFormatWithSampleRate(96000, 2));
+    EXPECT_EQ(unit->getSamplerate(), 96000.0);
+}
+
+TEST(UnitObject, DumpParametersLogsTheTreeIndentedByLevel) {
+    const auto unit = makeUnit();
+    pf::ConsoleCapture capture;
+    unit->dumpParameters("root", unit->parameterTree(), 0);
+    const auto lines = drainedLines(capture);
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0], "Orvex Compander Global");
+    EXPECT_EQ(lines[1], " Compressor Attack");
+    EXPECT_EQ(lines[12], " Final Limiter");
+}

@@ -1,0 +1,260 @@
+// Factory presets, the current preset, preset state and the full state, with the factory folder
+// of a temporary plug-in bundle.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "UnitTestSupport.h"
+#include "core/NSError.h"
+
+using namespace unittest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A preset file of the unit's shape with every parameter at `values[i]`.
+void writePreset(const fs::path& file, const std::vector<float>& values) {
+    const auto unit = makeUnit();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        unit->parameterTree()->parameterWithAddress(i)->setValue(values[i]);
+    }
+    OrvexPreset writer;
+    writer.makeFrom(unit->parameterTree());
+    ASSERT_TRUE(writer.save(pf::URL::fileURLWithPath(file.string())));
+}
+
+std::vector<float> kernelValues(const Unit& unit) {
+    std::vector<float> values;
+    for (pf::AUParameterAddress i = 0; i < 12; ++i) {
+        values.push_back(const_cast<Unit&>(unit).adapter()->kernel().getParameter(i));
+    }
+    return values;
+}
+
+std::vector<float> treeValues(Unit& unit) {
+    std::vector<float> values;
+    for (const auto& p : unit.parameterTree()->allParameters())
+        values.push_back(p->value());
+    return values;
+}
+
+const std::vector<float> kWarm{0.2f, 0.3f, 0.4f, 0.6f, 0.7f, 0.9f, 2, 0, 0, 0, 1, 1};
+const std::vector<float> kBright{0.05f, 0.15f, 0.55f, 0.8f, 0.45f, 0.5f, 1, 0, 0, 0, 1, 0};
+
+std::vector<float> defaults() {
+    std::vector<float> values;
+    for (const auto& spec : kCompanderParameters)
+        values.push_back(spec.defaultValue);
+    return values;
+}
+
+std::vector<std::string> names(const std::vector<std::shared_ptr<pf::AUAudioUnitPreset>>& list) {
+    std::vector<std::string> result;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list[i]->number, static_cast<std::int64_t>(i));
+        result.push_back(list[i]->name);
+    }
+    return result;
+}
+
+int thrownCode(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const pf::NSErrorException& e) {
+        EXPECT_EQ(e.error().domain(), pf::NSOSStatusErrorDomain);
+        EXPECT_TRUE(e.error().userInfo().empty());
+        return static_cast<int>(e.error().code());
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(FactoryPresets, ListedNumberedInListingOrderAndRebuiltOnEveryRead) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Warm.plist", kWarm);
+    writePreset(folder / "Bright.PLIST", kBright);
+    writePreset(folder / "Alpha.pList", kWarm);
+    std::ofstream(folder / "notes.txt") << "not a preset";
+    fs::create_directory(folder / "Folder.plist");
+
+    const auto unit = makeUnit();
+    EXPECT_EQ(names(*unit->factoryPresets()),
+              (std::vector<std::string>{"Alpha", "Bright", "Warm"}));
+    EXPECT_EQ(names(*unit->factoryPresets()),
+              (std::vector<std::string>{"Alpha", "Bright", "Warm"}));
+    writePreset(folder / "Zed.plist", kBright);
+    EXPECT_EQ(unit->factoryPresets()->size(), 4u);
+}
+
+TEST(FactoryPresets, AMissingFolderGivesAnEmptyListAndItsLine) {
+    TemporaryBundle bundle; // no preset folder
+    const auto unit = makeUnit();
+    pf::ConsoleCapture capture;
+    EXPECT_TRUE(unit->factoryPresets()->empty());
+    const auto lines = drainedLines(capture);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("Creating factory presets failed: ", 0), 0u);
+}
+
+TEST(FactoryPresets, TheRepositorysOwnPresetsAreCompleteAndApply) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    for (const auto& entry : fs::directory_iterator(ORVEX_REPOSITORY_FACTORY_PRESETS)) {
+        fs::copy_file(entry.path(), folder / entry.path().filename());
+    }
+    const auto unit = makeUnit();
+    const auto presets = *unit->factoryPresets();
+    ASSERT_GE(presets.size(), 4u);
+    ASSERT_LE(presets.size(), 6u);
+    for (const auto& preset : presets) {
+        SCOPED_TRACE(preset->name);
+        const auto state = unit->presetState(*preset);
+        EXPECT_EQ(*state.find("name")->string(), preset->name);
+        EXPECT_EQ(state.find("number")->integer(), preset->number);
+        EXPECT_EQ(state.find("group 0")->dictionary()->find("count")->integer(), 12);
+        unit->setCurrentPreset(preset);
+        EXPECT_EQ(unit->currentPreset(), preset);
+        const auto* group = state.find("group 0")->dictionary();
+        for (pf::AUParameterAddress i = 0; i < 12; ++i) {
+            const auto* param = group->find("param " + std::to_string(i))->dictionary();
+            EXPECT_EQ(unit->adapter()->kernel().getParameter(i),
+                      static_cast<float>(*param->find("value")->number()));
+        }
+    }
+}
+
+TEST(CurrentPreset, ApplyingAFactoryPresetSetsTheTreeAndTheKernelAndBecomesCurrent) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Bright.plist", kBright);
+    writePreset(folder / "Warm.plist", kWarm);
+    const auto unit = makeUnit();
+    int notified = 0;
+    unit->parameterTree()->tokenByAddingParameterObserver(
+        [&](pf::AUParameterAddress, pf::AUValue) { ++notified; });
+    const auto presets = *unit->factoryPresets();
+    unit->setCurrentPreset(presets[1]);
+    EXPECT_EQ(unit->currentPreset(), presets[1]);
+    EXPECT_EQ(treeValues(*unit), kWarm);
+    EXPECT_EQ(kernelValues(*unit), kWarm);
+    EXPECT_EQ(notified, 12); // the panel hears of every value
+    unit->setCurrentPreset(nullptr);
+    EXPECT_EQ(unit->currentPreset(), nullptr);
+    EXPECT_EQ(kernelValues(*unit), kWarm);
+}
+
+TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Warm.plist", kWarm);
+    writePreset(bundle.root() / "Outside.plist", kBright);
+    const auto unit = makeUnit();
+    pf::ConsoleCapture capture;
+
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Warm", 0)); // before the list was read
+    (void)unit->factoryPresets();
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Warm", 1));
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Gone", 0));
+    // A name that would leave the factory folder.
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("../../../../../Outside", 0));
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("..", 0));
+    EXPECT_EQ(unit->currentPreset(), nullptr);
+    EXPECT_EQ(kernelValues(*unit), defaults());
+    EXPECT_EQ(
+        drainedLines(capture),
+        (std::vector<std::string>{
+            "AUExtension::ERROR: The preset number 0 is invalid.",
+            "AUExtension::ERROR: The preset number 1 is invalid.",
+            "AUExtension::ERROR: The preset file 'Gone.plist' does not exist.",
+            "AUExtension::ERROR: The preset file '../../../../../Outside.plist' does not exist.",
+            "AUExtension::ERROR: The preset file '...plist' does not exist."}));
+}
+
+TEST(CurrentPreset, AnUnparsableFileAppliesNothingAndDoesNotBecomeCurrent) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Good.plist", kWarm);
+    std::ofstream(folder / "Broken.plist") << "<plist><dict><key>name</key>";
+    const auto unit = makeUnit();
+    const auto presets = *unit->factoryPresets(); // Broken 0, Good 1
+    unit->setCurrentPreset(presets[1]);
+    unit->setCurrentPreset(presets[0]);
+    EXPECT_EQ(unit->currentPreset(), presets[1]);
+    EXPECT_EQ(kernelValues(*unit), kWarm);
+    EXPECT_EQ(thrownCode([&] { unit->presetState(*presets[0]); }), pf::kAudioUnitErr_InvalidFile);
+}
+
+TEST(PresetState, AnswersTheFilesDictionaryWithoutApplyingIt) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Warm.plist", kWarm);
+    writePreset(bundle.root() / "Outside.plist", kBright);
+    const auto unit = makeUnit();
+    // The unit is the registered delegate, as after any applied state.
+    unit->setFullState(unit->fullState());
+
+    const auto state = unit->presetState(*pf::AUAudioUnitPreset::make("Warm", 0));
+    EXPECT_EQ(
+        state.find("group 0")->dictionary()->find("param 6")->dictionary()->find("value")->real(),
+        2.0);
+    EXPECT_EQ(kernelValues(*unit), defaults());
+    EXPECT_EQ(treeValues(*unit), defaults());
+
+    EXPECT_EQ(thrownCode([&] { unit->presetState(*pf::AUAudioUnitPreset::make("Missing", 3)); }),
+              pf::kAudioUnitErr_InvalidFilePath);
+    EXPECT_EQ(thrownCode([&] {
+                  unit->presetState(*pf::AUAudioUnitPreset::make("../../../../../Outside", 0));
+              }),
+              pf::kAudioUnitErr_InvalidFilePath);
+    EXPECT_EQ(kernelValues(*unit), defaults());
+}
+
+TEST(CurrentPreset, AUserPresetIsRestoredThroughItsStateOrRefusedWithItsLine) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Mine.plist", kBright);
+    const auto unit = makeUnit();
+    const auto mine = pf::AUAudioUnitPreset::make("Mine", -1);
+    unit->setCurrentPreset(mine);
+    EXPECT_EQ(unit->currentPreset(), mine);
+    EXPECT_EQ(kernelValues(*unit), kBright);
+
+    pf::ConsoleCapture capture;
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Nobody", -2));
+    EXPECT_EQ(unit->currentPreset(), mine);
+    EXPECT_EQ(countOf(drainedLines(capture),
+                      "AUExtension::ERROR: Unable to restore set for preset Nobody"),
+              1);
+}
+
+TEST(FullState, RoundTripRestoresEveryParameterIntoTheTreeAndTheKernel) {
+    const auto source = makeUnit();
+    for (std::size_t i = 0; i < 12; ++i)
+        source->setParameter(static_cast<int>(i), kBright[i]);
+    const auto state = source->fullState();
+    ASSERT_TRUE(state);
+    EXPECT_TRUE(state->contains("group 0"));
+    EXPECT_FALSE(state->contains("data")); // nothing of the base class's own state
+
+    const auto target = makeUnit();
+    target->setFullState(state);
+    EXPECT_EQ(treeValues(*target), kBright);
+    EXPECT_EQ(kernelValues(*target), kBright);
+    EXPECT_EQ(target->fullState(), state);
+
+    target->setFullState(std::nullopt);
+    EXPECT_EQ(kernelValues(*target), kBright);
+}
+
+TEST(FullState, AStateWithValuesOfTheWrongTypeAppliesNothing) {
+    const auto unit = makeUnit();
+    auto state = *unit->fullState();
+    auto& group = *state.find("group 0")->dictionary();
+    group.find("param 0")->dictionary()->set("value", pf::PlistValue(0.9f));
+    group.find("param 5")->dictionary()->set("value", pf::PlistValue("loud"));
+    unit->setFullState(state);
+    EXPECT_EQ(kernelValues(*unit), defaults());
+}
