@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/UITouch.h"
+
 namespace pf {
 
 UIControl::UIControl(const CGRect& frame) : UIView(frame) {}
@@ -59,6 +61,52 @@ void UIControl::sendActions(std::uint32_t events, const UIEvent* event) {
                            [](const Entry& e) { return e.targetKey && e.target.expired(); }),
             entries_.end());
     }
+}
+
+bool UIControl::beginTracking(const UITouch&, const UIEvent*) { return true; }
+bool UIControl::continueTracking(const UITouch&, const UIEvent*) { return true; }
+void UIControl::endTracking(const UITouch*, const UIEvent*) {}
+void UIControl::cancelTracking(const UIEvent*) {}
+
+void UIControl::touchesBegan(const UITouchSet& touches, const UIEvent* event) {
+    if (!enabled_ || touches.empty()) return;
+    const auto keep = weak_from_this().lock();
+    const UITouch& touch = *touches.front();
+    touchInside_ = true;
+    tracking_ = beginTracking(touch, event);
+    setHighlighted(true);
+    sendActions(UIControlEventTouchDown, event);
+}
+
+void UIControl::touchesMoved(const UITouchSet& touches, const UIEvent* event) {
+    if (!enabled_ || touches.empty()) return;
+    const auto keep = weak_from_this().lock();
+    const UITouch& touch = *touches.front();
+    const bool inside = pointInside(touch.location(this), event);
+    setHighlighted(inside);
+    if (tracking_) tracking_ = continueTracking(touch, event);
+    touchInside_ = inside;
+    sendActions(inside ? UIControlEventTouchDragInside : UIControlEventTouchDragOutside, event);
+}
+
+void UIControl::touchesEnded(const UITouchSet& touches, const UIEvent* event) {
+    if (!enabled_ || touches.empty()) return;
+    const auto keep = weak_from_this().lock();
+    const UITouch& touch = *touches.front();
+    touchInside_ = pointInside(touch.location(this), event);
+    if (tracking_) endTracking(&touch, event);
+    tracking_ = false;
+    setHighlighted(false);
+    sendActions(touchInside_ ? UIControlEventTouchUpInside : UIControlEventTouchUpOutside, event);
+}
+
+void UIControl::touchesCancelled(const UITouchSet&, const UIEvent* event) {
+    if (!enabled_) return;
+    const auto keep = weak_from_this().lock();
+    if (tracking_) cancelTracking(event);
+    tracking_ = false;
+    setHighlighted(false);
+    sendActions(UIControlEventTouchCancel, event);
 }
 
 } // namespace pf

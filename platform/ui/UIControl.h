@@ -1,7 +1,9 @@
 // A view that sends actions to targets when control events happen: the platform's
-// target-action mechanism. Touch handling that raises the touch events arrives with the
-// touch layer; controls (and their subclasses) raise events themselves with sendActions.
-// [main-thread]
+// target-action mechanism. Touches on an enabled control are tracked the platform's way:
+// touch down sends touchDown, each move touchDragInside or touchDragOutside, the lift
+// touchUpInside or touchUpOutside (by whether the lift-off point is inside the bounds), a
+// cancellation touchCancel; subclasses refine it through the tracking members or replace the
+// touch handlers entirely. [main-thread]
 #pragma once
 
 #include <cstdint>
@@ -57,6 +59,20 @@ public:
     // Sends the actions registered for any of the events, in registration order.
     virtual void sendActions(std::uint32_t events, const UIEvent* event = nullptr);
 
+    // Touch tracking (see above). Overrides of the touch handlers that do not call these
+    // replace the tracking.
+    void touchesBegan(const UITouchSet& touches, const UIEvent* event) override;
+    void touchesMoved(const UITouchSet& touches, const UIEvent* event) override;
+    void touchesEnded(const UITouchSet& touches, const UIEvent* event) override;
+    void touchesCancelled(const UITouchSet& touches, const UIEvent* event) override;
+    // Return false to stop tracking the touch.
+    virtual bool beginTracking(const UITouch& touch, const UIEvent* event);
+    virtual bool continueTracking(const UITouch& touch, const UIEvent* event);
+    virtual void endTracking(const UITouch* touch, const UIEvent* event);
+    virtual void cancelTracking(const UIEvent* event);
+    bool isTracking() const { return tracking_; }
+    bool isTouchInside() const { return touchInside_; }
+
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled) { enabled_ = enabled; }
     bool isSelected() const { return selected_; }
@@ -76,6 +92,8 @@ private:
     bool enabled_ = true;
     bool selected_ = false;
     bool highlighted_ = false;
+    bool tracking_ = false;
+    bool touchInside_ = false;
 };
 
 } // namespace pf

@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "ui/MainThread.h"
+#include "ui/UIGestureRecognizer.h"
+#include "ui/UIViewController.h"
 #include "ui/UIWindow.h"
 
 namespace pf {
@@ -264,7 +266,10 @@ void UIView::layoutSubviews() {
 void UIView::layoutSubtree() {
     if (needsLayout_) {
         needsLayout_ = false;
+        const auto controller = controller_.lock();
+        if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();
+        if (controller) controller->viewDidLayoutSubviews();
     }
     // Copy: layout code may add or remove subviews.
     const auto subs = subviews_;
@@ -486,6 +491,39 @@ void NSLayoutConstraint::activate(const std::vector<NSLayoutConstraint>& constra
         second->constraints_.push_back(c);
         second->setNeedsLayout();
     }
+}
+
+void UIView::touchesBegan(const UITouchSet& touches, const UIEvent* event) {
+    if (UIView* s = superview()) s->touchesBegan(touches, event);
+}
+
+void UIView::touchesMoved(const UITouchSet& touches, const UIEvent* event) {
+    if (UIView* s = superview()) s->touchesMoved(touches, event);
+}
+
+void UIView::touchesEnded(const UITouchSet& touches, const UIEvent* event) {
+    if (UIView* s = superview()) s->touchesEnded(touches, event);
+}
+
+void UIView::touchesCancelled(const UITouchSet& touches, const UIEvent* event) {
+    if (UIView* s = superview()) s->touchesCancelled(touches, event);
+}
+
+void UIView::addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer) {
+    if (!recognizer) return;
+    if (UIView* old = recognizer->view(); old && old != this) old->removeGestureRecognizer(recognizer.get());
+    if (std::find(recognizers_.begin(), recognizers_.end(), recognizer) == recognizers_.end())
+        recognizers_.push_back(recognizer);
+    recognizer->attach(weak_from_this());
+}
+
+void UIView::removeGestureRecognizer(const UIGestureRecognizer* recognizer) {
+    const auto it = std::find_if(recognizers_.begin(), recognizers_.end(),
+                                 [&](const auto& r) { return r.get() == recognizer; });
+    if (it == recognizers_.end()) return;
+    const auto keep = *it; // the recogniser may be owned by this view alone
+    recognizers_.erase(it);
+    keep->attach({});
 }
 
 } // namespace pf

@@ -34,6 +34,10 @@ namespace pf {
 class UIEvent;
 class UIWindow;
 class UIView;
+class UITouch;
+class UIGestureRecognizer;
+class UIViewController;
+using UITouchSet = std::vector<std::shared_ptr<UITouch>>;
 
 // Bits of the autoresizing mask, with the platform's values.
 enum UIViewAutoresizing : unsigned {
@@ -141,6 +145,28 @@ public:
     CGRect convertTo(const CGRect& rect, const UIView* view) const;
     CGRect convertFrom(const CGRect& rect, const UIView* view) const;
 
+    // Touches (see UITouch.h). The application delivers a touch to the view it went down on;
+    // the defaults pass the touches on to the superview, as the responder chain does.
+    virtual void touchesBegan(const UITouchSet& touches, const UIEvent* event);
+    virtual void touchesMoved(const UITouchSet& touches, const UIEvent* event);
+    virtual void touchesEnded(const UITouchSet& touches, const UIEvent* event);
+    virtual void touchesCancelled(const UITouchSet& touches, const UIEvent* event);
+
+    // Gesture recognisers attached to this view; they see the touches of this view and of its
+    // descendants before the view does (see UIGestureRecognizer.h). The view owns them.
+    void addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const UIGestureRecognizer* recognizer);
+    const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const {
+        return recognizers_;
+    }
+
+    // The controller whose root view this is (set by UIViewController); it hears of every
+    // layout of this view (viewWillLayoutSubviews / viewDidLayoutSubviews).
+    std::shared_ptr<UIViewController> owningViewController() const { return controller_.lock(); }
+    void setOwningViewController(const std::weak_ptr<UIViewController>& controller) {
+        controller_ = controller;
+    }
+
     // Rendering, for windows and backends.
     // Redraws every marked (or resized) layer of the visible subtree at the given scale.
     void displayIfNeeded(CGFloat scale);
@@ -176,6 +202,8 @@ private:
     std::weak_ptr<UIView> superview_;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::vector<NSLayoutConstraint> constraints_;
+    std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
+    std::weak_ptr<UIViewController> controller_;
 
     bool needsLayout_ = true;
     bool needsDisplay_ = true;

@@ -4,6 +4,7 @@
 
 #include "core/RunLoop.h"
 #include "ui/MainThread.h"
+#include "ui/UIApplication.h"
 
 namespace pf {
 
@@ -77,6 +78,7 @@ UIWindow::PassScheduler UIWindow::setPassScheduler(PassScheduler s) {
 
 void UIWindow::makeKeyAndVisible() {
     setHidden(false);
+    if (!inputHandler) UIApplication::shared().attach(*this);
     WindowBackend::shared().attach(*this);
     passRequested();
 }

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TouchHarness.h"
+#include "ui/UIGestureRecognizer.h"
+#include "ui/UITouch.h"
+
+using namespace pf;
+using namespace touchtest;
+
+namespace {
+
+// A view that records the phases of the touches it is given.
+class RecordingView : public UIView {
+public:
+    using UIView::UIView;
+    std::vector<std::string> log;
+    CGPoint lastLocation;
+    void touchesBegan(const UITouchSet& t, const UIEvent*) override { note("began", t); }
+    void touchesMoved(const UITouchSet& t, const UIEvent*) override { note("moved", t); }
+    void touchesEnded(const UITouchSet& t, const UIEvent*) override { note("ended", t); }
+    void touchesCancelled(const UITouchSet& t, const UIEvent*) override { note("cancelled", t); }
+
+private:
+    void note(const char* what, const UITouchSet& t) {
+        log.emplace_back(what);
+        lastLocation = t.front()->location(this);
+    }
+};
+
+struct Recorder {
+    std::vector<UIGestureRecognizerState> states;
+    std::vector<CGPoint> translations;
+    std::vector<CGFloat> scales;
+};
+
+template <typename R> std::shared_ptr<R> attach(UIView& view, Recorder& rec, const char* selector) {
+    auto r = std::make_shared<R>();
+    r->addTarget(nullptr, selector, [&rec](UIGestureRecognizer& sender) {
+        rec.states.push_back(sender.state());
+        if (auto* pan = dynamic_cast<UIPanGestureRecognizer*>(&sender))
+            rec.translations.push_back(pan->translation(sender.view()));
+        if (auto* pinch = dynamic_cast<UIPinchGestureRecognizer*>(&sender))
+            rec.scales.push_back(pinch->scale());
+    });
+    view.addGestureRecognizer(r);
+    return r;
+}
+
+using S = UIGestureRecognizerState;
+
+class Gestures : public ::testing::Test {
+protected:
+    Harness h;
+    std::shared_ptr<RecordingView> parent = std::make_shared<RecordingView>(CGRect{0, 0, 400, 300});
+    std::shared_ptr<RecordingView> child = std::make_shared<RecordingView>(CGRect{100, 100, 100, 50});
+    void SetUp() override {
+        h.window->addSubview(parent);
+        parent->addSubview(child);
+    }
+};
+
+} // namespace
+
+TEST_F(Gestures, APanBeginsAfterTenPointsAndItsTranslationIsCumulativeFromTheTouchDown) {
+    Recorder rec;
+    attach<UIPanGestureRecognizer>(*parent, rec, "onPanGesture:");
+    h.down({110, 110});
+    h.move({115, 114}); // 6.4 points: not yet
+    EXPECT_TRUE(rec.states.empty());
+    h.move({120, 110}); // 10 points
+    h.move({150, 130});
+    h.up({160, 140});
+    ASSERT_EQ(rec.states, (std::vector<S>{S::began, S::changed, S::ended}));
+    EXPECT_EQ(rec.translations[1], (CGPoint{40, 20}));
+    EXPECT_EQ(rec.translations[2], (CGPoint{50, 30}));
+    // The recogniser on the parent never took the touch from the child it went down on.
+    EXPECT_EQ(child->log, (std::vector<std::string>{"began", "moved", "moved", "moved", "ended"}));
+    EXPECT_EQ(child->lastLocation, (CGPoint{60, 40}));
+    EXPECT_TRUE(parent->log.empty());
+}
+
+TEST_F(Gestures, LosingFocusCancelsTheTouchAndAPanInProgress) {
+    Recorder rec;
+    attach<UIPanGestureRecognizer>(*parent, rec, "onPanGesture:");
+    h.down({110, 110});
+    h.move({140, 110});
+    h.send(InputEvent::Kind::focusLost, {});
+    EXPECT_EQ(rec.states, (std::vector<S>{S::began, S::cancelled}));
+    EXPECT_EQ(child->log.back(), "cancelled");
+    h.move({150, 110}); // nothing is tracked any more
+    EXPECT_EQ(rec.states.size(), 2u);
+}
+
+TEST_F(Gestures, ALongPressBeginsAfterHalfASecondWithoutMovingAndEndsAtTheLift) {
+    Recorder rec;
+    attach<UILongPressGestureRecognizer>(*parent, rec, "onlongPressGesture:");
+    h.down({120, 120});
+    h.runFor(499ms);
+    EXPECT_TRUE(rec.states.empty());
+    h.runFor(2ms);
+    EXPECT_EQ(rec.states, (std::vector<S>{S::began}));
+    h.up({120, 120});
+    EXPECT_EQ(rec.states, (std::vector<S>{S::began, S::ended}));
+    EXPECT_EQ(child->log, (std::vector<std::string>{"began", "ended"}));
+}
+
+TEST_F(Gestures, MovingTenPointsBeforeTheHoldFailsTheLongPress) {
+    Recorder rec;
+    attach<UILongPressGestureRecognizer>(*parent, rec, "onlongPressGesture:");
+    h.down({120, 120});
+    h.move({131, 120});
+    h.runFor(1s);
+    h.up({131, 120});
+    EXPECT_TRUE(rec.states.empty());
+}
+
+TEST_F(Gestures, TheRightButtonIsALongPressAndTouchesNoView) {
+    Recorder rec;
+    attach<UILongPressGestureRecognizer>(*parent, rec, "onlongPressGesture:");
+    h.down({120, 120}, 3);
+    EXPECT_EQ(rec.states, (std::vector<S>{S::began}));
+    h.up({120, 120}, 3);
+    EXPECT_EQ(rec.states, (std::vector<S>{S::began, S::ended}));
+    EXPECT_TRUE(child->log.empty());
+}
+
+TEST_F(Gestures, TwoClicksWithinTheIntervalAreADoubleTapAndEveryClickATap) {
+    Recorder single, twice;
+    attach<UITapGestureRecognizer>(*parent, single, "onTapGesture:");
+    auto doubleTap = attach<UITapGestureRecognizer>(*parent, twice, "onDoubleTapGesture:");
+    doubleTap->numberOfTapsRequired = 2;
+    h.click({120, 120});
+    h.runFor(340ms);
+    h.click({122, 121});
+    EXPECT_EQ(single.states.size(), 2u);
+    EXPECT_EQ(twice.states, (std::vector<S>{S::ended}));
+    // Too slow: two single taps, no double.
+    h.runFor(1s);
+    h.click({120, 120});
+    h.runFor(360ms);
+    h.click({120, 120});
+    EXPECT_EQ(single.states.size(), 4u);
+    EXPECT_EQ(twice.states.size(), 1u);
+    // A drag is no tap.
+    h.down({120, 120});
+    h.move({150, 120});
+    h.up({150, 120});
+    EXPECT_EQ(single.states.size(), 4u);
+}
+
+TEST_F(Gestures, TheWheelPinchesByTenPercentANotchAndEndsAQuarterSecondAfterTheLast) {
+    Recorder rec;
+    attach<UIPinchGestureRecognizer>(*parent, rec, "onPinchGesture:");
+    h.wheel({120, 120}, 1);
+    h.runFor(100ms);
+    h.wheel({120, 120}, 1, InputModifierControl);
+    h.runFor(100ms);
+    h.wheel({120, 120}, -1);
+    ASSERT_EQ(rec.states, (std::vector<S>{S::began, S::changed, S::changed}));
+    EXPECT_NEAR(rec.scales[0], 1.1, 1e-12);
+    EXPECT_NEAR(rec.scales[1], 1.21, 1e-12);
+    EXPECT_NEAR(rec.scales[2], 1.1, 1e-12);
+    h.runFor(249ms);
+    EXPECT_EQ(rec.states.size(), 3u);
+    h.runFor(2ms);
+    EXPECT_EQ(rec.states.back(), S::ended);
+    // A new pinch starts from 1 again.
+    h.wheel({120, 120}, -1);
+    EXPECT_NEAR(rec.scales.back(), 1 / 1.1, 1e-12);
+}
+
+TEST_F(Gestures, RecognisersOfHiddenOrNonInteractiveViewsSeeNothing) {
+    Recorder rec;
+    attach<UILongPressGestureRecognizer>(*child, rec, "onlongPressGesture:");
+    child->setUserInteractionEnabled(false);
+    h.down({120, 120}, 3);
+    h.up({120, 120}, 3);
+    EXPECT_TRUE(rec.states.empty());
+    EXPECT_TRUE(child->log.empty());
+}
