@@ -48,6 +48,7 @@ void runEntry(const std::string& bundle, const std::string& shot, const char* de
         "TestDelegate", [] { return std::make_shared<TestDelegate>(); });
     pf::UIStoryboard::registerStoryboard("Board", pf::CGSize{320, 240},
                                          [] { return std::make_shared<RootController>(); });
+    ::setenv("PF_UI_BACKEND", "offscreen", 1);
     if (!shot.empty()) {
         ::setenv("PF_UI_SCREENSHOT", shot.c_str(), 1);
         ::setenv("PF_UI_SCREENSHOT_DELAY", "0", 1);

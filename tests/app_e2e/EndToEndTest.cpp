@@ -90,12 +90,16 @@ class EndToEnd : public ::testing::Test {
 protected:
     EndToEnd() {
         pf::RunLoop::claimMainThread();
+        pf::setAudioOutputOverride("manual");
         pf::UIApplication::setURLOpenerForTesting([this](const pf::URL& url) {
             opened_.push_back(url);
             return true;
         });
     }
-    ~EndToEnd() override { pf::UIApplication::setURLOpenerForTesting(nullptr); }
+    ~EndToEnd() override {
+        pf::UIApplication::setURLOpenerForTesting(nullptr);
+        pf::setAudioOutputOverride(std::nullopt);
+    }
     bool runUntil(const std::function<bool()>& done, int seconds = 20) {
         return pf::RunLoop::main().runUntil(done, std::chrono::seconds(seconds));
     }
