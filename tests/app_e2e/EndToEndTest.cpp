@@ -196,6 +196,7 @@ TEST_F(EndToEnd, ThePlugInIsFoundEmbeddedPlayedWithinFullScaleAndTheButtonsWork)
     ASSERT_TRUE(help);
     ASSERT_TRUE(runUntil([&] { return !help->webView()->title().empty(); }));
     EXPECT_EQ(help->webView()->title(), "Orvex Compander \u2013 Help");
+    ASSERT_TRUE(pf::renderView(*window).writePNG(ORVEX_E2E_HELP_SCREENSHOT));
     tap(*help->buttonExit);
     EXPECT_FALSE(screen->presentedViewController());
 
