@@ -55,7 +55,8 @@ void HelpViewController::loadView() {
 
     auto web = std::make_shared<pf::WKWebView>(
         pf::CGRect{0, kBar, kCanvas.size.width, kCanvas.size.height - kBar});
-    web->autoresizingMask = pf::UIViewAutoresizingFlexibleWidth | pf::UIViewAutoresizingFlexibleHeight;
+    web->autoresizingMask =
+        pf::UIViewAutoresizingFlexibleWidth | pf::UIViewAutoresizingFlexibleHeight;
     root->addSubview(web);
 
     auto exit = std::make_shared<pf::UIButton>(pf::CGRect{kCanvas.size.width - 88, 6, 80, 32});
@@ -142,15 +143,17 @@ void HelpViewController::loadHelpHtml() {
 
 // ---- Web view delegates --------------------------------------------------------------------
 
-void HelpViewController::webView(pf::WKWebView&, const pf::WKNavigationAction& decidePolicyFor,
-                                 std::function<void(pf::WKNavigationActionPolicy)> decisionHandler) {
+void HelpViewController::webView(
+    pf::WKWebView&, const pf::WKNavigationAction& decidePolicyFor,
+    std::function<void(pf::WKNavigationActionPolicy)> decisionHandler) {
     Console::printLine("navigationAction: ");
     if (const auto& url = decidePolicyFor.request.url) Console::printLine(url->absoluteString());
     decisionHandler(pf::WKNavigationActionPolicy::allow);
 }
 
-void HelpViewController::webView(pf::WKWebView&, const pf::WKNavigationResponse& decidePolicyFor,
-                                 std::function<void(pf::WKNavigationResponsePolicy)> decisionHandler) {
+void HelpViewController::webView(
+    pf::WKWebView&, const pf::WKNavigationResponse& decidePolicyFor,
+    std::function<void(pf::WKNavigationResponsePolicy)> decisionHandler) {
     Console::printLine("navigationResponse: ");
     const auto& url = decidePolicyFor.response.url;
     if (url) Console::printLine(url->absoluteString());

@@ -221,7 +221,8 @@ void ViewController::documentPicker(pf::UIDocumentPickerViewController&,
                                     const std::vector<pf::URL>& didPickDocumentsAt) {
     Console::printLine("documentPicker: " + pf::swiftText(didPickDocumentsAt));
     if (!didPickDocumentsAt.empty()) {
-        Console::printLine("documentPicker (didPickDocumentsAt): " + didPickDocumentsAt.front().path());
+        Console::printLine("documentPicker (didPickDocumentsAt): " +
+                           didPickDocumentsAt.front().path());
     }
 }
 

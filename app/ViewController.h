@@ -91,7 +91,9 @@ public:
     void documentPickerWasCancelled(pf::UIDocumentPickerViewController& controller) override;
 
     // ---- Fields (read by tests and diagnostics)
-    const std::shared_ptr<AUExtensionManager>& audioUnitManager() const { return audioUnitManager_; }
+    const std::shared_ptr<AUExtensionManager>& audioUnitManager() const {
+        return audioUnitManager_;
+    }
     const std::string& documentsPath() const { return documentsPath_; }
     const std::string& sharedPath() const { return sharedPath_; }
     const std::string& resourcesPath() const { return resourcesPath_; }

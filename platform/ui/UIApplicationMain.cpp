@@ -64,8 +64,9 @@ void scheduleScreenshot(const std::shared_ptr<UIWindow>& window) {
     }
     Timer::scheduledTimer(delay, false, [window, file = std::string(path)](Timer&) {
         const bool written = renderToPNG(*window, file);
-        std::fprintf(stderr, written ? "pf: screenshot written to %s\n"
-                                     : "pf: the screenshot could not be written to %s\n",
+        std::fprintf(stderr,
+                     written ? "pf: screenshot written to %s\n"
+                             : "pf: the screenshot could not be written to %s\n",
                      file.c_str());
     });
 }
@@ -91,7 +92,8 @@ CGSize UIStoryboard::canvasSize(const std::string& name) {
     return found == storyboards().end() ? CGSize{0, 0} : found->second.canvas;
 }
 
-std::shared_ptr<UIViewController> UIStoryboard::instantiateInitialViewController(const std::string& name) {
+std::shared_ptr<UIViewController>
+UIStoryboard::instantiateInitialViewController(const std::string& name) {
     InitialViewControllerFactory factory;
     {
         std::lock_guard lock(gStoryboardMutex);
@@ -106,11 +108,12 @@ std::shared_ptr<UIViewController> UIStoryboard::instantiateInitialViewController
 
 bool UIApplication::open(const URL& url, std::function<void(bool success)> completionHandler) {
     const std::string& scheme = url.scheme();
-    const bool allowed = scheme == "http" || scheme == "https" || scheme == "file" || scheme == "mailto";
+    const bool allowed =
+        scheme == "http" || scheme == "https" || scheme == "file" || scheme == "mailto";
     auto finish = [completionHandler](bool success) {
-        if (completionHandler) DispatchQueue::main().async([completionHandler, success] {
-            completionHandler(success);
-        });
+        if (completionHandler)
+            DispatchQueue::main().async(
+                [completionHandler, success] { completionHandler(success); });
     };
     if (!allowed) {
         std::fprintf(stderr, "pf: not opening '%s': only http, https, file and mailto addresses\n",
@@ -128,9 +131,9 @@ bool UIApplication::open(const URL& url, std::function<void(bool success)> compl
         finish(accepted);
         return accepted;
     }
-    const bool started = Workspace::openURL(url, completionHandler ? Workspace::Completion(
-                                                                         completionHandler)
-                                                                   : Workspace::Completion());
+    const bool started =
+        Workspace::openURL(url, completionHandler ? Workspace::Completion(completionHandler)
+                                                  : Workspace::Completion());
     if (!started) {
         std::fprintf(stderr, "pf: the system browser could not be started for '%s'\n",
                      url.absoluteString().c_str());
@@ -172,7 +175,8 @@ int UIApplicationMainWithBundle(int argc, char** argv, const char* principalClas
         if (root) {
             const auto view = root->view();
             view->setFrame(window->bounds());
-            view->autoresizingMask = UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight;
+            view->autoresizingMask =
+                UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight;
             root->viewWillAppear(false);
             window->addSubview(view);
             root->viewDidAppear(false);

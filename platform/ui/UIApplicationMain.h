@@ -71,12 +71,14 @@ public:
     static bool contains(const std::string& name);
     static CGSize canvasSize(const std::string& name);
     // A new initial view controller of the storyboard; null when no such storyboard exists.
-    static std::shared_ptr<UIViewController> instantiateInitialViewController(const std::string& name);
+    static std::shared_ptr<UIViewController>
+    instantiateInitialViewController(const std::string& name);
 };
 
 // UIApplicationMain with the main bundle given; see the top of this file.
 [[noreturn]] int UIApplicationMainWithBundle(int argc, char** argv, const char* principalClassName,
-                                             const char* delegateClassName, const Bundle& mainBundle);
+                                             const char* delegateClassName,
+                                             const Bundle& mainBundle);
 
 // Runs the application; the main bundle is the calling module's (the application's own).
 [[noreturn, gnu::visibility("hidden")]] inline int

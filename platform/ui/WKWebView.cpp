@@ -95,17 +95,18 @@ std::weak_ptr<WKWebView> WKWebView::weakSelf() {
 
 std::shared_ptr<WKNavigation> WKWebView::load(const URLRequest& request) {
     if (!request.url) return nullptr;
-    startNavigation(WKNavigationAction{request, WKNavigationType::other, WKFrameInfo{}, std::nullopt},
-                    true, std::nullopt);
+    startNavigation(
+        WKNavigationAction{request, WKNavigationType::other, WKFrameInfo{}, std::nullopt}, true,
+        std::nullopt);
     return std::make_shared<WKNavigation>();
 }
 
 std::shared_ptr<WKNavigation> WKWebView::loadHTMLString(const std::string& html,
-                                                       const std::optional<URL>& baseURL) {
+                                                        const std::optional<URL>& baseURL) {
     const auto address = baseURL ? baseURL : URL::string("about:blank");
-    startNavigation(
-        WKNavigationAction{URLRequest(address), WKNavigationType::other, WKFrameInfo{}, std::nullopt},
-        true, html);
+    startNavigation(WKNavigationAction{URLRequest(address), WKNavigationType::other, WKFrameInfo{},
+                                       std::nullopt},
+                    true, html);
     return std::make_shared<WKNavigation>();
 }
 
@@ -122,9 +123,10 @@ void WKWebView::activateLink(const URL& url, bool newWindow) {
         if (!self) return;
         const auto delegate = self->uiDelegate.lock();
         if (!delegate) return;
-        const auto created = delegate->webView(*self, WKWebViewConfiguration{}, action,
-                                               WKWindowFeatures{});
-        if (created && created.get() != self.get()) created->startNavigation(action, false, std::nullopt);
+        const auto created =
+            delegate->webView(*self, WKWebViewConfiguration{}, action, WKWindowFeatures{});
+        if (created && created.get() != self.get())
+            created->startNavigation(action, false, std::nullopt);
     });
 }
 
@@ -171,8 +173,8 @@ void WKWebView::decideAction(const std::shared_ptr<Pending>& pending) {
 void WKWebView::fetch(const std::shared_ptr<Pending>& pending) {
     const auto& url = pending->action.request.url;
     if (pending->html) {
-        pending->response = URLResponse{url, "text/html",
-                                        static_cast<std::int64_t>(pending->html->size())};
+        pending->response =
+            URLResponse{url, "text/html", static_cast<std::int64_t>(pending->html->size())};
         pending->body = *pending->html;
         decideResponse(pending);
         return;
@@ -185,7 +187,8 @@ void WKWebView::fetch(const std::shared_ptr<Pending>& pending) {
     if (scheme == "http" || scheme == "https") {
         showNotice(pending, "Web page not loaded",
                    "Pages on the web are not loaded here (this application has no network "
-                   "access). Open this address in your browser:\n" + url->absoluteString());
+                   "access). Open this address in your browser:\n" +
+                       url->absoluteString());
         return;
     }
     if (scheme != "file") {
@@ -205,7 +208,8 @@ void WKWebView::fetch(const std::shared_ptr<Pending>& pending) {
         showNotice(pending, "Page not found", whyNot + "\n" + url->absoluteString());
         return;
     }
-    pending->response = URLResponse{url, mimeTypeFor(*url), static_cast<std::int64_t>(content->size())};
+    pending->response =
+        URLResponse{url, mimeTypeFor(*url), static_cast<std::int64_t>(content->size())};
     pending->body = std::move(*content);
     decideResponse(pending);
 }
@@ -228,10 +232,11 @@ void WKWebView::decideResponse(const std::shared_ptr<Pending>& pending) {
                 self->blocks_ = {WKPageBlock{WKPageBlock::Kind::paragraph, pending->body}};
             } else {
                 self->title_ = self->url_ ? self->url_->lastPathComponent() : std::string();
-                self->blocks_ = {WKPageBlock{
-                    WKPageBlock::Kind::notice,
-                    "A document of type " + type + " is not shown here. Open it in your browser:\n" +
-                        (self->url_ ? self->url_->absoluteString() : std::string())}};
+                self->blocks_ = {
+                    WKPageBlock{WKPageBlock::Kind::notice,
+                                "A document of type " + type +
+                                    " is not shown here. Open it in your browser:\n" +
+                                    (self->url_ ? self->url_->absoluteString() : std::string())}};
             }
             self->setNeedsDisplay();
         });
@@ -264,7 +269,8 @@ void WKWebView::draw(const CGRect& rect) {
         std::string text = block.text;
         switch (block.kind) {
         case WKPageBlock::Kind::heading:
-            attributes.font = UIFont::named("HelveticaNeue-CondensedBold", 20).value_or(UIFont::systemFont(20));
+            attributes.font =
+                UIFont::named("HelveticaNeue-CondensedBold", 20).value_or(UIFont::systemFont(20));
             break;
         case WKPageBlock::Kind::item:
             attributes.font = UIFont::systemFont(14);
@@ -278,8 +284,8 @@ void WKWebView::draw(const CGRect& rect) {
             attributes.font = UIFont::systemFont(14);
             break;
         }
-        const CGRect measured =
-            boundingRect(text, CGSize{width, 1e6}, NSStringDrawingUsesLineFragmentOrigin, attributes);
+        const CGRect measured = boundingRect(text, CGSize{width, 1e6},
+                                             NSStringDrawingUsesLineFragmentOrigin, attributes);
         drawText(text, CGRect{kMargin, y, width, measured.size.height}, attributes);
         y += measured.size.height + kGap;
         if (y > bounds().size.height) break;

@@ -50,8 +50,14 @@ struct URLResponse {
     std::int64_t expectedContentLength = -1;
 };
 
-enum class WKNavigationType { linkActivated, formSubmitted, backForward, reload, formResubmitted,
-                              other };
+enum class WKNavigationType {
+    linkActivated,
+    formSubmitted,
+    backForward,
+    reload,
+    formResubmitted,
+    other
+};
 enum class WKNavigationActionPolicy { cancel, allow };
 enum class WKNavigationResponsePolicy { cancel, allow };
 

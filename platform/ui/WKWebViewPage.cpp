@@ -64,10 +64,10 @@ std::size_t decodeEntity(std::string_view text, std::size_t i, std::string& out)
     static constexpr struct {
         std::string_view name;
         std::uint32_t code;
-    } kNamed[] = {{"amp", '&'},     {"lt", '<'},       {"gt", '>'},       {"quot", '"'},
-                  {"apos", '\''},   {"nbsp", 0xA0},    {"copy", 0xA9},    {"reg", 0xAE},
+    } kNamed[] = {{"amp", '&'},      {"lt", '<'},       {"gt", '>'},        {"quot", '"'},
+                  {"apos", '\''},    {"nbsp", 0xA0},    {"copy", 0xA9},     {"reg", 0xAE},
                   {"ndash", 0x2013}, {"mdash", 0x2014}, {"hellip", 0x2026}, {"times", 0xD7},
-                  {"rarr", 0x2192}, {"deg", 0xB0}};
+                  {"rarr", 0x2192},  {"deg", 0xB0}};
     for (const auto& entity : kNamed) {
         if (name == entity.name) {
             appendUTF8(out, entity.code);

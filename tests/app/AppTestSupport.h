@@ -78,8 +78,8 @@ class ScreenTest : public ::testing::Test {
 protected:
     ScreenTest() {
         pf::RunLoop::claimMainThread();
-        window_ = std::make_shared<pf::UIWindow>(
-            pf::CGRect{0, 0, ViewController::kCanvasSize.width, ViewController::kCanvasSize.height});
+        window_ = std::make_shared<pf::UIWindow>(pf::CGRect{0, 0, ViewController::kCanvasSize.width,
+                                                            ViewController::kCanvasSize.height});
         screen_ = makeMainScreen();
         window_->addSubview(screen_->view());
         // The search of the empty registry ends with its error line; let it land first.
@@ -108,7 +108,9 @@ protected:
             failure << "\n  " << l;
         return failure;
     }
-    static void tap(pf::UIControl& control) { control.sendActions(pf::UIControlEventTouchUpInside); }
+    static void tap(pf::UIControl& control) {
+        control.sendActions(pf::UIControlEventTouchUpInside);
+    }
 
     // Order matters: the bundle and the device come before the screen, which searches at load.
     enginetest::ManualOutput output_;

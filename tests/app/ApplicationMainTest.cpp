@@ -33,8 +33,12 @@ public:
         pf::Timer::scheduledTimer(0.05, false, [](pf::Timer&) { pf::RunLoop::main().stop(); });
         return true;
     }
-    void applicationDidBecomeActive(pf::UIApplication&) override { std::fprintf(stderr, "[active]"); }
-    void applicationWillResignActive(pf::UIApplication&) override { std::fprintf(stderr, "[resign]"); }
+    void applicationDidBecomeActive(pf::UIApplication&) override {
+        std::fprintf(stderr, "[active]");
+    }
+    void applicationWillResignActive(pf::UIApplication&) override {
+        std::fprintf(stderr, "[resign]");
+    }
     void applicationWillTerminate(pf::UIApplication&) override {
         std::fprintf(stderr, "[terminate]");
     }
@@ -70,18 +74,17 @@ TEST(ApplicationMain, RunsTheDelegateAndTheStoryboardInOrderAndEndsWithStatusZer
     const auto shot = (folder / "entry.png").string();
     std::filesystem::remove(shot);
 
-    EXPECT_EXIT(runEntry(bundle.string(), shot, "TestDelegate"),
-        ::testing::ExitedWithCode(0),
-        "\\[root loaded\\]\\[root appears\\]\\[window 320x240\\]\\[launched\\]\\[active\\]"
-        "[^#]*\\[resign\\]\\[terminate\\]");
+    EXPECT_EXIT(runEntry(bundle.string(), shot, "TestDelegate"), ::testing::ExitedWithCode(0),
+                "\\[root loaded\\]\\[root appears\\]\\[window 320x240\\]\\[launched\\]\\[active\\]"
+                "[^#]*\\[resign\\]\\[terminate\\]");
     EXPECT_TRUE(std::filesystem::exists(shot));
     std::filesystem::remove_all(folder);
 }
 
 TEST(ApplicationMain, AnUnknownDelegateClassEndsWithStatusOne) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(runEntry("/nonexistent", "", "NoSuchDelegate"),
-        ::testing::ExitedWithCode(1), "no application delegate class named 'NoSuchDelegate'");
+    EXPECT_EXIT(runEntry("/nonexistent", "", "NoSuchDelegate"), ::testing::ExitedWithCode(1),
+                "no application delegate class named 'NoSuchDelegate'");
 }
 
 } // namespace

@@ -100,8 +100,8 @@ TEST_F(HelpScreenTest, EveryActionIsAllowedAndLogged) {
     });
     EXPECT_EQ(allowed, 2);
     EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{"navigationAction: ", "navigationAction: ",
-                                        "https://help.example.org/x.png"}));
+              (std::vector<std::string>{
+                  "navigationAction: ", "navigationAction: ", "https://help.example.org/x.png"}));
 }
 
 TEST_F(HelpScreenTest, ANewWindowLinkIsLoggedAndOpensNothing) {
@@ -110,8 +110,8 @@ TEST_F(HelpScreenTest, ANewWindowLinkIsLoggedAndOpensNothing) {
     console_.clear();
     help->webView()->activateLink(*pf::URL::string("https://help.example.org/new"), true);
     pf::RunLoop::main().drainQueue();
-    EXPECT_EQ(console_.lines(), (std::vector<std::string>{"createWebViewWith:",
-                                                         "https://help.example.org/new"}));
+    EXPECT_EQ(console_.lines(),
+              (std::vector<std::string>{"createWebViewWith:", "https://help.example.org/new"}));
     EXPECT_EQ(help->webView()->url(), before);
 }
 

@@ -51,8 +51,8 @@ TEST_F(ScreenTest, StartsWithPlayShownStopHiddenAreaHiddenAndTheScreenAsThePlaye
     EXPECT_EQ(lines[0], "Info: Main view controller loaded.");
     EXPECT_EQ(lines[1].rfind("NOTE: WE ARE IN AUDIO UNIT RELEASE MODE.", 0), 0u);
     EXPECT_EQ(lines[2], "ViewController: The app's documents path is: " + screen_->documentsPath());
-    EXPECT_EQ(lines[3], "ViewController: The app's resources path is: " +
-                            bundle_.resources().string());
+    EXPECT_EQ(lines[3],
+              "ViewController: The app's resources path is: " + bundle_.resources().string());
     EXPECT_EQ(screen_->resourcesPath(), bundle_.resources().string());
 }
 

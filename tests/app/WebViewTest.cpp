@@ -20,7 +20,8 @@ public:
     }
     void webView(pf::WKWebView&, const pf::WKNavigationResponse& response,
                  std::function<void(pf::WKNavigationResponsePolicy)> decide) override {
-        events.push_back("response " + text(response.response.url) + " " + response.response.mimeType);
+        events.push_back("response " + text(response.response.url) + " " +
+                         response.response.mimeType);
         decide(responsePolicy);
     }
     std::shared_ptr<pf::WKWebView> webView(pf::WKWebView&, const pf::WKWebViewConfiguration&,
@@ -56,7 +57,8 @@ protected:
 
     enginetest::TempDir dir_;
     pf::URL page_ = pf::URL::fileURLWithPath("/");
-    std::shared_ptr<pf::WKWebView> web_ = std::make_shared<pf::WKWebView>(pf::CGRect{0, 0, 400, 300});
+    std::shared_ptr<pf::WKWebView> web_ =
+        std::make_shared<pf::WKWebView>(pf::CGRect{0, 0, 400, 300});
     std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
 };
 
@@ -65,16 +67,17 @@ TEST_F(WebViewTest, AnApplicationLoadDecidesTheActionThenTheResponseThenShowsThe
     EXPECT_TRUE(recorder_->events.empty()); // nothing is decided inside the caller's call
     EXPECT_TRUE(web_->isLoading());
     drain();
-    EXPECT_EQ(recorder_->events, (std::vector<std::string>{"action " + page_.absoluteString(),
-                                                          "response " + page_.absoluteString() +
-                                                              " text/html"}));
+    EXPECT_EQ(recorder_->events,
+              (std::vector<std::string>{"action " + page_.absoluteString(),
+                                        "response " + page_.absoluteString() + " text/html"}));
     EXPECT_FALSE(web_->isLoading());
     EXPECT_EQ(web_->url(), page_);
     EXPECT_EQ(web_->title(), "A & B");
     using K = pf::WKPageBlock::Kind;
-    EXPECT_EQ(web_->pageBlocks(), (std::vector<pf::WKPageBlock>{{K::heading, "Heading"},
-                                                                {K::paragraph, "First line\nsecond"},
-                                                                {K::item, "one"}}));
+    EXPECT_EQ(web_->pageBlocks(),
+              (std::vector<pf::WKPageBlock>{{K::heading, "Heading"},
+                                            {K::paragraph, "First line\nsecond"},
+                                            {K::item, "one"}}));
 }
 
 TEST_F(WebViewTest, ACancelledActionFetchesNothingAndACancelledResponseKeepsThePreviousPage) {
@@ -126,7 +129,8 @@ TEST_F(WebViewTest, ANewWindowGoesToTheUIDelegateAndAnAnsweredViewLoadsIt) {
     const auto link = *pf::URL::string("https://help.example.org/new");
     web_->activateLink(link, true);
     drain();
-    EXPECT_EQ(recorder_->events, std::vector<std::string>{"new window https://help.example.org/new"});
+    EXPECT_EQ(recorder_->events,
+              std::vector<std::string>{"new window https://help.example.org/new"});
     EXPECT_FALSE(web_->isLoading());
 
     recorder_->events.clear();

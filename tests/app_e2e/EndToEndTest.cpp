@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <poll.h>
 #include <spawn.h>
@@ -103,7 +103,9 @@ protected:
     bool runUntil(const std::function<bool()>& done, int seconds = 20) {
         return pf::RunLoop::main().runUntil(done, std::chrono::seconds(seconds));
     }
-    static void tap(pf::UIControl& control) { control.sendActions(pf::UIControlEventTouchUpInside); }
+    static void tap(pf::UIControl& control) {
+        control.sendActions(pf::UIControlEventTouchUpInside);
+    }
 
     pf::ConsoleCapture console_;
     std::vector<pf::URL> opened_;
@@ -258,7 +260,8 @@ TEST(Application, StartsFindsAndConnectsThePlugInAndEndsCleanlyOnTerminate) {
     EXPECT_TRUE(connected) << output;
     EXPECT_EQ(output.rfind("Info: Main view controller loaded.\n", 0), 0u) << output;
     EXPECT_NE(output.find("flags: 0x00000002\n"), std::string::npos);
-    EXPECT_NE(output.find("AUExtensionManager: Performed audio unit connection.\n"), std::string::npos);
+    EXPECT_NE(output.find("AUExtensionManager: Performed audio unit connection.\n"),
+              std::string::npos);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
