@@ -26,7 +26,8 @@ AudioUnitViewController::~AudioUnitViewController() {
     // A closed plug-in stops polling and leaves nothing behind on its unit's tree.
     if (timer_) timer_->invalidate();
     if (parameterObserverToken)
-        if (const auto tree = observedTree_.lock()) tree->removeParameterObserver(*parameterObserverToken);
+        if (const auto tree = observedTree_.lock())
+            tree->removeParameterObserver(*parameterObserverToken);
 }
 
 std::shared_ptr<AudioUnitViewController> AudioUnitViewController::self() {
@@ -41,7 +42,8 @@ std::shared_ptr<pf::AUAudioUnitFactory> makeOrvexPrincipal(const char* className
 // ---- Panel delegate -----------------------------------------------------------------------------
 
 void AudioUnitViewController::onOrvexCompressorViewParameter(int address, float value) {
-    if (const auto unit = audioUnit()) unit->setParameter(static_cast<std::int32_t>(address), value);
+    if (const auto unit = audioUnit())
+        unit->setParameter(static_cast<std::int32_t>(address), value);
 }
 
 void AudioUnitViewController::onOrvexCompressorViewOption(int, float) {}
@@ -72,7 +74,8 @@ std::shared_ptr<Orvex_Compander_Extension_AudioUnit> AudioUnitViewController::au
     return audioUnit_;
 }
 
-void AudioUnitViewController::setAudioUnit(std::shared_ptr<Orvex_Compander_Extension_AudioUnit> unit) {
+void AudioUnitViewController::setAudioUnit(
+    std::shared_ptr<Orvex_Compander_Extension_AudioUnit> unit) {
     std::uint64_t generation = 0;
     {
         std::lock_guard lock(unitMutex_);
@@ -94,7 +97,8 @@ void AudioUnitViewController::connectIfLoaded(std::uint64_t generation) {
     if (generation <= connectedAssignment_) return;
     connectedAssignment_ = generation;
     connectionPending_ = false;
-    Console::printLine("AU Diagnostics: We are about to connect the audio unit to its view controller.");
+    Console::printLine(
+        "AU Diagnostics: We are about to connect the audio unit to its view controller.");
     if (mainView) mainView->setViewController(self());
     setPaths();
     connectParameters();
@@ -112,7 +116,8 @@ void AudioUnitViewController::setPaths() {
     Console::printLine("Audio Unit's documents path is: " +
                        (documents.empty() ? std::string() : documents.front().path()));
     const auto& resources = pf::Bundle::main().resourceURL();
-    Console::printLine("Audio Unit's resources path is: " + (resources ? resources->path() : std::string()));
+    Console::printLine("Audio Unit's resources path is: " +
+                       (resources ? resources->path() : std::string()));
 }
 
 void AudioUnitViewController::connectParameters() {
@@ -124,7 +129,8 @@ void AudioUnitViewController::connectParameters() {
     Console::printLine("AU Diagnostics: Retriving parameters from the audio unit: ");
     parameterTree = unit->parameterTree();
     if (!parameterTree) {
-        Console::printLine("AU Diagnostics: Retriving the parameter tree from the audio unit failed.");
+        Console::printLine(
+            "AU Diagnostics: Retriving the parameter tree from the audio unit failed.");
         return;
     }
     Console::printLine("ExtensionViewController: Extracting at the parameter tree: ");
@@ -133,7 +139,8 @@ void AudioUnitViewController::connectParameters() {
 
     // One observer at a time: the previous one goes first, from the tree it was added to.
     if (parameterObserverToken)
-        if (const auto old = observedTree_.lock()) old->removeParameterObserver(*parameterObserverToken);
+        if (const auto old = observedTree_.lock())
+            old->removeParameterObserver(*parameterObserverToken);
     parameterObserverToken.reset();
     std::weak_ptr<AudioUnitViewController> weak = self();
     const auto token = parameterTree->tokenByAddingParameterObserver(
@@ -189,7 +196,8 @@ void AudioUnitViewController::viewDidLoad() {
         if (const auto strong = weak.lock()) strong->onTimer(t);
     });
     if (!audioUnit())
-        Console::printLine("AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?).");
+        Console::printLine(
+            "AudioUnitViewController: WARNING: The audio unit plugin is nil (yet?).");
     if (connectionPending_) {
         std::uint64_t generation = 0;
         {

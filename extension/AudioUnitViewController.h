@@ -75,7 +75,8 @@ public:
     // ---- Factory
     // [any-thread] Makes the unit with the description and no options, assigns it and returns
     // it. Throws the unit's NSErrorException; `audioUnit` then keeps its value.
-    std::shared_ptr<pf::AUAudioUnit> createAudioUnit(const pf::AudioComponentDescription& with) override;
+    std::shared_ptr<pf::AUAudioUnit>
+    createAudioUnit(const pf::AudioComponentDescription& with) override;
     // The runtime entry "createAudioUnitWithComponentDescription:error:": the unit, or null and
     // the error stored in `error` when given.
     std::shared_ptr<pf::AUAudioUnit>
@@ -182,7 +183,9 @@ public:
     std::shared_ptr<pf::UILongPressGestureRecognizer> longPressGesture;
 
     // For tests and diagnostics.
-    const std::vector<std::shared_ptr<pf::AUParameter>>& parameterList() const { return parameters; }
+    const std::vector<std::shared_ptr<pf::AUParameter>>& parameterList() const {
+        return parameters;
+    }
     bool isAutoLayoutLocked() const { return lockAutoLayout; }
     CGRect savedControlFrame() const { return controlFrame; }
     const std::shared_ptr<pf::UIView>& placedView() const { return currentView; }

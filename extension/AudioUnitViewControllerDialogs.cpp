@@ -57,7 +57,8 @@ void presentFileNamePrompt(const std::shared_ptr<AudioUnitViewController>& contr
     std::weak_ptr<UIAlertController> weakAlert = alert;
     std::weak_ptr<AudioUnitViewController> weakController = controller;
     alert->addAction(std::make_shared<UIAlertAction>(
-        "OK", UIAlertActionStyle::defaultStyle, [weakAlert, weakController, purpose, defaultName](UIAlertAction&) {
+        "OK", UIAlertActionStyle::defaultStyle,
+        [weakAlert, weakController, purpose, defaultName](UIAlertAction&) {
             const auto shown = weakAlert.lock();
             const auto owner = weakController.lock();
             if (!shown || !owner) return;
@@ -72,20 +73,23 @@ void presentFileNamePrompt(const std::shared_ptr<AudioUnitViewController>& contr
                 owner->alertFileName2(purpose, url.lastPathComponent());
             // A free name ends the prompt: nothing is saved under it yet.
         }));
-    alert->addAction(std::make_shared<UIAlertAction>(
-        "Cancel", UIAlertActionStyle::cancel,
-        [](UIAlertAction&) { Console::printLine("Save action was canceled."); }));
+    alert->addAction(
+        std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel, [](UIAlertAction&) {
+            Console::printLine("Save action was canceled.");
+        }));
     controller->present(alert, true);
 }
 
 } // namespace
 
-void AudioUnitViewController::alertFileName(const std::string& _for, const std::string& defaultName) {
+void AudioUnitViewController::alertFileName(const std::string& _for,
+                                            const std::string& defaultName) {
     presentFileNamePrompt(self(), _for, defaultName,
                           "Please enter the file name for the current file: ");
 }
 
-void AudioUnitViewController::alertFileName2(const std::string& _for, const std::string& defaultName) {
+void AudioUnitViewController::alertFileName2(const std::string& _for,
+                                             const std::string& defaultName) {
     presentFileNamePrompt(self(), _for, defaultName,
                           "The file already exists. Please type in another file name: ");
 }
@@ -96,9 +100,10 @@ void AudioUnitViewController::alert(const std::string& caption, const std::strin
                                     std::function<void()> completion) {
     Console::printLine("Alert: " + caption + " : " + message);
     auto shown = UIAlertController::make(caption, message, UIAlertControllerStyle::alert);
-    shown->addAction(std::make_shared<UIAlertAction>(
-        "OK", UIAlertActionStyle::defaultStyle,
-        [](UIAlertAction&) { Console::printLine("Alert was accepted."); }));
+    shown->addAction(
+        std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::defaultStyle, [](UIAlertAction&) {
+            Console::printLine("Alert was accepted.");
+        }));
     present(shown, true, std::move(completion));
 }
 
@@ -110,8 +115,9 @@ void AudioUnitViewController::alertQuestion(const std::string& caption, const st
     shown->addAction(std::make_shared<UIAlertAction>(
         "Yes", UIAlertActionStyle::defaultStyle,
         [](UIAlertAction&) { Console::printLine("Answer was YES."); }));
-    shown->addAction(std::make_shared<UIAlertAction>(
-        "No", UIAlertActionStyle::cancel,
-        [](UIAlertAction&) { Console::printLine("Answer was NO."); }));
+    shown->addAction(
+        std::make_shared<UIAlertAction>("No", UIAlertActionStyle::cancel, [](UIAlertAction&) {
+            Console::printLine("Answer was NO.");
+        }));
     present(shown, true, std::move(completion));
 }

@@ -10,7 +10,9 @@ using pf::Console;
 
 namespace {
 
-std::string indent(std::int64_t level) { return std::string(level > 0 ? std::size_t(level) : 0, '\t'); }
+std::string indent(std::int64_t level) {
+    return std::string(level > 0 ? std::size_t(level) : 0, '\t');
+}
 
 // One print call with two items: the label keeps its trailing blank and print adds another.
 void printItem(std::int64_t level, const std::string& label, const std::string& value) {
@@ -18,38 +20,47 @@ void printItem(std::int64_t level, const std::string& label, const std::string& 
 }
 
 constexpr std::array<std::pair<std::uint32_t, const char*>, 22> kFlagNames{{
-    {0x10, " - flag_CFNameRelease"},
-    {0x2000, " - flag_OmitFromPresets"},
-    {0x4000, " - flag_PlotHistory"},
-    {0x8000, " - flag_MeterReadOnly"},
-    {0x470000, " - flag_DisplayMask"},
-    {0x10000, " - flag_DisplaySquareRoot"},
-    {0x20000, " - flag_DisplaySquared"},
-    {0x30000, " - flag_DisplayCubed"},
-    {0x40000, " - flag_DisplayCubeRoot"},
-    {0x50000, " - flag_DisplayExponential"},
-    {0x100000, " - flag_HasClump"},
-    {0x200000, " - flag_ValuesHaveStrings"},
-    {0x400000, " - flag_DisplayLogarithmic"},
-    {0x800000, " - flag_IsHighResolution"},
-    {0x1000000, " - flag_NonRealTime"},
-    {0x2000000, " - flag_CanRamp"},
-    {0x4000000, " - flag_ExpertMode"},
-    {0x8000000, " - flag_HasCFNameString"},
-    {0x10000000, " - flag_IsGlobalMeta"},
-    {0x20000000, " - flag_IsElementMeta"},
-    {0x40000000, " - flag_IsReadable"},
-    {0x80000000, " - flag_IsWritable"},
+    {0x10, " - flag_CFNameRelease"},          {0x2000, " - flag_OmitFromPresets"},
+    {0x4000, " - flag_PlotHistory"},          {0x8000, " - flag_MeterReadOnly"},
+    {0x470000, " - flag_DisplayMask"},        {0x10000, " - flag_DisplaySquareRoot"},
+    {0x20000, " - flag_DisplaySquared"},      {0x30000, " - flag_DisplayCubed"},
+    {0x40000, " - flag_DisplayCubeRoot"},     {0x50000, " - flag_DisplayExponential"},
+    {0x100000, " - flag_HasClump"},           {0x200000, " - flag_ValuesHaveStrings"},
+    {0x400000, " - flag_DisplayLogarithmic"}, {0x800000, " - flag_IsHighResolution"},
+    {0x1000000, " - flag_NonRealTime"},       {0x2000000, " - flag_CanRamp"},
+    {0x4000000, " - flag_ExpertMode"},        {0x8000000, " - flag_HasCFNameString"},
+    {0x10000000, " - flag_IsGlobalMeta"},     {0x20000000, " - flag_IsElementMeta"},
+    {0x40000000, " - flag_IsReadable"},       {0x80000000, " - flag_IsWritable"},
 }};
 
 constexpr std::array<const char*, 27> kUnitNames{
-    "generic",    "indexed",       "boolean",          "percent",
-    "seconds",    "sampleFrames",  "phase",            "rate",
-    "hertz",      "cents",         "relativeSemiTones", "midiNoteNumber",
-    "midiController", "decibels",  "linearGain",       "degrees",
-    "equalPowerCrossfade", "mixerFaderCurve1", "pan", "meters",
-    "absoluteCents", "octaves",    "BPM",              "beats",
-    "milliseconds", "ratio",       "customUnit",
+    "generic",
+    "indexed",
+    "boolean",
+    "percent",
+    "seconds",
+    "sampleFrames",
+    "phase",
+    "rate",
+    "hertz",
+    "cents",
+    "relativeSemiTones",
+    "midiNoteNumber",
+    "midiController",
+    "decibels",
+    "linearGain",
+    "degrees",
+    "equalPowerCrossfade",
+    "mixerFaderCurve1",
+    "pan",
+    "meters",
+    "absoluteCents",
+    "octaves",
+    "BPM",
+    "beats",
+    "milliseconds",
+    "ratio",
+    "customUnit",
 };
 
 } // namespace
@@ -73,22 +84,27 @@ void AudioUnitViewController::extractParameters(const std::string&,
 }
 
 void AudioUnitViewController::printParameter(const pf::AUParameter& parameter, std::int64_t level) {
-    Console::printLine("\n" + indent(level) + "ExtensionViewController: Folllowing AU parameter was found... ");
+    Console::printLine("\n" + indent(level) +
+                       "ExtensionViewController: Folllowing AU parameter was found... ");
     printItem(level, "- address: ", std::to_string(parameter.address()));
     printItem(level, "- displayName: ", parameter.displayName());
     printItem(level, "- value: ", pf::swiftText(parameter.value()));
-    printItem(level, "- options: ", pf::swiftOptionSetText("AudioUnitParameterOptions", parameter.flags()));
+    printItem(level, "- options: ",
+              pf::swiftOptionSetText("AudioUnitParameterOptions", parameter.flags()));
     verboseFlags(parameter.flags(), level);
     printItem(level, "- maxValue: ", pf::swiftText(parameter.maxValue()));
     printItem(level, "- minValue: ", pf::swiftText(parameter.minValue()));
-    printItem(level, "- unit: (type " + std::to_string(static_cast<std::uint32_t>(parameter.unit())) + ") ",
+    printItem(level,
+              "- unit: (type " + std::to_string(static_cast<std::uint32_t>(parameter.unit())) +
+                  ") ",
               verboseParameterKind(parameter.unit()));
     printItem(level, "- unitName: ", parameter.unitName().value_or(""));
     printItem(level, "- valueStrings: ",
               pf::swiftText(parameter.valueStrings().value_or(std::vector<std::string>{})));
 }
 
-void AudioUnitViewController::verboseFlags(pf::AudioUnitParameterOptions flags, std::int64_t level) {
+void AudioUnitViewController::verboseFlags(pf::AudioUnitParameterOptions flags,
+                                           std::int64_t level) {
     Console::printLine(indent(level) + "- The flag value includes the following flags... ");
     for (const auto& [value, name] : kFlagNames) {
         if ((flags & value) != value) continue;
@@ -113,7 +129,9 @@ void AudioUnitViewController::setParameter(int address, float value) {
     if (!parameterTree) return;
     // A negative address names no parameter of the tree (it is never wrapped to a large one).
     const auto parameter =
-        address < 0 ? nullptr : parameterTree->parameterWithAddress(static_cast<pf::AUParameterAddress>(address));
+        address < 0
+            ? nullptr
+            : parameterTree->parameterWithAddress(static_cast<pf::AUParameterAddress>(address));
     if (!parameter) return reportMissing(address);
     parameter->setValue(value);
 }
@@ -121,7 +139,9 @@ void AudioUnitViewController::setParameter(int address, float value) {
 float AudioUnitViewController::getParameter(int address) {
     if (!parameterTree) return 0.0f;
     const auto parameter =
-        address < 0 ? nullptr : parameterTree->parameterWithAddress(static_cast<pf::AUParameterAddress>(address));
+        address < 0
+            ? nullptr
+            : parameterTree->parameterWithAddress(static_cast<pf::AUParameterAddress>(address));
     if (!parameter) {
         reportMissing(address);
         return 0.0f;

@@ -41,7 +41,9 @@ struct GestureEntry {
     bool (*accepts)(pf::UIGestureRecognizer&);
 };
 
-template <typename T> bool isA(pf::UIControl& s) { return dynamic_cast<T*>(&s) != nullptr; }
+template <typename T> bool isA(pf::UIControl& s) {
+    return dynamic_cast<T*>(&s) != nullptr;
+}
 template <typename T> bool isAGesture(pf::UIGestureRecognizer& s) {
     return dynamic_cast<T*>(&s) != nullptr;
 }
@@ -121,7 +123,8 @@ bool AudioUnitViewController::performAction(const std::string& selector,
 
 void AudioUnitViewController::loadView() {
     auto root = std::make_shared<pf::UIView>(CGRect{0, 0, 768, 510});
-    root->autoresizingMask = pf::UIViewAutoresizingFlexibleWidth | pf::UIViewAutoresizingFlexibleHeight;
+    root->autoresizingMask =
+        pf::UIViewAutoresizingFlexibleWidth | pf::UIViewAutoresizingFlexibleHeight;
     root->setBackgroundColor(pf::UIColor(0.1, 0.1, 0.1, 1));
     root->setClipsToBounds(true);
 
@@ -156,7 +159,8 @@ void AudioUnitViewController::loadView() {
     infoView->setUserInteractionEnabled(false);
     infoView->setHidden(true);
     infoMessage = std::make_shared<pf::UILabel>(CGRect{8, 8, 224, 64});
-    infoMessage->autoresizingMask = pf::UIViewAutoresizingFlexibleWidth | pf::UIViewAutoresizingFlexibleHeight;
+    infoMessage->autoresizingMask =
+        pf::UIViewAutoresizingFlexibleWidth | pf::UIViewAutoresizingFlexibleHeight;
     infoMessage->textColor = pf::UIColor(0.9, 0.9, 0.9, 1);
     infoMessage->textAlignment = pf::NSTextAlignment::center;
     infoView->addSubview(infoMessage);
@@ -172,16 +176,21 @@ void AudioUnitViewController::loadView() {
     // Actions by selector; the controller is held weakly as their target.
     const auto target = self();
     std::weak_ptr<AudioUnitViewController> weak = target;
-    const auto connectControl = [&](pf::UIControl& control, const char* selector, std::uint32_t events) {
+    const auto connectControl = [&](pf::UIControl& control, const char* selector,
+                                    std::uint32_t events) {
         const std::string name = selector;
-        control.addTarget(target, name, [weak, name](pf::UIControl& sender, const pf::UIEvent*) {
-            if (const auto c = weak.lock()) c->performAction(name, sender);
-        }, events);
+        control.addTarget(
+            target, name,
+            [weak, name](pf::UIControl& sender, const pf::UIEvent*) {
+                if (const auto c = weak.lock()) c->performAction(name, sender);
+            },
+            events);
     };
     connectControl(*contrastButton, "onContrastButton:", pf::UIControlEventTouchUpInside);
     connectControl(*brightnessSlider, "onBrightnessSlider:", pf::UIControlEventValueChanged);
     connectControl(*freezeButton, "onFreezeButton:", pf::UIControlEventTouchUpInside);
-    const auto connectGesture = [&](const std::shared_ptr<pf::UIGestureRecognizer>& r, const char* selector) {
+    const auto connectGesture = [&](const std::shared_ptr<pf::UIGestureRecognizer>& r,
+                                    const char* selector) {
         const std::string name = selector;
         r->addTarget(target, name, [weak, name](pf::UIGestureRecognizer& sender) {
             if (const auto c = weak.lock()) c->performAction(name, sender);

@@ -23,9 +23,9 @@ void AudioUnitViewController::startOverlayAnimation(float from, float to, std::i
                                                     bool fadeIn) {
     // Each run is independent: the animator's own timer keeps it alive, and its callbacks keep
     // the controller until the run has finished.
-    auto animator = Animator::create(from, to, frames, kFrameInterval,
-                                     fadeIn ? EnumEasing::EASING_easeOutExpo
-                                            : EnumEasing::EASING_easeInExpo);
+    auto animator =
+        Animator::create(from, to, frames, kFrameInterval,
+                         fadeIn ? EnumEasing::EASING_easeOutExpo : EnumEasing::EASING_easeInExpo);
     const auto strong = self();
     animator->onAnimation = [strong](Animator&, float value) {
         strong->infoView->setAlpha(value);

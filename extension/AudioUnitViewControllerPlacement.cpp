@@ -97,7 +97,8 @@ void AudioUnitViewController::onPinchGesture(pf::UIPinchGestureRecognizer& sende
         break;
     case UIGestureRecognizerState::changed: {
         const CGRect r = scaledAboutCentre(controlFrame, sender.scale());
-        if (r.size.width >= kPinchMinimumWidth && r.size.width <= kMaximumWidth) currentView->setFrame(r);
+        if (r.size.width >= kPinchMinimumWidth && r.size.width <= kMaximumWidth)
+            currentView->setFrame(r);
         break;
     }
     case UIGestureRecognizerState::ended:

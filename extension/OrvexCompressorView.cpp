@@ -59,7 +59,8 @@ constexpr Other kOthers[] = {
 
 OrvexCompressorView::OrvexCompressorView(const pf::CGRect& frame) : pf::UIControl(frame) {}
 
-void OrvexCompressorView::setViewController(const std::shared_ptr<AudioUnitViewController>& controller) {
+void OrvexCompressorView::setViewController(
+    const std::shared_ptr<AudioUnitViewController>& controller) {
     viewController_ = controller;
     baseClass->viewController = controller;
 }
@@ -69,7 +70,9 @@ std::shared_ptr<Orvex_Compander_Extension_AudioUnit> OrvexCompressorView::audioU
     return controller ? controller->audioUnit() : nullptr;
 }
 
-void OrvexCompressorView::setFocus(bool) { setNeedsDisplay(); }
+void OrvexCompressorView::setFocus(bool) {
+    setNeedsDisplay();
+}
 
 void OrvexCompressorView::setContrast(CGFloat c) {
     baseClass->colorContrast = pf::UIColor(1 - c, 1 - c, 1 - c, 1);
@@ -85,9 +88,12 @@ void OrvexCompressorView::setParameter(int address, float value) {
     } else if (address == 6) {
         // Truncated toward zero; a value with no integer (NaN, infinite, huge) changes nothing.
         const double t = std::trunc(static_cast<double>(value));
-        if (t == 0) b.valueMode = "dual";
-        else if (t == 1) b.valueMode = "linked";
-        else if (t == 2) b.valueMode = "m/s";
+        if (t == 0)
+            b.valueMode = "dual";
+        else if (t == 1)
+            b.valueMode = "linked";
+        else if (t == 2)
+            b.valueMode = "m/s";
     } else if (address == 7) {
         b.isBypassSelected = value == 1.0f;
     } else if (address == 8) {
@@ -138,10 +144,14 @@ void OrvexCompressorView::setTouchesLocked(bool locked) const {
 
 void OrvexCompressorView::clearActiveFlag() {
     OrvexCompressorViewBase& b = *baseClass;
-    if (const Knob* k = knobNamed(hotspotMode)) b.*(k->active) = false;
-    else if (hotspotMode == "bypass") b.isBypassActive = false;
-    else if (hotspotMode == "audition") b.isAuditionActive = false;
-    else if (hotspotMode == "mode") b.isModeActive = false;
+    if (const Knob* k = knobNamed(hotspotMode))
+        b.*(k->active) = false;
+    else if (hotspotMode == "bypass")
+        b.isBypassActive = false;
+    else if (hotspotMode == "audition")
+        b.isAuditionActive = false;
+    else if (hotspotMode == "mode")
+        b.isModeActive = false;
 }
 
 void OrvexCompressorView::touchesBegan(const pf::UITouchSet& touches, const pf::UIEvent* event) {

@@ -38,7 +38,9 @@ public:
     explicit OrvexCompressorView(const pf::CGRect& frame = pf::CGRect::zero());
 
     // Setting it also sets `baseClass->viewController`.
-    std::shared_ptr<AudioUnitViewController> viewController() const { return viewController_.lock(); }
+    std::shared_ptr<AudioUnitViewController> viewController() const {
+        return viewController_.lock();
+    }
     virtual void setViewController(const std::shared_ptr<AudioUnitViewController>& controller);
     // The controller's unit, or none.
     virtual std::shared_ptr<Orvex_Compander_Extension_AudioUnit> audioUnit() const;
@@ -47,7 +49,8 @@ public:
         delegate_ = delegate;
     }
 
-    const std::shared_ptr<OrvexCompressorViewBase> baseClass = std::make_shared<OrvexCompressorViewBase>();
+    const std::shared_ptr<OrvexCompressorViewBase> baseClass =
+        std::make_shared<OrvexCompressorViewBase>();
 
     // Marks the view for redraw; the argument is not used.
     virtual void setFocus(bool focus);

@@ -6,7 +6,7 @@ packages=(
   cmake g++ pkg-config make libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libcairo2-dev libpango1.0-dev libsdl2-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libjpeg62-turbo-dev fonts-urw-base35 fonts-dejavu-core python3
+  libjpeg62-turbo-dev libcurl4-openssl-dev fonts-urw-base35 fonts-dejavu-core python3
 )
 
 missing=()

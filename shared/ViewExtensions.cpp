@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "URLLoader.h"
 #include "core/Console.h"
 #include "core/Dispatch.h"
 #include "core/ProcessInfo.h"
@@ -19,14 +20,83 @@ void debugLine(std::string text) {
     pf::DispatchQueue::main().async([text = std::move(text)] { pf::Console::printLine(text); });
 }
 
-std::optional<std::vector<std::uint8_t>> readWhole(const pf::URL& url) {
-    if (!url.isFileURL()) return std::nullopt;
+std::optional<std::vector<std::uint8_t>> readFile(const pf::URL& url) {
     std::ifstream in(url.path(), std::ios::binary);
     if (!in) return std::nullopt;
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                     std::istreambuf_iterator<char>());
     if (in.bad()) return std::nullopt;
     return bytes;
+}
+
+// The whole content at the address, read on the calling thread; nothing on any failure. An HTTP
+// response counts as content whatever its status: only a failed transfer gives nothing.
+std::optional<std::vector<std::uint8_t>> readWhole(const pf::URL& url) {
+    if (url.isFileURL()) return readFile(url);
+    if (!URLLoader::handles(url)) return std::nullopt;
+    URLLoadResult result = URLLoader::load(url);
+    if (result.error) return std::nullopt;
+    return std::move(result.body);
+}
+
+// What a fetch hands back to the main queue: an error, or the response with its decoded image.
+struct Fetched {
+    std::optional<pf::NSError> error;
+    bool isHTTP = false;
+    long statusCode = 0;
+    std::shared_ptr<pf::UIImage> image;
+};
+
+// The end of a fetch, on the main queue: the error or the success line goes straight to standard
+// output, then the image (none when the data was no image) replaces the view's.
+void applyFetched(const std::shared_ptr<pf::UIImageView>& imageView, Fetched fetched) {
+    if (fetched.error) {
+        pf::Console::printLine(fetched.error->debugDescription());
+        return;
+    }
+    if (fetched.isHTTP && fetched.statusCode == 200)
+        pf::Console::printLine("Fetched image successfully");
+    imageView->setImage(std::move(fetched.image));
+}
+
+// Decodes off the main thread, then applies the result on the main queue.
+void decodeAndApply(std::shared_ptr<pf::UIImageView> imageView, Fetched fetched,
+                    std::vector<std::uint8_t> body) {
+    pf::DispatchQueue::global().async([imageView = std::move(imageView),
+                                       fetched = std::move(fetched),
+                                       body = std::move(body)]() mutable {
+        if (!fetched.error) fetched.image = pf::UIImage::fromData(body);
+        pf::DispatchQueue::main().async(
+            [imageView = std::move(imageView), fetched = std::move(fetched)]() mutable {
+                applyFetched(imageView, std::move(fetched));
+            });
+    });
+}
+
+// The fetch itself. http and https run on the loader's thread, files on a worker; the main
+// thread never waits for either.
+void requestImageFromURL(std::shared_ptr<pf::UIImageView> imageView, const pf::URL& url) {
+    if (URLLoader::handles(url)) {
+        URLLoader::loadAsync(url, [imageView = std::move(imageView)](URLLoadResult r) mutable {
+            decodeAndApply(std::move(imageView), {std::move(r.error), true, r.statusCode, {}},
+                           std::move(r.body));
+        });
+        return;
+    }
+    if (!url.isFileURL()) {
+        Fetched unsupported;
+        unsupported.error = urlError(NSURLErrorUnsupportedURL, url);
+        decodeAndApply(std::move(imageView), std::move(unsupported), {});
+        return;
+    }
+    pf::DispatchQueue::global().async([imageView = std::move(imageView), url]() mutable {
+        auto data = readFile(url);
+        // A file response is no HTTP response: nothing is printed for it.
+        Fetched fetched;
+        if (!data) fetched.error = urlError(NSURLErrorFileDoesNotExist, url);
+        decodeAndApply(std::move(imageView), std::move(fetched),
+                       data ? std::move(*data) : std::vector<std::uint8_t>{});
+    });
 }
 
 // An address is text that parses as an absolute URL.
@@ -86,25 +156,7 @@ void getImageFromURLString(const std::shared_ptr<pf::UIImageView>& imageView,
                            std::string_view imageURLString) {
     const auto url = address(imageURLString);
     if (!url) return;
-    // The fetch runs off the main thread; the result is applied on the main queue.
-    pf::DispatchQueue::global().async([url = *url, imageView] {
-        if (!url.isFileURL()) {
-            pf::Console::printLine("Error Domain=NSURLErrorDomain Code=-1002 \"unsupported URL\"");
-            return;
-        }
-        const auto data = readWhole(url);
-        if (!data) {
-            pf::Console::printLine(
-                "Error Domain=NSURLErrorDomain Code=-1100 \"The requested URL was "
-                "not found on this server.\"");
-            return;
-        }
-        // A file response is no HTTP response: nothing is printed for it.
-        auto image = pf::UIImage::fromData(*data);
-        pf::DispatchQueue::main().async([imageView, image = std::move(image)]() mutable {
-            imageView->setImage(std::move(image));
-        });
-    });
+    requestImageFromURL(imageView, *url);
 }
 
 double redValue(const pf::UIColor& color) {

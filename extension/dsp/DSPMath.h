@@ -29,4 +29,18 @@ inline std::int64_t saturatingToInt64(double value) noexcept {
     return static_cast<std::int64_t>(value);
 }
 
+// max(value, 0): 0 for a negative value or NaN, the value otherwise. A single instruction on
+// x86-64, where the compiler would otherwise keep a compare and a branch.
+inline double maxZero(double value) noexcept {
+#if defined(__AVX__) && defined(__GNUC__)
+    asm("vmaxsd %1, %0, %0" : "+x"(value) : "x"(0.0)); // VEX form: no SSE/AVX transition
+    return value;
+#elif defined(__SSE2__) && defined(__GNUC__)
+    asm("maxsd %1, %0" : "+x"(value) : "x"(0.0));
+    return value;
+#else
+    return value > 0.0 ? value : 0.0;
+#endif
+}
+
 } // namespace dsp

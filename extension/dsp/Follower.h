@@ -58,22 +58,25 @@ public:
         std::int32_t hold;
         std::int32_t holdReload;
 
-        // Branches, not selects: the branch predictor follows an envelope well, and the
-        // compander interleaves four followers, which hides the rest. `std::fabs` compares
+        // Branches, not selects: the branch predictor follows an envelope well, and selects
+        // would put a compare in the chain from one peak to the next. The falling case comes
+        // first, as it is the usual one and then costs a single comparison. `std::fabs` compares
         // exactly as `getAbsVal` does (they differ only in the sign of zero) and costs one
         // instruction instead of five.
-        void process(float sample) noexcept {
-            const double a = std::fabs(sample);
-            if (a > peak) [[unlikely]] { // an envelope mostly holds or falls
-                peak += increase;
-                hold = holdReload;
-            } else if (a < peak) {
-                if (hold > 0) {
+        void process(float sample) noexcept { follow(std::fabs(sample)); }
+
+        // The same for a sample whose magnitude |sample| is already at hand.
+        void follow(double a) noexcept {
+            if (a < peak) [[likely]] { // an envelope mostly holds or falls
+                if (hold > 0) [[unlikely]] {
                     --hold;
                 } else {
                     hold = 0;
-                    peak = std::max(peak - decrease, 0.0);
+                    peak = dsp::maxZero(peak - decrease);
                 }
+            } else if (a > peak) {
+                peak += increase;
+                hold = holdReload;
             }
         }
     };

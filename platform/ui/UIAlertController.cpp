@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/ModalSheet.h"
 #include "ui/TextDrawing.h"
 
 namespace pf {
@@ -16,7 +17,8 @@ CGFloat textHeight(const std::string& text, const UIFont& font) {
     if (text.empty()) return 0;
     NSStringAttributes a;
     a.font = font;
-    return boundingRect(text, {kCardWidth - 2 * kPadding, 1e9}, NSStringDrawingUsesLineFragmentOrigin, a)
+    return boundingRect(text, {kCardWidth - 2 * kPadding, 1e9},
+                        NSStringDrawingUsesLineFragmentOrigin, a)
         .size.height;
 }
 } // namespace
@@ -32,7 +34,8 @@ void UIAlertController::addAction(std::shared_ptr<UIAlertAction> action) {
 
 void UIAlertController::addTextField(const std::function<void(UITextField&)>& configure) {
     if (style_ != UIAlertControllerStyle::alert) return;
-    auto field = std::make_shared<UITextField>(CGRect{0, 0, kCardWidth - 2 * kPadding, kFieldHeight});
+    auto field =
+        std::make_shared<UITextField>(CGRect{0, 0, kCardWidth - 2 * kPadding, kFieldHeight});
     if (configure) configure(*field);
     textFields_.push_back(std::move(field));
 }
@@ -52,10 +55,9 @@ void UIAlertController::choose(const std::shared_ptr<UIAlertAction>& action) {
 }
 
 void UIAlertController::loadView() {
-    auto root = std::make_shared<UIView>(CGRect{0, 0, 480, 320});
-    root->setBackgroundColor(UIColor::white(0, 0.35));
 
-    const UIFont titleFont = UIFont::named("HelveticaNeue-CondensedBold", 17).value_or(UIFont::systemFont(17));
+    const UIFont titleFont =
+        UIFont::named("HelveticaNeue-CondensedBold", 17).value_or(UIFont::systemFont(17));
     const UIFont messageFont = UIFont::systemFont(13);
     const std::string title = title_.value_or("");
     const std::string message = message_.value_or("");
@@ -65,42 +67,37 @@ void UIAlertController::loadView() {
     height += static_cast<CGFloat>(textFields_.size()) * (kFieldHeight + 8) + kPadding;
     height += kButtonHeight + kPadding;
 
-    auto card = std::make_shared<UIView>(CGRect{0, 0, kCardWidth, height});
-    card->setBackgroundColor(UIColor::white(0.96, 1));
-    card->autoresizingMask = UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
-                             UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin;
-    card->setCenter({240, 160});
-    root->addSubview(card);
+    const ModalSheet sheet = makeModalSheet(kCardWidth, height);
+    const auto& card = sheet.card;
 
     CGFloat y = kPadding;
     const CGFloat inner = kCardWidth - 2 * kPadding;
-    if (titleH > 0) {
-        auto label = std::make_shared<UILabel>(CGRect{kPadding, y, inner, titleH});
-        label->font = titleFont;
+    const auto addLabel = [&](const std::string& text, const UIFont& font, CGFloat h) {
+        auto label = std::make_shared<UILabel>(CGRect{kPadding, y, inner, h});
+        label->font = font;
         label->textAlignment = NSTextAlignment::center;
-        label->setText(title);
+        label->setText(text);
         card->addSubview(label);
-        y += titleH;
-    }
+        y += h;
+    };
+    if (titleH > 0) addLabel(title, titleFont, titleH);
     if (messageH > 0) {
         y += 6;
-        auto label = std::make_shared<UILabel>(CGRect{kPadding, y, inner, messageH});
-        label->font = messageFont;
-        label->textAlignment = NSTextAlignment::center;
-        label->setText(message);
-        card->addSubview(label);
-        y += messageH;
+        addLabel(message, messageFont, messageH);
     }
     y += kPadding;
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
     for (const auto& field : textFields_) {
         field->setFrame({kPadding, y, inner, kFieldHeight});
-        field->addTarget(nullptr, "returnKey", [weakSelf](UIControl&, const UIEvent*) {
-            auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
-            if (!self) return;
-            for (const auto& a : self->actions_)
-                if (a->style() == UIAlertActionStyle::defaultStyle) return self->choose(a);
-        }, UIControlEventEditingDidEndOnExit);
+        field->addTarget(
+            nullptr, "returnKey",
+            [weakSelf](UIControl&, const UIEvent*) {
+                auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
+                if (!self) return;
+                for (const auto& a : self->actions_)
+                    if (a->style() == UIAlertActionStyle::defaultStyle) return self->choose(a);
+            },
+            UIControlEventEditingDidEndOnExit);
         card->addSubview(field);
         y += kFieldHeight + 8;
     }
@@ -112,15 +109,18 @@ void UIAlertController::loadView() {
         auto button = std::make_shared<UIButton>(CGRect{x, y, w, kButtonHeight});
         button->setTitle(action->title());
         std::weak_ptr<UIAlertAction> weakAction = action;
-        button->addTarget(nullptr, "chooseAction:", [weakSelf, weakAction](UIControl&, const UIEvent*) {
-            auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
-            if (self) self->choose(weakAction.lock());
-        }, UIControlEventTouchUpInside);
+        button->addTarget(
+            nullptr, "chooseAction:",
+            [weakSelf, weakAction](UIControl&, const UIEvent*) {
+                auto self = std::static_pointer_cast<UIAlertController>(weakSelf.lock());
+                if (self) self->choose(weakAction.lock());
+            },
+            UIControlEventTouchUpInside);
         card->addSubview(button);
         buttons_.emplace_back(action, button);
         x += w + 8;
     }
-    setView(root);
+    setView(sheet.backdrop);
 }
 
 } // namespace pf

@@ -14,7 +14,8 @@ namespace {
 constexpr std::int32_t kKeyBackspace = 8; // the backends' key codes (SDL's)
 constexpr std::int32_t kKeyReturn = 13;
 
-template <typename Fn> void eachRecognizer(const std::vector<std::weak_ptr<UIGestureRecognizer>>& list, Fn fn) {
+template <typename Fn>
+void eachRecognizer(const std::vector<std::weak_ptr<UIGestureRecognizer>>& list, Fn fn) {
     for (const auto& weak : list)
         if (auto r = weak.lock(); r && r->isEnabled() && r->view()) fn(*r);
 }
@@ -72,21 +73,39 @@ void UIApplication::touchPhase(UITouchPhase phase, const InputEvent* e) {
     }
     eachRecognizer(recognizers, [&](UIGestureRecognizer& r) {
         switch (phase) {
-        case UITouchPhase::began: r.touchesBegan(set, event); break;
-        case UITouchPhase::moved: r.touchesMoved(set, event); break;
-        case UITouchPhase::ended: r.touchesEnded(set, event); break;
-        case UITouchPhase::cancelled: r.touchesCancelled(set, event); break;
-        case UITouchPhase::stationary: break;
+        case UITouchPhase::began:
+            r.touchesBegan(set, event);
+            break;
+        case UITouchPhase::moved:
+            r.touchesMoved(set, event);
+            break;
+        case UITouchPhase::ended:
+            r.touchesEnded(set, event);
+            break;
+        case UITouchPhase::cancelled:
+            r.touchesCancelled(set, event);
+            break;
+        case UITouchPhase::stationary:
+            break;
         }
     });
     const auto view = touchView_.lock();
     if (!view) return;
     switch (phase) {
-    case UITouchPhase::began: view->touchesBegan(set, &event); break;
-    case UITouchPhase::moved: view->touchesMoved(set, &event); break;
-    case UITouchPhase::ended: view->touchesEnded(set, &event); break;
-    case UITouchPhase::cancelled: view->touchesCancelled(set, &event); break;
-    case UITouchPhase::stationary: break;
+    case UITouchPhase::began:
+        view->touchesBegan(set, &event);
+        break;
+    case UITouchPhase::moved:
+        view->touchesMoved(set, &event);
+        break;
+    case UITouchPhase::ended:
+        view->touchesEnded(set, &event);
+        break;
+    case UITouchPhase::cancelled:
+        view->touchesCancelled(set, &event);
+        break;
+    case UITouchPhase::stationary:
+        break;
     }
 }
 
@@ -112,13 +131,13 @@ void UIApplication::sendInput(UIWindow& window, const InputEvent& e) {
         } else if (e.button == 3) {
             const Recognizers list = std::move(secondaryRecognizers_);
             secondaryRecognizers_.clear();
-            eachRecognizer(list, [&](UIGestureRecognizer& r) { r.secondaryButton(false, e.location); });
+            eachRecognizer(list,
+                           [&](UIGestureRecognizer& r) { r.secondaryButton(false, e.location); });
         }
         break;
     case Kind::wheel:
-        eachRecognizer(recognizersFor(window.hitTest(e.location, nullptr)), [&](UIGestureRecognizer& r) {
-            r.wheel(e.location, e.wheelY);
-        });
+        eachRecognizer(recognizersFor(window.hitTest(e.location, nullptr)),
+                       [&](UIGestureRecognizer& r) { r.wheel(e.location, e.wheelY); });
         break;
     case Kind::focusLost:
         if (touch_ && touch_->window() == &window) touchPhase(UITouchPhase::cancelled, nullptr);

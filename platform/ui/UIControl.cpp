@@ -63,8 +63,12 @@ void UIControl::sendActions(std::uint32_t events, const UIEvent* event) {
     }
 }
 
-bool UIControl::beginTracking(const UITouch&, const UIEvent*) { return true; }
-bool UIControl::continueTracking(const UITouch&, const UIEvent*) { return true; }
+bool UIControl::beginTracking(const UITouch&, const UIEvent*) {
+    return true;
+}
+bool UIControl::continueTracking(const UITouch&, const UIEvent*) {
+    return true;
+}
 void UIControl::endTracking(const UITouch*, const UIEvent*) {}
 void UIControl::cancelTracking(const UIEvent*) {}
 

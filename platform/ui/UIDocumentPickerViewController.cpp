@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/FileManager.h"
+#include "ui/ModalSheet.h"
 
 namespace pf {
 
@@ -13,8 +14,8 @@ constexpr CGFloat kPadding = 12;
 constexpr std::size_t kMaxRows = 12;
 } // namespace
 
-UIDocumentPickerViewController::UIDocumentPickerViewController(std::vector<std::string> documentTypes,
-                                                               UIDocumentPickerMode mode)
+UIDocumentPickerViewController::UIDocumentPickerViewController(
+    std::vector<std::string> documentTypes, UIDocumentPickerMode mode)
     : types_(std::move(documentTypes)), mode_(mode) {}
 
 std::vector<URL> UIDocumentPickerViewController::selectedURLs() const {
@@ -24,7 +25,8 @@ std::vector<URL> UIDocumentPickerViewController::selectedURLs() const {
     return out;
 }
 
-std::shared_ptr<UIButton> UIDocumentPickerViewController::buttonFor(const std::string& title) const {
+std::shared_ptr<UIButton>
+UIDocumentPickerViewController::buttonFor(const std::string& title) const {
     for (const auto& [name, button] : buttons_)
         if (name == title) return button;
     return nullptr;
@@ -78,16 +80,11 @@ void UIDocumentPickerViewController::loadView() {
     }
     selected_.assign(entries_.size(), false);
 
-    auto root = std::make_shared<UIView>(CGRect{0, 0, 480, 400});
-    root->setBackgroundColor(UIColor::white(0, 0.35));
     const std::size_t rows = std::min(entries_.size(), kMaxRows);
-    const CGFloat height = kPadding + static_cast<CGFloat>(rows) * kRowHeight + kPadding + 32 + kPadding;
-    auto card = std::make_shared<UIView>(CGRect{0, 0, kCardWidth, height});
-    card->setBackgroundColor(UIColor::white(0.96, 1));
-    card->autoresizingMask = UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
-                             UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin;
-    card->setCenter({240, 200});
-    root->addSubview(card);
+    const CGFloat height =
+        kPadding + static_cast<CGFloat>(rows) * kRowHeight + kPadding + 32 + kPadding;
+    const ModalSheet sheet = makeModalSheet(kCardWidth, height);
+    const auto& card = sheet.card;
 
     buttons_.clear();
     std::weak_ptr<UIViewController> weakSelf = weak_from_this();
@@ -96,11 +93,15 @@ void UIDocumentPickerViewController::loadView() {
     };
     for (std::size_t i = 0; i < rows; ++i) {
         auto row = std::make_shared<UIButton>(
-            CGRect{kPadding, kPadding + static_cast<CGFloat>(i) * kRowHeight, kCardWidth - 2 * kPadding, kRowHeight - 2});
+            CGRect{kPadding, kPadding + static_cast<CGFloat>(i) * kRowHeight,
+                   kCardWidth - 2 * kPadding, kRowHeight - 2});
         row->setTitle(entries_[i].lastPathComponent());
-        row->addTarget(nullptr, "selectEntry:", [self, i](UIControl&, const UIEvent*) {
-            if (auto s = self()) s->select(i);
-        }, UIControlEventTouchUpInside);
+        row->addTarget(
+            nullptr, "selectEntry:",
+            [self, i](UIControl&, const UIEvent*) {
+                if (auto s = self()) s->select(i);
+            },
+            UIControlEventTouchUpInside);
         card->addSubview(row);
         buttons_.emplace_back(entries_[i].lastPathComponent(), row);
     }
@@ -108,19 +109,25 @@ void UIDocumentPickerViewController::loadView() {
     const CGFloat w = (kCardWidth - 3 * kPadding) / 2;
     auto cancelButton = std::make_shared<UIButton>(CGRect{kPadding, y, w, 32});
     cancelButton->setTitle("Cancel");
-    cancelButton->addTarget(nullptr, "cancel:", [self](UIControl&, const UIEvent*) {
-        if (auto s = self()) s->cancel();
-    }, UIControlEventTouchUpInside);
+    cancelButton->addTarget(
+        nullptr, "cancel:",
+        [self](UIControl&, const UIEvent*) {
+            if (auto s = self()) s->cancel();
+        },
+        UIControlEventTouchUpInside);
     auto openButton = std::make_shared<UIButton>(CGRect{2 * kPadding + w, y, w, 32});
     openButton->setTitle("Open");
-    openButton->addTarget(nullptr, "open:", [self](UIControl&, const UIEvent*) {
-        if (auto s = self()) s->open();
-    }, UIControlEventTouchUpInside);
+    openButton->addTarget(
+        nullptr, "open:",
+        [self](UIControl&, const UIEvent*) {
+            if (auto s = self()) s->open();
+        },
+        UIControlEventTouchUpInside);
     card->addSubview(cancelButton);
     card->addSubview(openButton);
     buttons_.emplace_back("Cancel", cancelButton);
     buttons_.emplace_back("Open", openButton);
-    setView(root);
+    setView(sheet.backdrop);
 }
 
 } // namespace pf

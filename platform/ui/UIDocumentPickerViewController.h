@@ -20,7 +20,12 @@ namespace pf {
 
 class UIDocumentPickerViewController;
 
-enum class UIDocumentPickerMode { importMode = 0, open = 1, exportToService = 2, moveToService = 3 };
+enum class UIDocumentPickerMode {
+    importMode = 0,
+    open = 1,
+    exportToService = 2,
+    moveToService = 3
+};
 
 class UIDocumentPickerDelegate {
 public:
@@ -40,7 +45,8 @@ public:
 
 class UIDocumentPickerViewController : public UIViewController {
 public:
-    UIDocumentPickerViewController(std::vector<std::string> documentTypes, UIDocumentPickerMode mode);
+    UIDocumentPickerViewController(std::vector<std::string> documentTypes,
+                                   UIDocumentPickerMode mode);
 
     const std::vector<std::string>& documentTypes() const { return types_; }
     UIDocumentPickerMode mode() const { return mode_; }

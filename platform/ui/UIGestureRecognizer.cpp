@@ -11,7 +11,9 @@
 namespace pf {
 
 namespace {
-CGFloat distance(CGPoint a, CGPoint b) { return std::hypot(a.x - b.x, a.y - b.y); }
+CGFloat distance(CGPoint a, CGPoint b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
 
 const std::shared_ptr<UITouch>* firstTouch(const UITouchSet& touches) {
     return touches.empty() ? nullptr : &touches.front();
@@ -44,11 +46,7 @@ std::vector<std::string> UIGestureRecognizer::actions(const void* target) const 
 void UIGestureRecognizer::setEnabled(bool enabled) {
     if (enabled == enabled_) return;
     enabled_ = enabled;
-    if (!enabled_) {
-        if (state_ == UIGestureRecognizerState::began || state_ == UIGestureRecognizerState::changed)
-            transition(UIGestureRecognizerState::cancelled);
-        reset();
-    }
+    if (!enabled_) finish(true);
 }
 
 CGPoint UIGestureRecognizer::location(const UIView* view) const {
@@ -64,7 +62,9 @@ void UIGestureRecognizer::touchesMoved(const UITouchSet&, const UIEvent&) {}
 void UIGestureRecognizer::touchesEnded(const UITouchSet&, const UIEvent&) {}
 void UIGestureRecognizer::touchesCancelled(const UITouchSet&, const UIEvent&) {}
 
-void UIGestureRecognizer::reset() { state_ = UIGestureRecognizerState::possible; }
+void UIGestureRecognizer::reset() {
+    state_ = UIGestureRecognizerState::possible;
+}
 
 void UIGestureRecognizer::attach(std::weak_ptr<UIView> view) {
     view_ = std::move(view);
@@ -77,10 +77,9 @@ double UIGestureRecognizer::now() const {
 
 void UIGestureRecognizer::transition(UIGestureRecognizerState state) {
     state_ = state;
-    const bool sends = state == UIGestureRecognizerState::began ||
-                       state == UIGestureRecognizerState::changed ||
-                       state == UIGestureRecognizerState::ended ||
-                       state == UIGestureRecognizerState::cancelled;
+    const bool sends =
+        state == UIGestureRecognizerState::began || state == UIGestureRecognizerState::changed ||
+        state == UIGestureRecognizerState::ended || state == UIGestureRecognizerState::cancelled;
     if (sends) {
         // An action may remove targets or drop the recogniser's view (and the recogniser).
         const auto self = shared_from_this();
@@ -132,19 +131,13 @@ void UIPanGestureRecognizer::touchesEnded(const UITouchSet& touches, const UIEve
     current_ = (*t)->windowLocation();
     setLocation((*t)->window(), current_);
     tracking_ = false;
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::ended);
-    else
-        reset();
+    finish(false);
 }
 
 void UIPanGestureRecognizer::touchesCancelled(const UITouchSet&, const UIEvent&) {
     if (!tracking_) return;
     tracking_ = false;
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::cancelled);
-    else
-        reset();
+    finish(true);
 }
 
 void UIPanGestureRecognizer::reset() {
@@ -176,9 +169,7 @@ void UIPinchGestureRecognizer::scheduleEnd() {
         auto self = std::static_pointer_cast<UIPinchGestureRecognizer>(weak.lock());
         if (!self) return;
         self->endTimer_.reset();
-        if (self->state() == UIGestureRecognizerState::began ||
-            self->state() == UIGestureRecognizerState::changed)
-            self->transition(UIGestureRecognizerState::ended);
+        self->finish(false);
     });
 }
 
@@ -239,7 +230,9 @@ void UITapGestureRecognizer::reset() {
 
 // ---- Long press -------------------------------------------------------------------------------
 
-UILongPressGestureRecognizer::~UILongPressGestureRecognizer() { stopTimer(); }
+UILongPressGestureRecognizer::~UILongPressGestureRecognizer() {
+    stopTimer();
+}
 
 void UILongPressGestureRecognizer::stopTimer() {
     if (timer_) timer_->invalidate();
@@ -285,20 +278,14 @@ void UILongPressGestureRecognizer::touchesEnded(const UITouchSet& touches, const
     pressing_ = false;
     stopTimer();
     setLocation((*t)->window(), (*t)->windowLocation());
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::ended);
-    else
-        reset();
+    finish(false);
 }
 
 void UILongPressGestureRecognizer::touchesCancelled(const UITouchSet&, const UIEvent&) {
     if (!pressing_) return;
     pressing_ = false;
     stopTimer();
-    if (state() == UIGestureRecognizerState::began || state() == UIGestureRecognizerState::changed)
-        transition(UIGestureRecognizerState::cancelled);
-    else
-        reset();
+    finish(true);
 }
 
 void UILongPressGestureRecognizer::secondaryButton(bool down, CGPoint windowLocation) {
@@ -311,9 +298,7 @@ void UILongPressGestureRecognizer::secondaryButton(bool down, CGPoint windowLoca
         transition(UIGestureRecognizerState::began);
     } else if (pressing_) {
         pressing_ = false;
-        if (state() == UIGestureRecognizerState::began ||
-            state() == UIGestureRecognizerState::changed)
-            transition(UIGestureRecognizerState::ended);
+        finish(false);
     }
 }
 

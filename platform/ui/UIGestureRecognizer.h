@@ -72,7 +72,9 @@ public:
     virtual void touchesMoved(const UITouchSet& touches, const UIEvent& event);
     virtual void touchesEnded(const UITouchSet& touches, const UIEvent& event);
     virtual void touchesCancelled(const UITouchSet& touches, const UIEvent& event);
-    virtual void wheel(CGPoint windowLocation, CGFloat amount) { (void)windowLocation, (void)amount; }
+    virtual void wheel(CGPoint windowLocation, CGFloat amount) {
+        (void)windowLocation, (void)amount;
+    }
     virtual void secondaryButton(bool down, CGPoint windowLocation) {
         (void)down, (void)windowLocation;
     }
@@ -87,6 +89,19 @@ protected:
     // Sets the state and, for began, changed, ended and cancelled, sends the actions. Ended,
     // cancelled and failed return to `possible` afterwards.
     void transition(UIGestureRecognizerState state);
+    // True between began and the end of a continuous gesture.
+    bool inProgress() const {
+        return state_ == UIGestureRecognizerState::began ||
+               state_ == UIGestureRecognizerState::changed;
+    }
+    // Ends a gesture in progress as ended (or cancelled); otherwise back to `possible`.
+    void finish(bool cancelled) {
+        if (inProgress())
+            transition(cancelled ? UIGestureRecognizerState::cancelled
+                                 : UIGestureRecognizerState::ended);
+        else
+            reset();
+    }
     double now() const;
     UIWindow* window() const { return window_; }
     void setLocation(UIWindow* window, CGPoint windowLocation) {

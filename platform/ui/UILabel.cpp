@@ -27,7 +27,9 @@ void drawCentredText(const std::string& text, const CGRect& box, const UIFont& f
 
 // ---- UILabel ------------------------------------------------------------------------------------
 
-UILabel::UILabel(const CGRect& frame) : UIView(frame) { setUserInteractionEnabled(false); }
+UILabel::UILabel(const CGRect& frame) : UIView(frame) {
+    setUserInteractionEnabled(false);
+}
 
 void UILabel::setText(const std::string& text) {
     if (text == text_) return;
@@ -35,7 +37,9 @@ void UILabel::setText(const std::string& text) {
     setNeedsDisplay();
 }
 
-void UILabel::draw(const CGRect&) { drawCentredText(text_, bounds(), font, textColor, textAlignment); }
+void UILabel::draw(const CGRect&) {
+    drawCentredText(text_, bounds(), font, textColor, textAlignment);
+}
 
 // ---- UIButton -----------------------------------------------------------------------------------
 
@@ -64,7 +68,8 @@ void UIButton::draw(const CGRect&) {
 UISlider::UISlider(const CGRect& frame) : UIControl(frame) {}
 
 void UISlider::setValue(float value) {
-    const float v = std::isnan(value) ? minimumValue : std::clamp(value, minimumValue, maximumValue);
+    const float v =
+        std::isnan(value) ? minimumValue : std::clamp(value, minimumValue, maximumValue);
     if (v == value_) return;
     value_ = v;
     setNeedsDisplay();
@@ -107,12 +112,15 @@ void UISlider::draw(const CGRect&) {
     const CGFloat f = span > 0 ? (value_ - minimumValue) / span : 0;
     const CGFloat cx = b.origin.x + thumb / 2 + f * (b.size.width - thumb);
     const CGFloat cy = b.midY();
-    UIBezierPath track = UIBezierPath::roundedRect({b.origin.x + thumb / 2, cy - 2, b.size.width - thumb, 4}, 2);
+    UIBezierPath track =
+        UIBezierPath::roundedRect({b.origin.x + thumb / 2, cy - 2, b.size.width - thumb, 4}, 2);
     UIColor::white(0.6, 1).setFill();
     track.fill();
     tintColor.setFill();
-    UIBezierPath::roundedRect({b.origin.x + thumb / 2, cy - 2, cx - b.origin.x - thumb / 2, 4}, 2).fill();
-    UIBezierPath knob = UIBezierPath::ovalIn({cx - thumb / 2 + 1, cy - thumb / 2 + 1, thumb - 2, thumb - 2});
+    UIBezierPath::roundedRect({b.origin.x + thumb / 2, cy - 2, cx - b.origin.x - thumb / 2, 4}, 2)
+        .fill();
+    UIBezierPath knob =
+        UIBezierPath::ovalIn({cx - thumb / 2 + 1, cy - thumb / 2 + 1, thumb - 2, thumb - 2});
     UIColor::white().setFill();
     knob.fill();
     UIColor::white(0.5, 1).setStroke();

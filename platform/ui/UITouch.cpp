@@ -4,8 +4,8 @@
 
 namespace pf {
 
-UITouch::UITouch(UIWindow* window, std::weak_ptr<UIView> view, CGPoint windowLocation,
-                 double time, int taps)
+UITouch::UITouch(UIWindow* window, std::weak_ptr<UIView> view, CGPoint windowLocation, double time,
+                 int taps)
     : tapCount(taps), timestamp(time), window_(window), view_(std::move(view)),
       location_(windowLocation), previous_(windowLocation) {}
 

@@ -20,8 +20,8 @@ enum class UITouchPhase { began = 0, moved = 1, stationary = 2, ended = 3, cance
 
 class UITouch {
 public:
-    UITouch(UIWindow* window, std::weak_ptr<UIView> view, CGPoint windowLocation,
-            double timestamp, int tapCount = 1);
+    UITouch(UIWindow* window, std::weak_ptr<UIView> view, CGPoint windowLocation, double timestamp,
+            int tapCount = 1);
 
     UITouchPhase phase = UITouchPhase::began;
     // Presses of the same place in quick succession (1 for a single click, 2 for a double).

@@ -511,7 +511,8 @@ void UIView::touchesCancelled(const UITouchSet& touches, const UIEvent* event) {
 
 void UIView::addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer) {
     if (!recognizer) return;
-    if (UIView* old = recognizer->view(); old && old != this) old->removeGestureRecognizer(recognizer.get());
+    if (UIView* old = recognizer->view(); old && old != this)
+        old->removeGestureRecognizer(recognizer.get());
     if (std::find(recognizers_.begin(), recognizers_.end(), recognizer) == recognizers_.end())
         recognizers_.push_back(recognizer);
     recognizer->attach(weak_from_this());

@@ -32,7 +32,9 @@ void UIViewController::setView(std::shared_ptr<UIView> view) {
     if (view_) view_->setOwningViewController(weak_from_this());
 }
 
-void UIViewController::loadView() { setView(std::make_shared<UIView>(CGRect{0, 0, 320, 480})); }
+void UIViewController::loadView() {
+    setView(std::make_shared<UIView>(CGRect{0, 0, 320, 480}));
+}
 
 void UIViewController::addChild(const std::shared_ptr<UIViewController>& child) {
     if (!child || child.get() == this) return;

@@ -34,7 +34,8 @@ class UIViewController;
 
 class UIStoryboardSegue {
 public:
-    UIStoryboardSegue(std::optional<std::string> identifier, std::shared_ptr<UIViewController> source,
+    UIStoryboardSegue(std::optional<std::string> identifier,
+                      std::shared_ptr<UIViewController> source,
                       std::shared_ptr<UIViewController> destination)
         : identifier_(std::move(identifier)), source_(std::move(source)),
           destination_(std::move(destination)) {}

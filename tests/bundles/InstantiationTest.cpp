@@ -205,7 +205,7 @@ TEST_F(Instantiation, LoadsAModuleOnceAndTheUnitRendersHalfItsInput) {
     au->deallocateRenderResources();
 }
 
-TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsOrTheClassIsUnknown) {
+TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsAnythingOrTheClassIsUnknown) {
     BundleSpec failing;
     failing.principal = "FailingViewController";
     makeBundle(dir_.path(), "Failing", failing);
@@ -213,6 +213,10 @@ TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsOrTheClassIsUnkno
     unknown.principal = "NoSuchController";
     unknown.subtype = "unkn";
     makeBundle(dir_.path(), "Unknown", unknown);
+    BundleSpec strange;
+    strange.principal = "StrangeViewController";
+    strange.subtype = "strn";
+    makeBundle(dir_.path(), "Strange", strange);
     scan(dir_.path());
 
     const auto thrown = instantiate();
@@ -230,6 +234,13 @@ TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsOrTheClassIsUnkno
     EXPECT_EQ(missingClass->error->code(), kAudioUnitErr_FailedInitialization);
     EXPECT_NE(missingClass->error->localizedDescription().find("has no class 'NoSuchController'"),
               std::string::npos);
+
+    AudioComponentDescription odd = kPlugin;
+    odd.componentSubType = fourCharCode("strn");
+    const auto number = instantiate(odd);
+    EXPECT_FALSE(number->unit);
+    ASSERT_TRUE(number->error);
+    EXPECT_EQ(number->error->code(), kAudioUnitErr_FailedInitialization);
 }
 
 TEST_F(Instantiation, RefusesAModuleOfAnotherABIOrWithoutEntryBeforeAnyOfItsCodeRuns) {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../avfile/TestSupport.h"
 #include "AacM4aWriter.h"
 #include "AudioSynth.h"
 #include "audio/AUAudioUnit.h"
@@ -131,49 +132,14 @@ inline std::shared_ptr<pf::AVAudioUnit> makeGainNode(std::shared_ptr<GainUnit>* 
     return std::make_shared<pf::AVAudioUnit>(unit);
 }
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "engine-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using avfiletest::TempDir;
+using avfiletest::zeroCrossingFrequency;
 
 // Writes a stereo tone (left at `amplitude`, right at half) as AAC in m4a; returns its URL.
 inline pf::URL writeTone(const std::string& path, int rate, double hz, std::size_t frames,
                          float amplitude = 0.5f) {
     audiofiles::writeAacM4a(path, audiofiles::synthesiseTone(rate, hz, frames, amplitude));
     return pf::URL::fileURLWithPath(path);
-}
-
-// Frequency of a steady tone from its rising zero crossings, interpolated between samples.
-inline double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to,
-                                    double sampleRate) {
-    double first = -1.0;
-    double last = -1.0;
-    int crossings = 0;
-    for (std::size_t i = from + 1; i < to && i < x.size(); ++i) {
-        if (x[i - 1] < 0.0f && x[i] >= 0.0f) {
-            const double t = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-            if (first < 0.0) first = t;
-            last = t;
-            ++crossings;
-        }
-    }
-    return crossings > 1 ? (crossings - 1) * sampleRate / (last - first) : 0.0;
 }
 
 inline double peak(const std::vector<float>& x, std::size_t from, std::size_t to) {

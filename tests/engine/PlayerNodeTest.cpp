@@ -63,8 +63,11 @@ TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsAfterItsLastFrameOffTheRen
 
     const auto first = renderFrames(4799);
     EXPECT_TRUE(log.snapshot().empty()) << "one frame of the first file is left";
-    const auto second = renderFrames(1 + 2400 + 100);
-    ASSERT_TRUE(log.waitFor(2));
+    // One device cycle across the boundary: the first file's last frame, the whole second file.
+    const auto second = pf::ManualAudioDevice::current()->render(1 + 2400 + 100);
+    ASSERT_TRUE(log.waitFor(2)) << log.snapshot().size() << " handlers, "
+                                << g.player->renderedFrames() << " frames rendered, "
+                                << g.engine->renderDropouts() << " dropouts";
     EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"a", "b"}));
     EXPECT_FALSE(log.onRenderThread);
     for (const auto& id : log.threads)

@@ -9,6 +9,18 @@ using enginetest::zeroCrossingFrequency;
 namespace {
 
 const std::string kSessionActive = "AUEnginePlayer: Audio session was set active.";
+const std::string kNilWarning =
+    "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes disconnection.";
+
+// The lines of a connect with a unit that reports MIDI output names, then `rest`.
+std::vector<std::string> unitConnectLines(std::initializer_list<std::string> rest) {
+    std::vector<std::string> lines{
+        "AUEnginePlayer: A new audio unit will be connected.",
+        "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
+        "AUEnginePlayer: Audio unit was attached."};
+    lines.insert(lines.end(), rest);
+    return lines;
+}
 
 std::vector<std::string> loadLinesWithoutUnit(const std::string& path) {
     return {"AUEnginePlayer: Audio file at '" + path +
@@ -87,13 +99,8 @@ TEST_F(PlayerTest, AUnitConnectedBeforeAnyFileIsAttachedUnwiredAndWiredByTheFirs
     player_->connect(gainNode(&unit), [&] { completed = true; });
     EXPECT_TRUE(completed);
     EXPECT_EQ(takeLines(),
-              (std::vector<std::string>{
-                  "AUEnginePlayer: A new audio unit will be connected.",
-                  "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling "
-                  "block.",
-                  "AUEnginePlayer: Audio unit was attached.",
-                  "AUEnginePlayer::ERROR: There was a problem with the file processing format or "
-                  "the file is nil (yet)."}));
+              unitConnectLines({"AUEnginePlayer::ERROR: There was a problem with the file "
+                                "processing format or the file is nil (yet)."}));
     EXPECT_TRUE(unit->MIDIOutputEventBlock());
 
     player_->start();
@@ -129,13 +136,8 @@ TEST_F(PlayerTest, AUnitConnectedWhilePlayingIsWiredBetweenPlayerAndMixerAndPlay
     std::shared_ptr<GainUnit> unit;
     player_->connect(gainNode(&unit));
     EXPECT_EQ(takeLines(),
-              (std::vector<std::string>{
-                  "AUEnginePlayer: A new audio unit will be connected.",
-                  "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling "
-                  "block.",
-                  "AUEnginePlayer: Audio unit was attached.",
-                  "AUEnginePlayer: Audio Unit was connected to the player.",
-                  "AUEnginePlayer: Audio Unit was connected to the main mixer."}));
+              unitConnectLines({"AUEnginePlayer: Audio Unit was connected to the player.",
+                                "AUEnginePlayer: Audio Unit was connected to the main mixer."}));
     // Paused for the rewiring and resumed where it was: no frame lost, now at half level.
     const auto after = render(2400);
     for (std::size_t i = 0; i < 2400; ++i)
@@ -154,9 +156,7 @@ TEST_F(PlayerTest, RemovingTheUnitResetsTheLoopOnceAndPlaysStraightIntoTheMixer)
     player_->disconnect();
     EXPECT_EQ(takeLines(),
               (std::vector<std::string>{
-                  "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes "
-                  "disconnection.",
-                  "AUEnginePlayer: Audio unit was disconnecting and detaching.",
+                  kNilWarning, "AUEnginePlayer: Audio unit was disconnecting and detaching.",
                   "AUEnginePlayer: Performed audio unit disconnection.",
                   "AUEnginePlayer: The audio unit was set to 'nil'."}));
     const auto out = render(2400);
@@ -168,8 +168,7 @@ TEST_F(PlayerTest, RemovingTheUnitResetsTheLoopOnceAndPlaysStraightIntoTheMixer)
     fresh->connect(nullptr);
     EXPECT_EQ(takeLines(),
               (std::vector<std::string>{
-                  "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes "
-                  "disconnection.",
+                  kNilWarning,
                   "AUEnginePlayer: ERROR: There is a problem with the audio file processing "
                   "format.",
                   "AUEnginePlayer: The audio unit was set to 'nil'."}));
@@ -303,4 +302,28 @@ TEST_F(PlayerTest, MIDIEventsFromTheUnitAreLoggedOnTheMainQueueWithAtMostThreeBy
                                event + "7, data: 144, 60, 100", warning, event + "8, data: 144, 60",
                                warning, event + "9, data: 144, 60, 100",
                                event + "10, data: ", warning, event + "11, data: "}));
+}
+
+TEST_F(PlayerTest, ConnectingUnitsOnAnotherThreadWhileStartingAndStoppingEndsInAValidGraph) {
+    addFile(1);
+    addFile(2, 44100, 1000.0, 8820);
+    drawNext({1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2});
+    std::atomic<bool> done{false};
+    std::thread instantiation([&] {
+        for (int i = 0; i < 20; ++i)
+            player_->connect(i % 2 ? nullptr : gainNode());
+        done.store(true);
+    });
+    for (int i = 0; i < 6 || !done.load(); ++i) {
+        player_->toggle();
+        render(512);
+        drain();
+    }
+    instantiation.join();
+    player_->stop();
+    std::shared_ptr<GainUnit> unit;
+    player_->connect(gainNode(&unit));
+    player_->start();
+    ASSERT_TRUE(soundsAgain());
+    EXPECT_GT(unit->log()->cycles.load(), 0) << "the last unit is wired between player and mixer";
 }

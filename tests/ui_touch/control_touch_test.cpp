@@ -15,15 +15,15 @@ struct EventLog {
     std::vector<std::string> names;
     void watch(UIControl& control) {
         const std::pair<std::uint32_t, const char*> events[] = {
-            {UIControlEventTouchDown, "down"},         {UIControlEventTouchDragInside, "in"},
-            {UIControlEventTouchDragOutside, "out"},   {UIControlEventTouchUpInside, "upIn"},
-            {UIControlEventTouchUpOutside, "upOut"},   {UIControlEventTouchCancel, "cancel"},
+            {UIControlEventTouchDown, "down"},       {UIControlEventTouchDragInside, "in"},
+            {UIControlEventTouchDragOutside, "out"}, {UIControlEventTouchUpInside, "upIn"},
+            {UIControlEventTouchUpOutside, "upOut"}, {UIControlEventTouchCancel, "cancel"},
             {UIControlEventValueChanged, "value"},
         };
         for (const auto& [event, name] : events) {
             std::string n = name;
-            control.addTarget(nullptr, n, [this, n](UIControl&, const UIEvent*) { names.push_back(n); },
-                              event);
+            control.addTarget(
+                nullptr, n, [this, n](UIControl&, const UIEvent*) { names.push_back(n); }, event);
         }
     }
 };

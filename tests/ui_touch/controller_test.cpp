@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "TouchHarness.h"
@@ -43,7 +43,8 @@ TEST(ViewControllers, TheViewLoadsOnceOnFirstUseAndEachLayoutOfItIsReported) {
     EXPECT_EQ(c->calls, (std::vector<std::string>{"loadView", "viewDidLoad"}));
     h.window->addSubview(v);
     h.window->runPasses();
-    EXPECT_EQ(c->calls, (std::vector<std::string>{"loadView", "viewDidLoad", "willLayout", "didLayout"}));
+    EXPECT_EQ(c->calls,
+              (std::vector<std::string>{"loadView", "viewDidLoad", "willLayout", "didLayout"}));
     v->setFrame({0, 0, 300, 100}); // a size change lays the view out again
     h.window->runPasses();
     EXPECT_EQ(c->calls.back(), "didLayout");
@@ -87,7 +88,8 @@ TEST(ViewControllers, ChildrenAndSeguesFollowThePlatformsOrder) {
     EXPECT_TRUE(parent->children().empty());
 
     std::shared_ptr<CountingController> destination;
-    parent->registerSegue("ShowInfo", [&] { return destination = std::make_shared<CountingController>(); });
+    parent->registerSegue("ShowInfo",
+                          [&] { return destination = std::make_shared<CountingController>(); });
     EXPECT_FALSE(parent->performSegue("Missing", nullptr));
     EXPECT_TRUE(parent->performSegue("ShowInfo", nullptr));
     ASSERT_FALSE(parent->calls.empty());
@@ -102,19 +104,22 @@ TEST(Alerts, AButtonDismissesTheAlertBeforeItsHandlerSoTheHandlerMayPresentAgain
     auto first = UIAlertController::make("Title", "Message", UIAlertControllerStyle::alert);
     std::vector<std::string> log;
     std::shared_ptr<UIAlertController> second;
-    first->addAction(std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::defaultStyle, [&](UIAlertAction&) {
-        log.push_back(host->presentedViewController() ? "still shown" : "dismissed");
-        second = UIAlertController::make("Again", std::nullopt, UIAlertControllerStyle::alert);
-        second->addAction(std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel,
-                                                          [&](UIAlertAction&) { log.push_back("cancel"); }));
-        host->present(second, true);
-    }));
+    first->addAction(std::make_shared<UIAlertAction>(
+        "OK", UIAlertActionStyle::defaultStyle, [&](UIAlertAction&) {
+            log.push_back(host->presentedViewController() ? "still shown" : "dismissed");
+            second = UIAlertController::make("Again", std::nullopt, UIAlertControllerStyle::alert);
+            second->addAction(
+                std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel,
+                                                [&](UIAlertAction&) { log.push_back("cancel"); }));
+            host->present(second, true);
+        }));
     first->addAction(std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel));
     host->present(first, true);
     h.window->runPasses();
     ASSERT_TRUE(first->buttonFor("OK"));
     // Buttons stand left to right in the order of the actions.
-    EXPECT_LT(Harness::centreOf(*first->buttonFor("OK")).x, Harness::centreOf(*first->buttonFor("Cancel")).x);
+    EXPECT_LT(Harness::centreOf(*first->buttonFor("OK")).x,
+              Harness::centreOf(*first->buttonFor("Cancel")).x);
     h.click(Harness::centreOf(*first->buttonFor("OK")));
     EXPECT_EQ(log, (std::vector<std::string>{"dismissed"}));
     EXPECT_EQ(host->presentedViewController(), second);
@@ -136,9 +141,9 @@ TEST(Alerts, TypedTextReachesTheAlertsFieldAndReturnChoosesTheDefaultAction) {
     std::string chosen;
     alert->addAction(std::make_shared<UIAlertAction>("Cancel", UIAlertActionStyle::cancel,
                                                      [&](UIAlertAction&) { chosen = "Cancel"; }));
-    alert->addAction(std::make_shared<UIAlertAction>("OK", UIAlertActionStyle::defaultStyle, [&](UIAlertAction&) {
-        chosen = "OK " + alert->textFields().front()->text();
-    }));
+    alert->addAction(std::make_shared<UIAlertAction>(
+        "OK", UIAlertActionStyle::defaultStyle,
+        [&](UIAlertAction&) { chosen = "OK " + alert->textFields().front()->text(); }));
     host->present(alert, true);
     h.window->runPasses();
     h.click(Harness::centreOf(*alert->textFields().front()));
@@ -179,8 +184,8 @@ TEST(DocumentPicker, TheListedFilesCanBePickedSeveralAtATimeOrTheDialogCancelled
     h.window->addSubview(host->view());
     auto delegate = std::make_shared<PickerLog>();
 
-    auto picker = std::make_shared<UIDocumentPickerViewController>(std::vector<std::string>{"public.data"},
-                                                                   UIDocumentPickerMode::importMode);
+    auto picker = std::make_shared<UIDocumentPickerViewController>(
+        std::vector<std::string>{"public.data"}, UIDocumentPickerMode::importMode);
     picker->delegate = delegate;
     picker->allowsMultipleSelection = true;
     picker->directoryURL = URL::fileURLWithPath(dir.string(), true);
@@ -194,8 +199,8 @@ TEST(DocumentPicker, TheListedFilesCanBePickedSeveralAtATimeOrTheDialogCancelled
     EXPECT_EQ(delegate->lines, (std::vector<std::string>{"picked a.txt b.txt"}));
     EXPECT_EQ(host->presentedViewController(), nullptr);
 
-    auto again = std::make_shared<UIDocumentPickerViewController>(std::vector<std::string>{"public.data"},
-                                                                  UIDocumentPickerMode::importMode);
+    auto again = std::make_shared<UIDocumentPickerViewController>(
+        std::vector<std::string>{"public.data"}, UIDocumentPickerMode::importMode);
     again->delegate = delegate;
     again->directoryURL = URL::fileURLWithPath(dir.string(), true);
     host->present(again, true);

@@ -55,7 +55,8 @@ class Gestures : public ::testing::Test {
 protected:
     Harness h;
     std::shared_ptr<RecordingView> parent = std::make_shared<RecordingView>(CGRect{0, 0, 400, 300});
-    std::shared_ptr<RecordingView> child = std::make_shared<RecordingView>(CGRect{100, 100, 100, 50});
+    std::shared_ptr<RecordingView> child =
+        std::make_shared<RecordingView>(CGRect{100, 100, 100, 50});
     void SetUp() override {
         h.window->addSubview(parent);
         parent->addSubview(child);
@@ -180,4 +181,43 @@ TEST_F(Gestures, RecognisersOfHiddenOrNonInteractiveViewsSeeNothing) {
     h.up({120, 120}, 3);
     EXPECT_TRUE(rec.states.empty());
     EXPECT_TRUE(child->log.empty());
+}
+
+TEST_F(Gestures, TouchesAViewDoesNotHandleGoUpToItsSuperview) {
+    auto plain = std::make_shared<UIView>(CGRect{10, 10, 20, 20});
+    child->addSubview(plain);
+    h.click({115, 115});
+    EXPECT_EQ(child->log, (std::vector<std::string>{"began", "ended"}));
+    EXPECT_EQ(child->lastLocation, (CGPoint{15, 15}));
+}
+
+TEST_F(Gestures, ARecogniserBelongsToOneViewAtATime) {
+    Recorder rec;
+    auto r = attach<UILongPressGestureRecognizer>(*child, rec, "onlongPressGesture:");
+    parent->addGestureRecognizer(r);
+    EXPECT_TRUE(child->gestureRecognizers().empty());
+    EXPECT_EQ(r->view(), parent.get());
+    h.down({10, 10}, 3); // on the parent, outside the child
+    h.up({10, 10}, 3);
+    EXPECT_EQ(rec.states.size(), 2u);
+    parent->removeGestureRecognizer(r.get());
+    EXPECT_EQ(r->view(), nullptr);
+    h.down({10, 10}, 3);
+    EXPECT_EQ(rec.states.size(), 2u);
+}
+
+TEST(WindowInput, AShownWindowRoutesItsInputThroughTheApplication) {
+    Harness h;
+    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 100, 100});
+    auto view = std::make_shared<RecordingView>(CGRect{0, 0, 100, 100});
+    window->addSubview(view);
+    window->makeKeyAndVisible();
+    InputEvent e;
+    e.kind = InputEvent::Kind::mouseDown;
+    e.button = 1;
+    e.location = {5, 5};
+    window->sendInput(e);
+    e.kind = InputEvent::Kind::mouseUp;
+    window->sendInput(e);
+    EXPECT_EQ(view->log, (std::vector<std::string>{"began", "ended"}));
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "UnitTestSupport.h"
+#include "core/FileManager.h"
 #include "core/NSError.h"
 
 using namespace unittest;
@@ -257,4 +258,24 @@ TEST(FullState, AStateWithValuesOfTheWrongTypeAppliesNothing) {
     group.find("param 5")->dictionary()->set("value", pf::PlistValue("loud"));
     unit->setFullState(state);
     EXPECT_EQ(kernelValues(*unit), defaults());
+}
+
+TEST(CurrentPreset, AFileWithAValueOfTheWrongTypeAppliesNothing) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Odd.plist", kWarm);
+    // Turn one value into text, keeping the rest of the file intact.
+    const auto path = (folder / "Odd.plist").string();
+    auto root = pf::PropertyListSerialization::propertyListWithContentsOfFile(path);
+    root.dictionary()->find("group 0")->dictionary()->find("param 3")->dictionary()->set(
+        "value", pf::PlistValue("0.6"));
+    const auto bytes = pf::PropertyListSerialization::data(root, pf::PropertyListFormat::xml);
+    pf::FileManager::defaultManager().writeAtomically(path, bytes);
+
+    const auto unit = makeUnit();
+    const auto presets = *unit->factoryPresets();
+    unit->setCurrentPreset(presets[0]);
+    EXPECT_EQ(unit->currentPreset(), nullptr);
+    EXPECT_EQ(kernelValues(*unit), defaults());
+    EXPECT_EQ(thrownCode([&] { unit->presetState(*presets[0]); }), pf::kAudioUnitErr_InvalidFile);
 }

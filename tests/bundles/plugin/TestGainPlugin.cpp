@@ -9,8 +9,9 @@
 //   TestGain: principal released on the main thread: yes|no
 //
 // Principal classes: "GainViewController" (the gain unit), "FailingViewController" (its factory
-// throws). Built three ways: normally, with TEST_PLUGIN_ABI_VERSION set to a foreign version, and
-// with TEST_PLUGIN_NO_ENTRY (exports nothing).
+// throws an NSErrorException), "StrangeViewController" (its factory throws a plain number). Built
+// three ways: normally, with TEST_PLUGIN_ABI_VERSION set to a foreign version, and with
+// TEST_PLUGIN_NO_ENTRY (exports nothing).
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -91,7 +92,8 @@ private:
 class GainViewController : public AUAudioUnitFactory,
                            public std::enable_shared_from_this<GainViewController> {
 public:
-    explicit GainViewController(bool failing) : failing_(failing) {}
+    enum class Failure { none, error, number };
+    explicit GainViewController(Failure failure) : failure_(failure) {}
     ~GainViewController() override {
         Console::printLine(std::string("TestGain: principal released on the main thread: ") +
                            yesNo(RunLoop::isMainThread()));
@@ -115,7 +117,8 @@ public:
                            yesNo(RunLoop::isMainThread()) +
                            ", view loaded: " + yesNo(viewLoaded_.load()));
         Console::printLine("TestGain: bundle " + Bundle::main().bundlePath());
-        if (failing_) {
+        if (failure_ == Failure::number) throw 42;
+        if (failure_ == Failure::error) {
             throw NSErrorException(NSError(NSOSStatusErrorDomain,
                                            kAudioUnitErr_FailedInitialization,
                                            {{NSLocalizedDescriptionKey, "TestGain refuses."}}));
@@ -133,14 +136,22 @@ public:
     }
 
 private:
-    bool failing_;
+    Failure failure_;
     std::atomic<bool> viewLoaded_{false};
 };
 
 std::shared_ptr<AUAudioUnitFactory> makePrincipal(const char* className) {
     const std::string name(className);
-    if (name != "GainViewController" && name != "FailingViewController") return nullptr;
-    auto principal = std::make_shared<GainViewController>(name == "FailingViewController");
+    using Failure = GainViewController::Failure;
+    Failure failure = Failure::none;
+    if (name == "FailingViewController") {
+        failure = Failure::error;
+    } else if (name == "StrangeViewController") {
+        failure = Failure::number;
+    } else if (name != "GainViewController") {
+        return nullptr;
+    }
+    auto principal = std::make_shared<GainViewController>(failure);
     principal->announce();
     return principal;
 }

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "IfaceHarness.h"
+
+using namespace ifacetest;
+using pf::AUParameterTree;
+
+namespace {
+
+// The real unit with a tree of the test's making.
+class TreeUnit : public MeterUnit {
+public:
+    std::shared_ptr<pf::AUParameterTree> tree;
+    std::shared_ptr<pf::AUParameterTree> parameterTree() override { return tree; }
+};
+
+std::shared_ptr<pf::AUParameter>
+param(pf::AUParameterAddress address, const std::string& name, pf::AudioUnitParameterOptions flags,
+      pf::AudioUnitParameterUnit unit, std::optional<std::string> unitName = std::nullopt,
+      std::optional<std::vector<std::string>> strings = std::nullopt) {
+    return AUParameterTree::createParameter(name, name, address, 0, 1, unit, unitName, flags,
+                                            strings, std::nullopt);
+}
+
+std::vector<std::string> dumpOf(const std::shared_ptr<pf::AUParameterTree>& tree) {
+    Harness h;
+    h.show();
+    auto unit = std::make_shared<TreeUnit>();
+    unit->tree = tree;
+    h.console.clear();
+    h.controller->setAudioUnit(unit);
+    h.drain();
+    const auto all = h.lines();
+    const auto from = std::find(all.begin(), all.end(),
+                                "ExtensionViewController: Extracting at the parameter tree: ");
+    const auto to = std::find(all.begin(), all.end(),
+                              "AU Diagnostics: Connected parameters to the plugins interface.");
+    if (from == all.end() || to == all.end()) return {"<no dump>"};
+    return {from + 1, to};
+}
+
+} // namespace
+
+TEST(ParameterDump, TheUnitsTreePrintsTwelveBlocksAtLevelOneWithTheExactLines) {
+    Harness h;
+    h.show();
+    h.controller->setAudioUnit(makeUnit());
+    h.console.clear();
+    h.drain();
+    const auto all = h.lines();
+    const auto from = std::find(all.begin(), all.end(),
+                                "ExtensionViewController: Extracting at the parameter tree: ");
+    ASSERT_NE(from, all.end());
+    const std::vector<std::string> first(from + 1, from + 1 + 16);
+    EXPECT_EQ(first, (std::vector<std::string>{
+                         "",
+                         "\tExtensionViewController: Folllowing AU parameter was found... ",
+                         "\t- address:  0",
+                         "\t- displayName:  Compressor Attack",
+                         "\t- value:  0.1",
+                         "\t- options:  AudioUnitParameterOptions(rawValue: 3221225472)",
+                         "\t- The flag value includes the following flags... ",
+                         "\t - flag_IsReadable",
+                         "\t - flag_IsWritable",
+                         "\t- maxValue:  1.0",
+                         "\t- minValue:  0.0",
+                         "\t- unit: (type 0)  generic",
+                         "\t- unitName:  ",
+                         "\t- valueStrings:  []",
+                         "",
+                         "\tExtensionViewController: Folllowing AU parameter was found... ",
+                     }));
+    EXPECT_EQ(std::count(all.begin(), all.end(),
+                         "\tExtensionViewController: Folllowing AU parameter was found... "),
+              12);
+    EXPECT_EQ(std::count(all.begin(), all.end(), "\t- address:  11"), 1);
+}
+
+TEST(ParameterDump, MeterFlagUnitsAndStringsPrintAsTheyAlwaysHave) {
+    auto tree = AUParameterTree::createTree({AUParameterTree::createGroup(
+        "g", "g",
+        {param(5, "Meter", 0x8000 | 0x30000, pf::AudioUnitParameterUnit(13), "dB",
+               std::vector<std::string>{"a", "b"}),
+         param(6, "Odd", 0, pf::AudioUnitParameterUnit(99))})});
+    const auto dump = dumpOf(tree);
+    const std::vector<std::string> expected{
+        "",
+        "\tExtensionViewController: Folllowing AU parameter was found... ",
+        "\t- address:  5",
+        "\t- displayName:  Meter",
+        "\t- value:  0.0",
+        "\t- options:  AudioUnitParameterOptions(rawValue: 229376)",
+        "\t- The flag value includes the following flags... ",
+        " - flag_MeterReadOnly",
+        "\t - flag_DisplaySquareRoot",
+        "\t - flag_DisplaySquared",
+        "\t - flag_DisplayCubed",
+        "\t- maxValue:  1.0",
+        "\t- minValue:  0.0",
+        "\t- unit: (type 13)  decibels",
+        "\t- unitName:  dB",
+        "\t- valueStrings:  [\"a\", \"b\"]",
+    };
+    ASSERT_GE(dump.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(dump.begin(), dump.begin() + expected.size()), expected);
+    EXPECT_NE(std::find(dump.begin(), dump.end(), "\t- unit: (type 99)  unknown parameter kind"),
+              dump.end());
+}
+
+TEST(ParameterDump, NestedGroupsPrintTwiceAndParametersAtTheRootNever) {
+    auto inner = AUParameterTree::createGroup(
+        "inner", "inner", {param(2, "Deep", 0, pf::kAudioUnitParameterUnit_Generic)});
+    auto tree = AUParameterTree::createTree(
+        {param(9, "Root", 0, pf::kAudioUnitParameterUnit_Generic),
+         AUParameterTree::createGroup(
+             "outer", "outer",
+             {param(1, "Shallow", 0, pf::kAudioUnitParameterUnit_Generic), inner})});
+    const auto dump = dumpOf(tree);
+    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  1"), 1);
+    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  2"), 1);
+    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t\t- address:  2"), 1);
+    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  9"), 0);
+}
+
+TEST(ParameterDump, AMissingAddressIsReportedAndReadsAsZero) {
+    Harness h;
+    h.show();
+    EXPECT_EQ(h.controller->getParameter(42), 0.0f); // no tree yet: silent
+    EXPECT_TRUE(
+        h.lines().empty() ||
+        !h.has("AudioUnitViewController: ERROR: The parameter address 42 is not available."));
+    h.controller->setAudioUnit(makeUnit());
+    h.drain();
+    h.console.clear();
+    EXPECT_EQ(h.controller->getParameter(42), 0.0f);
+    h.controller->setParameter(-1, 0.5f);
+    EXPECT_EQ(h.lines(),
+              (std::vector<std::string>{
+                  "AudioUnitViewController: ERROR: The parameter address 42 is not available.",
+                  "AudioUnitViewController: ERROR: The parameter address -1 is not available."}));
+    h.controller->setParameter(4, 0.25f);
+    h.drain();
+    EXPECT_FLOAT_EQ(h.controller->getParameter(4), 0.25f);
+    EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueGain, 0.25); // every observer heard it
+}

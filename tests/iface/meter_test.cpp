@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "IfaceHarness.h"
+#include "core/Timer.h"
+
+using namespace ifacetest;
+
+namespace {
+class Meters : public ::testing::Test {
+protected:
+    Harness h;
+    std::shared_ptr<MeterUnit> unit = makeUnit();
+    void SetUp() override {
+        h.show();
+        h.controller->setAudioUnit(unit);
+        h.drain();
+    }
+    int ticksIn(std::chrono::milliseconds d) {
+        const int before = unit->reads;
+        h.runFor(d);
+        return unit->reads - before;
+    }
+};
+} // namespace
+
+TEST_F(Meters, TheRefreshRunsEveryFortyMillisecondsAndFeedsTheDisplay) {
+    EXPECT_EQ(ticksIn(39ms), 0);
+    EXPECT_EQ(ticksIn(1ms), 1);
+    EXPECT_EQ(ticksIn(400ms), 10);
+    const auto& display = *h.controller->displayView->baseClass;
+    EXPECT_DOUBLE_EQ(display.value1, 0.25);
+    EXPECT_DOUBLE_EQ(display.value2, 0.75);
+    EXPECT_DOUBLE_EQ(display.value3, 0.125);
+    EXPECT_DOUBLE_EQ(display.value4, 0.375);
+}
+
+TEST_F(Meters, TheRefreshSkipsWhileBypassedByTheHostOrByParameterSeven) {
+    unit->setShouldBypassEffect(true);
+    EXPECT_EQ(ticksIn(200ms), 0);
+    unit->setShouldBypassEffect(false);
+    EXPECT_EQ(ticksIn(200ms), 5);
+    unit->setParameter(7, 1.0f);
+    h.drain();
+    EXPECT_EQ(ticksIn(200ms), 0);
+    unit->setParameter(7, 0.0f);
+    h.drain();
+    EXPECT_EQ(ticksIn(40ms), 1);
+}
+
+TEST_F(Meters, TheRefreshSkipsWhileThePanelCannotBeSeen) {
+    h.controller->mainView->setHidden(true);
+    EXPECT_EQ(ticksIn(200ms), 0);
+    h.controller->mainView->setHidden(false);
+    h.controller->pluginView->setHidden(true); // an ancestor
+    EXPECT_EQ(ticksIn(200ms), 0);
+    h.controller->pluginView->setHidden(false);
+    h.window->setHidden(true); // the top-most view does not count
+    EXPECT_EQ(ticksIn(200ms), 5);
+    h.window->setHidden(false);
+    // Dragged off its superview's bounds, or still overlapping them.
+    const pf::CGRect fitted = h.controller->pluginView->frame();
+    h.controller->pluginView->setFrame(fitted.offsetBy(fitted.size.width + 1, 0));
+    EXPECT_EQ(ticksIn(200ms), 0);
+    h.controller->pluginView->setFrame(fitted.offsetBy(fitted.size.width - 1, 0));
+    EXPECT_EQ(ticksIn(200ms), 5);
+    // Out of the window: no update and no message.
+    h.controller->view()->removeFromSuperview();
+    h.console.clear();
+    EXPECT_EQ(ticksIn(200ms), 0);
+    EXPECT_TRUE(h.lines().empty());
+}
+
+TEST_F(Meters, EqualValuesDoNotRedrawTheDisplay) {
+    h.runFor(40ms);
+    h.window->runPasses();
+    const auto draws = h.controller->displayView->layerDrawCount();
+    h.runFor(200ms);
+    h.window->runPasses();
+    EXPECT_EQ(h.controller->displayView->layerDrawCount(), draws);
+    unit->meters[0] = 0.5f;
+    h.runFor(40ms);
+    h.window->runPasses();
+    EXPECT_EQ(h.controller->displayView->layerDrawCount(), draws + 1);
+}
+
+TEST(MeterWithoutUnit, EveryTickWarnsThatThereIsNoUnit) {
+    Harness h;
+    h.show();
+    h.console.clear();
+    h.runFor(1s);
+    EXPECT_EQ(h.count("WARNING: The Audio unit is not initialized."), 25u);
+}
+
+TEST(ControllerLifetime, AClosedControllerStopsItsTimerAndIsFreedWithItsViews) {
+    std::weak_ptr<AudioUnitViewController> weakController;
+    std::weak_ptr<pf::UIView> weakPanel;
+    std::shared_ptr<pf::Timer> timer;
+    auto unit = makeUnit();
+    {
+        Harness h;
+        h.show();
+        h.controller->setAudioUnit(unit);
+        h.drain();
+        h.runFor(100ms);
+        weakController = h.controller;
+        weakPanel = h.controller->mainView;
+        timer = h.controller->timer();
+        ASSERT_TRUE(timer && timer->isValid());
+        h.controller->view()->removeFromSuperview(); // the host closes the plug-in
+        h.controller.reset();
+        EXPECT_TRUE(weakController.expired());
+        EXPECT_TRUE(weakPanel.expired());
+        EXPECT_FALSE(timer->isValid());
+        // The unit outlives it; its tree no longer reaches the gone controller.
+        h.console.clear();
+        unit->parameterTree()->parameterWithAddress(3)->setValue(0.6f);
+        h.drain();
+        h.runFor(200ms);
+        for (const auto& line : h.lines()) {
+            EXPECT_EQ(line.find("editor received"), std::string::npos) << line;
+            EXPECT_EQ(line.find("WARNING"), std::string::npos) << line;
+        }
+    }
+}

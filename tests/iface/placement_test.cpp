@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "IfaceHarness.h"
+#include "ui/Offscreen.h"
+
+using namespace ifacetest;
+using pf::CGPoint;
+using pf::CGRect;
+
+namespace {
+void expectRect(const CGRect& r, double x, double y, double w, double h) {
+    EXPECT_NEAR(r.origin.x, x, 1e-9);
+    EXPECT_NEAR(r.origin.y, y, 1e-9);
+    EXPECT_NEAR(r.size.width, w, 1e-9);
+    EXPECT_NEAR(r.size.height, h, 1e-9);
+}
+
+class Placement : public ::testing::Test {
+protected:
+    Harness h;
+    void SetUp() override {
+        h.show();
+        h.controller->setAudioUnit(makeUnit());
+        h.drain();
+        h.window->runPasses();
+    }
+    void resizeRoot(double w, double height) {
+        h.controller->view()->setFrame({0, 0, w, height});
+        h.window->runPasses();
+    }
+    // A point on the plug-in's own background, off the panel's controls.
+    CGPoint emptyPanelPoint() const { return h.panelPoint({8, 330}); }
+};
+} // namespace
+
+TEST_F(Placement, TheFitFillsTheHeightOfALandscapeAreaOrTheWidthOtherwise) {
+    resizeRoot(1000, 500);
+    expectRect(h.controller->pluginView->frame(), 500 - 500 / 0.6640625 / 2, 0, 500 / 0.6640625,
+               500);
+    h.controller->fitToHeight = false;
+    h.controller->centerpluginView();
+    expectRect(h.controller->pluginView->frame(), 0, -82.03125, 1000, 664.0625);
+    resizeRoot(400, 400); // square: the width-filling branch
+    expectRect(h.controller->pluginView->frame(), 0, 200 - 400 * 0.6640625 / 2, 400,
+               400 * 0.6640625);
+}
+
+TEST_F(Placement, ADragOnThePanelsBackgroundMovesItUntilTheNextLayout) {
+    const CGRect fitted = h.controller->pluginView->frame();
+    const CGPoint p = emptyPanelPoint();
+    h.down(p);
+    EXPECT_FALSE(h.controller->touchesLocked);
+    h.move({p.x + 20, p.y});
+    EXPECT_TRUE(h.controller->isAutoLayoutLocked());
+    h.move({p.x + 40, p.y - 30});
+    h.window->runPasses(); // a layout pass during the gesture does not re-centre
+    expectRect(h.controller->pluginView->frame(), fitted.origin.x + 40, fitted.origin.y - 30,
+               fitted.size.width, fitted.size.height);
+    h.up({p.x + 40, p.y - 30});
+    EXPECT_FALSE(h.controller->isAutoLayoutLocked());
+    EXPECT_EQ(h.controller->savedControlFrame(), h.controller->pluginView->frame());
+    // Frozen: the pan does nothing; a double tap still re-centres.
+    h.controller->isSizeable = false;
+    const CGRect moved = h.controller->pluginView->frame();
+    const CGPoint q = h.panelPoint({8, 330});
+    h.down(q);
+    h.move({q.x + 50, q.y});
+    h.up({q.x + 50, q.y});
+    EXPECT_EQ(h.controller->pluginView->frame(), moved);
+    h.runFor(1s);
+    h.click(q);
+    h.runFor(100ms);
+    h.click(q);
+    EXPECT_EQ(h.controller->pluginView->frame(), fitted);
+}
+
+TEST_F(Placement, TheWheelScalesThePanelAboutItsCentreWithinItsWidthBounds) {
+    const CGRect fitted = h.controller->pluginView->frame(); // 768 wide
+    const CGPoint p = emptyPanelPoint();
+    h.controller->touchesLocked = true;
+    h.wheel(p, 1);
+    EXPECT_FALSE(h.controller->touchesLocked); // every pinch call unlocks
+    h.wheel(p, 1);
+    const CGRect grown = h.controller->pluginView->frame();
+    EXPECT_NEAR(grown.size.width, 768 * 1.21, 1e-9);
+    EXPECT_NEAR(grown.midX(), fitted.midX(), 1e-9);
+    EXPECT_NEAR(grown.midY(), fitted.midY(), 1e-9);
+    // Far too small: the last accepted frame stays; back in range it applies again.
+    h.wheel(p, -30);
+    EXPECT_EQ(h.controller->pluginView->frame(), grown);
+    h.wheel(p, 29);
+    EXPECT_NEAR(h.controller->pluginView->frame().size.width, 768 * 1.1, 1e-6);
+    h.runFor(300ms); // ended
+    EXPECT_FALSE(h.controller->isAutoLayoutLocked());
+    EXPECT_EQ(h.controller->savedControlFrame(), h.controller->pluginView->frame());
+}
+
+TEST_F(Placement, AKnobTouchLocksThePanBeforeItBegins) {
+    const CGRect fitted = h.controller->pluginView->frame();
+    const CGPoint knob =
+        h.panelPoint(Harness::centre(h.controller->mainView->baseClass->hotspotGainPath));
+    h.down(knob);
+    h.move({knob.x + 40, knob.y + 40});
+    h.up({knob.x + 40, knob.y + 40});
+    EXPECT_EQ(h.controller->pluginView->frame(), fitted);
+    EXPECT_FALSE(h.controller->touchesLocked);
+}
+
+TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderWhichSetsTheContrast) {
+    auto& c = *h.controller;
+    ASSERT_TRUE(c.contrastButton->isHidden());
+    h.down(emptyPanelPoint(), 3);
+    EXPECT_FALSE(c.contrastButton->isHidden());
+    EXPECT_FALSE(c.freezeButton->isHidden());
+    EXPECT_TRUE(c.touchesLocked);
+    h.up(emptyPanelPoint(), 3);
+    EXPECT_FALSE(c.touchesLocked);
+    EXPECT_EQ(c.contrastButton->alpha(), 1.0);
+    h.window->runPasses();
+
+    h.click(Harness::centreOf(*c.contrastButton));
+    EXPECT_FALSE(c.brightnessSlider->isHidden());
+    EXPECT_TRUE(c.touchesLocked);
+    h.window->runPasses();
+    // Drag the slider's thumb to its left end: value 0.
+    const CGPoint s = Harness::centreOf(*c.brightnessSlider);
+    const CGRect sb = c.brightnessSlider->convertTo(c.brightnessSlider->bounds(), nullptr);
+    h.down(s);
+    h.move({sb.minX() - 50, s.y});
+    h.up({sb.minX() - 50, s.y});
+    EXPECT_EQ(c.brightnessSlider->value(), 0.0f);
+    EXPECT_EQ(c.pluginFrame->contrast, 0.0f);
+    EXPECT_EQ(c.mainView->baseClass->colorContrast, pf::UIColor(1, 1, 1, 1));
+    EXPECT_EQ(c.displayView->baseClass->colorContrastInverted, pf::UIColor(0, 0, 0, 1));
+
+    h.click(Harness::centreOf(*c.contrastButton));
+    EXPECT_TRUE(c.brightnessSlider->isHidden());
+    EXPECT_EQ(c.contrastButton->alpha(), 0.5);
+    EXPECT_FALSE(c.touchesLocked);
+
+    h.click(Harness::centreOf(*c.freezeButton));
+    EXPECT_FALSE(c.isSizeable);
+    EXPECT_EQ(c.freezeButton->alpha(), 1.0);
+
+    // Hiding the buttons by a long press also hides the slider; the freeze state stays.
+    c.onContrastButton(*c.contrastButton);
+    h.runFor(1s);
+    h.down(emptyPanelPoint());
+    h.runFor(600ms);
+    h.up(emptyPanelPoint());
+    EXPECT_TRUE(c.contrastButton->isHidden());
+    EXPECT_TRUE(c.freezeButton->isHidden());
+    EXPECT_TRUE(c.brightnessSlider->isHidden());
+    EXPECT_FALSE(c.isSizeable);
+}
+
+TEST_F(Placement, EveryActionIsReachableByItsSelectorFromItsControlOrRecogniser) {
+    auto& c = *h.controller;
+    EXPECT_EQ(
+        AudioUnitViewController::actionSelectors(),
+        (std::vector<std::string>{
+            "onContrastButton:", "onBrightnessSlider:", "onFreezeButton:", "onPanGesture:",
+            "onPinchGesture:", "onDoubleTapGesture:", "onTapGesture:", "onlongPressGesture:"}));
+    const void* target = h.controller.get();
+    const void* key = static_cast<const void*>(h.controller.get());
+    (void)target;
+    EXPECT_EQ(c.contrastButton->actions(key, pf::UIControlEventTouchUpInside),
+              (std::vector<std::string>{"onContrastButton:"}));
+    EXPECT_EQ(c.brightnessSlider->actions(key, pf::UIControlEventValueChanged),
+              (std::vector<std::string>{"onBrightnessSlider:"}));
+    EXPECT_EQ(c.freezeButton->actions(key, pf::UIControlEventTouchUpInside),
+              (std::vector<std::string>{"onFreezeButton:"}));
+    EXPECT_EQ(c.panGesture->actions(key), (std::vector<std::string>{"onPanGesture:"}));
+    EXPECT_EQ(c.pinchGesture->actions(key), (std::vector<std::string>{"onPinchGesture:"}));
+    EXPECT_EQ(c.doubleTapGesture->actions(key), (std::vector<std::string>{"onDoubleTapGesture:"}));
+    EXPECT_EQ(c.tapGesture->actions(key), (std::vector<std::string>{"onTapGesture:"}));
+    EXPECT_EQ(c.longPressGesture->actions(key), (std::vector<std::string>{"onlongPressGesture:"}));
+    // A sender of the wrong kind is refused.
+    EXPECT_FALSE(c.performAction("onBrightnessSlider:", *c.contrastButton));
+    EXPECT_FALSE(c.performAction("onPanGesture:", *c.pinchGesture));
+}
+
+TEST_F(Placement, TheAssembledInterfaceDrawsThePlateInTheBrightnessGrey) {
+    auto& c = *h.controller;
+    const auto greyAt = [&](CGPoint design) {
+        const pf::ImageSurface image = pf::renderView(*c.view());
+        const CGPoint p = h.panelPoint(design);
+        return image.pixel(static_cast<int>(p.x), static_cast<int>(p.y));
+    };
+    // Off the panel's outline, inside the plate.
+    const pf::RGBA8 before = greyAt({8, 170});
+    EXPECT_NEAR(before.r, 0.15 * 255, 2);
+    EXPECT_EQ(before.a, 255);
+    c.brightnessSlider->setValue(0.6f);
+    c.onBrightnessSlider(*c.brightnessSlider);
+    EXPECT_NEAR(greyAt({8, 170}).r, 0.6 * 255, 2);
+}

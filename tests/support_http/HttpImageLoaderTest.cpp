@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LoopbackHttpServer.h"
+#include "URLLoader.h"
+#include "ViewExtensions.h"
+#include "core/Check.h"
+#include "core/Console.h"
+#include "core/RenderThread.h"
+#include "core/RunLoop.h"
+#include "ui/Offscreen.h"
+
+using namespace pf;
+using orvex::test::LoopbackHttpServer;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kPatience = std::chrono::seconds(10);
+constexpr std::size_t kCap = 64 * 1024;
+
+std::atomic<int> gCheckFailures{0};
+void countCheckFailure(std::string_view) {
+    ++gCheckFailures;
+}
+
+std::string pngOf(const fs::path& file, const UIColor& colour) {
+    ImageSurface s(2, 2);
+    s.fill(colour);
+    EXPECT_TRUE(s.writePNG(file.string()));
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+RGBA8 shownColour(UIImageView& view) {
+    return renderView(view).pixel(2, 2);
+}
+
+class HttpImageLoaders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RunLoop::claimMainThread();
+        // Loopback only: no proxy may take the requests elsewhere.
+        ::setenv("no_proxy", "*", 1);
+        ::setenv("NO_PROXY", "*", 1);
+        orvex::URLLoadLimits limits;
+        limits.connectTimeout = kPatience;
+        limits.totalTimeout = kPatience;
+        limits.maxBodyBytes = kCap;
+        limits.maxRedirects = 3;
+        orvex::URLLoader::setLimits(limits);
+        previousHandler_ = setCheckFailureHandler(&countCheckFailure);
+        gCheckFailures = 0;
+
+        dir_ = fs::temp_directory_path() / ("orvex_http_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        red_ = pngOf(dir_ / "red.png", UIColor(1, 0, 0, 1));
+        pngOf(dir_ / "green.png", UIColor(0, 1, 0, 1));
+
+        server_.route("/png", LoopbackHttpServer::ok("image/png", red_));
+        server_.route("/404", LoopbackHttpServer::status(404, "Not Found", "<h1>gone</h1>"));
+        server_.route("/text", LoopbackHttpServer::ok("text/plain", "no image here"));
+        server_.route("/slow", {"HTTP/1.1 200 OK\r\nContent-Length: 100", "",
+                                LoopbackHttpServer::Response::Kind::stall});
+        server_.route("/huge", LoopbackHttpServer::ok("image/png", std::string(kCap + 1, 'x')));
+        server_.route("/huge-stream",
+                      {"HTTP/1.1 200 OK\r\nContent-Type: image/png", std::string(4 * kCap, 'x')});
+        server_.route("/at-cap", LoopbackHttpServer::ok("image/png", std::string(kCap, 'x')));
+        server_.route("/at-cap-stream",
+                      {"HTTP/1.1 200 OK\r\nContent-Type: image/png", std::string(kCap, 'x')});
+        server_.route("/to-png", LoopbackHttpServer::redirect("/png"));
+        server_.route("/to-file",
+                      LoopbackHttpServer::redirect("file://" + (dir_ / "green.png").string()));
+        server_.route("/loop", LoopbackHttpServer::redirect("/loop"));
+        server_.route("/gated", {LoopbackHttpServer::ok("image/png", red_).head, red_,
+                                 LoopbackHttpServer::Response::Kind::gated});
+    }
+    void TearDown() override {
+        setCheckFailureHandler(previousHandler_);
+        orvex::URLLoader::setLimits({});
+        fs::remove_all(dir_);
+    }
+
+    void setTotalTimeout(std::chrono::milliseconds t) {
+        auto limits = orvex::URLLoader::limits();
+        limits.totalTimeout = t;
+        orvex::URLLoader::setLimits(limits);
+    }
+    // A view already showing blue, so a kept image can be told from a replaced one.
+    static std::shared_ptr<UIImageView> blueView() {
+        ImageSurface blue(1, 1);
+        blue.fill(UIColor(0, 0, 1, 1));
+        auto view = std::make_shared<UIImageView>(CGRect{0, 0, 4, 4});
+        view->setImage(UIImage::fromSurface(blue.surface()));
+        return view;
+    }
+    static bool runUntil(const std::function<bool()>& done) {
+        return RunLoop::main().runUntil(done, kPatience);
+    }
+    std::string failureLine(long code, const std::string& text, const std::string& path) {
+        const std::string u = server_.url(path);
+        return "Error Domain=NSURLErrorDomain Code=" + std::to_string(code) + " \"" + text +
+               "\" UserInfo={NSErrorFailingURLStringKey=" + u + ", NSLocalizedDescription=" + text +
+               "}";
+    }
+
+    LoopbackHttpServer server_;
+    fs::path dir_;
+    std::string red_;
+    CheckFailureHandler previousHandler_ = nullptr;
+};
+
+const RGBA8 kRed{255, 0, 0, 255};
+const RGBA8 kBlue{0, 0, 255, 255};
+
+} // namespace
+
+TEST_F(HttpImageLoaders, Status200WithAnImagePrintsSuccessAndShowsTheImage) {
+    ConsoleCapture capture;
+    auto view = blueView();
+    orvex::getImageFromURLString(view, server_.url("/png"));
+    ASSERT_TRUE(runUntil([&] { return !capture.lines().empty(); }));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Fetched image successfully"});
+    EXPECT_EQ(shownColour(*view), kRed);
+}
+
+TEST_F(HttpImageLoaders, ResponsesThatAreNoImageEmptyTheViewAndOnly200Prints) {
+    ConsoleCapture capture;
+    auto notFound = blueView();
+    auto text = blueView();
+    orvex::getImageFromURLString(notFound, server_.url("/404"));
+    orvex::getImageFromURLString(text, server_.url("/text"));
+    ASSERT_TRUE(runUntil([&] { return !notFound->image() && !text->image(); }));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Fetched image successfully"})
+        << "the 404 prints nothing, the text answered with 200 prints the success line";
+}
+
+TEST_F(HttpImageLoaders, ASlowResponseTimesOutWithItsErrorPrintedAndTheImageKept) {
+    setTotalTimeout(std::chrono::milliseconds(300));
+    ConsoleCapture capture;
+    auto view = blueView();
+    orvex::getImageFromURLString(view, server_.url("/slow"));
+    ASSERT_TRUE(runUntil([&] { return !capture.lines().empty(); }));
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{failureLine(-1001, "The request timed out.", "/slow")});
+    EXPECT_EQ(shownColour(*view), kBlue);
+}
+
+TEST_F(HttpImageLoaders, BodiesAboveTheCapFailWhetherDeclaredOrStreamed) {
+    ConsoleCapture capture;
+    auto declared = blueView();
+    auto streamed = blueView();
+    orvex::getImageFromURLString(declared, server_.url("/huge"));
+    ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 1; }));
+    orvex::getImageFromURLString(streamed, server_.url("/huge-stream"));
+    ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 2; }));
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{
+                  failureLine(-1103, "resource exceeds maximum size", "/huge"),
+                  failureLine(-1103, "resource exceeds maximum size", "/huge-stream")}));
+    EXPECT_EQ(shownColour(*declared), kBlue);
+    EXPECT_EQ(shownColour(*streamed), kBlue);
+
+    // Exactly at the cap is still a response: a 200 whose body is no image.
+    capture.clear();
+    orvex::getImageFromURLString(declared, server_.url("/at-cap"));
+    orvex::getImageFromURLString(streamed, server_.url("/at-cap-stream"));
+    ASSERT_TRUE(runUntil([&] { return !declared->image() && !streamed->image(); }));
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>(2, "Fetched image successfully")));
+}
+
+TEST_F(HttpImageLoaders, RedirectsAreFollowedToHttpOnlyAndAFewTimesOnly) {
+    ConsoleCapture capture;
+    auto followed = blueView();
+    orvex::getImageFromURLString(followed, server_.url("/to-png"));
+    ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 1; }));
+    EXPECT_EQ(shownColour(*followed), kRed);
+
+    auto toFile = blueView();
+    orvex::getImageFromURLString(toFile, server_.url("/to-file"));
+    ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 2; }));
+    EXPECT_EQ(shownColour(*toFile), kBlue) << "the local file must not be read";
+
+    auto looping = blueView();
+    orvex::getImageFromURLString(looping, server_.url("/loop"));
+    ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 3; }));
+    EXPECT_EQ(shownColour(*looping), kBlue);
+    EXPECT_EQ(server_.requests("/loop"), 4u) << "the request and three redirects";
+
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{"Fetched image successfully",
+                                        failureLine(-1002, "unsupported URL", "/to-file"),
+                                        failureLine(-1007, "too many HTTP redirects", "/loop")}));
+}
+
+TEST_F(HttpImageLoaders, TheFetchRunsOffTheMainThreadAndItsResultIsAppliedOnIt) {
+    ConsoleCapture capture;
+    auto view = blueView();
+    orvex::getImageFromURLString(view, server_.url("/gated"));
+    EXPECT_EQ(server_.requests("/gated"), 0u) << "the call returns before it waits for anything";
+    // The main loop keeps running while the server holds the response back.
+    bool mainBlockRan = false;
+    RunLoop::main().perform([&] { mainBlockRan = true; });
+    ASSERT_TRUE(runUntil([&] { return mainBlockRan && server_.requests("/gated") == 1; }));
+    EXPECT_EQ(shownColour(*view), kBlue);
+    EXPECT_TRUE(capture.lines().empty());
+
+    server_.openGate();
+    ASSERT_TRUE(runUntil([&] { return !capture.lines().empty(); }));
+    EXPECT_EQ(shownColour(*view), kRed);
+    EXPECT_EQ(gCheckFailures.load(), 0) << "the view was changed off the main thread";
+}
+
+TEST_F(HttpImageLoaders, TheFetchHoldsTheViewUntilItEndsAndThenLetsItGo) {
+    ConsoleCapture capture;
+    auto view = blueView();
+    const std::weak_ptr<UIImageView> watch = view;
+    orvex::getImageFromURLString(view, server_.url("/gated"));
+    view.reset();
+    ASSERT_TRUE(runUntil([&] { return server_.requests("/gated") == 1; }));
+    EXPECT_FALSE(watch.expired()) << "the fetch in flight keeps the view";
+    server_.openGate();
+    ASSERT_TRUE(runUntil([&] { return watch.expired(); }));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Fetched image successfully"});
+}
+
+TEST_F(HttpImageLoaders, ASlowTransferDoesNotHoldUpTheOthers) {
+    ConsoleCapture capture;
+    auto stalled = blueView();
+    orvex::getImageFromURLString(stalled, server_.url("/slow"));
+    ASSERT_TRUE(runUntil([&] { return server_.requests("/slow") == 1; }));
+    std::vector<std::shared_ptr<UIImageView>> views;
+    for (int i = 0; i < 4; ++i) {
+        views.push_back(blueView());
+        orvex::getImageFromURLString(views.back(), server_.url("/png"));
+    }
+    ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 4; }));
+    for (auto& v : views)
+        EXPECT_EQ(shownColour(*v), kRed);
+    EXPECT_EQ(shownColour(*stalled), kBlue);
+
+    // The stalled transfer ends inside this test: the server drops it.
+    server_.openGate();
+    ASSERT_TRUE(runUntil([&] { return capture.lines().size() == 5; }));
+    EXPECT_EQ(capture.lines().back(),
+              failureLine(-1005, "The network connection was lost.", "/slow"));
+    EXPECT_EQ(shownColour(*stalled), kBlue);
+}
+
+TEST_F(HttpImageLoaders, LoadFromReadsHttpOnTheMainQueueAndLogsEachFailureOnce) {
+    ConsoleCapture capture;
+    auto view = blueView();
+    orvex::loadFrom(view, server_.url("/png"));
+    EXPECT_EQ(server_.requests("/png"), 0u) << "nothing is read before the main queue runs";
+    drainMainQueue();
+    EXPECT_EQ(shownColour(*view), kRed);
+    EXPECT_TRUE(capture.lines().empty());
+
+    setTotalTimeout(std::chrono::milliseconds(300));
+    orvex::loadFrom(view, server_.url("/404"));
+    orvex::loadFrom(view, server_.url("/slow"));
+    orvex::loadFrom(view, server_.url("/to-file"));
+    orvex::loadFrom(view, server_.url("/huge"));
+    orvex::loadFrom(view, "ftp://127.0.0.1/red.png");
+    drainMainQueue();
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{
+                                   "UIImageView::loadFrom() : Could not assign image.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                                   "UIImageView::loadFrom() : Could not encode image data.",
+                               }));
+    EXPECT_EQ(shownColour(*view), kRed) << "failures leave the image as it was";
+}
+
+TEST(URLLoaderSchemes, OnlyHttpAndHttpsAreFetched) {
+    const auto file = URL::fileURLWithPath("/etc/hostname");
+    const auto result = orvex::URLLoader::load(file);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code(), orvex::NSURLErrorUnsupportedURL);
+    EXPECT_TRUE(result.body.empty());
+    EXPECT_TRUE(orvex::URLLoader::handles(*URL::string("https://127.0.0.1/")));
+    EXPECT_FALSE(orvex::URLLoader::handles(*URL::string("ftp://127.0.0.1/")));
+}
+
+TEST_F(HttpImageLoaders, TheRenderThreadIsRefusedWithoutTouchingTheNetwork) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "thread roles are checked in debug builds";
+#else
+    const auto url = *URL::string(server_.url("/png"));
+    orvex::URLLoadResult result;
+    bool completed = false;
+    {
+        RenderThreadScope render;
+        result = orvex::URLLoader::load(url);
+        orvex::URLLoader::loadAsync(url, [&](orvex::URLLoadResult) { completed = true; });
+    }
+    EXPECT_EQ(gCheckFailures.load(), 2);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code(), orvex::NSURLErrorUnknown);
+    EXPECT_FALSE(completed);
+    // A request that did reach the server would have been counted before this one.
+    EXPECT_EQ(orvex::URLLoader::load(url).statusCode, 200);
+    EXPECT_EQ(server_.requests("/png"), 1u);
+#endif
+}
