@@ -134,6 +134,10 @@ TEST_F(EndToEnd, ThePlugInIsFoundEmbeddedPlayedWithinFullScaleAndTheButtonsWork)
     const auto node = screen->unit();
     ASSERT_TRUE(node && node->auAudioUnit());
     EXPECT_EQ(node->auAudioUnit()->contextName(), "running in distribution host");
+    // The plug-in finds its factory presets in its own bundle, not in the host's.
+    const auto presets = node->auAudioUnit()->factoryPresets();
+    ASSERT_TRUE(presets);
+    EXPECT_EQ(presets->size(), 5u);
 
     // The unit button shows and hides the plug-in area; shown, the area holds the drawn panel.
     pf::RunLoop::main().drainQueue();
@@ -206,11 +210,17 @@ TEST_F(EndToEnd, ThePlugInIsFoundEmbeddedPlayedWithinFullScaleAndTheButtonsWork)
     screen->audioUnitManager()->setDelegate(nullptr);
 }
 
-// Reads the child's standard output until `line` arrives or the output ends (at most `seconds`).
-bool readUntilLine(int fd, const std::string& line, std::string& all, int seconds) {
+// Reads the child's standard output until every one of `lines` has arrived or the output ends
+// (at most `seconds`).
+bool readUntilLines(int fd, const std::vector<std::string>& lines, std::string& all, int seconds) {
+    const auto complete = [&] {
+        return std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return all.find(line + "\n") != std::string::npos;
+        });
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     char buffer[4096];
-    while (all.find(line + "\n") == std::string::npos) {
+    while (!complete()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
@@ -247,7 +257,10 @@ TEST(Application, StartsFindsAndConnectsThePlugInAndEndsCleanlyOnTerminate) {
     ::close(out[1]);
 
     std::string output;
-    const bool connected = readUntilLine(out[0], kConnected, output, 30);
+    // The panel's connection (main queue) and the engine wiring (the instantiation's thread) run
+    // side by side; both must be done before the application is ended.
+    const bool connected = readUntilLines(
+        out[0], {kConnected, "AUExtensionManager: Performed audio unit connection."}, output, 30);
     ::kill(pid, SIGTERM);
     // The rest of the output, up to the end of the process.
     char buffer[4096];
