@@ -2,8 +2,10 @@
 // clean end with status 0 when the run loop stops. Each run ends its process, so it runs in a
 // child process of its own.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #include "AppTestSupport.h"
 #include "core/ClassRegistry.h"
@@ -64,8 +66,14 @@ void runEntry(const std::string& bundle, const std::string& shot, const char* de
 
 TEST(ApplicationMain, RunsTheDelegateAndTheStoryboardInOrderAndEndsWithStatusZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // A fixed folder: the child process runs this test body again from its start.
-    const auto folder = std::filesystem::temp_directory_path() / "orvex-application-entry-test";
+    // The child process runs this test body again from its start: the folder's name reaches it
+    // through the environment, which it inherits.
+    if (!std::getenv("ORVEX_ENTRY_TEST_FOLDER")) {
+        const auto name = "orvex-application-entry-" + std::to_string(::getpid());
+        ::setenv("ORVEX_ENTRY_TEST_FOLDER", (std::filesystem::temp_directory_path() / name).c_str(),
+                 1);
+    }
+    const std::filesystem::path folder = std::getenv("ORVEX_ENTRY_TEST_FOLDER");
     const auto bundle = folder / "Entry.app";
     std::filesystem::create_directories(bundle);
     std::ofstream(bundle / "Info.plist")
