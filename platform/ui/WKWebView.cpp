@@ -12,6 +12,7 @@
 
 #include "core/Dispatch.h"
 #include "ui/TextDrawing.h"
+#include "ui/UITouch.h"
 
 namespace pf {
 
@@ -238,6 +239,7 @@ void WKWebView::decideResponse(const std::shared_ptr<Pending>& pending) {
                                     " is not shown here. Open it in your browser:\n" +
                                     (self->url_ ? self->url_->absoluteString() : std::string())}};
             }
+            self->offsetY_ = 0;
             self->setNeedsDisplay();
         });
     WKNavigationResponse response{pending->response, true, true};
@@ -255,39 +257,75 @@ void WKWebView::showNotice(const std::shared_ptr<Pending>& pending, const std::s
     title_ = title;
     blocks_ = {WKPageBlock{WKPageBlock::Kind::heading, title},
                WKPageBlock{WKPageBlock::Kind::notice, text}};
+    offsetY_ = 0;
     setNeedsDisplay();
+}
+
+namespace {
+
+constexpr CGFloat kMargin = 16;
+constexpr CGFloat kGap = 10;
+
+// The text and attributes a block is drawn with.
+std::pair<std::string, NSStringAttributes> styled(const WKPageBlock& block) {
+    NSStringAttributes attributes;
+    attributes.font = UIFont::systemFont(14);
+    std::string text = block.text;
+    switch (block.kind) {
+    case WKPageBlock::Kind::heading:
+        attributes.font =
+            UIFont::named("HelveticaNeue-CondensedBold", 20).value_or(UIFont::systemFont(20));
+        break;
+    case WKPageBlock::Kind::item:
+        text = "\u2022 " + text;
+        break;
+    case WKPageBlock::Kind::notice:
+        attributes.foregroundColor = UIColor(0.45, 0.45, 0.45, 1);
+        break;
+    case WKPageBlock::Kind::paragraph:
+        break;
+    }
+    return {std::move(text), std::move(attributes)};
+}
+
+} // namespace
+
+CGFloat WKWebView::contentHeight() const {
+    const CGFloat width = std::max<CGFloat>(bounds().size.width - 2 * kMargin, 1);
+    CGFloat height = kMargin;
+    for (const auto& block : blocks_) {
+        const auto [text, attributes] = styled(block);
+        height += boundingRect(text, CGSize{width, 1e6}, NSStringDrawingUsesLineFragmentOrigin,
+                               attributes)
+                      .size.height +
+                  kGap;
+    }
+    return height + kMargin;
+}
+
+void WKWebView::touchesMoved(const UITouchSet& touches, const UIEvent*) {
+    if (touches.empty()) return;
+    const CGFloat dy =
+        touches.front()->location(this).y - touches.front()->previousLocation(this).y;
+    const CGFloat limit = std::max<CGFloat>(contentHeight() - bounds().size.height, 0);
+    const CGFloat offset = std::clamp<CGFloat>(offsetY_ - dy, 0, limit);
+    if (offset != offsetY_) {
+        offsetY_ = offset;
+        setNeedsDisplay();
+    }
 }
 
 void WKWebView::draw(const CGRect& rect) {
     (void)rect;
-    constexpr CGFloat kMargin = 16;
-    constexpr CGFloat kGap = 10;
     const CGFloat width = std::max<CGFloat>(bounds().size.width - 2 * kMargin, 1);
-    CGFloat y = kMargin;
+    CGFloat y = kMargin - offsetY_;
     for (const auto& block : blocks_) {
-        NSStringAttributes attributes;
-        std::string text = block.text;
-        switch (block.kind) {
-        case WKPageBlock::Kind::heading:
-            attributes.font =
-                UIFont::named("HelveticaNeue-CondensedBold", 20).value_or(UIFont::systemFont(20));
-            break;
-        case WKPageBlock::Kind::item:
-            attributes.font = UIFont::systemFont(14);
-            text = "\u2022 " + text;
-            break;
-        case WKPageBlock::Kind::notice:
-            attributes.font = UIFont::systemFont(14);
-            attributes.foregroundColor = UIColor(0.45, 0.45, 0.45, 1);
-            break;
-        case WKPageBlock::Kind::paragraph:
-            attributes.font = UIFont::systemFont(14);
-            break;
-        }
-        const CGRect measured = boundingRect(text, CGSize{width, 1e6},
-                                             NSStringDrawingUsesLineFragmentOrigin, attributes);
-        drawText(text, CGRect{kMargin, y, width, measured.size.height}, attributes);
-        y += measured.size.height + kGap;
+        const auto [text, attributes] = styled(block);
+        const CGFloat height = boundingRect(text, CGSize{width, 1e6},
+                                            NSStringDrawingUsesLineFragmentOrigin, attributes)
+                                   .size.height;
+        if (y + height >= 0) drawText(text, CGRect{kMargin, y, width, height}, attributes);
+        y += height + kGap;
         if (y > bounds().size.height) break;
     }
 }

@@ -19,7 +19,8 @@
 //
 // Rendering: HTML is reduced to headings, paragraphs and list items (tags dropped, entities
 // decoded, scripts and styles skipped) and drawn as wrapped text from the top; plain text as
-// it is; any other type as a one-line notice with its address.
+// it is; any other type as a one-line notice with its address. A page taller than the view
+// scrolls by dragging it; a new page starts at its top.
 //
 // Ownership: delegates are held weakly. [main-thread] All of it.
 #pragma once
@@ -152,7 +153,13 @@ public:
     const std::vector<WKPageBlock>& pageBlocks() const { return blocks_; }
     bool isLoading() const { return pending_ != nullptr; }
 
+    // How far the page is scrolled down, in points (0 at its top).
+    CGFloat contentOffsetY() const { return offsetY_; }
+    // The height the page takes at the view's width.
+    CGFloat contentHeight() const;
+
     void draw(const CGRect& rect) override;
+    void touchesMoved(const UITouchSet& touches, const UIEvent* event) override;
 
 private:
     struct Pending;
@@ -170,6 +177,7 @@ private:
     std::optional<URL> url_;
     std::string title_;
     std::vector<WKPageBlock> blocks_;
+    CGFloat offsetY_ = 0;
 };
 
 // The page's blocks and title from HTML (used by the view; exposed for tests).

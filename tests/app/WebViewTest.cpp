@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "AppTestSupport.h"
+#include "ui/UIWindow.h"
 #include "ui/WKWebView.h"
 
 namespace {
@@ -175,6 +176,47 @@ TEST_F(WebViewTest, AMissingLocalPageIsShownAsNotFoundWithoutAResponse) {
     drain();
     EXPECT_EQ(recorder_->events.size(), 1u);
     EXPECT_EQ(web_->title(), "Page not found");
+}
+
+TEST_F(WebViewTest, ALongPageScrollsByDraggingWithinItsLengthAndANewPageStartsAtTheTop) {
+    std::string html = "<title>Long</title>";
+    for (int i = 0; i < 60; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + "</p>";
+    web_->loadHTMLString(html, std::nullopt);
+    drain();
+    const pf::CGFloat limit = web_->contentHeight() - 300;
+    ASSERT_GT(limit, 200);
+    ASSERT_LT(limit, 8 * 280);
+
+    auto window = std::make_shared<pf::UIWindow>(pf::CGRect{0, 0, 400, 300});
+    window->addSubview(web_);
+    const auto drag = [&](pf::CGFloat fromY, pf::CGFloat toY) {
+        auto& app = pf::UIApplication::shared();
+        pf::InputEvent e;
+        e.button = 1;
+        e.clicks = 1;
+        e.kind = pf::InputEvent::Kind::mouseDown;
+        e.location = {200, fromY};
+        app.sendInput(*window, e);
+        e.kind = pf::InputEvent::Kind::mouseMove;
+        e.location = {200, toY};
+        app.sendInput(*window, e);
+        e.kind = pf::InputEvent::Kind::mouseUp;
+        app.sendInput(*window, e);
+    };
+    drag(250, 150); // the page follows the finger up
+    EXPECT_DOUBLE_EQ(web_->contentOffsetY(), 100);
+    for (int i = 0; i < 8; ++i)
+        drag(290, 10);
+    EXPECT_DOUBLE_EQ(web_->contentOffsetY(), limit);
+    for (int i = 0; i < 8; ++i)
+        drag(10, 290);
+    EXPECT_DOUBLE_EQ(web_->contentOffsetY(), 0);
+
+    drag(250, 150);
+    web_->load(pf::URLRequest(page_));
+    drain();
+    EXPECT_DOUBLE_EQ(web_->contentOffsetY(), 0);
 }
 
 TEST(ApplicationOpenURL, OnlyWebFileAndMailAddressesReachTheOpener) {
