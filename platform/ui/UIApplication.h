@@ -9,9 +9,11 @@
 // [main-thread] All of it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "core/URL.h"
 #include "ui/UITouch.h"
 #include "ui/WindowBackend.h"
 
@@ -38,6 +40,16 @@ public:
 
     // Seconds of the main run loop's clock.
     static double currentTime();
+
+    // Opens `url` with the desktop's handler (Workspace::openURL: xdg-open with the URL as its one
+    // argument, never through a shell). Only http, https, file and mailto addresses; any other
+    // answers false at once. The completion, when given, reports on the main queue whether the
+    // handler accepted it. Defined with UIApplicationMain.
+    bool open(const URL& url, std::function<void(bool success)> completionHandler = nullptr);
+    // Tests: an opener called instead of the desktop's handler (empty restores it); it answers
+    // whether it accepted the URL.
+    using URLOpener = std::function<bool(const URL&)>;
+    static void setURLOpenerForTesting(URLOpener opener);
 
 private:
     UIApplication() = default;

@@ -54,7 +54,7 @@ void UIViewController::removeFromParent() {
     didMove(nullptr);
 }
 
-void UIViewController::present(const std::shared_ptr<UIViewController>& controller, bool,
+void UIViewController::present(const std::shared_ptr<UIViewController>& controller, bool animated,
                                std::function<void()> completion) {
     requireMainThread("UIViewController::present called off the main thread");
     if (!controller) return;
@@ -69,7 +69,9 @@ void UIViewController::present(const std::shared_ptr<UIViewController>& controll
     controller->presenting_ = weak_from_this();
     shown->setFrame(over->bounds());
     shown->autoresizingMask = UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight;
+    controller->viewWillAppear(animated);
     over->addSubview(shown);
+    controller->viewDidAppear(animated);
     if (completion) RunLoop::main().perform(std::move(completion));
 }
 
@@ -82,7 +84,9 @@ void UIViewController::dismiss(bool animated, std::function<void()> completion) 
     const auto gone = std::move(presented_);
     presented_.reset();
     gone->presenting_.reset();
+    gone->viewWillDisappear(animated);
     if (gone->isViewLoaded()) gone->view()->removeFromSuperview();
+    gone->viewDidDisappear(animated);
     if (completion) RunLoop::main().perform(std::move(completion));
 }
 

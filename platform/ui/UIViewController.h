@@ -70,6 +70,20 @@ public:
     virtual void viewDidLoad() {}
     virtual void viewWillLayoutSubviews() {}
     virtual void viewDidLayoutSubviews() {}
+    // Appearance: a presented controller hears viewWillAppear before its view goes on screen and
+    // viewDidAppear after; on dismissal viewWillDisappear and viewDidDisappear. So does the
+    // window's root controller when the application shows it.
+    virtual void viewWillAppear(bool animated) { (void)animated; }
+    virtual void viewDidAppear(bool animated) { (void)animated; }
+    virtual void viewWillDisappear(bool animated) { (void)animated; }
+    virtual void viewDidDisappear(bool animated) { (void)animated; }
+    // Never sent on this platform (no memory pressure notices); kept for subclasses.
+    virtual void didReceiveMemoryWarning() {}
+    // Whether the controller takes the editing action `action` (a selector name); none here.
+    virtual bool canPerformAction(const std::string& action, const std::shared_ptr<void>& sender) {
+        (void)action, (void)sender;
+        return false;
+    }
 
     // ---- Containment
     void addChild(const std::shared_ptr<UIViewController>& child);
