@@ -25,11 +25,13 @@ function(orvex_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
                                         Threads::Threads)
-  set(props "")
   if(T_ENVIRONMENT)
-    set(props PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
+    # A list-valued ENVIRONMENT property does not survive test discovery whole, so every entry
+    # reaches the test (and its discovery run) through `cmake -E env` as the launcher.
+    set_target_properties(${name} PROPERTIES
+      CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${T_ENVIRONMENT}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${props})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # orvex_add_benchmark(NAME SOURCES ... LIBS ...)

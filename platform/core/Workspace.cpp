@@ -1,7 +1,9 @@
 #include "core/Workspace.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <mutex>
@@ -28,10 +30,17 @@ bool Workspace::openURL(const URL& url, Completion completion) {
     }
     std::string argument = url.absoluteString();
     std::vector<char*> argv{program.data(), argument.data(), nullptr};
+    // The browser's own chatter must not reach standard output, which carries the system's log.
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-        return false;
-    }
+    const int spawned =
+        ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
     DispatchQueue::global().async([pid, completion = std::move(completion)] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -51,12 +51,12 @@ private:
 class TestBundle {
 public:
     TestBundle() {
-        resources_ = dir_.path() / "Test.app" / "Resources";
+        resources_ = std::filesystem::path(dir_.path()) / "Test.app" / "Resources";
         std::filesystem::create_directories(resources_ / "help");
         for (const auto& page : std::filesystem::directory_iterator(ORVEX_HELP_SOURCE_DIR)) {
             std::filesystem::copy_file(page.path(), resources_ / "help" / page.path().filename());
         }
-        pf::Bundle::setMainBundleOverride((dir_.path() / "Test.app").string());
+        pf::Bundle::setMainBundleOverride((std::filesystem::path(dir_.path()) / "Test.app").string());
     }
     ~TestBundle() { pf::Bundle::setMainBundleOverride(std::nullopt); }
     const std::filesystem::path& resources() const { return resources_; }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -39,6 +42,34 @@ TEST(Workspace, MissingHandlerIsReportedAsFailure) {
     pf::Workspace::setOpenCommandForTesting("/nonexistent/handler");
     EXPECT_FALSE(pf::Workspace::openURL(pf::URL::fileURLWithPath("/tmp")));
     pf::Workspace::setOpenCommandForTesting({});
+}
+
+TEST(Workspace, TheHandlersOwnOutputStaysOffStandardOutput) {
+    test::TempDir dir;
+    const std::string script = dir.path() + "/chatty-open";
+    std::ofstream(script) << "#!/bin/sh\necho handler-chatter\necho handler-noise >&2\n";
+    ::chmod(script.c_str(), 0755);
+    const std::string captured = dir.path() + "/stdout";
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    const int file = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(file, 0);
+    ::dup2(file, STDOUT_FILENO);
+    pf::Workspace::setOpenCommandForTesting(script);
+    std::optional<bool> accepted;
+    const bool started =
+        pf::Workspace::openURL(pf::URL::fileURLWithPath("/tmp"), [&](bool ok) { accepted = ok; });
+    const bool finished = pf::RunLoop::main().runUntil([&] { return accepted.has_value(); }, 30s);
+    pf::Workspace::setOpenCommandForTesting({});
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    ::close(file);
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(finished);
+    std::ifstream in(captured);
+    const std::string seen((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(seen, "");
 }
 
 } // namespace
