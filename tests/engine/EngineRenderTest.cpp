@@ -3,9 +3,11 @@
 // device failures.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <thread>
 
 #include "EngineTestSupport.h"
+#include "audio/devices/PacedAudioDevice.h"
 #include "audio/units/PeakLimiterUnit.h"
 #include "core/NSError.h"
 
@@ -209,6 +211,17 @@ TEST(EngineRender, TheWavDeviceWritesAFloatWavOfWholePeriodsAndStoppingJoinsItsT
     EXPECT_EQ(long(data) + 44, size);
     EXPECT_GT(data, 0u);
     EXPECT_EQ(data % (512 * 8), 0u);
+}
+
+TEST(EngineRender, TheWavFileHoldsWhatADeviceCouldPlayFullScaleAtMostAndNoNaN) {
+    const float left[] = {0.5f, 1.0001f, -1.5f, std::nanf(""), -0.25f};
+    const float right[] = {-1.0f, 2.0f, INFINITY, 0.75f, -INFINITY};
+    const float* channels[] = {left, right};
+    float out[10] = {};
+    pf::interleaveForOutputFile(channels, 2, 5, out);
+    const float expected[] = {0.5f, -1.0f, 1.0f, 1.0f, -1.0f, 0.0f, 0.0f, 0.75f, -0.25f, 0.0f};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(out[i], expected[i]) << i;
 }
 
 TEST(EngineRender, TheBuiltInPeakLimiterInTheGraphKeepsAHotFileBelowFullScale) {

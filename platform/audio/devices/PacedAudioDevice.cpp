@@ -1,6 +1,8 @@
 #include "audio/devices/PacedAudioDevice.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -65,6 +67,17 @@ void PacedAudioDevice::start(RenderCallback callback) {
     thread_ = std::thread([this] { run(); });
 }
 
+void interleaveForOutputFile(const float* const* channels, AVAudioChannelCount channelCount,
+                             AUAudioFrameCount frames, float* out) noexcept {
+    for (AUAudioFrameCount i = 0; i < frames; ++i) {
+        for (AVAudioChannelCount c = 0; c < channelCount; ++c) {
+            const float x = channels[c][i];
+            out[std::size_t(i) * channelCount + c] =
+                std::isfinite(x) ? std::clamp(x, -1.0f, 1.0f) : 0.0f;
+        }
+    }
+}
+
 void PacedAudioDevice::stop() noexcept {
     if (!running_.exchange(false)) return;
     if (thread_.joinable()) thread_.join();
@@ -86,11 +99,7 @@ void PacedAudioDevice::run() {
     do {
         renderDeviceCycle(callback_, kPeriodFrames, channels);
         if (file_ != nullptr) {
-            for (AUAudioFrameCount i = 0; i < kPeriodFrames; ++i) {
-                for (AVAudioChannelCount c = 0; c < kChannels; ++c) {
-                    interleaved_[std::size_t(i) * kChannels + c] = channels[c][i];
-                }
-            }
+            interleaveForOutputFile(channels, kChannels, kPeriodFrames, interleaved_.data());
             std::fwrite(interleaved_.data(), sizeof(float), interleaved_.size(), file_);
             framesWritten_ += kPeriodFrames;
         }

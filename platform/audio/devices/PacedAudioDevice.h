@@ -16,6 +16,13 @@
 
 namespace pf {
 
+// Interleaves `frames` frames of `channelCount` planar channels into `out` the way a converter to
+// a fixed-point device would see them: samples held to [-1, 1], a non-finite sample as 0. The WAV
+// file thus holds what the device could play, whatever a resampling stage after the last limiter
+// adds (a windowed-sinc converter can overshoot full scale by a few parts in 10^4).
+void interleaveForOutputFile(const float* const* channels, AVAudioChannelCount channelCount,
+                             AUAudioFrameCount frames, float* out) noexcept;
+
 class PacedAudioDevice final : public AudioOutputDevice {
 public:
     static constexpr AUAudioFrameCount kPeriodFrames = 512;
