@@ -46,10 +46,10 @@ float peak(const pf::DecodedAudio& audio) {
 // The properties every application file has after a round trip through the codec.
 void expectApplicationFileProperties(int number, const pf::DecodedAudio& audio) {
     SCOPED_TRACE("file " + std::to_string(number));
-    const audiofiles::FileSpec spec = audiofiles::specForFile(number);
-    EXPECT_EQ(audio.sampleRate, spec.sampleRate);
+    const audiofiles::FilePlan plan = audiofiles::planForFile(number);
+    EXPECT_EQ(audio.sampleRate, plan.sampleRate);
     ASSERT_EQ(audio.channels, 2u);
-    EXPECT_EQ(audio.frameLength(), spec.frames);
+    EXPECT_EQ(audio.frameLength(), plan.frames);
     const double seconds = static_cast<double>(audio.frameLength()) / audio.sampleRate;
     EXPECT_GE(seconds, 3.0);
     EXPECT_LE(seconds, 8.0);
@@ -100,12 +100,12 @@ void expectApplicationFileProperties(int number, const pf::DecodedAudio& audio) 
 TEST(ApplicationAudioFiles, SpecsSpanThreeToEightSecondsMostlyAt48kHz) {
     int at48k = 0;
     for (int n = 1; n <= audiofiles::kApplicationFileCount; ++n) {
-        const audiofiles::FileSpec spec = audiofiles::specForFile(n);
-        ASSERT_TRUE(spec.sampleRate == 48000 || spec.sampleRate == 44100) << n;
-        const double seconds = static_cast<double>(spec.frames) / spec.sampleRate;
+        const audiofiles::FilePlan plan = audiofiles::planForFile(n);
+        ASSERT_TRUE(plan.sampleRate == 48000 || plan.sampleRate == 44100) << n;
+        const double seconds = static_cast<double>(plan.frames) / plan.sampleRate;
         EXPECT_GE(seconds, 3.0) << n;
         EXPECT_LE(seconds, 8.0) << n;
-        at48k += spec.sampleRate == 48000;
+        at48k += plan.sampleRate == 48000;
     }
     EXPECT_GT(at48k, audiofiles::kApplicationFileCount / 2);
     EXPECT_LT(at48k, audiofiles::kApplicationFileCount) << "some files are at 44.1 kHz";
@@ -115,7 +115,7 @@ TEST(ApplicationAudioFiles, SynthesisIsStereoAtTheStatedPeak) {
     for (int n : {1, 2, 3, 80}) {
         const audiofiles::PlanarAudio audio = audiofiles::synthesiseFile(n);
         ASSERT_EQ(audio.channels.size(), 2u);
-        EXPECT_EQ(audio.frames(), audiofiles::specForFile(n).frames);
+        EXPECT_EQ(audio.frames(), audiofiles::planForFile(n).frames);
         float top = 0.0f;
         for (const auto& c : audio.channels) {
             for (float v : c)

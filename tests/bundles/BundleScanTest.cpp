@@ -12,7 +12,7 @@
 namespace pf {
 namespace {
 
-using test::BundleSpec;
+using test::BundleLayout;
 using test::makeBundle;
 using test::TempDir;
 
@@ -34,9 +34,9 @@ std::vector<std::string> namesOf(const std::vector<AudioComponentBundleInfo>& bu
 
 TEST(BundleScan, ReadsTheComponentDescriptionNameVersionAndPrincipalClass) {
     TempDir dir;
-    BundleSpec spec;
-    spec.version = "<integer>65793</integer>";
-    const std::string path = makeBundle(dir.path(), "Gain", spec);
+    BundleLayout layout;
+    layout.version = "<integer>65793</integer>";
+    const std::string path = makeBundle(dir.path(), "Gain", layout);
 
     std::string whyNot;
     const auto info = readAudioComponentBundle(path, whyNot);
@@ -50,8 +50,8 @@ TEST(BundleScan, ReadsTheComponentDescriptionNameVersionAndPrincipalClass) {
     EXPECT_EQ(entry.name, "Tstm: Test Gain");
     EXPECT_EQ(entry.version, 65793u);
 
-    spec.sandboxSafe.clear();
-    const auto unsafe = readAudioComponentBundle(makeBundle(dir.path(), "Unsafe", spec), whyNot);
+    layout.sandboxSafe.clear();
+    const auto unsafe = readAudioComponentBundle(makeBundle(dir.path(), "Unsafe", layout), whyNot);
     ASSERT_TRUE(unsafe) << whyNot;
     EXPECT_EQ(flagsText(unsafe->components[0].description.componentFlags), "0000000000");
 }
@@ -59,27 +59,27 @@ TEST(BundleScan, ReadsTheComponentDescriptionNameVersionAndPrincipalClass) {
 TEST(BundleScan, SkipsEveryBrokenBundleWithOneLineOnStandardError) {
     TempDir dir;
     const auto broken = [&](const std::string& name, auto spoil) {
-        BundleSpec spec;
-        spoil(spec);
-        makeBundle(dir.path(), name, spec);
+        BundleLayout layout;
+        spoil(layout);
+        makeBundle(dir.path(), name, layout);
     };
     makeBundle(dir.path(), "Good");
-    broken("NotAPlist", [](BundleSpec& s) { s.infoOverride = "this is not a property list"; });
+    broken("NotAPlist", [](BundleLayout& s) { s.infoOverride = "this is not a property list"; });
     broken("ArrayRoot",
-           [](BundleSpec& s) { s.infoOverride = "<plist version=\"1.0\"><array/></plist>"; });
-    broken("ShortType", [](BundleSpec& s) { s.type = "aum"; });
-    broken("LongSubtype", [](BundleSpec& s) { s.subtype = "orvcx"; });
-    broken("NonAsciiMaker", [](BundleSpec& s) { s.manufacturer = "Qrb\xC3\xA9"; });
-    broken("NoModule", [](BundleSpec& s) { s.module.clear(); });
-    broken("PathInExecutable", [](BundleSpec& s) {
+           [](BundleLayout& s) { s.infoOverride = "<plist version=\"1.0\"><array/></plist>"; });
+    broken("ShortType", [](BundleLayout& s) { s.type = "aum"; });
+    broken("LongSubtype", [](BundleLayout& s) { s.subtype = "orvcx"; });
+    broken("NonAsciiMaker", [](BundleLayout& s) { s.manufacturer = "Qrb\xC3\xA9"; });
+    broken("NoModule", [](BundleLayout& s) { s.module.clear(); });
+    broken("PathInExecutable", [](BundleLayout& s) {
         s.executable = "../x.so";
         s.module.clear();
     });
-    broken("NoPrincipal", [](BundleSpec& s) { s.principal.clear(); });
-    broken("NoName", [](BundleSpec& s) { s.name.clear(); });
-    broken("NegativeVersion", [](BundleSpec& s) { s.version = "<integer>-1</integer>"; });
-    broken("TextVersion", [](BundleSpec& s) { s.version = "<string>1</string>"; });
-    broken("SandboxText", [](BundleSpec& s) { s.sandboxSafe = "<string>yes</string>"; });
+    broken("NoPrincipal", [](BundleLayout& s) { s.principal.clear(); });
+    broken("NoName", [](BundleLayout& s) { s.name.clear(); });
+    broken("NegativeVersion", [](BundleLayout& s) { s.version = "<integer>-1</integer>"; });
+    broken("TextVersion", [](BundleLayout& s) { s.version = "<string>1</string>"; });
+    broken("SandboxText", [](BundleLayout& s) { s.sandboxSafe = "<string>yes</string>"; });
     std::filesystem::create_directories(dir.path() + "/NoInfo.appex/MacOS");
     // Neither of these is a bundle; they are passed over without a word.
     std::filesystem::create_directories(dir.path() + "/Folder.bundle");
@@ -131,7 +131,7 @@ TEST(BundleScan, SearchesTheApplicationPlugInsFolderThenTheComponentPath) {
 TEST(ComponentManager, AnswersBuiltInUnitsFirstThenBundlesInSearchOrder) {
     TempDir dir;
     makeBundle(dir.path(), "Second");
-    BundleSpec other;
+    BundleLayout other;
     other.subtype = "othr";
     other.name = "Tstm: Other";
     other.version = "<integer>7</integer>";

@@ -20,7 +20,7 @@
 namespace pf {
 namespace {
 
-using test::BundleSpec;
+using test::BundleLayout;
 using test::makeBundle;
 using test::runMainUntil;
 using test::TempDir;
@@ -148,7 +148,7 @@ TEST_F(Instantiation, DeliversTheSamePrincipalViewControllerOnTheMainQueue) {
 
 TEST_F(Instantiation, ReleasesThePrincipalOnTheMainThreadWhereverTheLastReferenceGoes) {
     makeBundle(dir_.path(), "Gain");
-    BundleSpec failing;
+    BundleLayout failing;
     failing.principal = "FailingViewController";
     failing.subtype = "fail";
     makeBundle(dir_.path(), "Failing", failing);
@@ -206,14 +206,14 @@ TEST_F(Instantiation, LoadsAModuleOnceAndTheUnitRendersHalfItsInput) {
 }
 
 TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsAnythingOrTheClassIsUnknown) {
-    BundleSpec failing;
+    BundleLayout failing;
     failing.principal = "FailingViewController";
     makeBundle(dir_.path(), "Failing", failing);
-    BundleSpec unknown;
+    BundleLayout unknown;
     unknown.principal = "NoSuchController";
     unknown.subtype = "unkn";
     makeBundle(dir_.path(), "Unknown", unknown);
-    BundleSpec strange;
+    BundleLayout strange;
     strange.principal = "StrangeViewController";
     strange.subtype = "strn";
     makeBundle(dir_.path(), "Strange", strange);
@@ -244,10 +244,10 @@ TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsAnythingOrTheClas
 }
 
 TEST_F(Instantiation, RefusesAModuleOfAnotherABIOrWithoutEntryBeforeAnyOfItsCodeRuns) {
-    BundleSpec foreign;
+    BundleLayout foreign;
     foreign.module = TEST_PLUGIN_FOREIGN_ABI_MODULE;
     makeBundle(dir_.path(), "Foreign", foreign);
-    BundleSpec noEntry;
+    BundleLayout noEntry;
     noEntry.module = TEST_PLUGIN_NO_ENTRY_MODULE;
     noEntry.subtype = "none";
     makeBundle(dir_.path(), "NoEntry", noEntry);

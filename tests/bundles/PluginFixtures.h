@@ -17,7 +17,7 @@ namespace pf::test {
 using ::test::TempDir;
 
 // What goes into a bundle's Info.plist; every field can be spoiled by a test.
-struct BundleSpec {
+struct BundleLayout {
     std::string executable = "TestGainPlugin.so";
     std::string module = TEST_PLUGIN_MODULE; // copied into MacOS/ when not empty
     std::string principal = "GainViewController";
@@ -30,34 +30,34 @@ struct BundleSpec {
     std::string infoOverride;            // not empty: written as Info.plist instead
 };
 
-inline std::string infoPlistText(const BundleSpec& spec) {
+inline std::string infoPlistText(const BundleLayout& layout) {
     std::string sandbox =
-        spec.sandboxSafe.empty() ? "" : "<key>sandboxSafe</key>" + spec.sandboxSafe;
+        layout.sandboxSafe.empty() ? "" : "<key>sandboxSafe</key>" + layout.sandboxSafe;
     return R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
 <key>CFBundleExecutable</key><string>)" +
-           spec.executable + R"(</string>
+           layout.executable + R"(</string>
 <key>NSExtension</key><dict>
 <key>NSExtensionPrincipalClass</key><string>)" +
-           spec.principal + R"(</string>
+           layout.principal + R"(</string>
 <key>NSExtensionAttributes</key><dict><key>AudioComponents</key><array><dict>
 <key>type</key><string>)" +
-           spec.type + "</string><key>subtype</key><string>" + spec.subtype +
-           "</string><key>manufacturer</key><string>" + spec.manufacturer +
-           "</string><key>name</key><string>" + spec.name + "</string><key>version</key>" +
-           spec.version + sandbox + "</dict></array></dict></dict></dict></plist>\n";
+           layout.type + "</string><key>subtype</key><string>" + layout.subtype +
+           "</string><key>manufacturer</key><string>" + layout.manufacturer +
+           "</string><key>name</key><string>" + layout.name + "</string><key>version</key>" +
+           layout.version + sandbox + "</dict></array></dict></dict></dict></plist>\n";
 }
 
 // Writes `<folder>/<name>.appex` and answers its path.
 inline std::string makeBundle(const std::string& folder, const std::string& name,
-                              const BundleSpec& spec = {}) {
+                              const BundleLayout& layout = {}) {
     namespace fs = std::filesystem;
     const std::string bundle = folder + "/" + name + ".appex";
     fs::create_directories(bundle + "/MacOS");
     std::ofstream(bundle + "/Info.plist")
-        << (spec.infoOverride.empty() ? infoPlistText(spec) : spec.infoOverride);
-    if (!spec.module.empty()) {
-        fs::copy_file(spec.module, bundle + "/MacOS/" + spec.executable,
+        << (layout.infoOverride.empty() ? infoPlistText(layout) : layout.infoOverride);
+    if (!layout.module.empty()) {
+        fs::copy_file(layout.module, bundle + "/MacOS/" + layout.executable,
                       fs::copy_options::overwrite_existing);
     }
     return bundle;

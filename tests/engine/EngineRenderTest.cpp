@@ -173,12 +173,12 @@ TEST(EngineRender, ACycleThatFindsTheGraphLockedRendersSilenceAndCountsADropout)
 }
 
 TEST(EngineRender, StartThrowsWhenTheDeviceCannotOpenAndLeavesTheEngineStopped) {
-    for (const char* spec : {"wav:/nonexistent-folder/x.wav", "bogus"}) {
-        pf::setAudioOutputOverride(spec);
+    for (const char* selection : {"wav:/nonexistent-folder/x.wav", "bogus"}) {
+        pf::setAudioOutputOverride(selection);
         Graph g;
         g.engine->connect(g.player, g.gain, nullptr);
         g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
-        EXPECT_THROW(g.engine->start(), pf::NSErrorException) << spec;
+        EXPECT_THROW(g.engine->start(), pf::NSErrorException) << selection;
         EXPECT_FALSE(g.engine->isRunning());
         EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
     }

@@ -45,8 +45,8 @@ const std::vector<float> kBright{0.05f, 0.15f, 0.55f, 0.8f, 0.45f, 0.5f, 1, 0, 0
 
 std::vector<float> defaults() {
     std::vector<float> values;
-    for (const auto& spec : kCompanderParameters)
-        values.push_back(spec.defaultValue);
+    for (const auto& entry : kCompanderParameters)
+        values.push_back(entry.defaultValue);
     return values;
 }
 

@@ -208,20 +208,20 @@ void addEvent(Mixer& mix, Random& random, size_t start, double level, int root) 
 
 } // namespace
 
-FileSpec specForFile(int number) {
+FilePlan planForFile(int number) {
     Random random(0x6F72766578ull * 1000003ull + static_cast<uint64_t>(number));
-    FileSpec spec;
-    spec.number = number;
-    spec.sampleRate = number % 4 == 3 ? 44100 : 48000;
+    FilePlan plan;
+    plan.number = number;
+    plan.sampleRate = number % 4 == 3 ? 44100 : 48000;
     const double seconds = 3.0 + 5.0 * random.uniform();
-    spec.frames = static_cast<size_t>(seconds * spec.sampleRate);
-    return spec;
+    plan.frames = static_cast<size_t>(seconds * plan.sampleRate);
+    return plan;
 }
 
 PlanarAudio synthesiseFile(int number) {
-    const FileSpec spec = specForFile(number);
+    const FilePlan plan = planForFile(number);
     Random random(0x61756469ull * 7919ull + static_cast<uint64_t>(number));
-    Mixer mix(spec.sampleRate, spec.frames);
+    Mixer mix(plan.sampleRate, plan.frames);
     const int root = random.below(12);
 
     // Loud passages (0.4 to 1.4 s, 0 to -4 dB) alternate with quiet ones (0.8 to 1.6 s, -28 to
@@ -229,16 +229,16 @@ PlanarAudio synthesiseFile(int number) {
     // the loud tails to die away within them.
     bool loud = random.below(2) == 0;
     size_t position = 0;
-    while (position < spec.frames) {
+    while (position < plan.frames) {
         const double seconds = loud ? random.between(0.4, 1.4) : random.between(0.8, 1.6);
-        const size_t passage = static_cast<size_t>(seconds * spec.sampleRate);
+        const size_t passage = static_cast<size_t>(seconds * plan.sampleRate);
         const double level =
             loud ? dbToGain(random.between(-4.0, 0.0)) : dbToGain(random.between(-40.0, -28.0));
         const double eventsPerSecond = random.between(3.0, 9.0);
-        const size_t events = 1 + static_cast<size_t>(eventsPerSecond * passage / spec.sampleRate);
+        const size_t events = 1 + static_cast<size_t>(eventsPerSecond * passage / plan.sampleRate);
         for (size_t e = 0; e < events; ++e) {
             const size_t at = position + static_cast<size_t>(random.uniform() * passage);
-            if (at < spec.frames) addEvent(mix, random, at, level, root);
+            if (at < plan.frames) addEvent(mix, random, at, level, root);
         }
         position += passage;
         loud = !loud;

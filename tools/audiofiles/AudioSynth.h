@@ -20,7 +20,7 @@ struct PlanarAudio {
 };
 
 /// Properties of the application's file number n (1 … 80).
-struct FileSpec {
+struct FilePlan {
     int number = 0;
     int sampleRate = 0; ///< 48000 for most files, 44100 for every fourth (3, 7, 11, …)
     size_t frames = 0;  ///< 3 to 8 seconds
@@ -32,9 +32,9 @@ inline constexpr int kApplicationFileCount = 80;
 /// for the overshoot of lossy coding.
 inline constexpr float kPeakLevel = 0.891f;
 
-FileSpec specForFile(int number);
+FilePlan planForFile(int number);
 
-/// The samples of application file `number` (stereo, at `specForFile(number)`'s rate and length).
+/// The samples of application file `number` (stereo, at `planForFile(number)`'s rate and length).
 PlanarAudio synthesiseFile(int number);
 
 /// A steady stereo sine tone: the left channel at `amplitude`, the right at half of it, so a
