@@ -61,7 +61,7 @@ private:
 
 class PlayerTest : public ::testing::Test {
 protected:
-    static constexpr std::size_t kFileFrames = 9600; // 0.2 s at 48 kHz
+    static constexpr std::size_t kFileFrames = 24000; // 0.5 s at 48 kHz, twice the read-ahead
 
     PlayerTest() {
         pf::RunLoop::claimMainThread();
