@@ -110,6 +110,10 @@ struct AVAudioPlayerNode::Shared {
             bool quit = false;
             {
                 std::lock_guard lock(self->mutex);
+                // Flushed files were scheduled before any file still in the schedule.
+                for (auto& h : self->flushed)
+                    due.push_back(std::move(h));
+                self->flushed.clear();
                 for (auto& segment : self->segments) {
                     if (!segment.consumed) break;
                     if (segment.handler) due.push_back(std::move(segment.handler));
@@ -119,9 +123,6 @@ struct AVAudioPlayerNode::Shared {
                               std::make_move_iterator(end));
                 self->segments.erase(self->segments.begin(), end);
                 self->head = 0;
-                for (auto& h : self->flushed)
-                    due.push_back(std::move(h));
-                self->flushed.clear();
                 quit = self->quit.load();
             }
             played.clear();
