@@ -59,7 +59,7 @@ void ConsoleCapture::append(std::string_view text, std::string_view end) {
         text_.append(end); // a reader never sees a line without its end
     }
     // A test waiting on the main run loop for a line printed on another thread sees it at once.
-    RunLoop::main().signalFromRealtime();
+    if (!RunLoop::isMainThread()) RunLoop::main().signalFromRealtime();
 }
 
 std::string ConsoleCapture::text() const {
