@@ -7,7 +7,7 @@
 
 using namespace limiter_test;
 
-TEST(PeakLimiterDynamics, AfterABurstTheGainRecovers63PercentWithinTheDecayTime) {
+TEST(PeakLimiterDynamics, AfterABurstTheGainHoldsThenRecovers63PercentWithinTheDecayTime) {
     // A +12 dB DC burst, then a DC probe at 0.25: the gain is output / 0.25 once the probe leaves
     // the delay. Time is counted from the burst's last frame leaving the delay.
     for (const double rate : {44100.0, 48000.0}) {
@@ -27,6 +27,14 @@ TEST(PeakLimiterDynamics, AfterABurstTheGainRecovers63PercentWithinTheDecayTime)
                 EXPECT_NEAR((n - lastOver) / rate, decay, 0.1 * decay)
                     << rate << " Hz, decay " << decay << ", attack " << attack;
                 EXPECT_NEAR(atEnd, 0.25, 1e-3);
+                // The gain holds for half the decay time, then recovers along a one-pole curve
+                // with the other half as its time constant: 1 - exp(-1/2) of the way at 3/4.
+                const auto threeQuarters = lastOver + std::size_t(0.75 * decay * rate);
+                if (decay >= 0.024f) {
+                    EXPECT_NEAR((out.left[threeQuarters] / 0.25 - atEnd) / (1.0 - atEnd), 0.39,
+                                0.05)
+                        << rate << " Hz, decay " << decay;
+                }
             }
         }
     }
