@@ -127,6 +127,28 @@ TEST(CompanderKernel, CompanderRunsOnlyWithDefaultCrossoversAndNoBypass) {
     EXPECT_TRUE(bypassed.unchanged());
 }
 
+// A cycle cut by events is processed segment by segment at each segment's own offset, so an
+// event that changes nothing leaves every sample as an uncut cycle gives it, in place or not.
+TEST(CompanderKernel, ACycleCutByEventsEqualsTheUncutCycle) {
+    RecordedLog log;
+    KernelRun uncut(2048);
+    auto reference = makeKernel();
+    reference->setParameter(3, 0.9f);
+    uncut.process(*reference);
+    for (const bool inPlace : {false, true}) {
+        auto kernel = makeKernel();
+        kernel->setParameter(3, 0.9f);
+        KernelRun cut(2048);
+        kernel->setBuffers(&cut.in.list, inPlace ? &cut.in.list : &cut.out.list);
+        testsupport::EventList events;
+        events.parameter(700, 3, 0.9f);
+        events.parameter(1500, 3, 0.9f);
+        pf::AudioTimeStamp timestamp;
+        kernel->processWithEvents(&timestamp, 2048, events.link(), {});
+        EXPECT_EQ(inPlace ? cut.in.channels : cut.out.channels, uncut.out.channels) << inPlace;
+    }
+}
+
 TEST(CompanderKernel, OtherChannelCountsAndListsAreCopiedUnprocessedWithinBothLists) {
     auto kernel = makeKernel();
     kernel->setParameter(3, 1.0f);
