@@ -205,80 +205,56 @@ TEST_F(Instantiation, LoadsAModuleOnceAndTheUnitRendersHalfItsInput) {
     au->deallocateRenderResources();
 }
 
-TEST_F(Instantiation, FailsOffTheMainThreadWhenTheFactoryThrowsAnythingOrTheClassIsUnknown) {
-    BundleLayout failing;
-    failing.principal = "FailingViewController";
-    makeBundle(dir_.path(), "Failing", failing);
-    BundleLayout unknown;
-    unknown.principal = "NoSuchController";
-    unknown.subtype = "unkn";
-    makeBundle(dir_.path(), "Unknown", unknown);
-    BundleLayout strange;
-    strange.principal = "StrangeViewController";
-    strange.subtype = "strn";
-    makeBundle(dir_.path(), "Strange", strange);
+TEST_F(Instantiation, EveryRefusalCompletesWithItsErrorOffTheMainThreadAndTheHostGoesOn) {
+    struct Case {
+        std::string subtype, principal, module;
+        OSStatus code;
+        std::string inDescription;
+    };
+    const std::vector<Case> cases{
+        {"fail", "FailingViewController", TEST_PLUGIN_MODULE, kAudioUnitErr_FailedInitialization,
+         "TestGain refuses."},
+        // A plug-in throwing something that is no exception fails only its instantiation.
+        {"strn", "StrangeViewController", TEST_PLUGIN_MODULE, kAudioUnitErr_FailedInitialization,
+         ""},
+        {"unkn", "NoSuchController", TEST_PLUGIN_MODULE, kAudioUnitErr_FailedInitialization,
+         "has no class 'NoSuchController'"},
+        // Modules of another ABI or without the entry are refused before any of their code runs.
+        {"frgn", "GainViewController", TEST_PLUGIN_FOREIGN_ABI_MODULE,
+         kAudioUnitErr_ExtensionNotFound, "ABI version 99"},
+        {"none", "GainViewController", TEST_PLUGIN_NO_ENTRY_MODULE, kAudioUnitErr_ExtensionNotFound,
+         "exports no pf_audio_plugin_entry"},
+        {"miss", "", "", kAudioUnitErr_ExtensionNotFound, "No audio component matches"}};
+    for (const auto& c : cases) {
+        if (c.module.empty()) continue;
+        BundleLayout layout;
+        layout.subtype = c.subtype;
+        layout.principal = c.principal;
+        layout.module = c.module;
+        makeBundle(dir_.path(), c.subtype, layout);
+    }
     scan(dir_.path());
-
-    const auto thrown = instantiate();
-    EXPECT_FALSE(thrown->unit);
-    EXPECT_FALSE(thrown->onMainThread);
-    ASSERT_TRUE(thrown->error);
-    EXPECT_EQ(thrown->error->code(), kAudioUnitErr_FailedInitialization);
-    EXPECT_EQ(thrown->error->localizedDescription(), "TestGain refuses.");
-
-    AudioComponentDescription other = kPlugin;
-    other.componentSubType = fourCharCode("unkn");
-    const auto missingClass = instantiate(other);
-    EXPECT_FALSE(missingClass->unit);
-    ASSERT_TRUE(missingClass->error);
-    EXPECT_EQ(missingClass->error->code(), kAudioUnitErr_FailedInitialization);
-    EXPECT_NE(missingClass->error->localizedDescription().find("has no class 'NoSuchController'"),
-              std::string::npos);
-
-    AudioComponentDescription odd = kPlugin;
-    odd.componentSubType = fourCharCode("strn");
-    const auto number = instantiate(odd);
-    EXPECT_FALSE(number->unit);
-    ASSERT_TRUE(number->error);
-    EXPECT_EQ(number->error->code(), kAudioUnitErr_FailedInitialization);
-}
-
-TEST_F(Instantiation, RefusesAModuleOfAnotherABIOrWithoutEntryBeforeAnyOfItsCodeRuns) {
-    BundleLayout foreign;
-    foreign.module = TEST_PLUGIN_FOREIGN_ABI_MODULE;
-    makeBundle(dir_.path(), "Foreign", foreign);
-    BundleLayout noEntry;
-    noEntry.module = TEST_PLUGIN_NO_ENTRY_MODULE;
-    noEntry.subtype = "none";
-    makeBundle(dir_.path(), "NoEntry", noEntry);
-    scan(dir_.path());
-
-    const auto refused = instantiate();
-    EXPECT_FALSE(refused->unit);
-    EXPECT_FALSE(refused->onMainThread);
-    ASSERT_TRUE(refused->error);
-    EXPECT_EQ(refused->error->code(), kAudioUnitErr_ExtensionNotFound);
-    EXPECT_NE(refused->error->localizedDescription().find("ABI version 99"), std::string::npos);
-    // Refused again from memory, with the same answer.
-    EXPECT_EQ(instantiate()->error->localizedDescription(), refused->error->localizedDescription());
-
-    AudioComponentDescription none = kPlugin;
-    none.componentSubType = fourCharCode("none");
-    const auto missing = instantiate(none);
-    ASSERT_TRUE(missing->error);
-    EXPECT_EQ(missing->error->code(), kAudioUnitErr_ExtensionNotFound);
-    EXPECT_NE(missing->error->localizedDescription().find("exports no pf_audio_plugin_entry"),
-              std::string::npos);
-    EXPECT_TRUE(pluginLines().empty());
-}
-
-TEST_F(Instantiation, CompletesWithAnErrorOffTheMainThreadWhenNothingMatches) {
-    scan(dir_.path());
-    const auto outcome = instantiate();
-    EXPECT_FALSE(outcome->unit);
-    EXPECT_FALSE(outcome->onMainThread);
-    ASSERT_TRUE(outcome->error);
-    EXPECT_EQ(outcome->error->code(), kAudioUnitErr_ExtensionNotFound);
+    for (int round = 0; round < 2; ++round) { // refused again from memory, with the same answer
+        for (const auto& c : cases) {
+            AudioComponentDescription description = kPlugin;
+            description.componentSubType = OSType(c.subtype[0]) << 24 | OSType(c.subtype[1]) << 16 |
+                                           OSType(c.subtype[2]) << 8 | OSType(c.subtype[3]);
+            const auto outcome = instantiate(description);
+            EXPECT_FALSE(outcome->unit) << c.subtype;
+            EXPECT_FALSE(outcome->onMainThread) << c.subtype;
+            ASSERT_TRUE(outcome->error) << c.subtype;
+            EXPECT_EQ(outcome->error->code(), c.code) << c.subtype;
+            EXPECT_NE(outcome->error->localizedDescription().find(c.inDescription),
+                      std::string::npos)
+                << c.subtype << ": " << outcome->error->localizedDescription();
+        }
+    }
+    // Only the modules with an entry ran a factory: the two that throw, once each round.
+    const auto lines = pluginLines();
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [](const std::string& l) { return l.starts_with("TestGain: createAudioUnit"); }),
+              4);
 }
 
 } // namespace
