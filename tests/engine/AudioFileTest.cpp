@@ -24,22 +24,15 @@ TEST(AudioFile, OpensAtTheFilesOwnRateAndReadsFramesFromThePosition) {
     EXPECT_THROW(file->read(*buffer), pf::NSErrorException) << "at the end";
 }
 
-TEST(AudioFile, MissingTextAndTruncatedFilesThrowErrorsThatNameTheFile) {
+TEST(AudioFile, AFileThatCannotBeReadThrowsAnErrorThatNamesIt) {
     TempDir dir;
-    const auto good = writeTone(dir.file("good.m4a"), 48000, 500.0, 48000);
     const auto text = dir.file("text.m4a");
     avfiletest::writeText(text, "this is not audio\n");
-    const auto truncated = dir.file("cut.m4a");
-    auto bytes = avfiletest::readBytes(good.path());
-    bytes.resize(bytes.size() / 2);
-    avfiletest::writeBytes(truncated, bytes);
-    for (const auto& path : {dir.file("missing.m4a"), text, truncated}) {
-        try {
-            pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path));
-            ADD_FAILURE() << path << " opened";
-        } catch (const pf::NSErrorException& e) {
-            EXPECT_NE(e.error().localizedDescription().find(path), std::string::npos)
-                << e.error().localizedDescription();
-        }
+    try {
+        pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(text));
+        ADD_FAILURE() << "opened";
+    } catch (const pf::NSErrorException& e) {
+        EXPECT_NE(e.error().localizedDescription().find(text), std::string::npos)
+            << e.error().localizedDescription();
     }
 }

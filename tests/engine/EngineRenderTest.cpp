@@ -8,7 +8,6 @@
 
 #include "EngineTestSupport.h"
 #include "audio/devices/PacedAudioDevice.h"
-#include "audio/units/PeakLimiterUnit.h"
 #include "core/NSError.h"
 
 using namespace enginetest;
@@ -190,38 +189,4 @@ TEST(EngineRender, TheWavFileHoldsWhatADeviceCouldPlayFullScaleAtMostAndNoNaN) {
     const float expected[] = {0.5f, -1.0f, 1.0f, 1.0f, -1.0f, 0.0f, 0.0f, 0.75f, -0.25f, 0.0f};
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(out[i], expected[i]) << i;
-}
-
-TEST(EngineRender, TheBuiltInPeakLimiterInTheGraphKeepsAHotFileBelowFullScale) {
-    ManualOutput manual;
-    TempDir dir;
-    // Both rates: a 44.1 kHz file is converted by the player (connected without a format), so
-    // the limiter runs at the device rate and nothing resamples its output.
-    for (const int rate : {48000, 44100}) {
-        const auto file = toneFile(dir, std::to_string(rate) + ".m4a", rate, 220.0, rate);
-        auto engine = pf::AVAudioEngine::make();
-        auto player = pf::AVAudioPlayerNode::make();
-        auto limiter = pf::AVAudioUnitEffect::make(pf::PeakLimiterUnit::kComponentDescription);
-        ASSERT_TRUE(limiter->auAudioUnit());
-        engine->attach(player);
-        engine->attach(limiter);
-        engine->connect(player, limiter, nullptr);
-        engine->connect(limiter, engine->mainMixerNode(), nullptr);
-        // +12 dB drives the tone to about twice full scale.
-        ASSERT_EQ(pf::AudioUnitSetParameter(limiter->audioUnit(), pf::PeakLimiterUnit::kPreGain,
-                                            pf::kAudioUnitScope_Global, 0, 12.0f, 0),
-                  pf::noErr);
-        engine->start();
-        player->scheduleFile(file, std::nullopt, nullptr);
-        player->play();
-        const auto out = renderFrames(48000);
-        for (int c = 0; c < 2; ++c)
-            EXPECT_LE(peak(out[c], 0, out[c].size()), 1.0) << rate;
-        EXPECT_GT(peak(out[0], 4800, 43200), 0.9) << "limited, not silenced";
-        // Cycles follow each other in the limiter's time, so its look-ahead is never cleared
-        // mid-stream: the tone comes through whole.
-        EXPECT_NEAR(zeroCrossingFrequency(out[0], 4800, 43200, 48000.0), 220.0, 0.5) << rate;
-        player->stop();
-        engine->stop();
-    }
 }
