@@ -87,6 +87,7 @@ void writeVideoOnlyMovie(const std::string& path) {
         packet->flags = AV_PKT_FLAG_KEY;
         packet->stream_index = video->index;
         ASSERT_GE(av_write_frame(out, packet), 0);
+        av_packet_unref(packet);
     }
     av_packet_free(&packet);
     ASSERT_GE(av_write_trailer(out), 0);
