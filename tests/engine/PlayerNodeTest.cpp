@@ -116,3 +116,15 @@ TEST(PlayerNode, AHandlerMayDropTheLastReferenceToItsPlayer) {
     player.reset();
     EXPECT_TRUE(log.waitFor(1));
 }
+
+TEST(PlayerNode, AFileAtAnotherRatePlaysAtItsOwnPitchForItsOwnDuration) {
+    PlayerGraph g; // the player's own format: 48 kHz
+    const auto file = toneFile(g.dir, "t.m4a", 44100, 440.0, 22050);
+    g.player->scheduleFile(file, std::nullopt, nullptr);
+    g.player->play();
+    const auto out = renderFrames(24000 + 2048);
+    EXPECT_NEAR(zeroCrossingFrequency(out[0], 2400, 21600, 48000.0), 440.0, 0.5);
+    // Half a second at 44.1 kHz lasts half a second at 48 kHz.
+    EXPECT_GT(peak(out[0], 23800, 23990), 0.1);
+    EXPECT_EQ(peak(out[0], 24100, out[0].size()), 0.0);
+}
