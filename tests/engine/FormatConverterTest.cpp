@@ -97,10 +97,13 @@ TEST(FormatConverter, ResamplingKeepsFrequencyLevelAndDuration) {
 }
 
 TEST(FormatConverter, ResamplingPassesDCAtUnityAndRejectsWhatTheOutputCannotCarry) {
-    Source dc{{std::vector<float>(96000, 0.25f)}};
-    const auto flat = convert(dc, 96000, 48000, 1, 24000)[0];
-    EXPECT_NEAR(peak(flat, 1000, 23000), 0.25, 1e-4);
-    EXPECT_NEAR(*std::min_element(flat.begin() + 1000, flat.begin() + 23000), 0.25f, 1e-4);
+    // Every phase of the filter sums to one, so a constant comes through within float rounding.
+    for (const double rate : {96000.0, 44100.0}) {
+        Source dc{{std::vector<float>(96000, 0.25f)}};
+        const auto flat = convert(dc, rate, 48000, 1, 24000)[0];
+        for (std::size_t i = 1000; i < 23000; ++i)
+            ASSERT_NEAR(flat[i], 0.25f, 1e-6) << rate << " Hz, frame " << i;
+    }
 
     // 30 kHz at 96 kHz lies above the 24 kHz Nyquist frequency of the output: filtered away
     // rather than folded down to 18 kHz.
