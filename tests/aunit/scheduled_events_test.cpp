@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "TestUnit.h"
+#include "audio/AVAudioEngine.h"
+#include "audio/devices/AudioOutputDevice.h"
 
 namespace pf {
 namespace {
@@ -115,6 +117,29 @@ TEST(ScheduledEvents, AreDroppedOutsideTheAllocationAndRefusedBeyondTheQueue) {
     EXPECT_EQ(counts.delivered, AUScheduledEventQueue::kRingCapacity);
     EXPECT_EQ(counts.refused, 4u);
     EXPECT_EQ(counts.dropped, 3u);
+}
+
+TEST(ScheduledEvents, AHostSchedulesOnTheClockTheEngineRendersTheUnitWith) {
+    setAudioOutputOverride("manual");
+    const auto engine = AVAudioEngine::make();
+    const auto unit = std::make_shared<TestUnit>(kMusicEffect);
+    const auto node = std::make_shared<AVAudioUnit>(unit);
+    engine->attach(node);
+    engine->connect(node, engine->mainMixerNode(), nullptr);
+    engine->start();
+    const auto device = ManualAudioDevice::current();
+    ASSERT_TRUE(device);
+    EXPECT_FALSE(node->lastRenderTime().has_value());
+    for (int cycle = 0; cycle < 3; ++cycle)
+        device->render(480);
+    const auto last = node->lastRenderTime();
+    ASSERT_TRUE(last && last->isSampleTimeValid());
+    EXPECT_EQ(last->sampleTime(), 960);
+    unit->scheduleParameterBlock()(last->sampleTime() + 480 + 100, 0, 1, 0.5f);
+    device->render(480);
+    EXPECT_EQ(seen(*unit), (std::vector<Seen>{{1440, 1540, AURenderEventParameter, 1, 0, 0}}));
+    engine->stop();
+    setAudioOutputOverride(std::nullopt);
 }
 
 } // namespace
