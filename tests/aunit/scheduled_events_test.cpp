@@ -61,7 +61,7 @@ TEST(ScheduledEvents, ReachTheRenderBlockInTheirCycleInTimeOrder) {
     ASSERT_TRUE(parameter && note);
 
     // Cycles of 64 frames from 1000 and from 1064; scheduled out of order.
-    parameter(1100, 0, 1, 0.5f);                       // in the second cycle
+    parameter(1064, 0, 1, 0.5f);                       // the first frame of the second cycle
     midi(note, 1010, 0x90);                            // a note-on at frame 10 …
     parameter(1010, 16, 2, 0.5f);                      // … and after it, at the same time, a ramp
     parameter(AUEventSampleTimeImmediate, 0, 3, 0.5f); // the first frame of the next cycle
@@ -75,8 +75,8 @@ TEST(ScheduledEvents, ReachTheRenderBlockInTheirCycleInTimeOrder) {
     const int P = AURenderEventParameter, R = AURenderEventParameterRamp, M = AURenderEventMIDI;
     const std::vector<Seen> expected{
         {1000, 900, P, 4, 0, 0},   {1000, 1000, P, 3, 0, 0}, {1000, 1010, M, 0, 0, 0x90},
-        {1000, 1010, R, 2, 16, 0}, {1064, 1064, P, 5, 0, 0}, {1064, 1070, M, 0, 0, 0x80},
-        {1064, 1100, P, 1, 0, 0},
+        {1000, 1010, R, 2, 16, 0}, {1064, 1064, P, 1, 0, 0}, {1064, 1064, P, 5, 0, 0},
+        {1064, 1070, M, 0, 0, 0x80},
     };
     EXPECT_EQ(seen(*unit), expected);
     EXPECT_EQ(unit->probe()->seen[2].length, 3u);
