@@ -67,6 +67,10 @@ TEST(ScheduledEvents, ReachTheRenderBlockInTheirCycleInTimeOrder) {
     parameter(AUEventSampleTimeImmediate, 0, 3, 0.5f); // the first frame of the next cycle
     parameter(900, 0, 4, 0.5f);                        // late: handed over with its own time, first
     midi(note, AUEventSampleTimeImmediate + 70, 0x80); // 70 frames into the next cycle
+    const std::uint8_t bytes[4] = {0xF0, 1, 2, 0xF7};
+    note(1010, 0, 4, bytes);   // refused: longer than a render event holds
+    note(1010, 0, 0, bytes);   // refused: empty
+    note(1010, 0, 1, nullptr); // refused: no bytes
     ASSERT_EQ(renderCycle(block, 1000), noErr);
     parameter(AUEventSampleTimeImmediate, 0, 5, 0.5f);
     ASSERT_EQ(renderCycle(block, 1064), noErr);
@@ -74,13 +78,14 @@ TEST(ScheduledEvents, ReachTheRenderBlockInTheirCycleInTimeOrder) {
 
     const int P = AURenderEventParameter, R = AURenderEventParameterRamp, M = AURenderEventMIDI;
     const std::vector<Seen> expected{
-        {1000, 900, P, 4, 0, 0},   {1000, 1000, P, 3, 0, 0}, {1000, 1010, M, 0, 0, 0x90},
-        {1000, 1010, R, 2, 16, 0}, {1064, 1064, P, 1, 0, 0}, {1064, 1064, P, 5, 0, 0},
+        {1000, 900, P, 4, 0, 0},     {1000, 1000, P, 3, 0, 0}, {1000, 1010, M, 0, 0, 0x90},
+        {1000, 1010, R, 2, 16, 0},   {1064, 1064, P, 1, 0, 0}, {1064, 1064, P, 5, 0, 0},
         {1064, 1070, M, 0, 0, 0x80},
     };
     EXPECT_EQ(seen(*unit), expected);
     EXPECT_EQ(unit->probe()->seen[2].length, 3u);
     EXPECT_EQ(unit->scheduledEventCounts().delivered, 7u);
+    EXPECT_EQ(unit->scheduledEventCounts().refused, 3u);
 }
 
 TEST(ScheduledEvents, AreDroppedOutsideTheAllocationAndRefusedBeyondTheQueue) {
@@ -89,17 +94,12 @@ TEST(ScheduledEvents, AreDroppedOutsideTheAllocationAndRefusedBeyondTheQueue) {
 
     const auto unit = std::make_shared<TestUnit>(kMusicEffect);
     const auto parameter = unit->scheduleParameterBlock();
-    const auto note = unit->scheduleMIDIEventBlock();
     parameter(AUEventSampleTimeImmediate, 0, 0, 1.0f); // not yet allocated
     unit->allocateRenderResources();
     const auto block = unit->renderBlock();
     for (std::size_t i = 0; i <= AUScheduledEventQueue::kRingCapacity; ++i) {
         parameter(AUEventSampleTimeImmediate, 0, 0, 1.0f); // the last one finds the ring full
     }
-    const std::uint8_t bytes[4] = {0xF0, 1, 2, 0xF7};
-    note(0, 0, 4, bytes);                           // longer than a render event holds
-    note(0, 0, 0, bytes);                           // empty
-    note(0, 0, 1, nullptr);                         // no bytes
     EXPECT_EQ(renderCycle(block, 0, 64, 1), noErr); // another bus takes no events
     EXPECT_EQ(unit->probe()->seenCount.load(), 0);
     EXPECT_EQ(renderCycle(block, 64), noErr);
@@ -109,13 +109,14 @@ TEST(ScheduledEvents, AreDroppedOutsideTheAllocationAndRefusedBeyondTheQueue) {
     EXPECT_EQ(renderCycle(block, 128), noErr);
     unit->deallocateRenderResources();
     parameter(1000, 0, 0, 1.0f);
+    EXPECT_EQ(unit->scheduledEventCounts().dropped, 3u); // at once, not at the next allocation
     unit->allocateRenderResources();
     EXPECT_EQ(renderCycle(block, 1000), noErr);
     EXPECT_EQ(unit->probe()->seenCount.load(), int(AUScheduledEventQueue::kRingCapacity));
 
     const auto counts = unit->scheduledEventCounts();
     EXPECT_EQ(counts.delivered, AUScheduledEventQueue::kRingCapacity);
-    EXPECT_EQ(counts.refused, 4u);
+    EXPECT_EQ(counts.refused, 1u);
     EXPECT_EQ(counts.dropped, 3u);
 }
 
