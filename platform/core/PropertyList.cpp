@@ -214,13 +214,7 @@ void checkXml(std::string_view text) {
             open.pop_back();
             continue;
         }
-        if (!open.empty() && open.back().dictionary) {
-            const bool key = name == "key";
-            if (key && open.back().keyPending) {
-                throw NSErrorException(corruptDataError("a dictionary key has no value"));
-            }
-            open.back().keyPending = key;
-        }
+        if (!open.empty() && open.back().dictionary) open.back().keyPending = name == "key";
         if (container && !empty) {
             if (open.size() >= kMaximumDepth) {
                 throw NSErrorException(corruptDataError("nested too deeply"));
