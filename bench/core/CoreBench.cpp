@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Dispatch.h"
 #include "core/LogRing.h"
@@ -90,18 +91,27 @@ std::string manyKeysXml(std::int64_t keys) {
     return xml;
 }
 
+// Range 0: the key count; range 1: 0 for XML, 1 for binary (written from the parsed XML).
 void BM_PropertyListLoadManyKeys(benchmark::State& state) {
     const std::string xml = manyKeysXml(state.range(0));
+    std::vector<std::uint8_t> bytes(xml.begin(), xml.end());
+    if (state.range(1) == 1) {
+        bytes = pf::PropertyListSerialization::data(
+            pf::PropertyListSerialization::propertyList(xml), pf::PropertyListFormat::binary);
+    }
     for (auto _ : state) {
-        benchmark::DoNotOptimize(pf::PropertyListSerialization::propertyList(xml));
+        benchmark::DoNotOptimize(pf::PropertyListSerialization::propertyList(bytes));
     }
     state.SetComplexityN(state.range(0));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_PropertyListLoadManyKeys)
-    ->Arg(5000)
-    ->Arg(20000)
-    ->Arg(80000)
+    ->ArgsProduct({{5000, 20000, 80000}, {0}})
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_PropertyListLoadManyKeys)
+    ->Name("BM_PropertyListLoadManyKeysBinary")
+    ->ArgsProduct({{5000, 20000, 80000}, {1}})
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 
