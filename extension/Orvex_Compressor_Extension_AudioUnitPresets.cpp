@@ -1,6 +1,7 @@
 // Factory presets, the current preset, preset state and the full state of the unit.
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <string>
 
 #include "Extensions.h"
@@ -70,8 +71,9 @@ Orvex_Compander_Extension_AudioUnit::factoryPresets() {
     // setCurrentPreset() holds for every listed preset.
     for (const auto& entry : entries) {
         const auto url = folder->appendingPathComponent(entry);
-        bool isDirectory = false;
-        if (!files.fileExists(url.path(), isDirectory) || isDirectory) continue;
+        // Only regular files: reading a named pipe or a device in their place would block.
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(url.path(), error)) continue;
         if (upper(url.pathExtension()) != "PLIST") continue;
         presets.push_back(
             pf::AUAudioUnitPreset::make(url.deletingPathExtension().lastPathComponent(),

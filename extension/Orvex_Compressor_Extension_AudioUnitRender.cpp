@@ -28,6 +28,8 @@ void Orvex_Compander_Extension_AudioUnit::setSamplerate() {
 }
 
 void Orvex_Compander_Extension_AudioUnit::allocateRenderResources() {
+    // Misuse (the render thread, say) is refused before any step of ours runs.
+    if (!checkTransition("allocateRenderResources")) return;
     debugprint("AUExtension::allocateRenderResources()");
     const auto limiter = wrapped();
 
@@ -42,7 +44,16 @@ void Orvex_Compander_Extension_AudioUnit::allocateRenderResources() {
         (*outputBusses())[i]->setShouldAllocateBuffer(true);
     }
 
-    kernelAdapter->allocateRenderResources();
+    if (!kernelAdapter->allocateRenderResources()) {
+        // Nothing half-made stays behind: a unit that was allocated is released.
+        if (renderResourcesAllocated()) deallocateRenderResources();
+        const auto frames = std::to_string(maximumFramesToRender());
+        throw pf::NSErrorException(pf::NSError(
+            pf::NSOSStatusErrorDomain, pf::kAudioUnitErr_TooManyFramesToProcess,
+            {{pf::NSLocalizedDescriptionKey, "The input buffer of " + frames +
+                                                 " frames (maximumFramesToRender) cannot be "
+                                                 "allocated."}}));
+    }
     setSamplerate();
 
     kernelAdapter->setAUHostMusicalContextBlock(musicalContextBlock());
@@ -87,6 +98,7 @@ void Orvex_Compander_Extension_AudioUnit::allocateRenderResources() {
 }
 
 void Orvex_Compander_Extension_AudioUnit::deallocateRenderResources() {
+    if (!checkTransition("deallocateRenderResources")) return;
     debugprint("AUExtension::deallocateRenderResources()");
     kernelAdapter->deallocateRenderResources();
     wrapped()->deallocateRenderResources();

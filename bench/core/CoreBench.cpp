@@ -1,8 +1,11 @@
 // Costs of the core services on the paths that matter: a log line from the render thread, a
-// block through the main queue, the text of a number, a preset-sized property list.
+// block through the main queue, the text of a number, a preset-sized property list, and property
+// lists of many keys (loading must grow linearly with the key count).
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Dispatch.h"
 #include "core/LogRing.h"
@@ -74,6 +77,43 @@ void BM_PropertyListRoundTrip(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PropertyListRoundTrip)->Arg(0)->Arg(1);
+
+// A flat dictionary of `keys` integer entries, as XML text written here (building it through the
+// value model would measure the model, not the reader).
+std::string manyKeysXml(std::int64_t keys) {
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
+    for (std::int64_t i = 0; i < keys; ++i) {
+        xml += "\t<key>parameter " + std::to_string(i) + "</key>\n\t<integer>" + std::to_string(i) +
+               "</integer>\n";
+    }
+    xml += "</dict>\n</plist>\n";
+    return xml;
+}
+
+// Range 0: the key count; range 1: 0 for XML, 1 for binary (written from the parsed XML).
+void BM_PropertyListLoadManyKeys(benchmark::State& state) {
+    const std::string xml = manyKeysXml(state.range(0));
+    std::vector<std::uint8_t> bytes(xml.begin(), xml.end());
+    if (state.range(1) == 1) {
+        bytes = pf::PropertyListSerialization::data(
+            pf::PropertyListSerialization::propertyList(xml), pf::PropertyListFormat::binary);
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pf::PropertyListSerialization::propertyList(bytes));
+    }
+    state.SetComplexityN(state.range(0));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_PropertyListLoadManyKeys)
+    ->ArgsProduct({{5000, 20000, 80000}, {0}})
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_PropertyListLoadManyKeys)
+    ->Name("BM_PropertyListLoadManyKeysBinary")
+    ->ArgsProduct({{5000, 20000, 80000}, {1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "BufferedAudioBus.h"
 
+#include <new>
 #include <utility>
 
 void BufferedAudioBus::init(std::shared_ptr<const pf::AVAudioFormat> format,
@@ -12,14 +13,19 @@ void BufferedAudioBus::init(std::shared_ptr<const pf::AVAudioFormat> format,
     if (bus) bus->setMaximumChannelCount(maxChannels);
 }
 
-void BufferedAudioBus::allocateRenderResources(pf::AUAudioFrameCount inMaxFrames) {
+bool BufferedAudioBus::allocateRenderResources(pf::AUAudioFrameCount inMaxFrames) {
     deallocateRenderResources();
-    if (!bus) return;
-    pcmBuffer = pf::AVAudioPCMBuffer::initWithPCMFormat(bus->format(), inMaxFrames);
-    if (!pcmBuffer) return;
+    if (!bus) return false;
+    try {
+        pcmBuffer = pf::AVAudioPCMBuffer::initWithPCMFormat(bus->format(), inMaxFrames);
+    } catch (const std::bad_alloc&) {
+        pcmBuffer.reset();
+    }
+    if (!pcmBuffer) return false;
     maxFrames = inMaxFrames;
     originalAudioBufferList = pcmBuffer->audioBufferList();
     mutableAudioBufferList = pcmBuffer->mutableAudioBufferList();
+    return true;
 }
 
 void BufferedAudioBus::deallocateRenderResources() {

@@ -20,8 +20,8 @@ public:
     // buffer yet.
     void init(std::shared_ptr<const pf::AVAudioFormat> format, pf::AUAudioChannelCount maxChannels);
     // A new PCM buffer of `inMaxFrames` frames in the bus's format, replacing any previous one.
-    // Without a bus nothing is allocated and both lists stay null.
-    void allocateRenderResources(pf::AUAudioFrameCount inMaxFrames);
+    // False, with both lists null, without a bus or when no buffer of that size can be made.
+    bool allocateRenderResources(pf::AUAudioFrameCount inMaxFrames);
     // Drops the PCM buffer; both lists become null.
     void deallocateRenderResources();
 

@@ -6,6 +6,22 @@
 
 #include "audio/ScopedFlushDenormals.h"
 
+namespace {
+
+// A host may hand buffers shorter than the cycle; the kernel writes `frames` samples into every
+// output buffer that has memory, so each such buffer must hold them all.
+bool holdsFrames(const pf::AudioBufferList& list, pf::AUAudioFrameCount frames) noexcept {
+    const std::uint64_t bytes = std::uint64_t{frames} * sizeof(float);
+    const std::uint32_t count = std::min(list.mNumberBuffers, pf::kAudioBufferListCapacity);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const pf::AudioBuffer& buffer = list.mBuffers[i];
+        if (buffer.mData != nullptr && buffer.mDataByteSize < bytes) return false;
+    }
+    return true;
+}
+
+} // namespace
+
 Orvex_Compander_ExtensionDSPKernelAdapter::Orvex_Compander_ExtensionDSPKernelAdapter() {
     const auto format = pf::AVAudioFormat::standardFormatWithSampleRate(48000.0, 2);
     _kernel.init(static_cast<int>(format->channelCount()), format->sampleRate());
@@ -46,11 +62,12 @@ void Orvex_Compander_ExtensionDSPKernelAdapter::setMaximumFramesToRender(
     _kernel.setMaximumFramesToRender(static_cast<std::int32_t>(std::min(frames, limit)));
 }
 
-void Orvex_Compander_ExtensionDSPKernelAdapter::allocateRenderResources() {
-    _inputBus.allocateRenderResources(maximumFramesToRender());
+bool Orvex_Compander_ExtensionDSPKernelAdapter::allocateRenderResources() {
+    if (!_inputBus.allocateRenderResources(maximumFramesToRender())) return false;
     const auto& format = _outputBus->format();
     _kernel.init(static_cast<int>(format->channelCount()), format->sampleRate());
     _kernel.reset();
+    return true;
 }
 
 void Orvex_Compander_ExtensionDSPKernelAdapter::deallocateRenderResources() {
@@ -101,6 +118,7 @@ pf::AUAudioUnitStatus Orvex_Compander_ExtensionDSPKernelAdapter::renderWith(
     // The maximum may have been raised after allocation; the buffer keeps its capacity.
     if (frameCount > _inputBus.maxFrames) return pf::kAudioUnitErr_TooManyFramesToProcess;
     if (timestamp == nullptr || outputData == nullptr) return pf::kAudio_ParamError;
+    if (!holdsFrames(*outputData, frameCount)) return pf::kAudio_ParamError;
 
     if (pullInputBlock) {
         pf::AudioUnitRenderActionFlags pullFlags = 0;

@@ -15,9 +15,10 @@
 //
 // Render statuses: noErr; kAudioUnitErr_TooManyFramesToProcess for more frames than the maximum
 // or than the allocated buffer holds; kAudioUnitErr_Uninitialized before allocation or after
-// deallocation; kAudio_ParamError without a time stamp or an output list; the pull block's own
-// status when it fails; kAudioUnitErr_NoConnection from `internalRenderBlock` without a pull
-// block. On any failure nothing is processed and the output is left as it was.
+// deallocation; kAudio_ParamError without a time stamp or an output list, or when an output
+// buffer with memory is shorter than the cycle (checked before anything is written); the pull
+// block's own status when it fails; kAudioUnitErr_NoConnection from `internalRenderBlock` without a
+// pull block. On any failure nothing is processed and the output is left as it was.
 #pragma once
 
 #include <cstdint>
@@ -57,8 +58,9 @@ public:
     void setShouldBypassEffect(bool bypass) noexcept { _kernel.setBypassed(bypass); }
     void setBypass(bool bypass) noexcept { _kernel.setBypassed(bypass); }
 
-    // Allocates; not on the render thread.
-    void allocateRenderResources();
+    // Allocates; not on the render thread. False when the input buffer of `maximumFramesToRender`
+    // frames cannot be made: the adapter is then left without render resources.
+    bool allocateRenderResources();
     void deallocateRenderResources();
     void reset() noexcept { _kernel.reset(); }
 

@@ -220,10 +220,11 @@ protected:
                                       AudioComponentInstantiationOptions options = 0);
     // For the bus arrays a derived unit builds.
     const AUAudioUnitOwnerAnchor& ownerAnchor() const { return anchor_; }
-
-private:
+    // Whether a life-cycle call may run now; misuse is reported through checkFailed(). An
+    // override asks first, so that a refused call runs none of its own steps either.
     bool checkTransition(const char* operation) const;
 
+private:
     AUAudioUnitOwnerAnchor anchor_;
     OpaqueAudioComponentInstance handle_;
     AudioComponentDescription description_;

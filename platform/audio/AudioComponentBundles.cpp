@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <span>
 #include <string_view>
 
 #include "audio/PluginModule.h"
+#include "core/FileManager.h"
 #include "core/NSError.h"
 #include "core/PropertyList.h"
 
@@ -94,11 +96,16 @@ std::optional<AudioComponentBundleInfo> readAudioComponentBundle(const std::stri
                                                                  std::string& whyNot) {
     PlistDictionary info;
     try {
-        PlistValue root =
-            PropertyListSerialization::propertyListWithContentsOfFile(bundlePath + "/Info.plist");
+        // Read here rather than through propertyListWithContentsOfFile, which prints a line of
+        // its own: a skipped bundle gets exactly one line, the one below, with the reason.
+        const auto bytes = FileManager::defaultManager().readData(bundlePath + "/Info.plist");
+        PlistValue root = PropertyListSerialization::propertyList(std::span(bytes));
         if (PlistDictionary* dictionary = root.dictionary()) info = std::move(*dictionary);
     } catch (const NSErrorException& e) {
-        whyNot = "Info.plist cannot be read (" + e.error().localizedDescription() + ")";
+        const auto& details = e.error().userInfo();
+        const auto reason = details.find(NSDebugDescriptionErrorKey);
+        whyNot = "Info.plist cannot be read (" + e.error().localizedDescription() +
+                 (reason != details.end() ? " Reason: " + reason->second : std::string()) + ")";
         return std::nullopt;
     }
     if (info.empty()) {

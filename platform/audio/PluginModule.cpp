@@ -1,6 +1,14 @@
 #include "audio/PluginModule.h"
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include <exception>
 #include <filesystem>
@@ -24,11 +32,66 @@ struct LoadedModule {
 std::mutex gModulesMutex;
 std::map<std::string, LoadedModule> gModules; // by canonical path; entries are never removed
 
+// Why the ELF file at `path` cannot be mapped safely, or nothing. dlopen maps the load segments
+// the program headers name; a segment beyond the end of the file (an interrupted copy) is mapped
+// anyway and the first touch of it kills the process with SIGBUS, so such a file is refused here.
+// Files that are no ELF object at all are left to dlopen, which refuses them with its own reason.
+template <typename Header, typename ProgramHeader>
+std::optional<std::string> truncation(int fd, std::uint64_t size) {
+    Header header{};
+    if (size < sizeof header) return "is truncated: its ELF header is incomplete";
+    if (::pread(fd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) {
+        return "cannot be read";
+    }
+    if (header.e_phentsize != sizeof(ProgramHeader)) return "has damaged ELF program headers";
+    const std::uint64_t tableEnd =
+        std::uint64_t{header.e_phoff} + std::uint64_t{header.e_phnum} * sizeof(ProgramHeader);
+    if (header.e_phoff > size || tableEnd > size) {
+        return "is truncated: its program headers lie beyond the end of the file";
+    }
+    for (std::uint16_t i = 0; i < header.e_phnum; ++i) {
+        ProgramHeader segment{};
+        const auto at = static_cast<off_t>(header.e_phoff + i * sizeof segment);
+        if (::pread(fd, &segment, sizeof segment, at) != static_cast<ssize_t>(sizeof segment)) {
+            return "cannot be read";
+        }
+        if (segment.p_type != PT_LOAD) continue;
+        if (segment.p_offset > size || segment.p_filesz > size - segment.p_offset) {
+            return "is truncated: a load segment ends at byte " +
+                   std::to_string(std::uint64_t{segment.p_offset} + segment.p_filesz) +
+                   " of a file of " + std::to_string(size) + " bytes";
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> unmappable(const std::string& path) {
+    // Not blocking: a named pipe in the module's place must not stall the host.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::string("cannot be opened: ") + std::strerror(errno);
+    struct stat st {};
+    std::optional<std::string> why;
+    unsigned char ident[EI_NIDENT] = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "is not a regular file";
+    } else if (::pread(fd, ident, sizeof ident, 0) == static_cast<ssize_t>(sizeof ident) &&
+               std::memcmp(ident, ELFMAG, SELFMAG) == 0) {
+        const auto size = static_cast<std::uint64_t>(st.st_size);
+        why = ident[EI_CLASS] == ELFCLASS64 ? truncation<Elf64_Ehdr, Elf64_Phdr>(fd, size)
+                                            : truncation<Elf32_Ehdr, Elf32_Phdr>(fd, size);
+    }
+    ::close(fd);
+    return why;
+}
+
 LoadedModule load(const std::string& path) {
     const auto refuse = [&](const std::string& why) {
+        std::fprintf(stderr, "pf: the plug-in module %s is refused: it %s.\n", path.c_str(),
+                     why.c_str());
         return LoadedModule{nullptr, statusError(kAudioUnitErr_ExtensionNotFound,
                                                  "The plug-in module '" + path + "' " + why + ".")};
     };
+    if (const auto why = unmappable(path)) return refuse(*why);
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* why = ::dlerror();

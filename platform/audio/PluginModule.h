@@ -5,6 +5,9 @@
 // before anything of it runs: the exported `pf_audio_plugin_entry` must exist and answer the
 // host's ABI version.
 //
+// A module whose ELF load segments reach beyond the end of its file (an interrupted copy) is
+// refused before dlopen, which would map it and crash on the first touch of the missing part.
+//
 // Threads: [any-thread, not render]. A factory made here may block on the main queue: it must run
 // on the main thread itself or on a thread the main run loop does not wait for.
 #pragma once

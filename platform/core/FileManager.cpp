@@ -196,13 +196,24 @@ std::vector<URL> FileManager::urls(SearchPathDirectory, SearchPathDomainMask) co
 }
 
 std::vector<std::uint8_t> FileManager::readData(const std::string& path) const {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking, then checked: opening a named pipe for reading would wait for a
+    // writer, and reading a device may never end. Only regular files are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throwReadError(path, errno);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
         ::close(fd);
         throwReadError(path, err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(st.st_mode)) throwReadError(path, EISDIR);
+        throw NSErrorException(fileError(NSFileReadUnknownError,
+                                         "The file " + quoted(baseName(path)) +
+                                             " couldn\u2019t be opened because it isn\u2019t a "
+                                             "regular file.",
+                                         path, EINVAL));
     }
     std::vector<std::uint8_t> data(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;

@@ -38,7 +38,8 @@ public:
     // $HOME/.local/share; empty when neither is set. The folder is not created.
     std::vector<URL> urls(SearchPathDirectory directory, SearchPathDomainMask domain) const;
 
-    // The whole content of a regular file; throws on any failure (a short read included).
+    // The whole content of a regular file; throws on any failure (a short read included). Anything
+    // else at `path` (a named pipe, a device, a directory) is refused without blocking.
     std::vector<std::uint8_t> readData(const std::string& path) const;
     // Nothing instead of throwing.
     std::optional<std::vector<std::uint8_t>> contents(const std::string& atPath) const;

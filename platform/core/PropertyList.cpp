@@ -2,13 +2,16 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 
 #include "core/FileManager.h"
 #include "core/NSError.h"
@@ -49,6 +52,24 @@ bool PlistDictionary::erase(std::string_view key) {
         }
     }
     return false;
+}
+
+PlistDictionary PlistDictionary::fromEntries(std::vector<Entry> entries) {
+    PlistDictionary out;
+    // Reserved up front, so the keys never move and the views into them stay valid.
+    out.entries_.reserve(entries.size());
+    std::unordered_map<std::string_view, std::size_t> positions;
+    positions.reserve(entries.size());
+    for (auto& entry : entries) {
+        out.entries_.push_back(std::move(entry));
+        const auto [at, added] =
+            positions.try_emplace(out.entries_.back().first, out.entries_.size() - 1);
+        if (!added) {
+            out.entries_[at->second].second = std::move(out.entries_.back().second);
+            out.entries_.pop_back();
+        }
+    }
+    return out;
 }
 
 std::vector<std::string> PlistDictionary::keys() const {
@@ -128,6 +149,7 @@ std::optional<PlistDate> PlistValue::date() const noexcept {
 namespace {
 
 constexpr std::int64_t kReferenceDateUnix = 978307200; // 2001-01-01T00:00:00Z
+constexpr std::int64_t kNoSuchFileError = 260;         // the file layer's code for a missing file
 
 NSError corruptDataError(std::string_view reason) {
     return NSError(NSCocoaErrorDomain, NSPropertyListReadCorruptError,
@@ -141,11 +163,219 @@ struct PlistFree {
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
-// Deeper documents are refused: the value model (and its destructor) recurse per level.
-constexpr int kMaximumDepth = 512;
+// Deeper documents are refused: the parser, the tree it builds and the value model recurse per
+// level. Counted in containers, the outermost one included.
+constexpr std::size_t kMaximumDepth = 512;
 
-PlistValue fromNode(plist_t node, int depth) {
-    if (depth > kMaximumDepth) throw NSErrorException(corruptDataError("nested too deeply"));
+// Walks the elements of an XML document before it is parsed, refusing what the parser would
+// recurse into too deeply and a dictionary key without a value (the parser drops such a key
+// silently). Everything else is left to the parser.
+void checkXml(std::string_view text) {
+    struct Container {
+        bool dictionary;
+        bool keyPending;
+    };
+    std::vector<Container> open;
+    const auto skipPast = [&](std::size_t from, std::string_view end) {
+        const auto at = text.find(end, from);
+        return at == std::string_view::npos ? text.size() : at + end.size();
+    };
+    std::size_t i = 0;
+    while ((i = text.find('<', i)) != std::string_view::npos) {
+        const std::string_view rest = text.substr(i);
+        if (rest.starts_with("<!--")) {
+            i = skipPast(i + 4, "-->");
+            continue;
+        }
+        if (rest.starts_with("<![CDATA[")) {
+            i = skipPast(i + 9, "]]>");
+            continue;
+        }
+        if (rest.starts_with("<?")) {
+            i = skipPast(i + 2, "?>");
+            continue;
+        }
+        const auto close = text.find('>', i);
+        if (close == std::string_view::npos) return;
+        std::string_view tag = text.substr(i + 1, close - i - 1);
+        i = close + 1;
+        if (tag.starts_with('!')) continue; // the document type
+        const bool closing = tag.starts_with('/');
+        if (closing) tag.remove_prefix(1);
+        const bool empty = !closing && tag.ends_with('/');
+        if (empty) tag.remove_suffix(1);
+        const std::string_view name = tag.substr(0, tag.find_first_of(" \t\r\n"));
+        const bool container = name == "dict" || name == "array";
+        if (closing) {
+            if (!container || open.empty()) continue;
+            if (open.back().keyPending) {
+                throw NSErrorException(corruptDataError("a dictionary key has no value"));
+            }
+            open.pop_back();
+            continue;
+        }
+        if (!open.empty() && open.back().dictionary) open.back().keyPending = name == "key";
+        if (container && !empty) {
+            if (open.size() >= kMaximumDepth) {
+                throw NSErrorException(corruptDataError("nested too deeply"));
+            }
+            open.push_back({name == "dict", false});
+        }
+    }
+}
+
+std::uint64_t bigEndian(const std::uint8_t* bytes, std::size_t count) noexcept {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+// Walks the object graph of a binary property list before it is parsed: containers nested too
+// deeply, a container that holds itself, and dictionary keys holding U+0000 (the parser asserts
+// on them) are refused, as are offsets and references outside the document.
+class BinaryCheck {
+public:
+    explicit BinaryCheck(std::span<const std::uint8_t> data) : data_(data) {}
+
+    void run() {
+        constexpr std::size_t kTrailer = 32;
+        if (data_.size() < 8 + kTrailer) damaged();
+        end_ = data_.size() - kTrailer;
+        const std::uint8_t* trailer = data_.data() + end_;
+        offsetSize_ = trailer[6];
+        refSize_ = trailer[7];
+        count_ = bigEndian(trailer + 8, 8);
+        const std::uint64_t top = bigEndian(trailer + 16, 8);
+        table_ = bigEndian(trailer + 24, 8);
+        if (offsetSize_ < 1 || offsetSize_ > 8 || refSize_ < 1 || refSize_ > 8 || count_ == 0 ||
+            top >= count_ || table_ < 8 || table_ > end_ ||
+            count_ > (end_ - table_) / offsetSize_) {
+            damaged();
+        }
+        walk(top);
+    }
+
+private:
+    enum : std::uint8_t { unseen, onPath, done };
+    struct Container {
+        std::uint64_t refs = 0;  // offset of the first reference
+        std::uint64_t count = 0; // references
+        std::uint64_t keys = 0;  // the first `keys` references are dictionary keys
+    };
+    struct Frame {
+        std::uint64_t object;
+        Container container;
+        std::uint64_t next = 0;
+        std::uint16_t deepest = 0; // levels of containers below this one
+    };
+
+    [[noreturn]] static void damaged() {
+        throw NSErrorException(corruptDataError("truncated or damaged binary property list"));
+    }
+
+    std::uint64_t offsetOf(std::uint64_t object) const {
+        const std::uint64_t offset =
+            bigEndian(data_.data() + table_ + object * offsetSize_, offsetSize_);
+        if (offset < 8 || offset >= end_) damaged();
+        return offset;
+    }
+
+    // The length of the object at `offset` and where its content starts.
+    std::pair<std::uint64_t, std::uint64_t> lengthAt(std::uint64_t offset) const {
+        const std::uint64_t length = data_[offset] & 0x0F;
+        if (length != 0x0F) return {length, offset + 1};
+        if (offset + 2 > end_ || (data_[offset + 1] >> 4) != 0x1) damaged();
+        const std::size_t bytes = std::size_t{1} << (data_[offset + 1] & 0x0F);
+        if (bytes > 8 || offset + 2 + bytes > end_) damaged();
+        return {bigEndian(data_.data() + offset + 2, bytes), offset + 2 + bytes};
+    }
+
+    std::optional<Container> containerAt(std::uint64_t object) const {
+        const std::uint64_t offset = offsetOf(object);
+        const unsigned kind = data_[offset] >> 4;
+        if (kind != 0xA && kind != 0xC && kind != 0xD) return std::nullopt;
+        const auto [length, content] = lengthAt(offset);
+        const std::uint64_t perEntry = kind == 0xD ? 2 : 1;
+        if (length > (end_ - content) / refSize_ / perEntry) damaged();
+        return Container{content, length * perEntry, kind == 0xD ? length : 0};
+    }
+
+    std::uint64_t reference(const Container& container, std::uint64_t i) const {
+        const std::uint64_t object =
+            bigEndian(data_.data() + container.refs + i * refSize_, refSize_);
+        if (object >= count_) damaged();
+        return object;
+    }
+
+    void checkKey(std::uint64_t object) const {
+        const std::uint64_t offset = offsetOf(object);
+        const unsigned kind = data_[offset] >> 4;
+        if (kind != 0x5 && kind != 0x6) return;
+        const auto [length, content] = lengthAt(offset);
+        const std::uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > (end_ - content) / unit) damaged();
+        for (std::uint64_t i = content; i < content + length * unit; i += unit) {
+            if (data_[i] == 0 && (unit == 1 || data_[i + 1] == 0)) {
+                throw NSErrorException(corruptDataError("a dictionary key holds U+0000"));
+            }
+        }
+    }
+
+    // Depth first with a stack of our own. Every container is walked once and remembers how
+    // many levels of containers it holds, so one shared by several parents counts at its deepest.
+    void walk(std::uint64_t top) {
+        std::vector<std::uint8_t> state(count_, unseen);
+        std::vector<std::uint16_t> height(count_, 0);
+        std::vector<Frame> path;
+        const auto enter = [&](std::uint64_t object) {
+            if (state[object] == onPath) {
+                throw NSErrorException(corruptDataError("a container holds itself"));
+            }
+            if (state[object] == unseen) {
+                if (const auto container = containerAt(object)) {
+                    if (path.size() >= kMaximumDepth) {
+                        throw NSErrorException(corruptDataError("nested too deeply"));
+                    }
+                    state[object] = onPath;
+                    path.push_back({object, *container});
+                    return;
+                }
+                state[object] = done;
+            }
+            if (path.size() + height[object] > kMaximumDepth) {
+                throw NSErrorException(corruptDataError("nested too deeply"));
+            }
+            if (!path.empty()) path.back().deepest = std::max(path.back().deepest, height[object]);
+        };
+        enter(top);
+        while (!path.empty()) {
+            Frame& frame = path.back();
+            if (frame.next < frame.container.count) {
+                const std::uint64_t child = reference(frame.container, frame.next);
+                if (frame.next < frame.container.keys) checkKey(child);
+                ++frame.next;
+                enter(child);
+                continue;
+            }
+            const std::uint64_t object = frame.object;
+            height[object] = static_cast<std::uint16_t>(frame.deepest + 1);
+            state[object] = done;
+            path.pop_back();
+            if (!path.empty()) path.back().deepest = std::max(path.back().deepest, height[object]);
+        }
+    }
+
+    std::span<const std::uint8_t> data_;
+    std::uint64_t end_ = 0;
+    std::uint64_t table_ = 0;
+    std::uint64_t count_ = 0;
+    unsigned offsetSize_ = 0;
+    unsigned refSize_ = 0;
+};
+
+// The nesting was checked before parsing, so this recursion is bounded.
+PlistValue fromNode(plist_t node) {
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
         std::uint8_t b = 0;
@@ -167,13 +397,11 @@ PlistValue fromNode(plist_t node, int depth) {
         plist_get_real_val(node, &d);
         return PlistValue(d);
     }
-    case PLIST_STRING:
-    case PLIST_KEY: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        std::string text = s != nullptr ? s : "";
-        std::free(s);
-        return PlistValue(std::move(text));
+    case PLIST_STRING: {
+        // By pointer and length: a string may hold U+0000.
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return PlistValue(text != nullptr ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
         char* bytes = nullptr;
@@ -195,11 +423,12 @@ PlistValue fromNode(plist_t node, int depth) {
         const std::uint32_t n = plist_array_get_size(node);
         array.reserve(n);
         for (std::uint32_t i = 0; i < n; ++i)
-            array.push_back(fromNode(plist_array_get_item(node, i), depth + 1));
+            array.push_back(fromNode(plist_array_get_item(node, i)));
         return PlistValue(std::move(array));
     }
     case PLIST_DICT: {
-        PlistDictionary dict;
+        std::vector<PlistDictionary::Entry> entries;
+        entries.reserve(plist_dict_get_size(node));
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
         const std::unique_ptr<void, void (*)(void*)> iterator(it, std::free);
@@ -210,9 +439,9 @@ PlistValue fromNode(plist_t node, int depth) {
             if (key == nullptr) break;
             std::string k = key;
             std::free(key);
-            dict.set(std::move(k), fromNode(value, depth + 1));
+            entries.emplace_back(std::move(k), fromNode(value));
         }
-        return PlistValue(std::move(dict));
+        return PlistValue(PlistDictionary::fromEntries(std::move(entries)));
     }
     default:
         throw NSErrorException(corruptDataError("unsupported node type"));
@@ -380,6 +609,9 @@ PlistValue PropertyListSerialization::propertyList(std::span<const std::uint8_t>
             text.remove_suffix(1);
         }
         if (!text.ends_with("</plist>")) throw NSErrorException(corruptDataError("truncated XML"));
+        checkXml(text);
+    } else {
+        BinaryCheck(data).run();
     }
     plist_t root = nullptr;
     plist_from_memory(bytes, length, &root);
@@ -389,7 +621,7 @@ PlistValue PropertyListSerialization::propertyList(std::span<const std::uint8_t>
                                                        : "not a property list"));
     }
     if (format != nullptr) *format = binary ? PropertyListFormat::binary : PropertyListFormat::xml;
-    return fromNode(root, 0);
+    return fromNode(root);
 }
 
 PlistValue PropertyListSerialization::propertyList(std::string_view data,
@@ -400,8 +632,22 @@ PlistValue PropertyListSerialization::propertyList(std::string_view data,
 
 PlistValue PropertyListSerialization::propertyListWithContentsOfFile(const std::string& path,
                                                                      PropertyListFormat* format) {
-    const auto bytes = FileManager::defaultManager().readData(path);
-    return propertyList(std::span<const std::uint8_t>(bytes), format);
+    try {
+        const auto bytes = FileManager::defaultManager().readData(path);
+        return propertyList(std::span<const std::uint8_t>(bytes), format);
+    } catch (const NSErrorException& e) {
+        // A missing file is the caller's to word; anything else is named here, once for all
+        // readers (presets, settings, bundles).
+        if (e.error().code() != kNoSuchFileError) {
+            const auto& info = e.error().userInfo();
+            const auto debug = info.find(NSDebugDescriptionErrorKey);
+            const std::string reason =
+                debug != info.end() ? debug->second : e.error().localizedDescription();
+            std::fprintf(stderr, "pf: the property list %s cannot be read: %s\n", path.c_str(),
+                         reason.c_str());
+        }
+        throw;
+    }
 }
 
 std::vector<std::uint8_t> PropertyListSerialization::data(const PlistValue& value,

@@ -53,6 +53,11 @@ public:
     bool erase(std::string_view key);
     std::vector<std::string> keys() const;
 
+    // A dictionary of `entries` in their order, built without a search per key (a reader's
+    // path: a file may hold tens of thousands of keys). A key that repeats keeps its first
+    // position and takes its last value, as `set` would.
+    static PlistDictionary fromEntries(std::vector<Entry> entries);
+
     auto begin() const noexcept { return entries_.begin(); }
     auto end() const noexcept { return entries_.end(); }
     auto begin() noexcept { return entries_.begin(); }
@@ -127,11 +132,16 @@ class PropertyListSerialization {
 public:
     // Parses a property list in XML or binary form; `format` receives the form found. Throws
     // NSErrorException (NSCocoaErrorDomain, NSPropertyListReadCorruptError, "The data couldn’t be
-    // read because it isn’t in the correct format.") for empty, truncated or foreign data.
+    // read because it isn’t in the correct format.", the reason in NSDebugDescription) for empty,
+    // truncated or foreign data, for containers nested deeper than 512 levels, for a dictionary
+    // key without a value, for a key holding U+0000 and for a container that holds itself. The
+    // nesting and the dictionaries are checked before the document is parsed: the parser and
+    // the tree it builds recurse once per level. Strings keep every character, U+0000 included.
     static PlistValue propertyList(std::span<const std::uint8_t> data,
                                    PropertyListFormat* format = nullptr);
     static PlistValue propertyList(std::string_view data, PropertyListFormat* format = nullptr);
-    // Reads and parses a whole file; a file that cannot be read throws the file error.
+    // Reads and parses a whole file; a file that cannot be read throws the file error. Any failure
+    // but a missing file also prints one line naming the file and the reason to standard error.
     static PlistValue propertyListWithContentsOfFile(const std::string& path,
                                                      PropertyListFormat* format = nullptr);
     // Serialises `value`. XML is written in the platform's layout (tabs, one element a line).
