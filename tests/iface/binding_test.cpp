@@ -45,6 +45,9 @@ TEST(Binding, ViewFirstThenFactoryConnectsTheTreeAndShowsTheUnitsValues) {
         EXPECT_EQ(h.controller->parameterList()[i]->address(), i);
     EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueAttack, 0.1f);
     EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueThreshold, 0.8f);
+    // The panel model reaches the unit through its controller, and none without one.
+    EXPECT_EQ(h.controller->mainView->baseClass->audioUnit(), unit);
+    EXPECT_EQ(OrvexCompressorViewBase().audioUnit(), nullptr);
 }
 
 TEST(Binding, AUnitWhoseContinuationRanBeforeTheViewLoadedIsConnectedByViewDidLoad) {

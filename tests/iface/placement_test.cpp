@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "IfaceHarness.h"
 #include "ui/Offscreen.h"
 
@@ -194,4 +197,120 @@ TEST_F(Placement, TheAssembledInterfaceDrawsThePlateInTheBrightnessGrey) {
     c.brightnessSlider->setValue(0.6f);
     c.onBrightnessSlider(*c.brightnessSlider);
     EXPECT_NEAR(greyAt({8, 170}).r, 0.6 * 255, 2);
+}
+
+// Ctrl + wheel: a pinch begins at scale 1, so its first notch already scales the panel about
+// its centre; a width outside 128 to 2048 leaves the fitted frame.
+TEST_F(Placement, EachCtrlWheelPinchScalesTheFittedPanelAboutItsCentreWithinItsWidthBounds) {
+    const CGRect fitted = h.controller->pluginView->frame(); // 768 wide
+    const struct {
+        double notches;
+        bool applied;
+    } rows[] = {{1, true}, {-18, true}, {-19, false}, {10, true}, {11, false}};
+    for (const auto& row : rows) {
+        h.controller->centerpluginView();
+        h.wheel({384, 255}, row.notches, pf::InputModifierControl);
+        const CGRect r = h.controller->pluginView->frame();
+        const double width = row.applied ? 768 * std::pow(1.1, row.notches) : 768;
+        EXPECT_NEAR(r.size.width, width, 1e-6) << row.notches;
+        EXPECT_NEAR(r.midX(), fitted.midX(), 1e-6) << row.notches;
+        EXPECT_NEAR(r.midY(), fitted.midY(), 1e-6) << row.notches;
+        h.runFor(300ms); // the gesture ends
+    }
+}
+
+TEST_F(Placement, LayoutPassesRecentreThePanelExceptWhileAGestureHoldsIt) {
+    auto& c = *h.controller;
+    const CGRect fitted = c.pluginView->frame();
+    const auto layoutPass = [&] {
+        c.view()->setNeedsLayout();
+        h.window->runPasses();
+    };
+    c.pluginView->setFrame(fitted.offsetBy(50, 20));
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+    h.wheel({384, 255}, 1); // a pinch holds the placement until it ends
+    const CGRect scaled = c.pluginView->frame();
+    ASSERT_NE(scaled, fitted);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), scaled);
+    h.runFor(300ms);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+}
+
+TEST_F(Placement, TapsAndPinchesReleaseTheTouchLockAndATapSavesThePanelsFrame) {
+    auto& c = *h.controller;
+    const std::pair<const char*, pf::UIGestureRecognizer*> actions[] = {
+        {"onTapGesture:", c.tapGesture.get()},
+        {"onDoubleTapGesture:", c.doubleTapGesture.get()},
+        {"onPinchGesture:", c.pinchGesture.get()}};
+    for (const auto& [selector, sender] : actions) {
+        c.touchesLocked = true;
+        ASSERT_TRUE(c.performAction(selector, *sender));
+        EXPECT_FALSE(c.touchesLocked) << selector;
+    }
+    const CGRect moved = c.pluginView->frame().offsetBy(-30, 12);
+    c.pluginView->setFrame(moved);
+    c.performAction("onTapGesture:", *c.tapGesture);
+    EXPECT_EQ(c.savedControlFrame(), moved);
+}
+
+// The buttons take black or white, whichever reads on the frame's grey.
+TEST_F(Placement, TheButtonsStayLegibleAtEveryBrightnessOfTheFrame) {
+    auto& c = *h.controller;
+    const auto luminance = [](double v) {
+        v = std::clamp(v, 0.0, 1.0);
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    for (const float v : {0.0f, 0.15f, 0.3f, 0.46f, 0.6f, 0.85f, 1.0f}) {
+        c.brightnessSlider->setValue(v);
+        c.onBrightnessSlider(*c.brightnessSlider);
+        for (const auto* button : {c.contrastButton.get(), c.freezeButton.get()}) {
+            const double a = luminance(button->tintColor.red()), b = luminance(v);
+            EXPECT_GE((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05), 4.5)
+                << "brightness " << v << ", " << button->title();
+        }
+    }
+}
+
+TEST_F(Placement, TheOutletsAreReachableByNameAndTheirSettersTakeOnlyTheirOwnClass) {
+    auto& c = *h.controller;
+    const auto members = [&] {
+        return std::vector<const void*>{
+            c.pluginFrame.get(),    c.pluginView.get(),       c.displayView.get(),
+            c.mainView.get(),       c.infoView.get(),         c.infoMessage.get(),
+            c.contrastButton.get(), c.brightnessSlider.get(), c.freezeButton.get(),
+            c.panGesture.get(),     c.pinchGesture.get(),     c.doubleTapGesture.get(),
+            c.tapGesture.get(),     c.longPressGesture.get()};
+    };
+    const auto& names = AudioUnitViewController::outletNames();
+    const auto& setters = AudioUnitViewController::outletSetterSelectors();
+    ASSERT_EQ(names.size(), 14u);
+    ASSERT_EQ(setters.size(), 14u);
+    EXPECT_EQ(setters[0], "setPluginFrame:");
+    EXPECT_EQ(setters[13], "setLongPressGesture:");
+    const auto loaded = members();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto view = c.viewOutlet(names[i]);
+        const auto gesture = c.gestureOutlet(names[i]);
+        const void* got = view ? static_cast<const void*>(view.get()) : gesture.get();
+        ASSERT_NE(got, nullptr) << names[i];
+        EXPECT_EQ(got, loaded[i]) << names[i];
+        // The setter writes its own outlet: cleared, then put back.
+        EXPECT_TRUE(view ? c.performSetter(setters[i], std::shared_ptr<pf::UIView>())
+                         : c.performSetter(setters[i], std::shared_ptr<pf::UIGestureRecognizer>()));
+        EXPECT_EQ(members()[i], nullptr) << setters[i];
+        EXPECT_TRUE(view ? c.performSetter(setters[i], view)
+                         : c.performSetter(setters[i], gesture));
+    }
+    EXPECT_EQ(members(), loaded);
+    // Objects of another class, and unknown names, change nothing.
+    EXPECT_FALSE(c.performSetter("setPluginFrame:", c.infoView));
+    EXPECT_FALSE(c.performSetter("setMainView:", c.pluginFrame));
+    EXPECT_FALSE(c.performSetter("setPinchGesture:", c.panGesture));
+    EXPECT_FALSE(c.performSetter("setDoubleTapGesture:", c.longPressGesture));
+    EXPECT_FALSE(c.performSetter("setNothing:", c.infoView));
+    EXPECT_EQ(c.viewOutlet("nothing"), nullptr);
+    EXPECT_EQ(members(), loaded);
 }
