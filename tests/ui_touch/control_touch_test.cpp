@@ -89,3 +89,15 @@ TEST(ControlTouches, ATextFieldTakesTypedTextUntilAnotherTouchTakesTheFocus) {
     h.text("z");
     EXPECT_EQ(field->text(), "ab");
 }
+
+TEST(ControlTouches, ALabelRedrawsOnlyWhenItsTextChanges) {
+    Harness h;
+    auto label = std::make_shared<UILabel>(CGRect{0, 0, 100, 20});
+    h.window->addSubview(label);
+    label->setText("one");
+    h.window->runPasses();
+    const auto draws = label->layerDrawCount();
+    label->setText("one");
+    h.window->runPasses();
+    EXPECT_EQ(label->layerDrawCount(), draws);
+}
