@@ -139,6 +139,63 @@ TEST_F(Placement, EveryActionIsReachableByItsSelectorFromItsControlOrRecogniser)
     EXPECT_FALSE(c.performAction("onPanGesture:", *c.pinchGesture));
 }
 
+// Ctrl + wheel: a pinch begins at scale 1, so its first notch already scales the panel about
+// its centre; a width outside 128 to 2048 leaves the fitted frame.
+TEST_F(Placement, EachCtrlWheelPinchScalesTheFittedPanelAboutItsCentreWithinItsWidthBounds) {
+    const CGRect fitted = h.controller->pluginView->frame(); // 768 wide
+    const struct {
+        double notches;
+        bool applied;
+    } rows[] = {{1, true}, {-18, true}, {-19, false}, {10, true}, {11, false}};
+    for (const auto& row : rows) {
+        h.controller->centerpluginView();
+        h.wheel({384, 255}, row.notches, pf::InputModifierControl);
+        const CGRect r = h.controller->pluginView->frame();
+        const double width = row.applied ? 768 * std::pow(1.1, row.notches) : 768;
+        EXPECT_NEAR(r.size.width, width, 1e-6) << row.notches;
+        EXPECT_NEAR(r.midX(), fitted.midX(), 1e-6) << row.notches;
+        EXPECT_NEAR(r.midY(), fitted.midY(), 1e-6) << row.notches;
+        h.runFor(300ms); // the gesture ends
+    }
+}
+
+TEST_F(Placement, LayoutPassesRecentreThePanelExceptWhileAGestureHoldsIt) {
+    auto& c = *h.controller;
+    const CGRect fitted = c.pluginView->frame();
+    const auto layoutPass = [&] {
+        c.view()->setNeedsLayout();
+        h.window->runPasses();
+    };
+    c.pluginView->setFrame(fitted.offsetBy(50, 20));
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+    h.wheel({384, 255}, 1); // a pinch holds the placement until it ends
+    const CGRect scaled = c.pluginView->frame();
+    ASSERT_NE(scaled, fitted);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), scaled);
+    h.runFor(300ms);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+}
+
+TEST_F(Placement, TapsAndPinchesReleaseTheTouchLockAndATapSavesThePanelsFrame) {
+    auto& c = *h.controller;
+    const std::pair<const char*, pf::UIGestureRecognizer*> actions[] = {
+        {"onTapGesture:", c.tapGesture.get()},
+        {"onDoubleTapGesture:", c.doubleTapGesture.get()},
+        {"onPinchGesture:", c.pinchGesture.get()}};
+    for (const auto& [selector, sender] : actions) {
+        c.touchesLocked = true;
+        ASSERT_TRUE(c.performAction(selector, *sender));
+        EXPECT_FALSE(c.touchesLocked) << selector;
+    }
+    const CGRect moved = c.pluginView->frame().offsetBy(-30, 12);
+    c.pluginView->setFrame(moved);
+    c.performAction("onTapGesture:", *c.tapGesture);
+    EXPECT_EQ(c.savedControlFrame(), moved);
+}
+
 // The slider's value goes unchanged to the plate's grey and the panels' contrast colours; the
 // buttons take black or white, whichever reads on that grey.
 TEST_F(Placement, TheBrightnessSetsThePlateAndPanelsAndTheButtonsStayLegible) {
