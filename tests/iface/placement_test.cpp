@@ -43,6 +43,7 @@ TEST_F(Placement, TheFitFillsTheHeightOfALandscapeAreaOrTheWidthOtherwise) {
     h.controller->fitToHeight = false;
     h.controller->centerpluginView();
     expectRect(h.controller->pluginView->frame(), 0, -82.03125, 1000, 664.0625);
+    h.controller->fitToHeight = true;
     resizeRoot(400, 400); // square: the width-filling branch
     expectRect(h.controller->pluginView->frame(), 0, 200 - 400 * 0.6640625 / 2, 400,
                400 * 0.6640625);
