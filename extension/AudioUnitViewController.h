@@ -90,7 +90,7 @@ public:
 
     // ---- The unit
     // [any-thread]
-    std::shared_ptr<Orvex_Compander_Extension_AudioUnit> audioUnit() const;
+    virtual std::shared_ptr<Orvex_Compander_Extension_AudioUnit> audioUnit() const;
     // [any-thread] Stores the unit (none included), logs "AU Diagnostics: AUAudioUnit::didSet()"
     // and queues the connection on the main queue.
     virtual void setAudioUnit(std::shared_ptr<Orvex_Compander_Extension_AudioUnit> unit);
@@ -156,6 +156,17 @@ public:
     // the wrong kind.
     bool performAction(const std::string& selector, pf::UIControl& sender);
     bool performAction(const std::string& selector, pf::UIGestureRecognizer& sender);
+    // The outlets by name: a getter under each outlet's name ("pluginFrame" …
+    // "longPressGesture") and a setter "set<Name>:" ("setPluginFrame:" …). A setter takes an
+    // object of the outlet's class or null; it answers false, and changes nothing, for an unknown
+    // selector or an object of another class. A getter answers null for an unknown name.
+    static const std::vector<std::string>& outletNames();
+    static const std::vector<std::string>& outletSetterSelectors();
+    std::shared_ptr<pf::UIView> viewOutlet(const std::string& name) const;
+    std::shared_ptr<pf::UIGestureRecognizer> gestureOutlet(const std::string& name) const;
+    bool performSetter(const std::string& selector, const std::shared_ptr<pf::UIView>& value);
+    bool performSetter(const std::string& selector,
+                       const std::shared_ptr<pf::UIGestureRecognizer>& value);
 
     // ---- State
     bool useObservers = true;
@@ -190,12 +201,20 @@ public:
     CGRect savedControlFrame() const { return controlFrame; }
     const std::shared_ptr<pf::UIView>& placedView() const { return currentView; }
 
+protected:
+    virtual void setPaths();
+    // Fits the placed panel into a w x h box less `inset` on each side: to the height in a
+    // landscape box when `fitToHeight`, else to the width; centred in the controller's view.
+    virtual void resetpluginView(CGFloat w, CGFloat h, CGFloat inset = 0);
+    // Not called by the plug-in: `view` placed at `origin` moved by `position`; `view` placed at
+    // `origin` scaled about its centre when the result is 256 to 2048 wide.
+    virtual void doTranslationTransform(pf::UIView& view, CGRect origin, pf::CGPoint position);
+    virtual void doScalingTransform(pf::UIView& view, CGRect origin, CGFloat scaling);
+
 private:
-    void setPaths();
     void connectIfLoaded(std::uint64_t generation);
-    void resetpluginView(CGFloat w, CGFloat h, CGFloat inset = 0);
-    void doTranslationTransform(pf::UIView& view, CGRect origin, pf::CGPoint position);
-    void doScalingTransform(pf::UIView& view, CGRect origin, CGFloat scaling);
+    // The buttons' tint: whichever of black and white reads best on the frame's grey.
+    void tintButtonsForFrame();
     void extractParameters(const std::string& name,
                            const std::shared_ptr<pf::AUParameterGroup>& tree, std::int64_t level);
     void printParameter(const pf::AUParameter& parameter, std::int64_t level);

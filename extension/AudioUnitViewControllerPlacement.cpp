@@ -126,6 +126,15 @@ void AudioUnitViewController::onDoubleTapGesture(pf::UITapGestureRecognizer&) {
 
 // ---- Appearance controls ------------------------------------------------------------------------
 
+void AudioUnitViewController::tintButtonsForFrame() {
+    const pf::UIColor tint = pluginFrame->legibleTint();
+    for (pf::UIButton* button : {contrastButton.get(), freezeButton.get()}) {
+        if (!button) continue;
+        button->tintColor = tint;
+        button->setNeedsDisplay();
+    }
+}
+
 void AudioUnitViewController::onContrastButton(pf::UIButton& sender) {
     brightnessSlider->setHidden(!brightnessSlider->isHidden());
     if (!brightnessSlider->isHidden()) {
@@ -142,6 +151,7 @@ void AudioUnitViewController::onBrightnessSlider(pf::UISlider& sender) {
     touchesLocked = true;
     pluginFrame->contrast = v;
     pluginFrame->setNeedsDisplay();
+    tintButtonsForFrame();
     mainView->setContrast(static_cast<CGFloat>(v));
     displayView->setContrast(static_cast<CGFloat>(v));
 }

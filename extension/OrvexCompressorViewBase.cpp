@@ -1,5 +1,7 @@
 #include "OrvexCompressorViewBase.h"
 
+#include "AudioUnitViewController.h"
+
 #include "ui/UIFont.h"
 
 using panel::DesignFrame;
@@ -168,4 +170,9 @@ void OrvexCompressorViewBase::drawSymbolButton2(CGRect frame, ResizingBehavior r
     auto font = UIFont::named("HelveticaNeue-CondensedBold", 10);
     drawTextBlock(labelButton, {3.45, 2.85, 47.5, 20.5}, font ? font : UIFont::systemFont(10),
                   colorMain);
+}
+
+std::shared_ptr<Orvex_Compander_Extension_AudioUnit> OrvexCompressorViewBase::audioUnit() const {
+    const auto controller = viewController.lock();
+    return controller ? controller->audioUnit() : nullptr;
 }

@@ -16,6 +16,7 @@
 #include "ui/UIColor.h"
 
 class AudioUnitViewController;
+class Orvex_Compander_Extension_AudioUnit;
 
 class OrvexCompressorViewBase {
 public:
@@ -27,6 +28,8 @@ public:
 
     // Mirror of the view's controller; not owned.
     std::weak_ptr<AudioUnitViewController> viewController;
+    // The view controller's unit, or none without a view controller.
+    virtual std::shared_ptr<Orvex_Compander_Extension_AudioUnit> audioUnit() const;
 
     pf::UIColor colorContrast{0, 0, 0, 1};
     pf::UIColor colorContrastInverted{1, 1, 1, 1};

@@ -1,5 +1,8 @@
 #include "PluginFrameEx.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "ui/UIBezierPath.h"
 
 using pf::CGFloat;
@@ -14,6 +17,15 @@ void PluginFrameBaseEx::draw(CGRect frame, ResizingBehavior resizing) {
 }
 
 PluginFrameEx::PluginFrameEx(const CGRect& frame) : pf::UIControl(frame) {}
+
+pf::UIColor PluginFrameEx::legibleTint() const {
+    const double g = std::isnan(contrast) ? 0.0 : std::clamp<double>(contrast, 0, 1);
+    const double linear = g <= 0.04045 ? g / 12.92 : std::pow((g + 0.055) / 1.055, 2.4);
+    // Contrast against white is 1.05 / (L + 0.05), against black (L + 0.05) / 0.05; they are
+    // equal where (L + 0.05)^2 = 0.0525.
+    const bool dark = (linear + 0.05) * (linear + 0.05) < 0.0525;
+    return dark ? pf::UIColor(1, 1, 1, 1) : pf::UIColor(0, 0, 0, 1);
+}
 
 void PluginFrameEx::draw(const CGRect& rect) {
     baseClass_->setContrast(contrast);

@@ -53,6 +53,11 @@ public:
     const std::shared_ptr<PluginFrameBaseEx>& baseClass() const { return baseClass_; }
     void setBaseClass(std::shared_ptr<PluginFrameBaseEx> base) { baseClass_ = std::move(base); }
 
+    // Black or white, whichever contrasts more with the plate's grey `contrast` (taken as an
+    // sRGB level, clamped to 0..1), so a control drawn on the plate stays legible at every
+    // brightness: at least 4.5 : 1 over the whole range.
+    pf::UIColor legibleTint() const;
+
     // Copies the settings into the companion and draws the plate in `rect`.
     void draw(const pf::CGRect& rect) override;
 

@@ -155,11 +155,16 @@ void UIPinchGestureRecognizer::wheel(CGPoint windowLocation, CGFloat amount) {
     if (!isEnabled() || !std::isfinite(amount) || amount == 0) return;
     UIView* v = view();
     setLocation(v ? v->window() : nullptr, windowLocation);
-    const bool starting = state() == UIGestureRecognizerState::possible;
-    if (starting) scale_ = 1;
-    scale_ *= std::pow(kStepFactor, amount);
     scheduleEnd();
-    transition(starting ? UIGestureRecognizerState::began : UIGestureRecognizerState::changed);
+    // A pinch begins at scale 1, as the fingers touch, so the actions can save the frame they
+    // scale from; the notch that started it is the first change.
+    if (state() == UIGestureRecognizerState::possible) {
+        scale_ = 1;
+        transition(UIGestureRecognizerState::began);
+        if (state() != UIGestureRecognizerState::began) return; // an action ended the gesture
+    }
+    scale_ *= std::pow(kStepFactor, amount);
+    transition(UIGestureRecognizerState::changed);
 }
 
 void UIPinchGestureRecognizer::scheduleEnd() {

@@ -1,7 +1,8 @@
 // Gesture recognisers driven by the mouse (the "mouse as touch" rules):
 //   - pan: the left button held and moved 10 points or more; `translation(in:)` is cumulative
 //     from the point the button went down;
-//   - pinch: the wheel over the recogniser's view (Ctrl + wheel counts the same); each notch
+//   - pinch: the wheel over the recogniser's view (Ctrl + wheel counts the same); the first
+//     notch begins the gesture at scale 1 and then reports itself as a change, each notch
 //     scales by 1.1, the gesture ends 0.25 s after the last notch;
 //   - tap: a press and release within 10 points; two taps within 0.35 s are a double tap (a
 //     recogniser that needs one tap fires on every tap, it does not wait for a double);

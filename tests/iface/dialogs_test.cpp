@@ -159,6 +159,7 @@ TEST_F(Dialogs, ASegueLogsItsIdentifierOnly) {
     h.controller->registerSegue("ShowInfo",
                                 [] { return std::make_shared<pf::UIViewController>(); });
     h.console.clear();
+    EXPECT_FALSE(h.controller->performSegue("Missing", nullptr));
     h.controller->performSegue("ShowInfo", nullptr);
     EXPECT_EQ(h.lines(), (std::vector<std::string>{"ShowInfo"}));
 }

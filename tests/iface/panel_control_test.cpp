@@ -102,24 +102,28 @@ TEST_F(Panel, TogglesAndTheModeButtonSendOnTouchDown) {
     EXPECT_EQ(events, (std::vector<std::string>{"down", "value", "value", "upIn"}));
 }
 
-TEST_F(Panel, ATouchBetweenHotspotsUnlocksAndSendsOnlyTheLift) {
+// A touch between hotspots unlocks and sends only the lift; a cancelled touch clears the flag
+// and the lock but keeps the hotspot; without a delegate nothing happens.
+TEST_F(Panel, TouchesOffTheControlsCancelledOrWithoutADelegateSendNothing) {
     controller->touchesLocked = true;
-    h.down({133 * 2, 50 * 2});
+    h.click({133 * 2, 50 * 2});
     EXPECT_FALSE(controller->touchesLocked);
     EXPECT_EQ(view->currentHotspot(), "");
-    h.up({133 * 2, 50 * 2});
-    EXPECT_EQ(events.size(), 1u);
+    EXPECT_EQ(events, (std::vector<std::string>{"upIn"}));
     EXPECT_TRUE(delegate->sent.empty());
-}
 
-TEST_F(Panel, ACancelledTouchClearsTheFlagAndTheLockButKeepsTheHotspot) {
-    const CGPoint p = at(base().hotspotRatioPath);
-    h.down(p);
+    events.clear();
+    h.down(at(base().hotspotRatioPath));
     h.send(pf::InputEvent::Kind::focusLost, {});
     EXPECT_FALSE(base().isRatioActive);
     EXPECT_FALSE(controller->touchesLocked);
     EXPECT_EQ(view->currentHotspot(), "ratio");
     EXPECT_EQ(events, (std::vector<std::string>{"down", "cancel"}));
+
+    view->setDelegate(nullptr);
+    h.click(at(base().hotspotBypassPath));
+    EXPECT_TRUE(delegate->sent.empty());
+    EXPECT_FALSE(base().isBypassSelected);
 }
 
 TEST_F(Panel, HostValuesMapIntoTheModelAndAreLogged) {
@@ -142,18 +146,4 @@ TEST_F(Panel, HostValuesMapIntoTheModelAndAreLogged) {
     view->setParameter(11, 1.0f);
     EXPECT_EQ(console.lines(),
               (std::vector<std::string>{"editor received parameter : address: 11, value: 1.0"}));
-}
-
-TEST_F(Panel, NothingHappensWithoutAControllerAndADelegate) {
-    view->setDelegate(nullptr);
-    h.click(at(base().hotspotBypassPath));
-    EXPECT_TRUE(delegate->sent.empty());
-    EXPECT_FALSE(base().isBypassSelected);
-}
-
-TEST_F(Panel, TheContrastRuleSetsTheThreeColours) {
-    view->setContrast(0.2);
-    EXPECT_EQ(base().colorContrast, pf::UIColor(0.8, 0.8, 0.8, 1));
-    EXPECT_EQ(base().colorContrastInverted, pf::UIColor(0.2, 0.2, 0.2, 1));
-    EXPECT_EQ(base().colorMain, base().colorContrast);
 }

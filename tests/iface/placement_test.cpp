@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "IfaceHarness.h"
 #include "ui/Offscreen.h"
 
@@ -40,6 +43,7 @@ TEST_F(Placement, TheFitFillsTheHeightOfALandscapeAreaOrTheWidthOtherwise) {
     h.controller->fitToHeight = false;
     h.controller->centerpluginView();
     expectRect(h.controller->pluginView->frame(), 0, -82.03125, 1000, 664.0625);
+    h.controller->fitToHeight = true;
     resizeRoot(400, 400); // square: the width-filling branch
     expectRect(h.controller->pluginView->frame(), 0, 200 - 400 * 0.6640625 / 2, 400,
                400 * 0.6640625);
@@ -74,39 +78,9 @@ TEST_F(Placement, ADragOnThePanelsBackgroundMovesItUntilTheNextLayout) {
     EXPECT_EQ(h.controller->pluginView->frame(), fitted);
 }
 
-TEST_F(Placement, TheWheelScalesThePanelAboutItsCentreWithinItsWidthBounds) {
-    const CGRect fitted = h.controller->pluginView->frame(); // 768 wide
-    const CGPoint p = emptyPanelPoint();
-    h.controller->touchesLocked = true;
-    h.wheel(p, 1);
-    EXPECT_FALSE(h.controller->touchesLocked); // every pinch call unlocks
-    h.wheel(p, 1);
-    const CGRect grown = h.controller->pluginView->frame();
-    EXPECT_NEAR(grown.size.width, 768 * 1.21, 1e-9);
-    EXPECT_NEAR(grown.midX(), fitted.midX(), 1e-9);
-    EXPECT_NEAR(grown.midY(), fitted.midY(), 1e-9);
-    // Far too small: the last accepted frame stays; back in range it applies again.
-    h.wheel(p, -30);
-    EXPECT_EQ(h.controller->pluginView->frame(), grown);
-    h.wheel(p, 29);
-    EXPECT_NEAR(h.controller->pluginView->frame().size.width, 768 * 1.1, 1e-6);
-    h.runFor(300ms); // ended
-    EXPECT_FALSE(h.controller->isAutoLayoutLocked());
-    EXPECT_EQ(h.controller->savedControlFrame(), h.controller->pluginView->frame());
-}
-
-TEST_F(Placement, AKnobTouchLocksThePanBeforeItBegins) {
-    const CGRect fitted = h.controller->pluginView->frame();
-    const CGPoint knob =
-        h.panelPoint(Harness::centre(h.controller->mainView->baseClass->hotspotGainPath));
-    h.down(knob);
-    h.move({knob.x + 40, knob.y + 40});
-    h.up({knob.x + 40, knob.y + 40});
-    EXPECT_EQ(h.controller->pluginView->frame(), fitted);
-    EXPECT_FALSE(h.controller->touchesLocked);
-}
-
-TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderWhichSetsTheContrast) {
+// The appearance controls: a long press shows the buttons, the contrast button the slider; the
+// freeze button toggles sizing; a long press that hides the buttons hides the slider too.
+TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderAndFreezeThePanel) {
     auto& c = *h.controller;
     ASSERT_TRUE(c.contrastButton->isHidden());
     h.down(emptyPanelPoint(), 3);
@@ -121,18 +95,6 @@ TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderWhichSetsTheContras
     h.click(Harness::centreOf(*c.contrastButton));
     EXPECT_FALSE(c.brightnessSlider->isHidden());
     EXPECT_TRUE(c.touchesLocked);
-    h.window->runPasses();
-    // Drag the slider's thumb to its left end: value 0.
-    const CGPoint s = Harness::centreOf(*c.brightnessSlider);
-    const CGRect sb = c.brightnessSlider->convertTo(c.brightnessSlider->bounds(), nullptr);
-    h.down(s);
-    h.move({sb.minX() - 50, s.y});
-    h.up({sb.minX() - 50, s.y});
-    EXPECT_EQ(c.brightnessSlider->value(), 0.0f);
-    EXPECT_EQ(c.pluginFrame->contrast, 0.0f);
-    EXPECT_EQ(c.mainView->baseClass->colorContrast, pf::UIColor(1, 1, 1, 1));
-    EXPECT_EQ(c.displayView->baseClass->colorContrastInverted, pf::UIColor(0, 0, 0, 1));
-
     h.click(Harness::centreOf(*c.contrastButton));
     EXPECT_TRUE(c.brightnessSlider->isHidden());
     EXPECT_EQ(c.contrastButton->alpha(), 0.5);
@@ -142,7 +104,6 @@ TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderWhichSetsTheContras
     EXPECT_FALSE(c.isSizeable);
     EXPECT_EQ(c.freezeButton->alpha(), 1.0);
 
-    // Hiding the buttons by a long press also hides the slider; the freeze state stays.
     c.onContrastButton(*c.contrastButton);
     h.runFor(1s);
     h.down(emptyPanelPoint());
@@ -156,42 +117,152 @@ TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderWhichSetsTheContras
 
 TEST_F(Placement, EveryActionIsReachableByItsSelectorFromItsControlOrRecogniser) {
     auto& c = *h.controller;
-    EXPECT_EQ(
-        AudioUnitViewController::actionSelectors(),
-        (std::vector<std::string>{
-            "onContrastButton:", "onBrightnessSlider:", "onFreezeButton:", "onPanGesture:",
-            "onPinchGesture:", "onDoubleTapGesture:", "onTapGesture:", "onlongPressGesture:"}));
-    const void* target = h.controller.get();
-    const void* key = static_cast<const void*>(h.controller.get());
-    (void)target;
-    EXPECT_EQ(c.contrastButton->actions(key, pf::UIControlEventTouchUpInside),
-              (std::vector<std::string>{"onContrastButton:"}));
-    EXPECT_EQ(c.brightnessSlider->actions(key, pf::UIControlEventValueChanged),
-              (std::vector<std::string>{"onBrightnessSlider:"}));
-    EXPECT_EQ(c.freezeButton->actions(key, pf::UIControlEventTouchUpInside),
-              (std::vector<std::string>{"onFreezeButton:"}));
-    EXPECT_EQ(c.panGesture->actions(key), (std::vector<std::string>{"onPanGesture:"}));
-    EXPECT_EQ(c.pinchGesture->actions(key), (std::vector<std::string>{"onPinchGesture:"}));
-    EXPECT_EQ(c.doubleTapGesture->actions(key), (std::vector<std::string>{"onDoubleTapGesture:"}));
-    EXPECT_EQ(c.tapGesture->actions(key), (std::vector<std::string>{"onTapGesture:"}));
-    EXPECT_EQ(c.longPressGesture->actions(key), (std::vector<std::string>{"onlongPressGesture:"}));
+    const void* key = h.controller.get();
+    const std::pair<pf::UIControl*, std::uint32_t> controls[] = {
+        {c.contrastButton.get(), pf::UIControlEventTouchUpInside},
+        {c.brightnessSlider.get(), pf::UIControlEventValueChanged},
+        {c.freezeButton.get(), pf::UIControlEventTouchUpInside}};
+    const pf::UIGestureRecognizer* gestures[] = {c.panGesture.get(), c.pinchGesture.get(),
+                                                 c.doubleTapGesture.get(), c.tapGesture.get(),
+                                                 c.longPressGesture.get()};
+    const auto& selectors = AudioUnitViewController::actionSelectors();
+    ASSERT_EQ(selectors, (std::vector<std::string>{
+                             "onContrastButton:", "onBrightnessSlider:", "onFreezeButton:",
+                             "onPanGesture:", "onPinchGesture:", "onDoubleTapGesture:",
+                             "onTapGesture:", "onlongPressGesture:"}));
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(controls[i].first->actions(key, controls[i].second),
+                  std::vector<std::string>{selectors[i]});
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(gestures[i]->actions(key), std::vector<std::string>{selectors[3 + i]});
     // A sender of the wrong kind is refused.
     EXPECT_FALSE(c.performAction("onBrightnessSlider:", *c.contrastButton));
     EXPECT_FALSE(c.performAction("onPanGesture:", *c.pinchGesture));
 }
 
-TEST_F(Placement, TheAssembledInterfaceDrawsThePlateInTheBrightnessGrey) {
+// Ctrl + wheel: a pinch begins at scale 1, so its first notch already scales the panel about
+// its centre; a width outside 128 to 2048 leaves the fitted frame.
+TEST_F(Placement, EachCtrlWheelPinchScalesTheFittedPanelAboutItsCentreWithinItsWidthBounds) {
+    const CGRect fitted = h.controller->pluginView->frame(); // 768 wide
+    const struct {
+        double notches;
+        bool applied;
+    } rows[] = {{1, true}, {-18, true}, {-19, false}, {10, true}, {11, false}};
+    for (const auto& row : rows) {
+        h.controller->centerpluginView();
+        h.wheel({384, 255}, row.notches, pf::InputModifierControl);
+        const CGRect r = h.controller->pluginView->frame();
+        const double width = row.applied ? 768 * std::pow(1.1, row.notches) : 768;
+        EXPECT_NEAR(r.size.width, width, 1e-6) << row.notches;
+        EXPECT_NEAR(r.midX(), fitted.midX(), 1e-6) << row.notches;
+        EXPECT_NEAR(r.midY(), fitted.midY(), 1e-6) << row.notches;
+        h.runFor(300ms); // the gesture ends
+    }
+}
+
+TEST_F(Placement, LayoutPassesRecentreThePanelExceptWhileAGestureHoldsIt) {
     auto& c = *h.controller;
-    const auto greyAt = [&](CGPoint design) {
-        const pf::ImageSurface image = pf::renderView(*c.view());
-        const CGPoint p = h.panelPoint(design);
-        return image.pixel(static_cast<int>(p.x), static_cast<int>(p.y));
+    const CGRect fitted = c.pluginView->frame();
+    const auto layoutPass = [&] {
+        c.view()->setNeedsLayout();
+        h.window->runPasses();
     };
-    // Off the panel's outline, inside the plate.
-    const pf::RGBA8 before = greyAt({8, 170});
-    EXPECT_NEAR(before.r, 0.15 * 255, 2);
-    EXPECT_EQ(before.a, 255);
-    c.brightnessSlider->setValue(0.6f);
+    c.pluginView->setFrame(fitted.offsetBy(50, 20));
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+    h.wheel({384, 255}, 1); // a pinch holds the placement until it ends
+    const CGRect scaled = c.pluginView->frame();
+    ASSERT_NE(scaled, fitted);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), scaled);
+    h.runFor(300ms);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+}
+
+TEST_F(Placement, TapsAndPinchesReleaseTheTouchLockAndATapSavesThePanelsFrame) {
+    auto& c = *h.controller;
+    const std::pair<const char*, pf::UIGestureRecognizer*> actions[] = {
+        {"onTapGesture:", c.tapGesture.get()},
+        {"onDoubleTapGesture:", c.doubleTapGesture.get()},
+        {"onPinchGesture:", c.pinchGesture.get()}};
+    for (const auto& [selector, sender] : actions) {
+        c.touchesLocked = true;
+        ASSERT_TRUE(c.performAction(selector, *sender));
+        EXPECT_FALSE(c.touchesLocked) << selector;
+    }
+    const CGRect moved = c.pluginView->frame().offsetBy(-30, 12);
+    c.pluginView->setFrame(moved);
+    c.performAction("onTapGesture:", *c.tapGesture);
+    EXPECT_EQ(c.savedControlFrame(), moved);
+}
+
+// The slider's value goes unchanged to the plate's grey and the panels' contrast colours; the
+// buttons take black or white, whichever reads on that grey.
+TEST_F(Placement, TheBrightnessSetsThePlateAndPanelsAndTheButtonsStayLegible) {
+    auto& c = *h.controller;
+    const auto plateRed = [&] {
+        const CGPoint p = h.panelPoint({8, 170}); // inside the plate, off the panel's outline
+        return pf::renderView(*c.view()).pixel(static_cast<int>(p.x), static_cast<int>(p.y)).r;
+    };
+    EXPECT_NEAR(plateRed(), 0.15 * 255, 2);
+    c.brightnessSlider->setValue(0.75f);
     c.onBrightnessSlider(*c.brightnessSlider);
-    EXPECT_NEAR(greyAt({8, 170}).r, 0.6 * 255, 2);
+    EXPECT_NEAR(plateRed(), 0.75 * 255, 2);
+    EXPECT_EQ(c.mainView->baseClass->colorContrast, pf::UIColor(0.25, 0.25, 0.25, 1));
+    EXPECT_EQ(c.displayView->baseClass->colorContrastInverted, pf::UIColor(0.75, 0.75, 0.75, 1));
+    const auto luminance = [](double v) {
+        v = std::clamp(v, 0.0, 1.0);
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    for (const float v : {0.0f, 0.15f, 0.3f, 0.46f, 0.6f, 0.85f, 1.0f}) {
+        c.brightnessSlider->setValue(v);
+        c.onBrightnessSlider(*c.brightnessSlider);
+        for (const auto* button : {c.contrastButton.get(), c.freezeButton.get()}) {
+            const double a = luminance(button->tintColor.red()), b = luminance(v);
+            EXPECT_GE((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05), 4.5)
+                << "brightness " << v << ", " << button->title();
+        }
+    }
+}
+
+TEST_F(Placement, TheOutletsAreReachableByNameAndTheirSettersTakeOnlyTheirOwnClass) {
+    auto& c = *h.controller;
+    const auto members = [&] {
+        return std::vector<const void*>{
+            c.pluginFrame.get(),    c.pluginView.get(),       c.displayView.get(),
+            c.mainView.get(),       c.infoView.get(),         c.infoMessage.get(),
+            c.contrastButton.get(), c.brightnessSlider.get(), c.freezeButton.get(),
+            c.panGesture.get(),     c.pinchGesture.get(),     c.doubleTapGesture.get(),
+            c.tapGesture.get(),     c.longPressGesture.get()};
+    };
+    const auto& names = AudioUnitViewController::outletNames();
+    const auto& setters = AudioUnitViewController::outletSetterSelectors();
+    ASSERT_EQ(names.size(), 14u);
+    ASSERT_EQ(setters.size(), 14u);
+    EXPECT_EQ(setters[0], "setPluginFrame:");
+    EXPECT_EQ(setters[13], "setLongPressGesture:");
+    const auto loaded = members();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto view = c.viewOutlet(names[i]);
+        const auto gesture = c.gestureOutlet(names[i]);
+        const void* got = view ? static_cast<const void*>(view.get()) : gesture.get();
+        ASSERT_NE(got, nullptr) << names[i];
+        EXPECT_EQ(got, loaded[i]) << names[i];
+        // The setter writes its own outlet: cleared, then put back.
+        EXPECT_TRUE(view ? c.performSetter(setters[i], std::shared_ptr<pf::UIView>())
+                         : c.performSetter(setters[i], std::shared_ptr<pf::UIGestureRecognizer>()));
+        EXPECT_EQ(members()[i], nullptr) << setters[i];
+        EXPECT_TRUE(view ? c.performSetter(setters[i], view)
+                         : c.performSetter(setters[i], gesture));
+    }
+    EXPECT_EQ(members(), loaded);
+    // Objects of another class, and unknown names, change nothing.
+    EXPECT_FALSE(c.performSetter("setPluginFrame:", c.infoView));
+    EXPECT_FALSE(c.performSetter("setMainView:", c.pluginFrame));
+    EXPECT_FALSE(c.performSetter("setPinchGesture:", c.panGesture));
+    EXPECT_FALSE(c.performSetter("setDoubleTapGesture:", c.longPressGesture));
+    EXPECT_FALSE(c.performSetter("setNothing:", c.infoView));
+    EXPECT_EQ(c.viewOutlet("nothing"), nullptr);
+    EXPECT_EQ(members(), loaded);
 }

@@ -15,72 +15,40 @@ namespace {
 const CGRect kDesign{0, 0, 512, 340};
 }
 
-TEST(ResizingApply, FourBehavioursOnAWideTarget) {
-    const CGRect wide{0, 0, 1024, 340};
+// Each behaviour on a wide target: the rectangle it draws in and the scale it stores; the early
+// returns (a zero target, and a target equal to the design rectangle) return the design.
+TEST(ResizingApply, EachBehaviourPlacesTheDesignAndStoresItsScale) {
+    const struct {
+        R0 behaviour;
+        CGRect target, expected;
+        CGSize scale;
+    } rows[] = {
+        {R0::aspectFit, {0, 0, 1024, 340}, {256, 0, 512, 340}, {1, 1}},
+        {R0::aspectFill, {0, 0, 1024, 340}, {0, -170, 1024, 680}, {2, 2}},
+        {R0::stretch, {0, 0, 1024, 340}, {0, 0, 1024, 340}, {2, 1}},
+        {R0::center, {0, 0, 1024, 340}, {256, 0, 512, 340}, {1, 1}},
+        {R0::aspectFit, {0, 0, 1024, 680}, {0, 0, 1024, 680}, {2, 2}},
+        // A zero target keeps the stored scale (here the 2 of the row before).
+        {R0::aspectFit, CGRect::zero(), kDesign, {2, 2}},
+        // Exactly the design size stores the true scale of 1, not the stale 2.
+        {R0::aspectFit, kDesign, kDesign, {1, 1}},
+    };
     OrvexCompressorViewBase base;
-    EXPECT_EQ(panel::apply(R0::aspectFit, kDesign, wide, base), (CGRect{256, 0, 512, 340}));
-    EXPECT_EQ(base.viewScale, (CGSize{1, 1}));
-    EXPECT_EQ(panel::apply(R0::aspectFill, kDesign, wide, base), (CGRect{0, -170, 1024, 680}));
-    EXPECT_EQ(base.viewScale, (CGSize{2, 2}));
-    EXPECT_EQ(panel::apply(R0::stretch, kDesign, wide, base), (CGRect{0, 0, 1024, 340}));
-    EXPECT_EQ(base.viewScale, (CGSize{2, 1}));
+    for (const auto& row : rows) {
+        EXPECT_EQ(panel::apply(row.behaviour, kDesign, row.target, base), row.expected)
+            << panel::rawValue(row.behaviour);
+        EXPECT_EQ(base.viewScale, row.scale) << panel::rawValue(row.behaviour);
+    }
+    panel::apply(R0::stretch, kDesign, CGRect{0, 0, 1024, 340}, base);
     EXPECT_FLOAT_EQ(base.getScalingFactor(), 2.0f) << "the horizontal factor only";
-    EXPECT_EQ(panel::apply(R0::center, kDesign, wide, base), (CGRect{256, 0, 512, 340}));
-    EXPECT_EQ(base.viewScale, (CGSize{1, 1}));
-}
-
-TEST(ResizingApply, AspectFitDoublesIntoTwiceTheDesignSize) {
-    OrvexDynamicsDisplayViewBase base;
-    EXPECT_EQ(panel::apply(OrvexDynamicsDisplayViewBase::ResizingBehavior0::aspectFit, kDesign,
-                           CGRect{0, 0, 1024, 680}, base),
-              (CGRect{0, 0, 1024, 680}));
-    EXPECT_EQ(base.viewScale, (CGSize{2, 2}));
-    EXPECT_FLOAT_EQ(base.getScalingFactor(), 2.0f);
-}
-
-TEST(ResizingApply, PlainVariantStoresNothingAndCentresInAnOffsetTarget) {
+    // The plain variant centres in an offset target; a negative design width still scales up.
     EXPECT_EQ(panel::apply(R::aspectFit, CGRect{0, 0, 90, 90}, CGRect{10, 20, 180, 90}),
               (CGRect{55, 20, 90, 90}));
-}
-
-TEST(ResizingApply, NegativeDesignWidthGivesAPositiveScaleAndStandardisedResult) {
-    const CGRect r = panel::apply(R::stretch, CGRect{0, 0, -100, 50}, CGRect{0, 0, 200, 100});
-    EXPECT_EQ(r, (CGRect{0, 0, 200, 100}));
-}
-
-TEST(ResizingApply, ZeroTargetReturnsTheDesignAndKeepsTheStoredScale) {
-    OrvexCompressorViewBase base;
-    panel::apply(R0::aspectFit, kDesign, CGRect{0, 0, 1024, 680}, base);
-    EXPECT_EQ(panel::apply(R0::aspectFit, kDesign, CGRect::zero(), base), kDesign);
-    EXPECT_EQ(base.viewScale, (CGSize{2, 2}));
-}
-
-// A panel first drawn at 1024 x 680 and then at exactly its design size used to keep the scale
-// of 2, so touches were mapped to the wrong controls.
-TEST(ResizingApply, DrawingAtExactlyTheDesignSizeStoresTheTrueScaleOfOne) {
-    OrvexCompressorViewBase base;
-    panel::apply(R0::aspectFit, kDesign, CGRect{0, 0, 1024, 680}, base);
-    ASSERT_EQ(base.viewScale, (CGSize{2, 2}));
-    EXPECT_EQ(panel::apply(R0::aspectFit, kDesign, kDesign, base), kDesign);
-    EXPECT_EQ(base.viewScale, (CGSize{1, 1}));
-
-    PluginFrameBaseEx frame;
-    panel::apply(PluginFrameBaseEx::ResizingBehavior::aspectFit, CGRect{0, 0, 400, 300},
-                 CGRect{0, 0, 800, 600}, frame);
-    ASSERT_EQ(frame.viewScale, (CGSize{2, 2}));
-    frame.draw({0, 0, 400, 300}); // no context: nothing drawn, nothing stored
-    EXPECT_EQ(frame.viewScale, (CGSize{2, 2}));
-    panel::apply(PluginFrameBaseEx::ResizingBehavior::aspectFit, CGRect{0, 0, 400, 300},
-                 CGRect{0, 0, 400, 300}, frame);
-    EXPECT_EQ(frame.viewScale, (CGSize{1, 1}));
-}
-
-TEST(ResizingRawValues, OnlyZeroToThreeNameACase) {
-    EXPECT_EQ(panel::resizingFromRawValue<R>(2), R::stretch);
-    EXPECT_EQ(panel::resizingFromRawValue<R0>(3), R0::center);
+    EXPECT_EQ(panel::apply(R::stretch, CGRect{0, 0, -100, 50}, CGRect{0, 0, 200, 100}),
+              (CGRect{0, 0, 200, 100}));
     EXPECT_FALSE(panel::resizingFromRawValue<R>(4).has_value());
     EXPECT_FALSE(panel::resizingFromRawValue<R>(-1).has_value());
-    EXPECT_EQ(panel::rawValue(PluginFrameBaseEx::ResizingBehavior::aspectFill), 1);
+    EXPECT_EQ(panel::resizingFromRawValue<R0>(3), R0::center);
 }
 
 TEST(ContrastRule, LinesTakeGreyOneMinusCAndSelectionColoursStay) {
@@ -90,17 +58,12 @@ TEST(ContrastRule, LinesTakeGreyOneMinusCAndSelectionColoursStay) {
     EXPECT_EQ(base.colorContrast, base.colorMain);
     EXPECT_TRUE(colorNear(base.colorContrastInverted, pf::UIColor(0.15, 0.15, 0.15, 1)));
     EXPECT_TRUE(colorNear(base.colorSelected1, pf::UIColor(0.76, 0.29, 0.29, 1)));
-    panel::applyContrast(base, 0);
-    EXPECT_TRUE(colorNear(base.colorMain, pf::UIColor::white()));
-    panel::applyContrast(base, 1);
-    EXPECT_TRUE(colorNear(base.colorMain, pf::UIColor(0, 0, 0, 1)));
 
     auto display = std::make_shared<OrvexDynamicsDisplayView>(CGRect{0, 0, 100, 100});
     display->setContrast(0.2);
     const auto& b = *display->baseClass;
-    EXPECT_TRUE(colorNear(b.colorContrast, pf::UIColor(0.8, 0.8, 0.8, 1)));
-    EXPECT_TRUE(colorNear(b.colorContrastInverted, pf::UIColor(0.2, 0.2, 0.2, 1)));
     EXPECT_TRUE(colorNear(b.colorMain, pf::UIColor(0.8, 0.8, 0.8, 1)));
+    EXPECT_TRUE(colorNear(b.colorContrastInverted, pf::UIColor(0.2, 0.2, 0.2, 1)));
     EXPECT_TRUE(colorNear(b.colorSelected2, pf::UIColor(0.195, 0.479, 0.75, 1)));
     EXPECT_TRUE(display->needsDisplay());
 }

@@ -11,32 +11,23 @@
 using pf::CGRect;
 using R = OrvexCompressorViewBase::ResizingBehavior;
 
-TEST(KnobValueText, RoundsHalvesAwayFromZero) {
-    EXPECT_EQ(panel::knobValueText(0.125), "13");
-    EXPECT_EQ(panel::knobValueText(0.375), "38");
-    EXPECT_EQ(panel::knobValueText(-0.125), "-13");
-    EXPECT_EQ(panel::knobValueText(0), "0");
-    EXPECT_EQ(panel::knobValueText(1), "100");
-    EXPECT_EQ(panel::knobValueText(1.2), "120");
-    EXPECT_EQ(panel::knobValueText(static_cast<float>(0.7)), "70");
-}
-
-// Non-finite or huge values from a host used to trap in the integer conversion.
-TEST(KnobValueText, NonFiniteAndHugeValuesGiveAnEmptyText) {
-    EXPECT_EQ(panel::knobValueText(std::numeric_limits<double>::quiet_NaN()), "");
-    EXPECT_EQ(panel::knobValueText(std::numeric_limits<double>::infinity()), "");
-    EXPECT_EQ(panel::knobValueText(-std::numeric_limits<double>::infinity()), "");
-    EXPECT_EQ(panel::knobValueText(1e17), "");
-    EXPECT_EQ(panel::knobValueText(9.2e16), "9200000000000000000");
+// Rounded half away from zero; non-finite or huge values (which used to trap in the integer
+// conversion) give an empty text.
+TEST(KnobValueText, RoundsHalvesAwayFromZeroAndGivesNothingForUnprintableValues) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, const char*> rows[] = {{0.125, "13"}, {-0.125, "-13"},
+                                                   {0, "0"},      {1.2, "120"},
+                                                   {0.7f, "70"},  {9.2e16, "9200000000000000000"},
+                                                   {1e17, ""},    {std::nan(""), ""},
+                                                   {inf, ""},     {-inf, ""}};
+    for (const auto& [value, text] : rows)
+        EXPECT_EQ(panel::knobValueText(value), text) << value;
 }
 
 TEST(NeedleRule, AnglesSweepSymmetricallyAboutStraightUp) {
     EXPECT_DOUBLE_EQ(panel::needleAngle(0, panel::kKnobSweep), 145);
-    EXPECT_DOUBLE_EQ(panel::needleAngle(0.5, panel::kKnobSweep), 0);
     EXPECT_DOUBLE_EQ(panel::needleAngle(1, panel::kKnobSweep), -145);
-    EXPECT_NEAR(panel::needleAngle(1.2, panel::kKnobSweep), -203, 1e-9);
     EXPECT_DOUBLE_EQ(panel::needleAngle(1.5, panel::kMeterSweep), -180) << "straight down";
-    EXPECT_DOUBLE_EQ(panel::needleAngle(0, panel::kMeterSweep), 90);
 }
 
 TEST(NeedleRule, ValueZeroTurnsTheKnobPointerAnticlockwiseTowardsTheLeftDot) {
@@ -91,28 +82,19 @@ TEST(SymbolHygiene, TwoSymbolsInARowLeaveNoTransformClipOrDashBehind) {
     EXPECT_EQ(cairo_status(ctx.cairo()), CAIRO_STATUS_SUCCESS);
 }
 
-TEST(SymbolDrawing, PushButtonFrameTakesTheSelectionColourAndTheModeButtonNever) {
+// A push button's frame takes the selection colour when selected; an empty label draws no text.
+TEST(SymbolDrawing, PushButtonFrameTakesTheSelectionColourAndAnEmptyLabelNoText) {
     OrvexCompressorViewBase base;
     for (bool selected : {false, true}) {
         pf::BitmapContext bmp(86, 38, 2);
-        bmp.image().fill(pf::UIColor::black());
         pf::ScopedCurrentContext current(bmp.context());
-        base.drawSymbolButton({0, 0, 86, 38}, R::aspectFit, selected, "bypass");
-        if (selected)
-            EXPECT_TRUE(pixelNear(bmp.image(), 20 * 2, 35 * 2, 193.8, 73.95, 73.95));
-        else
-            EXPECT_TRUE(pixelNear(bmp.image(), 20 * 2, 35 * 2, 192, 192, 192));
+        base.drawSymbolButton({0, 0, 86, 38}, R::aspectFit, selected, "");
+        const double r = selected ? 193.8 : 192, gb = selected ? 73.95 : 192;
+        EXPECT_TRUE(pixelNear(bmp.image(), 20 * 2, 35 * 2, r, gb, gb)) << selected;
+        for (int y = 16; y < 60; ++y)
+            for (int x = 16; x < 156; ++x)
+                ASSERT_EQ(bmp.image().pixel(x, y).a, 0) << x << "," << y;
     }
-}
-
-TEST(SymbolDrawing, AnEmptyLabelDrawsNoText) {
-    OrvexCompressorViewBase base;
-    pf::BitmapContext bmp(86, 38, 1);
-    pf::ScopedCurrentContext current(bmp.context());
-    base.drawSymbolButton({0, 0, 86, 38}, R::aspectFit, false, "");
-    for (int y = 8; y < 30; ++y)
-        for (int x = 8; x < 78; ++x)
-            ASSERT_EQ(bmp.image().pixel(x, y).a, 0) << x << "," << y;
 }
 
 TEST(SymbolDrawing, NoCurrentContextDrawsNothingAndKeepsTheModel) {
@@ -122,4 +104,38 @@ TEST(SymbolDrawing, NoCurrentContextDrawsNothingAndKeepsTheModel) {
     base.drawSymbolKnob();
     EXPECT_TRUE(base.hotspotAttackPath.isEmpty());
     EXPECT_EQ(base.viewScale, (pf::CGSize{3, 3}));
+}
+
+// The meter's scale is dashed (2 on, 3 off, round caps): along its flat top ink and gaps alternate.
+TEST(SymbolDrawing, TheMeterScaleIsDashed) {
+    pf::BitmapContext bmp(206, 106, 4);
+    bmp.image().fill(pf::UIColor::black());
+    pf::ScopedCurrentContext current(bmp.context());
+    OrvexCompressorViewBase base;
+    base.drawSymbolMeter({0, 0, 206, 106}, R::aspectFit, 0.5, 0.5, 0);
+    int ink = 0, gaps = 0;
+    for (double x = 96; x <= 118; x += 0.25) {
+        if (pixelNear(bmp.image(), x * 4, 3 * 4, 192, 192, 192)) ++ink;
+        if (isBlack(bmp.image(), x * 4, 3 * 4)) ++gaps;
+    }
+    EXPECT_GT(ink, 20);
+    EXPECT_GT(gaps, 4);
+}
+
+// A selected knob takes the selection colour for its ring, not for its value text.
+TEST(SymbolDrawing, ASelectedKnobsValueTextKeepsTheMainColour) {
+    pf::BitmapContext bmp(90, 90, 4);
+    bmp.image().fill(pf::UIColor::black());
+    pf::ScopedCurrentContext current(bmp.context());
+    OrvexCompressorViewBase base;
+    base.drawSymbolKnob({0, 0, 90, 90}, R::aspectFit, 0.88, "mix", true);
+    int grey = 0, red = 0;
+    for (int y = 76 * 4; y < 85 * 4; ++y)
+        for (int x = 32 * 4; x < 60 * 4; ++x) {
+            const pf::RGBA8 p = bmp.image().pixel(x, y);
+            grey += p.r > 96 && std::abs(p.r - p.g) < 8;
+            red += p.r > p.g + 40;
+        }
+    EXPECT_GT(grey, 50);
+    EXPECT_EQ(red, 0);
 }

@@ -1,40 +1,32 @@
-// panelshot: renders the plug-in's background plate, the compressor panel and the dynamics
-// display over it, at a given size and with given values, to a PNG file.
+// panelshot: renders the plug-in's interface (frame, compressor panel, dynamics display and the
+// appearance buttons) at a given size and with given values, to a PNG file.
 //
 //   panelshot OUT.png [--size=WxH] [--scale=S] [--contrast=C] [--attack=V] [--release=V]
 //             [--threshold=V] [--ratio=V] [--gain=V] [--mix=V] [--mode=dual|linked|m/s]
 //             [--bypass] [--audition] [--meters=G1,G2,P1,P2] [--active=attack|release|...]
+//             [--controls=hidden|buttons|slider]
+//
+// --contrast moves the brightness slider as a user would; --controls picks which appearance
+// controls are shown (the buttons, by default).
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
 
-#include "OrvexCompressorViewBase.h"
-#include "OrvexDynamicsDisplayView.h"
-#include "PluginFrameEx.h"
+#include "AudioUnitViewController.h"
 #include "ui/Offscreen.h"
 #include "ui/UIWindow.h"
 
 namespace {
 
-// Draws the panel model the way the compressor view does (the view itself lives with the
-// plug-in's touch handling).
-class PanelView : public pf::UIView {
-public:
-    using pf::UIView::UIView;
-    void draw(const pf::CGRect&) override {
-        base.drawMain(bounds(), OrvexCompressorViewBase::ResizingBehavior0::aspectFit);
-    }
-    OrvexCompressorViewBase base;
-};
-
 int usage() {
-    std::fprintf(
-        stderr, "usage: panelshot OUT.png [--size=WxH] [--scale=S] [--contrast=C] [--attack=V]\n"
-                "       [--release=V] [--threshold=V] [--ratio=V] [--gain=V] [--mix=V]\n"
-                "       [--mode=TEXT] [--bypass] [--audition] [--meters=G1,G2,P1,P2]\n"
-                "       [--active=attack|release|threshold|ratio|gain|mix|mode|bypass|audition]\n");
+    std::fprintf(stderr,
+                 "usage: panelshot OUT.png [--size=WxH] [--scale=S] [--contrast=C] [--attack=V]\n"
+                 "       [--release=V] [--threshold=V] [--ratio=V] [--gain=V] [--mix=V]\n"
+                 "       [--mode=TEXT] [--bypass] [--audition] [--meters=G1,G2,P1,P2]\n"
+                 "       [--active=attack|release|threshold|ratio|gain|mix|mode|bypass|audition]\n"
+                 "       [--controls=hidden|buttons|slider]\n");
     return 2;
 }
 
@@ -44,9 +36,10 @@ int main(int argc, char** argv) {
     if (argc < 2 || argv[1][0] == '-') return usage();
     const std::string out = argv[1];
     double width = 1024, height = 680, scale = 1, contrast = -1; // -1: as the plug-in starts
-    auto panel = std::make_shared<PanelView>();
-    auto display = std::make_shared<OrvexDynamicsDisplayView>();
-    OrvexCompressorViewBase& b = panel->base;
+    std::string controls = "buttons";
+    auto controller = AudioUnitViewController::make();
+    controller->loadViewIfNeeded();
+    OrvexCompressorViewBase& b = *controller->mainView->baseClass;
     float meters[4] = {0.5f, 0.5f, 0.3f, 0.3f};
     const std::map<std::string, double*> knobs = {
         {"--attack", &b.valueAttack},       {"--release", &b.valueRelease},
@@ -84,6 +77,9 @@ int main(int argc, char** argv) {
                 return usage();
         } else if (key == "--active" && active.count(val)) {
             *active.at(val) = true;
+        } else if (key == "--controls" &&
+                   (val == "hidden" || val == "buttons" || val == "slider")) {
+            controls = val;
         } else {
             return usage();
         }
@@ -93,22 +89,22 @@ int main(int argc, char** argv) {
     const pf::CGRect bounds{0, 0, width, height};
     auto window = std::make_shared<pf::UIWindow>(bounds);
     window->setScreenScale(scale);
-    auto frame = std::make_shared<PluginFrameEx>(bounds);
+    const auto root = controller->view();
+    root->setFrame(bounds);
+    window->addSubview(root);
+
+    controller->contrastButton->setHidden(controls == "hidden");
+    controller->freezeButton->setHidden(controls == "hidden");
+    controller->brightnessSlider->setHidden(controls != "slider");
     if (contrast >= 0) {
-        // The brightness slider's rule: plate in grey c, lines in grey 1 - c.
-        frame->contrast = static_cast<float>(contrast);
-        panel::applyContrast(b, contrast);
-        display->setContrast(contrast);
+        controller->brightnessSlider->setValue(static_cast<float>(contrast));
+        controller->onBrightnessSlider(*controller->brightnessSlider);
     }
-    panel->setFrame(bounds);
-    display->setFrame(bounds);
-    display->setUserInteractionEnabled(false);
-    display->baseClass->valueThreshold = b.valueThreshold;
-    display->setCompressionValues(meters[0], meters[1]);
-    display->setOutputValues(meters[2], meters[3]);
-    window->addSubview(frame);
-    window->addSubview(panel);
-    window->addSubview(display);
+    auto& display = *controller->displayView;
+    display.baseClass->valueThreshold = b.valueThreshold;
+    display.setCompressionValues(meters[0], meters[1]);
+    display.setOutputValues(meters[2], meters[3]);
+    window->layoutIfNeeded();
 
     if (!pf::renderToPNG(*window, out, scale)) {
         std::fprintf(stderr, "panelshot: cannot write %s\n", out.c_str());

@@ -12,6 +12,18 @@ char* CData::temp = nullptr;
 std::uint32_t* CData::wtemp = nullptr;
 char* CData::err = nullptr;
 
+extern const std::array<char, 512> hextable = [] {
+    constexpr char digits[] = "0123456789ABCDEF";
+    std::array<char, 512> table{};
+    for (int b = 0; b < 256; ++b) {
+        table[static_cast<std::size_t>(2 * b)] = digits[b >> 4];
+        table[static_cast<std::size_t>(2 * b + 1)] = digits[b & 15];
+    }
+    return table;
+}();
+extern const char kNullMarker[] = "(null*)";
+extern const char kUndefinedXML[] = "<CData>\n\tundefined</CData>";
+
 namespace {
 char* marker() noexcept {
     return const_cast<char*>(kNullMarker);

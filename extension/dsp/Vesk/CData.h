@@ -22,21 +22,13 @@ namespace Vesk {
 
 // Upper-case hexadecimal pairs of the byte values 0 to 255 without separators or terminator:
 // the pair for byte b starts at character 2 * b.
-inline constexpr std::array<char, 512> hextable = [] {
-    constexpr char digits[] = "0123456789ABCDEF";
-    std::array<char, 512> table{};
-    for (int b = 0; b < 256; ++b) {
-        table[static_cast<std::size_t>(2 * b)] = digits[b >> 4];
-        table[static_cast<std::size_t>(2 * b + 1)] = digits[b & 15];
-    }
-    return table;
-}();
+extern const std::array<char, 512> hextable;
 
 // The one marker object for "no data"; compared by address, so it must be a single object.
-inline constexpr char kNullMarker[] = "(null*)";
+extern const char kNullMarker[];
 
 // The text the XML forms return for an object without data.
-inline constexpr char kUndefinedXML[] = "<CData>\n\tundefined</CData>";
+extern const char kUndefinedXML[];
 
 class CData {
 public:

@@ -33,4 +33,6 @@ CPrinTable::CPrinTable() noexcept {
     }
 }
 
+const CPrinTable PrinTable;
+
 } // namespace Vesk

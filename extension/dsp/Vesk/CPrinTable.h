@@ -24,6 +24,6 @@ public:
 };
 
 // Each program has one table.
-inline const CPrinTable PrinTable;
+extern const CPrinTable PrinTable;
 
 } // namespace Vesk

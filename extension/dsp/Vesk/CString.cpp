@@ -17,6 +17,8 @@ namespace Vesk {
 int CString::count = -1;
 CString CString::tempstr;
 char CString::nirvana = 0;
+CString invalid("null");
+CString empty(" ");
 
 namespace {
 

@@ -152,7 +152,7 @@ private:
 };
 
 // Each program has one of each.
-inline CString invalid("null");
-inline CString empty(" ");
+extern CString invalid; // "null"
+extern CString empty;   // " "
 
 } // namespace Vesk
