@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "core/RunLoop.h"
@@ -51,7 +52,7 @@ struct NativeWindow {
     SDL_Surface* surface = nullptr;
     void* pixels = nullptr;
     // Presents are paced to the display: no two closer than one refresh.
-    Clock::time_point lastPresent{};
+    std::optional<Clock::time_point> lastPresent;
     std::shared_ptr<Timer> deferred;
 
     ~NativeWindow() {
@@ -164,10 +165,10 @@ private:
         const auto refresh =
             std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / hz));
         const Clock::time_point now = RunLoop::main().clock().now();
-        if (nw.lastPresent != Clock::time_point{} && now - nw.lastPresent < refresh) {
+        if (nw.lastPresent && now - *nw.lastPresent < refresh) {
             if (!nw.deferred || !nw.deferred->isValid()) {
                 const double wait =
-                    std::chrono::duration<double>(refresh - (now - nw.lastPresent)).count();
+                    std::chrono::duration<double>(refresh - (now - *nw.lastPresent)).count();
                 std::weak_ptr<UIView> weak = window.weak_from_this();
                 nw.deferred = Timer::scheduledTimer(wait, false, [weak](Timer&) {
                     if (auto v = weak.lock()) static_cast<UIWindow&>(*v).passRequested();

@@ -110,6 +110,7 @@ TEST_F(RunLoopPasses, APresentCompositesOnlyWhatChangedAndNothingWhenNothingDid)
     auto a = std::make_shared<Swatch>(CGRect{10, 10, 40, 30}, UIColor(1, 0, 0, 1));
     auto b = std::make_shared<Swatch>(CGRect{100.5, 50.25, 60, 40}, UIColor(0, 0, 1, 1));
     auto meter = std::make_shared<Marker>(CGRect{0, 0, 200, 100});
+    a->addSubview(std::make_shared<Swatch>(CGRect{30, 0, 30, 10}, UIColor(1, 0, 1, 1)));
     window->addSubview(a);
     window->addSubview(b);
     window->addSubview(meter);
@@ -143,7 +144,7 @@ TEST_F(RunLoopPasses, APresentCompositesOnlyWhatChangedAndNothingWhenNothingDid)
          },
          CGRect{10, 10, 50, 75}},
         {"fading a view", [&] { b->setAlpha(0.5); }, b->frame()},
-        {"hiding a view", [&] { a->setHidden(true); }, a->frame()},
+        {"hiding it", [&] { a->setHidden(true); }, CGRect{20, 55, 60, 30}},
         {"removing a view", [&] { b->removeFromSuperview(); }, b->frame()},
         {"nothing at all", [] {}, CGRect::null()},
     };
