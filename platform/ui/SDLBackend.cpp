@@ -32,11 +32,12 @@ unsigned modifiersOf(Uint16 mod) {
 // composited by Cairo straight into SDL's window surface (on X11 an image in shared memory, in
 // Cairo's pixel layout) and only its rectangles go to the display, with
 // SDL_UpdateWindowSurfaceRects. The alternative, a streaming texture updated by rectangle
-// (SDL_UpdateTexture per rectangle, then the renderer copies the texture and presents), keeps
-// the upload as small but makes the renderer redraw and swap the whole window on every present:
-// measured with the application playing under Xvfb (software GL, as on a machine without a
-// GPU), the window surface costs 1.9% of a core against 6.4% for the texture, and 27% for the
-// old whole-window texture. PF_UI_SDL_PRESENT=texture selects the texture, for measurement.
+// (SDL_UpdateTexture per rectangle, then the renderer copies the texture and presents), uploads
+// as little but makes the renderer redraw and swap the whole window on every present, and keeps
+// a GL context with its worker threads. Measured with the application playing, its panel shown,
+// under Xvfb (software GL, as on a machine without a GPU), 25 presents a second of about 700
+// pixels each: the window surface costs 3% of one core, the texture 13%; the old whole-window
+// texture cost 20%. PF_UI_SDL_PRESENT=texture selects the texture, for measurement.
 enum class PresentPath { surface, texture };
 
 // One window on the desktop: its SDL window and what it is presented through: a Cairo image
@@ -404,6 +405,9 @@ private:
 } // namespace
 
 std::unique_ptr<WindowBackend> makeSDLBackend() {
+    // SDL may back a window surface with a GL texture, and probes GL to decide; on a machine
+    // without a GPU both cost more than the shared-memory image. The environment may still ask.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "pf: no display for SDL: %s\n", SDL_GetError());
         return nullptr;
