@@ -217,7 +217,8 @@ private:
     Content content_ = Content::unknown;
     bool drewDefault_ = false;
     cairo_surface_t* layer_ = nullptr;
-    // The previous layer, kept to find the pixels a redraw changed.
+    // A second image of the layer's size: a redraw draws into it, is compared with the layer to
+    // find the pixels it changed, and the two swap.
     cairo_surface_t* spare_ = nullptr;
     CGSize layerSize_;
     CGFloat layerScale_ = 0;

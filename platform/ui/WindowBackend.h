@@ -109,7 +109,9 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The SDL2 backend, or null when SDL cannot start its video subsystem (no display).
+// The SDL2 backend, or null when SDL cannot start its video subsystem (no display). It draws into
+// the window surface and sends only the changed rectangles to the display, at most once per
+// display refresh (SDLBackend.cpp says why, with figures).
 std::unique_ptr<WindowBackend> makeSDLBackend();
 
 } // namespace pf
