@@ -83,6 +83,10 @@ void AUEnginePlayer::setRandomDrawForTesting(RandomDraw draw) {
     draw_ = std::move(draw);
 }
 
+void AUEnginePlayer::syncStateQueueForTesting() {
+    stateChangeQueue_->sync([] {});
+}
+
 std::shared_ptr<pf::AVAudioFile> AUEnginePlayer::file() const {
     std::lock_guard lock(fileMutex_);
     return file_;

@@ -79,6 +79,8 @@ public:
 
     // Tests: the draw of the file number (uniform over 1 … 80 by default).
     void setRandomDrawForTesting(RandomDraw draw);
+    // Tests: returns once every block queued on the state queue so far has run. [not the queue]
+    void syncStateQueueForTesting();
 
 protected:
     AUEnginePlayer();

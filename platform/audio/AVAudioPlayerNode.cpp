@@ -24,6 +24,9 @@ struct Segment {
     std::uint64_t inputPosition = 0;
     std::uint64_t outputDone = 0;
     std::uint64_t outputTotal = 0;
+    // Set on the render thread once the render position is within the read-ahead of the end:
+    // the handler is then due.
+    bool consumed = false;
 
     void prepare(const AVAudioFormat& output) {
         if (converter && outputDone > 0) {
@@ -58,7 +61,10 @@ struct Segment {
     }
 };
 
-constexpr int kLockAttempts = 256;
+// A few hundred microseconds of spinning at most, well inside a device period: long enough to
+// ride out a holder woken from a wait (the notifier and the scheduling thread, which take the
+// lock while the file plays, since the read-ahead hands over a file before its end).
+constexpr int kLockAttempts = 4096;
 
 inline void relax() noexcept {
 #if defined(__x86_64__) || defined(__i386__)
@@ -75,6 +81,7 @@ struct AVAudioPlayerNode::Shared {
     bool playing = false;
     std::shared_ptr<const AVAudioFormat> output;
     AVAudioChannelCount outputChannels = 0;
+    std::uint64_t readAheadFrames = 0;
     std::uint64_t renderedFrames = 0;
     std::vector<AVAudioNodeCompletionHandler> flushed;
 
@@ -87,26 +94,38 @@ struct AVAudioPlayerNode::Shared {
 
     void signal() noexcept { sem_post(&wake); }
 
-    // The notifier thread: collects finished and flushed handlers, runs them outside the lock.
+    void setReadAhead() {
+        readAheadFrames =
+            static_cast<std::uint64_t>(kReadAheadSeconds * output->sampleRate() + 0.5);
+    }
+
+    // The notifier thread: collects the handlers of consumed and flushed files and runs them
+    // outside the lock; frees the files played to their end, also outside the lock.
     static void run(std::shared_ptr<Shared> self) {
         std::vector<AVAudioNodeCompletionHandler> due;
+        std::vector<Segment> played;
         for (;;) {
             while (sem_wait(&self->wake) != 0 && errno == EINTR) {
             }
             bool quit = false;
             {
                 std::lock_guard lock(self->mutex);
-                for (std::size_t i = 0; i < self->head; ++i) {
-                    due.push_back(std::move(self->segments[i].handler));
-                }
-                self->segments.erase(self->segments.begin(),
-                                     self->segments.begin() + std::ptrdiff_t(self->head));
-                self->head = 0;
+                // Flushed files were scheduled before any file still in the schedule.
                 for (auto& h : self->flushed)
                     due.push_back(std::move(h));
                 self->flushed.clear();
+                for (auto& segment : self->segments) {
+                    if (!segment.consumed) break;
+                    if (segment.handler) due.push_back(std::move(segment.handler));
+                }
+                const auto end = self->segments.begin() + std::ptrdiff_t(self->head);
+                played.insert(played.end(), std::make_move_iterator(self->segments.begin()),
+                              std::make_move_iterator(end));
+                self->segments.erase(self->segments.begin(), end);
+                self->head = 0;
                 quit = self->quit.load();
             }
+            played.clear();
             for (auto& handler : due) {
                 if (handler) handler();
             }
@@ -119,6 +138,7 @@ struct AVAudioPlayerNode::Shared {
 AVAudioPlayerNode::AVAudioPlayerNode() : shared_(std::make_shared<Shared>()) {
     shared_->output = AVAudioFormat::standardFormatWithSampleRate(48000.0, 2);
     shared_->outputChannels = 2;
+    shared_->setReadAhead();
     shared_->notifier = std::thread(&Shared::run, shared_);
 }
 
@@ -206,6 +226,7 @@ void AVAudioPlayerNode::setOutputFormat(std::shared_ptr<const AVAudioFormat> for
     if (shared_->output->isEqual(*format)) return;
     shared_->output = std::move(format);
     shared_->outputChannels = shared_->output->channelCount();
+    shared_->setReadAhead();
     for (std::size_t i = shared_->head; i < shared_->segments.size(); ++i) {
         shared_->segments[i].prepare(*shared_->output);
     }
@@ -234,11 +255,23 @@ void AVAudioPlayerNode::renderOutput(AUAudioFrameCount frames, float* const* cha
             segment.outputDone += n;
             done += n;
             if (segment.outputDone >= segment.outputTotal) {
+                segment.consumed = true;
                 ++s.head;
                 s.signal();
             }
         }
         s.renderedFrames += done;
+        // Files whose end lies within the read-ahead of the render position are consumed.
+        std::uint64_t ahead = 0;
+        for (std::size_t i = s.head; i < s.segments.size(); ++i) {
+            Segment& segment = s.segments[i];
+            ahead += segment.outputTotal - segment.outputDone;
+            if (ahead > s.readAheadFrames) break;
+            if (!segment.consumed) {
+                segment.consumed = true;
+                s.signal();
+            }
+        }
     }
     for (AVAudioChannelCount c = 0; c < count; ++c) {
         std::memset(channels[c] + done, 0, std::size_t(frames - done) * sizeof(float));

@@ -4,11 +4,14 @@
 // each file from its processing format to the player's output format (the format of its output
 // connection): rate conversion, channels mapped as FormatConverter does.
 //
-// Completion handlers run on the player's notifier thread, never on the render thread and never
-// inside a call of the player: a file's handler runs once its last frame has been rendered, or
-// when `stop` flushes it unplayed (or partly played). Handlers run in schedule order, one at a
-// time; a handler may call the player (schedule, play, stop) and may drop the last reference to
-// it.
+// A file's completion handler runs once the player has consumed the file's data: the player reads
+// a fixed `kReadAheadSeconds` ahead of its render position, so the handler runs when the render
+// position comes within that distance of the file's last frame (at once for a file shorter than
+// that), not when the last frame is heard. A file scheduled from the handler thus follows the
+// previous one sample for sample. `stop` flushes every file not yet played to its end and runs
+// each handler that has not run yet. Handlers run on the player's notifier thread, never on the
+// render thread and never inside a call of the player, in schedule order and one at a time; a
+// handler may call the player (schedule, play, stop) and may drop the last reference to it.
 //
 // Threads: scheduling and transport are [any-thread, not render]; under the player's lock they
 // only move prepared values (converters are built and old schedules freed outside it). The engine
@@ -30,6 +33,10 @@ using AVAudioNodeCompletionHandler = std::function<void()>;
 
 class AVAudioPlayerNode final : public AVAudioNode {
 public:
+    // How far the player reads ahead of its render position. Whatever is scheduled from a
+    // completion handler has this long to arrive before the schedule runs dry.
+    static constexpr double kReadAheadSeconds = 0.25;
+
     AVAudioPlayerNode();
     ~AVAudioPlayerNode() override;
     static std::shared_ptr<AVAudioPlayerNode> make() {

@@ -4,6 +4,7 @@
 
 #include "core/LogRing.h"
 #include "core/RenderThread.h"
+#include "core/RunLoop.h"
 
 namespace pf {
 namespace {
@@ -20,8 +21,7 @@ ConsoleCapture* gCapture = nullptr; // guarded by consoleMutex()
 void Console::emit(std::string_view text, std::string_view end) {
     std::lock_guard lock(consoleMutex());
     if (gCapture != nullptr) {
-        gCapture->append(text);
-        gCapture->append(end);
+        gCapture->append(text, end);
         return;
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -52,9 +52,14 @@ ConsoleCapture::~ConsoleCapture() {
     if (gCapture == this) gCapture = previous_;
 }
 
-void ConsoleCapture::append(std::string_view text) {
-    std::lock_guard lock(mutex_);
-    text_.append(text);
+void ConsoleCapture::append(std::string_view text, std::string_view end) {
+    {
+        std::lock_guard lock(mutex_);
+        text_.append(text);
+        text_.append(end); // a reader never sees a line without its end
+    }
+    // A test waiting on the main run loop for a line printed on another thread sees it at once.
+    if (!RunLoop::isMainThread()) RunLoop::main().signalFromRealtime();
 }
 
 std::string ConsoleCapture::text() const {

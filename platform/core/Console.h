@@ -26,7 +26,9 @@ private:
 };
 
 // While alive, collects everything the console would print (from any thread) instead of
-// printing it. Captures nest: the newest one collects. [main-thread] construction/destruction.
+// printing it, and wakes the main run loop for each piece, so that a wait on it for a line sees
+// the line when it comes. Captures nest: the newest one collects. [main-thread]
+// construction/destruction.
 class ConsoleCapture {
 public:
     ConsoleCapture();
@@ -43,7 +45,7 @@ public:
 
 private:
     friend class Console;
-    void append(std::string_view text);
+    void append(std::string_view text, std::string_view end);
 
     mutable std::mutex mutex_;
     std::string text_;

@@ -1,6 +1,7 @@
 // The application's entry and the application object's URL opening.
 #include "ui/UIApplicationMain.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,10 +11,12 @@
 
 #include "core/ClassRegistry.h"
 #include "core/Dispatch.h"
+#include "core/ProcessExit.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
 #include "core/Workspace.h"
 #include "ui/Offscreen.h"
+#include "ui/UIActionScript.h"
 #include "ui/UIApplication.h"
 #include "ui/UIViewController.h"
 #include "ui/UIWindow.h"
@@ -32,6 +35,8 @@ std::map<std::string, StoryboardEntry>& storyboards() {
     static std::map<std::string, StoryboardEntry> entries;
     return entries;
 }
+
+std::atomic<int> gExitStatus{0};
 
 std::mutex gOpenerMutex;
 UIApplication::URLOpener gOpener;
@@ -190,6 +195,7 @@ int UIApplicationMainWithBundle(int argc, char** argv, const char* principalClas
         application.attach(*window);
         window->makeKeyAndVisible();
         scheduleScreenshot(window);
+        runUIActionsFromEnvironment(window);
     } else {
         std::fprintf(stderr, "pf: the application has no window\n");
     }
@@ -199,8 +205,14 @@ int UIApplicationMainWithBundle(int argc, char** argv, const char* principalClas
 
     delegate->applicationWillResignActive(application);
     delegate->applicationWillTerminate(application);
+    runProcessExitHandlers();
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(gExitStatus.load());
+}
+
+void terminateApplication(int status) {
+    gExitStatus.store(status);
+    RunLoop::main().stop();
 }
 
 } // namespace pf

@@ -11,9 +11,14 @@
 //      UIApplication and calls applicationDidBecomeActive(_:);
 //   4. runs the main run loop until it is stopped: the window is closed, or the process gets
 //      SIGINT or SIGTERM;
-//   5. calls applicationWillResignActive(_:) and applicationWillTerminate(_:), flushes standard
-//      output and ends the process with status 0 (it never returns). Audio devices and worker
-//      threads end with the process; no destructor of the application's objects runs.
+//   5. calls applicationWillResignActive(_:) and applicationWillTerminate(_:), runs the process
+//      exit handlers (core/ProcessExit.h: running audio output is stopped and its file
+//      finished), flushes standard output and ends the process with status 0, or the one given
+//      to terminateApplication (it never
+//      returns). Worker threads end with the process; no destructor of the application's
+//      objects runs.
+// With PF_UI_ACTIONS set, a script of taps, waits and a quit runs once the window is shown
+// (UIActionScript.h).
 // With PF_UI_SCREENSHOT=PATH the window is also written as PNG to PATH once, after
 // PF_UI_SCREENSHOT_DELAY seconds (default 3) of running; a line on standard error says where.
 //
@@ -79,6 +84,10 @@ public:
 [[noreturn]] int UIApplicationMainWithBundle(int argc, char** argv, const char* principalClassName,
                                              const char* delegateClassName,
                                              const Bundle& mainBundle);
+
+// [any-thread] Ends a running application as a user's quit does (the main run loop stops and
+// UIApplicationMain takes its last step), with `status` as the process's exit status.
+void terminateApplication(int status);
 
 // Runs the application; the main bundle is the calling module's (the application's own).
 [[noreturn, gnu::visibility("hidden")]] inline int

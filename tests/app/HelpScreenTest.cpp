@@ -31,9 +31,16 @@ protected:
     std::shared_ptr<pf::UIViewController> presenter_ = std::make_shared<pf::UIViewController>();
 };
 
-TEST_F(HelpScreenTest, TheIdentifierSelectsThePageAndOtherTextLoadsNothing) {
+TEST_F(HelpScreenTest, TheIdentifierSelectsThePageLoadedOnEveryAppearanceAndOtherTextLoadsNothing) {
     auto help = show("ShowInfo");
     EXPECT_EQ(help->webView()->url(), HelpViewController::helpSiteRootURL());
+    presenter_->dismiss(true);
+    console_.clear();
+    presenter_->present(help, true);
+    pf::RunLoop::main().drainQueue();
+    const std::string root = address(HelpViewController::helpSiteRootURL());
+    EXPECT_EQ(console_.lines(),
+              (std::vector<std::string>{"navigationAction: ", root, "navigationResponse: ", root}));
     presenter_->dismiss(true);
 
     help = show(std::nullopt); // shown without preparation: the product page
@@ -46,17 +53,6 @@ TEST_F(HelpScreenTest, TheIdentifierSelectsThePageAndOtherTextLoadsNothing) {
     EXPECT_FALSE(help->webView()->url());
     EXPECT_TRUE(help->webView()->pageBlocks().empty());
     EXPECT_TRUE(console_.lines().empty());
-}
-
-TEST_F(HelpScreenTest, ThePageLoadsAgainEveryTimeTheScreenAppears) {
-    auto help = show("ShowInfo");
-    presenter_->dismiss(true);
-    console_.clear();
-    presenter_->present(help, true);
-    pf::RunLoop::main().drainQueue();
-    const std::string root = address(HelpViewController::helpSiteRootURL());
-    EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{"navigationAction: ", root, "navigationResponse: ", root}));
 }
 
 TEST_F(HelpScreenTest, ResponsesPassOnlyWithoutExtensionOrAsPdfOrHtmlInAnyCase) {
@@ -86,32 +82,27 @@ TEST_F(HelpScreenTest, ResponsesPassOnlyWithoutExtensionOrAsPdfOrHtmlInAnyCase) 
     EXPECT_EQ(console_.lines(), std::vector<std::string>{"navigationResponse: "});
 }
 
-TEST_F(HelpScreenTest, EveryActionIsAllowedAndLogged) {
-    auto help = show("elsewhere");
-    console_.clear();
-    int allowed = 0;
-    pf::WKNavigationAction action;
-    help->webView(*help->webView(), action, [&](pf::WKNavigationActionPolicy p) {
-        allowed += p == pf::WKNavigationActionPolicy::allow;
-    });
-    action.request.url = pf::URL::string("https://help.example.org/x.png");
-    help->webView(*help->webView(), action, [&](pf::WKNavigationActionPolicy p) {
-        allowed += p == pf::WKNavigationActionPolicy::allow;
-    });
-    EXPECT_EQ(allowed, 2);
-    EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{
-                  "navigationAction: ", "navigationAction: ", "https://help.example.org/x.png"}));
-}
-
-TEST_F(HelpScreenTest, ANewWindowLinkIsLoggedAndOpensNothing) {
+TEST_F(HelpScreenTest, EveryActionIsAllowedAndLoggedAndANewWindowLinkOpensNothing) {
     auto help = show("ShowInfo");
     const auto before = help->webView()->url();
     console_.clear();
+    int allowed = 0;
+    pf::WKNavigationAction action;
+    const auto decide = [&] {
+        help->webView(*help->webView(), action, [&](pf::WKNavigationActionPolicy p) {
+            allowed += p == pf::WKNavigationActionPolicy::allow;
+        });
+    };
+    decide();
+    action.request.url = pf::URL::string("https://help.example.org/x.png");
+    decide();
+    EXPECT_EQ(allowed, 2);
     help->webView()->activateLink(*pf::URL::string("https://help.example.org/new"), true);
     pf::RunLoop::main().drainQueue();
     EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{"createWebViewWith:", "https://help.example.org/new"}));
+              (std::vector<std::string>{
+                  "navigationAction: ", "navigationAction: ", "https://help.example.org/x.png",
+                  "createWebViewWith:", "https://help.example.org/new"}));
     EXPECT_EQ(help->webView()->url(), before);
 }
 

@@ -56,146 +56,103 @@ TEST_F(ScreenTest, StartsWithPlayShownStopHiddenAreaHiddenAndTheScreenAsThePlaye
     EXPECT_EQ(screen_->resourcesPath(), bundle_.resources().string());
 }
 
-TEST_F(ScreenTest, EmbedsThePlugInViewPinnedToTheAreaWhichStaysHidden) {
-    auto child = std::make_shared<ChildController>();
-    console_.clear();
-    screen_->onFoundComponent(unitAnswering(child));
-    ASSERT_TRUE(runUntil([&] { return !screen_->children().empty(); }));
-
-    EXPECT_EQ(console_.lines(),
-              std::vector<std::string>{"ViewController: Loading the audio unit's interface..."});
-    ASSERT_EQ(screen_->children().size(), 1u);
-    EXPECT_EQ(screen_->children()[0], child);
-    EXPECT_EQ(child->movedTo, screen_.get());
-    EXPECT_EQ(child->view()->superview(), screen_->pluginView.get());
-    const auto& pins = screen_->pluginView->constraints();
-    ASSERT_EQ(pins.size(), 4u);
-    EXPECT_EQ(pins[0].firstAttribute, pf::NSLayoutAttribute::top);
-    EXPECT_EQ(pins[1].firstAttribute, pf::NSLayoutAttribute::leading);
-    EXPECT_EQ(pins[2].firstAttribute, pf::NSLayoutAttribute::bottom);
-    EXPECT_EQ(pins[3].firstAttribute, pf::NSLayoutAttribute::trailing);
-    window_->layoutIfNeeded();
-    EXPECT_EQ(child->view()->frame(), screen_->pluginView->bounds());
-    EXPECT_TRUE(screen_->pluginView->isHidden());
-    // The embedded controller is held as a child only.
-    EXPECT_FALSE(screen_->audioUnitViewController());
+TEST_F(ScreenTest, EmbedsThePlugInViewPinnedToTheHiddenAreaOnTheMainThreadWhereverTheAnswerComes) {
+    for (const bool offMain : {false, true}) {
+        auto child = std::make_shared<ChildController>();
+        console_.clear();
+        const auto before = screen_->children().size();
+        std::thread([&] { screen_->onFoundComponent(unitAnswering(child, offMain)); }).join();
+        EXPECT_EQ(screen_->children().size(), before) << "no view work off the main thread";
+        ASSERT_TRUE(runUntil([&] { return child->movedTo == screen_.get(); }));
+        EXPECT_EQ(console_.lines(), std::vector<std::string>{
+                                        "ViewController: Loading the audio unit's interface..."});
+        EXPECT_EQ(screen_->children().back(), child);
+        EXPECT_EQ(child->view()->superview(), screen_->pluginView.get());
+        EXPECT_EQ(screen_->pluginView->constraints().size(), 4u * (offMain ? 2 : 1));
+        screen_->pluginView->setFrame({0, 52, 500, 300});
+        window_->layoutIfNeeded();
+        EXPECT_EQ(child->view()->frame(), screen_->pluginView->bounds());
+        EXPECT_TRUE(screen_->pluginView->isHidden());
+        EXPECT_FALSE(screen_->audioUnitViewController()) << "held as a child only";
+    }
 }
 
-TEST_F(ScreenTest, AnAnswerFromAnotherThreadIsEmbeddedOnTheMainThread) {
-    auto child = std::make_shared<ChildController>();
-    std::thread([&] { screen_->onFoundComponent(unitAnswering(child, true)); }).join();
-    // Nothing touched the views on the worker thread.
-    EXPECT_TRUE(screen_->children().empty());
-    ASSERT_TRUE(runUntil([&] { return !screen_->children().empty(); }));
-    EXPECT_EQ(child->view()->superview(), screen_->pluginView.get());
-}
-
-TEST_F(ScreenTest, NoUnitOrNoControllerEmbedsNothingAndSaysWhy) {
+TEST_F(ScreenTest, NoUnitNoControllerOrAScreenGoneEmbedNothingAndSayWhy) {
     console_.clear();
     screen_->onFoundComponent(nullptr);
     EXPECT_EQ(console_.lines(),
               (std::vector<std::string>{
                   "ViewController: Loading the audio unit's interface...",
                   "ERROR: The audio unit is not initialized to load the user interface."}));
-
-    console_.clear();
     screen_->onFoundComponent(unitAnswering(nullptr));
     ASSERT_TRUE(waitForLine(
         "ERROR: Something is wrong with the view controller and view of the audio unit."));
-    EXPECT_TRUE(screen_->children().empty());
     EXPECT_TRUE(screen_->pluginView->subviews().empty());
-}
 
-TEST_F(ScreenTest, AScreenGoneBeforeTheAnswerArrivesIsReported) {
     pf::AUViewControllerCompletion answer;
     std::shared_ptr<enginetest::GainUnit> unit;
     auto node = enginetest::makeGainNode(&unit);
     unit->setViewControllerProvider([&](pf::AUViewControllerCompletion done) { answer = done; });
-    {
-        // A screen whose view never loaded holds no manager, so nothing else keeps it.
-        auto lonely = makeMainScreen();
-        lonely->onFoundComponent(node);
-    }
+    makeMainScreen()->onFoundComponent(node); // a screen without a view: nothing keeps it
     ASSERT_TRUE(answer);
     console_.clear();
     answer(std::make_shared<ChildController>());
     EXPECT_EQ(console_.lines(), std::vector<std::string>{"ERROR: Self is nil !?"});
+    EXPECT_TRUE(screen_->children().empty());
 }
 
-TEST_F(ScreenTest, TheUnitButtonTogglesTheAreaAndTwoPressesLeaveItAsItWas) {
+TEST_F(ScreenTest, TheUnitButtonTogglesTheAreaAndBothPlaybackButtonsToggleFollowingTheReport) {
     tap(*screen_->buttonUnit);
     EXPECT_FALSE(screen_->pluginView->isHidden());
     tap(*screen_->buttonUnit);
     EXPECT_TRUE(screen_->pluginView->isHidden());
-}
 
-TEST_F(ScreenTest, BothPlaybackButtonsToggleAndTheVisibleOneFollowsThePlayersReport) {
     bundle_.addTone(1);
     screen_->audioUnitManager()->auEngine->setRandomDrawForTesting([](int, int) { return 1; });
-
     // Stop while stopped starts playback; the buttons change only on the report.
     tap(*screen_->stopButton);
     EXPECT_FALSE(screen_->playButton->isHidden());
     ASSERT_TRUE(runUntil([&] { return screen_->playButton->isHidden(); }));
     EXPECT_FALSE(screen_->stopButton->isHidden());
-
-    // Play while playing stops it.
     tap(*screen_->playButton);
     ASSERT_TRUE(runUntil([&] { return !screen_->playButton->isHidden(); }));
     EXPECT_TRUE(screen_->stopButton->isHidden());
 }
 
-TEST_F(ScreenTest, HelpOpensTheSiteRootInTheBrowserAndShowsTheProductPage) {
-    console_.clear();
-    tap(*screen_->buttonHelp);
+TEST_F(ScreenTest, HelpHandsTheSiteRootToTheBrowserAndBothHelpButtonsShowTheHelpScreen) {
     const std::string root =
         pf::URL::fileURLWithPath((bundle_.resources() / "help" / "index.html").string())
             .absoluteString();
-    EXPECT_EQ(opener_.urls(), std::vector<std::string>{root});
-    ASSERT_FALSE(console_.lines().empty());
-    EXPECT_EQ(console_.lines().front(), "ShowHelp");
-    const auto help =
-        std::dynamic_pointer_cast<HelpViewController>(screen_->presentedViewController());
-    ASSERT_TRUE(help);
-    EXPECT_EQ(help->identifier(), "ShowHelp");
-    ASSERT_TRUE(runUntil([&] { return !help->webView()->title().empty(); }));
-    EXPECT_EQ(help->webView()->url(), HelpViewController::productHelpPageURL());
-
-    tap(*help->buttonExit);
-    EXPECT_FALSE(screen_->presentedViewController());
-}
-
-TEST_F(ScreenTest, TheInfoButtonShowsTheSiteRootWithoutTheBrowser) {
-    console_.clear();
-    tap(*screen_->buttonInfo);
-    EXPECT_TRUE(opener_.urls().empty());
-    const auto help =
-        std::dynamic_pointer_cast<HelpViewController>(screen_->presentedViewController());
-    ASSERT_TRUE(help);
-    EXPECT_EQ(help->identifier(), "ShowInfo");
-    EXPECT_EQ(console_.lines().front(), "ShowInfo");
-    ASSERT_TRUE(runUntil([&] { return !help->webView()->title().empty(); }));
-    EXPECT_EQ(help->webView()->url(), HelpViewController::helpSiteRootURL());
-    EXPECT_EQ(help->webView()->title(), "Orvex Help");
+    const struct {
+        pf::UIButton& button;
+        const char* identifier;
+        std::vector<std::string> opened;
+    } cases[] = {{*screen_->buttonInfo, "ShowInfo", {}},
+                 {*screen_->buttonHelp, "ShowHelp", {root}}};
+    for (const auto& c : cases) {
+        console_.clear();
+        tap(c.button);
+        EXPECT_EQ(opener_.urls(), c.opened) << c.identifier;
+        EXPECT_EQ(console_.lines().front(), c.identifier);
+        const auto help =
+            std::dynamic_pointer_cast<HelpViewController>(screen_->presentedViewController());
+        ASSERT_TRUE(help);
+        EXPECT_EQ(help->identifier(), c.identifier);
+        tap(*help->buttonExit);
+        EXPECT_FALSE(screen_->presentedViewController());
+    }
 }
 
 TEST_F(ScreenTest, SegueWithAnotherDestinationOrIdentifierOnlyPrintsTheIdentifier) {
-    const auto plain = std::make_shared<pf::UIViewController>();
     console_.clear();
     // A mis-wired "ShowHelp" segue whose destination is no help screen is skipped, not trusted.
-    pf::UIStoryboardSegue wrong("ShowHelp", screen_, plain);
+    pf::UIStoryboardSegue wrong("ShowHelp", screen_, std::make_shared<pf::UIViewController>());
     screen_->prepare(wrong, nullptr);
     pf::UIStoryboardSegue other("ShowSomething", screen_, std::make_shared<HelpViewController>());
     screen_->prepare(other, nullptr);
     pf::UIStoryboardSegue unnamed(std::nullopt, screen_, std::make_shared<HelpViewController>());
     screen_->prepare(unnamed, nullptr);
     EXPECT_EQ(console_.lines(), (std::vector<std::string>{"ShowHelp", "ShowSomething"}));
-
-    const auto help = std::make_shared<HelpViewController>();
-    help->prepareInfo("elsewhere");
-    pf::UIStoryboardSegue info("ShowInfo", screen_, help);
-    screen_->prepare(info, nullptr);
-    EXPECT_EQ(help->identifier(), "ShowInfo");
 }
 
 TEST_F(ScreenTest, TheLayoutRoutineMakesAFourByThreeBoxOrOnlyWarnsWithoutAController) {
@@ -220,15 +177,11 @@ TEST_F(ScreenTest, TheLayoutRoutineMakesAFourByThreeBoxOrOnlyWarnsWithoutAContro
     EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{0, 50, 400, 300}));
 }
 
-TEST_F(ScreenTest, EmbedPlugInViewFindsNoControllerInTheManager) {
+TEST_F(ScreenTest, TheUncalledEmbeddingPickerCallbacksAndAlertPrintTheirLines) {
     console_.clear();
     screen_->embedPlugInView();
     EXPECT_EQ(console_.lines(),
               std::vector<std::string>{"ERROR: Could not load audio unit's view controller."});
-    EXPECT_TRUE(screen_->children().empty());
-}
-
-TEST_F(ScreenTest, PickerCallbacksAndAlertPrintTheirLines) {
     pf::UIDocumentPickerViewController picker({"public.folder"}, pf::UIDocumentPickerMode::open);
     const auto url = pf::URL::fileURLWithPath("/tmp/Orvex Folder", true);
     console_.clear();

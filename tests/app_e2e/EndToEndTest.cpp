@@ -9,8 +9,10 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
+#include <fstream>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -18,9 +20,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "AacM4aWriter.h"
 #include "HelpViewController.h"
+#include "TempDir.h"
 #include "ViewController.h"
 #include "audio/AUParameters.h"
+#include "audio/AVAudioFile.h"
 #include "audio/devices/AudioOutputDevice.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
@@ -210,37 +215,31 @@ TEST_F(EndToEnd, ThePlugInIsFoundEmbeddedPlayedWithinFullScaleAndTheButtonsWork)
     screen->audioUnitManager()->setDelegate(nullptr);
 }
 
-// Reads the child's standard output until every one of `lines` has arrived or the output ends
-// (at most `seconds`).
-bool readUntilLines(int fd, const std::vector<std::string>& lines, std::string& all, int seconds) {
-    const auto complete = [&] {
-        return std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return all.find(line + "\n") != std::string::npos;
-        });
-    };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    char buffer[4096];
-    while (!complete()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
-        const auto n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) return false;
-        all.append(buffer, static_cast<std::size_t>(n));
-    }
-    return true;
-}
+// ---- The application itself, in a child process ----------------------------------------------
 
-TEST(Application, StartsFindsAndConnectsThePlugInAndEndsCleanlyOnTerminate) {
+struct Child {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Starts the application of the loop bundle with the offscreen backend, the WAV output and
+// `actions`; reads its standard output until `until` has arrived (empty: the end), then sends
+// `signal` (0: none) and reads to the end.
+Child runApplication(const std::string& wav, const std::string& actions,
+                     const std::string& until = {}, int signal = 0) {
+    Child child;
     int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> env{"PF_UI_BACKEND=offscreen", "PF_AUDIO_OUTPUT=null"};
+    if (::pipe(out) != 0) return child;
+    const std::string errPath = wav + ".stderr";
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&files, out[0]);
+    posix_spawn_file_actions_addopen(&files, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> env{"PF_UI_BACKEND=offscreen", "PF_AUDIO_OUTPUT=wav:" + wav,
+                                 "PF_UI_ACTIONS=" + actions};
     for (char** e = environ; *e; ++e) {
         const std::string entry(*e);
         if (entry.rfind("PF_", 0) != 0) env.push_back(entry);
@@ -249,34 +248,152 @@ TEST(Application, StartsFindsAndConnectsThePlugInAndEndsCleanlyOnTerminate) {
     for (auto& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string program = ORVEX_APP_EXECUTABLE;
+    std::string program = ORVEX_LOOP_APP "/MacOS/Orvex_Compander";
     char* argv[] = {program.data(), nullptr};
     pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &files, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&files);
     ::close(out[1]);
-
-    std::string output;
-    // The panel's connection (main queue) and the engine wiring (the instantiation's thread) run
-    // side by side; both must be done before the application is ended.
-    const bool connected = readUntilLines(
-        out[0], {kConnected, "AUExtensionManager: Performed audio unit connection."}, output, 30);
-    ::kill(pid, SIGTERM);
-    // The rest of the output, up to the end of the process.
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
-        output.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (spawned != 0) {
+        ::close(out[0]);
+        return child;
     }
-    EXPECT_TRUE(connected) << output;
-    EXPECT_EQ(output.rfind("Info: Main view controller loaded.\n", 0), 0u) << output;
-    EXPECT_NE(output.find("flags: 0x00000002\n"), std::string::npos);
-    EXPECT_NE(output.find("AUExtensionManager: Performed audio unit connection.\n"),
-              std::string::npos);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    char buffer[4096];
+    for (ssize_t n; (until.empty() || child.out.find(until) == std::string::npos) &&
+                    (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        child.out.append(buffer, static_cast<std::size_t>(n));
+    if (signal != 0) ::kill(pid, signal);
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        child.out.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    while (::waitpid(pid, &child.status, 0) < 0 && errno == EINTR) {
+    }
+    std::ifstream err(errPath);
+    child.err.assign(std::istreambuf_iterator<char>(err), {});
+    return child;
+}
+
+// A float WAV as the output device writes it: the data size its header gives, the size of the
+// file, and the interleaved stereo frames.
+struct Wav {
+    bool valid = false;
+    std::uint32_t dataBytes = 0;
+    std::uintmax_t fileBytes = 0;
+    std::vector<float> samples;
+    std::size_t frames() const { return samples.size() / 2; }
+};
+
+Wav readWav(const std::string& path) {
+    Wav wav;
+    std::ifstream in(path, std::ios::binary);
+    unsigned char h[44] = {};
+    if (!in.read(reinterpret_cast<char*>(h), 44)) return wav;
+    wav.valid = std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVEfmt ", 8) == 0 &&
+                h[20] == 3 && h[22] == 2 && std::memcmp(h + 36, "data", 4) == 0;
+    wav.dataBytes = std::uint32_t(h[40] | h[41] << 8 | h[42] << 16 | h[43] << 24);
+    wav.fileBytes = std::filesystem::file_size(path);
+    wav.samples.resize((wav.fileBytes - 44) / sizeof(float));
+    in.read(reinterpret_cast<char*>(wav.samples.data()),
+            std::streamsize(wav.samples.size() * sizeof(float)));
+    return wav;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+class Application : public ::testing::Test {
+protected:
+    // Every resource of the loop bundle is one short generated tone: 0.5 s, twice the player's
+    // read-ahead, without silence of its own (checked below), at the device's rate.
+    static void SetUpTestSuite() {
+        const std::filesystem::path resources = ORVEX_LOOP_APP "/Resources";
+        std::filesystem::create_directories(resources);
+        const auto tone = (resources / "tone.m4a").string();
+        audiofiles::writeAacM4a(tone, audiofiles::synthesiseTone(48000, 440.0, kFileFrames, 0.5f));
+        for (int n = 1; n <= 80; ++n) {
+            const auto link = resources / (std::to_string(n) + ".m4a");
+            std::error_code ignored;
+            std::filesystem::remove(link, ignored);
+            std::filesystem::create_symlink("tone.m4a", link);
+        }
+    }
+    static constexpr std::size_t kFileFrames = 24000;
+    test::TempDir dir_;
+};
+
+TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsCleanly) {
+    const auto tone =
+        pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(ORVEX_LOOP_APP "/Resources/tone.m4a"));
+    const auto& decoded = tone->samples()->samples[0];
+    ASSERT_EQ(decoded.size(), kFileFrames);
+    ASSERT_GT(std::fabs(decoded.front()) + std::fabs(decoded[1]), 0.0f) << "no silence of its own";
+    ASSERT_GT(std::fabs(decoded.back()), 0.0f);
+
+    // The plug-in is connected within the first second and a half; then three turns of the loop.
+    const auto path = dir_.file("out.wav");
+    const auto run = runApplication(path, "Plug-In; wait 1.5; Play; wait 2; quit");
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+    EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.err;
+    EXPECT_EQ(run.out.rfind("Info: Main view controller loaded.\n", 0), 0u) << run.out;
+    ASSERT_LT(run.out.find("AUExtensionManager: Performed audio unit connection."),
+              run.out.find("AUEnginePlayer: Audio engine starting."))
+        << "the plug-in was connected only after the start";
+    // One loop line per turn, each naming the file that loops.
+    for (int turn = 1; turn <= 3; ++turn) {
+        EXPECT_EQ(countOf(run.out, "' looped: " + std::to_string(turn) + ".\n"), 1u) << run.out;
+    }
+    EXPECT_EQ(countOf(run.out, ".m4a' looped: "), countOf(run.out, "' looped: "));
+    EXPECT_NE(run.err.find("0 samples clamped to full scale, 0 not finite"), std::string::npos)
+        << run.err;
+
+    const auto wav = readWav(path);
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.dataBytes + 44u, wav.fileBytes) << "the header holds the whole run";
+    // From the first sound to the last: three turns at least, and never more than 8 silent
+    // frames in a row.
+    std::size_t first = wav.frames(), last = 0, longest = 0, run_ = 0;
+    double peak = 0;
+    for (std::size_t i = 0; i < wav.frames(); ++i) {
+        const float l = wav.samples[2 * i], r = wav.samples[2 * i + 1];
+        peak = std::max({peak, double(std::fabs(l)), double(std::fabs(r))});
+        if (l != 0.0f || r != 0.0f) {
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    std::string gaps;
+    for (std::size_t i = first; i <= last && first < last; ++i) {
+        const bool silent = wav.samples[2 * i] == 0.0f && wav.samples[2 * i + 1] == 0.0f;
+        if (!silent && run_ > 1) gaps += " " + std::to_string(run_);
+        run_ = silent ? run_ + 1 : 0;
+        longest = std::max(longest, run_);
+    }
+    std::fprintf(stderr, "loop figures: %zu frames played; silent runs:%s\n", last - first,
+                 gaps.empty() ? " none" : gaps.c_str());
+    EXPECT_GE(last - first, 3 * kFileFrames);
+    EXPECT_LE(longest, 8u) << "silence where the loop turns";
+    EXPECT_LE(peak, 1.0);
+    EXPECT_GT(peak, 0.4);
+
+    // Ended by SIGTERM while playing: the file is finished all the same.
+    const auto killedPath = dir_.file("killed.wav");
+    const auto killed = runApplication(killedPath, "Play", "looped: 1.", SIGTERM);
+    ASSERT_TRUE(WIFEXITED(killed.status)) << killed.err;
+    EXPECT_EQ(WEXITSTATUS(killed.status), 0);
+    const auto finished = readWav(killedPath);
+    EXPECT_TRUE(finished.valid);
+    EXPECT_EQ(finished.dataBytes + 44u, finished.fileBytes);
+    EXPECT_GE(finished.frames(), kFileFrames / 2);
+
+    // A title that names nothing on screen ends the run at once with status 2.
+    const auto wrong = runApplication(dir_.file("none.wav"), "Plug-In; Paly; quit");
+    ASSERT_TRUE(WIFEXITED(wrong.status));
+    EXPECT_EQ(WEXITSTATUS(wrong.status), 2);
+    EXPECT_NE(wrong.err.find("no control titled 'Paly' on screen"), std::string::npos) << wrong.err;
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 // device failures.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 #include "EngineTestSupport.h"
@@ -185,43 +187,78 @@ TEST(EngineRender, StartThrowsWhenTheDeviceCannotOpenAndLeavesTheEngineStopped) 
     pf::setAudioOutputOverride(std::nullopt);
 }
 
-TEST(EngineRender, TheWavDeviceWritesAFloatWavOfWholePeriodsAndStoppingJoinsItsThread) {
+// The header and the size of a WAV file: {data bytes in the header, bytes after the header}.
+static std::pair<std::uint32_t, long> wavSizes(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return {0, -1};
+    unsigned char h[44] = {};
+    const bool whole = std::fread(h, 1, 44, f) == 44;
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fclose(f);
+    const bool valid = whole && std::string(reinterpret_cast<char*>(h), 4) == "RIFF" &&
+                       h[20] == 3 && h[22] == 2; // IEEE float, stereo
+    return {valid ? std::uint32_t(h[40] | h[41] << 8 | h[42] << 16 | h[43] << 24) : 0u, size - 44};
+}
+
+TEST(EngineRender, TheWavDeviceKeepsOneCompleteFilePerRunAppendingOnEveryStart) {
     TempDir dir;
     const auto wav = dir.file("out.wav");
     pf::setAudioOutputOverride("wav:" + wav);
+    std::uint32_t first = 0;
+    {
+        Graph g;
+        g.engine->connect(g.player, g.engine->mainMixerNode(), nullptr);
+        ::testing::internal::CaptureStderr();
+        g.engine->start();
+        g.engine->stop();
+        const auto closing = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(closing.find("'" + wav + "' closed: "), std::string::npos) << closing;
+        EXPECT_NE(closing.find("0 samples clamped to full scale, 0 not finite"), std::string::npos)
+            << closing;
+        const auto [data, size] = wavSizes(wav);
+        first = data;
+        EXPECT_GT(data, 0u) << "the header is written on stop";
+        EXPECT_EQ(long(data), size);
+        EXPECT_EQ(data % (512 * 8), 0u);
+        g.engine->start(); // appends
+        // The engine goes with its device running: destruction stops and joins it.
+    }
+    pf::setAudioOutputOverride(std::nullopt);
+    const auto [data, size] = wavSizes(wav);
+    EXPECT_GT(data, first) << "a second start appends instead of truncating";
+    EXPECT_EQ(long(data), size);
+}
+
+TEST(EngineRender, AWavWriteErrorIsReportedWithThePathAndTheReason) {
+    pf::setAudioOutputOverride("wav:/dev/full");
+    ::testing::internal::CaptureStderr();
     {
         Graph g;
         g.engine->connect(g.player, g.engine->mainMixerNode(), nullptr);
         g.engine->start();
-        EXPECT_TRUE(g.engine->isRunning());
-        // The engine goes with its device running: destruction stops and joins it.
+        g.engine->stop();
     }
+    const auto errors = ::testing::internal::GetCapturedStderr();
     pf::setAudioOutputOverride(std::nullopt);
-    std::FILE* f = std::fopen(wav.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    unsigned char header[44] = {};
-    ASSERT_EQ(std::fread(header, 1, 44, f), 44u);
-    std::fseek(f, 0, SEEK_END);
-    const long size = std::ftell(f);
-    std::fclose(f);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(header), 4), "RIFF");
-    EXPECT_EQ(header[20], 3) << "IEEE float";
-    EXPECT_EQ(header[22], 2) << "stereo";
-    const std::uint32_t data = header[40] | header[41] << 8 | header[42] << 16 | header[43] << 24;
-    EXPECT_EQ(long(data) + 44, size);
-    EXPECT_GT(data, 0u);
-    EXPECT_EQ(data % (512 * 8), 0u);
+    EXPECT_NE(errors.find("could not write the WAV file '/dev/full': " +
+                          std::string(std::strerror(ENOSPC))),
+              std::string::npos)
+        << errors;
 }
 
-TEST(EngineRender, TheWavFileHoldsWhatADeviceCouldPlayFullScaleAtMostAndNoNaN) {
+TEST(EngineRender, TheWavFileHoldsWhatADeviceCouldPlayAndCountsWhatItHadToChange) {
     const float left[] = {0.5f, 1.0001f, -1.5f, std::nanf(""), -0.25f};
     const float right[] = {-1.0f, 2.0f, INFINITY, 0.75f, -INFINITY};
     const float* channels[] = {left, right};
     float out[10] = {};
-    pf::interleaveForOutputFile(channels, 2, 5, out);
+    pf::OutputFileSampleCounts counts;
+    pf::interleaveForOutputFile(channels, 2, 5, out, counts);
     const float expected[] = {0.5f, -1.0f, 1.0f, 1.0f, -1.0f, 0.0f, 0.0f, 0.75f, -0.25f, 0.0f};
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(out[i], expected[i]) << i;
+    EXPECT_EQ(counts.clamped, 3u);
+    EXPECT_EQ(counts.nonFinite, 3u);
 }
 
 TEST(EngineRender, TheBuiltInPeakLimiterInTheGraphKeepsAHotFileBelowFullScale) {

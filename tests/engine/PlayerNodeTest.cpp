@@ -51,9 +51,9 @@ struct PlayerGraph {
 
 } // namespace
 
-TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsAfterItsLastFrameOffTheRenderThread) {
+TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsOnceItsDataIsReadAheadOffTheRenderThread) {
     TempDir dir;
-    const auto a = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 500, 4800));
+    const auto a = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 500, 24000));
     const auto b = pf::AVAudioFile::forReading(writeTone(dir.file("b.m4a"), 48000, 900, 2400));
     HandlerLog log;
     PlayerGraph g;
@@ -61,10 +61,15 @@ TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsAfterItsLastFrameOffTheRen
     g.player->scheduleFile(b, std::nullopt, log.handler("b"));
     g.player->play();
 
-    const auto first = renderFrames(4799);
-    EXPECT_TRUE(log.snapshot().empty()) << "one frame of the first file is left";
+    // The player reads a quarter of a second (12000 frames) ahead of what it renders.
+    const auto first = renderFrames(24000 - 12000 - 1);
+    EXPECT_TRUE(log.snapshot().empty()) << "the first file's end is not read yet";
+    renderFrames(1);
+    ASSERT_TRUE(log.waitFor(1));
+    renderFrames(2400 - 1);
+    EXPECT_EQ(log.snapshot().size(), 1u) << "the second file's end is one frame too far";
     // One device cycle across the boundary: the first file's last frame, the whole second file.
-    const auto second = pf::ManualAudioDevice::current()->render(1 + 2400 + 100);
+    const auto second = pf::ManualAudioDevice::current()->render(9600 + 1 + 2400 + 100);
     ASSERT_TRUE(log.waitFor(2)) << log.snapshot().size() << " handlers, "
                                 << g.player->renderedFrames() << " frames rendered, "
                                 << g.engine->renderDropouts() << " dropouts";
@@ -74,11 +79,11 @@ TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsAfterItsLastFrameOffTheRen
         EXPECT_NE(id, std::this_thread::get_id());
 
     // Gapless: the second file starts on the frame after the first one ends.
-    EXPECT_EQ(second[0][0], a->samples()->samples[0][4799]);
+    EXPECT_EQ(second[0][9600], a->samples()->samples[0][23999]);
     for (std::size_t i = 0; i < 2400; ++i)
-        ASSERT_EQ(second[0][1 + i], b->samples()->samples[0][i]);
-    EXPECT_EQ(peak(second[0], 2401, 2501), 0.0);
-    EXPECT_EQ(g.player->renderedFrames(), 4800u + 2400u);
+        ASSERT_EQ(second[0][9601 + i], b->samples()->samples[0][i]);
+    EXPECT_EQ(peak(second[0], 12001, 12101), 0.0);
+    EXPECT_EQ(g.player->renderedFrames(), 24000u + 2400u);
 }
 
 TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier) {

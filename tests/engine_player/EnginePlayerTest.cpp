@@ -1,5 +1,6 @@
-// The engine player: its wiring sequences and their lines, the file loop, notifications on the
-// main thread, the session, the MIDI output log, and the faults fixed on its start path.
+// The engine player: its wiring sequences and their lines, the seamless file loop and its
+// reports, notifications on the main thread, the MIDI output log, and the faults fixed on its
+// start path.
 #include "PlayerFixture.h"
 
 using namespace playertest;
@@ -12,97 +13,82 @@ const std::string kSessionActive = "AUEnginePlayer: Audio session was set active
 const std::string kNilWarning =
     "AUEnginePlayer::WARNING: Function connect() with argument 'nil' causes disconnection.";
 
-// The lines of a connect with a unit that reports MIDI output names, then `rest`.
-std::vector<std::string> unitConnectLines(std::initializer_list<std::string> rest) {
-    std::vector<std::string> lines{
-        "AUEnginePlayer: A new audio unit will be connected.",
-        "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
-        "AUEnginePlayer: Audio unit was attached."};
-    lines.insert(lines.end(), rest);
-    return lines;
-}
-
-std::vector<std::string> loadLinesWithoutUnit(const std::string& path) {
-    return {"AUEnginePlayer: Audio file at '" + path +
-                "' was selected for loading into the player.",
-            "AUEnginePlayer: The player was connected to the mainMixerNode.", path};
+std::vector<float> samplesOf(const std::string& path, int channel = 0) {
+    return pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path))
+        ->samples()
+        ->samples[std::size_t(channel)];
 }
 
 } // namespace
 
-TEST_F(PlayerTest, StartWithoutAUnitPlaysTheFileIntoTheMixerAndNotifiesOnTheMainThread) {
+TEST_F(PlayerTest, PlaysIntoTheMixerLoopsSeamlesslyReportingEachTurnOnTheMainThreadAndStops) {
     const auto path = addFile(1);
-    drawNext({1});
+    const auto file = samplesOf(path);
     EXPECT_TRUE(player_->toggle());
-    auto expected = loadLinesWithoutUnit(path);
-    expected.push_back(kSessionActive);
-    expected.push_back("AUEnginePlayer: Audio engine starting.");
-    EXPECT_EQ(takeLines(), expected);
-    EXPECT_EQ(delegate_->names(), (std::vector<std::string>{"file " + path, "playing"}));
-    for (const auto& e : delegate_->events())
-        EXPECT_TRUE(e.onMain) << e.what;
+    EXPECT_EQ(takeLines(), (std::vector<std::string>{
+                               "AUEnginePlayer: Audio file at '" + path +
+                                   "' was selected for loading into the player.",
+                               "AUEnginePlayer: The player was connected to the mainMixerNode.",
+                               path, kSessionActive, "AUEnginePlayer: Audio engine starting."}));
 
-    const auto file = pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path));
-    const auto out = render(4800);
-    for (std::size_t i = 0; i < 4800; ++i)
-        ASSERT_EQ(out[0][i], file->samples()->samples[0][i]);
+    // The next turn is scheduled once the player has read the file's end, so three turns follow
+    // each other sample for sample.
+    for (int turn = 1; turn <= 3; ++turn) {
+        const auto out = render(kFileFrames - kReadAhead);
+        ASSERT_TRUE(waitForLoop(path, turn));
+        const auto rest = render(kReadAhead);
+        for (std::size_t i = 0; i < kFileFrames; ++i) {
+            const float x = i < out[0].size() ? out[0][i] : rest[0][i - out[0].size()];
+            ASSERT_EQ(x, file[i]) << "turn " << turn << ", frame " << i;
+        }
+    }
+    EXPECT_EQ(delegate_->events(),
+              (std::vector<std::string>{"file " + path, "playing", "loop 0", "loop 1", "loop 2"}));
+    EXPECT_TRUE(delegate_->allOnMain());
 
+    takeLines();
     EXPECT_FALSE(player_->toggle());
     EXPECT_EQ(takeLines(),
               (std::vector<std::string>{kSessionActive, "AUEnginePlayer: Audio engine stopping."}));
-    EXPECT_EQ(delegate_->names().back(), "stopped");
-    EXPECT_TRUE(delegate_->events().back().onMain);
+    EXPECT_EQ(delegate_->events().back(), "stopped");
     EXPECT_EQ(pf::ManualAudioDevice::current(), nullptr) << "the engine stopped its device";
-
     player_->stop();
     EXPECT_TRUE(takeLines().empty()) << "stop while stopped prints nothing";
 }
 
-TEST_F(PlayerTest, EveryFinishedLoopIsReportedAndPlaybackGoesOn) {
-    const auto path = addFile(1);
-    player_->start();
-    takeLines();
-    render(kFileFrames + 512);
-    ASSERT_TRUE(waitForLine("AUEnginePlayer: Current audio file '" + path + "' looped: 1."));
-    ASSERT_TRUE(soundsAgain()) << "the file was scheduled again";
-    render(kFileFrames);
-    ASSERT_TRUE(waitForLine("AUEnginePlayer: Current audio file '" + path + "' looped: 2."));
-    EXPECT_EQ(delegate_->count("loop"), 2u);
-    EXPECT_EQ(delegate_->names()[2], "loop 0") << "the first loop reports 0";
-    EXPECT_EQ(delegate_->names()[3], "loop 1");
-    for (const auto& e : delegate_->events())
-        EXPECT_TRUE(e.onMain) << e.what;
-}
-
-TEST_F(PlayerTest, AStopFollowedAtOnceByAStartRunsOneLoopChain) {
+TEST_F(PlayerTest, StopsAndStartsInQuickSuccessionLeaveOneLoopChain) {
     const auto path = addFile(1);
     for (int round = 0; round < 5; ++round) {
         player_->start();
         player_->stop();
     }
     player_->start();
-    ASSERT_TRUE(soundsAgain());
-    render(kFileFrames);
-    ASSERT_TRUE(waitForLine("AUEnginePlayer: Current audio file '" + path + "' looped: 1."));
-    runUntil(
-        [&] { return hasLine("AUEnginePlayer: Current audio file '" + path + "' looped: 2."); },
-        kGrace);
-    EXPECT_FALSE(hasLine("AUEnginePlayer: Current audio file '" + path + "' looped: 2."))
-        << "a handler flushed by an earlier stop started a second chain";
+    render(kFileFrames - kReadAhead);
+    ASSERT_TRUE(waitForLoop(path, 1));
+    // Every report queued before the one just seen has arrived: a handler flushed by an earlier
+    // stop would have started a second chain with a report of its own.
+    player_->stop();
+    drain();
     EXPECT_EQ(delegate_->count("loop"), 1u);
 }
 
-TEST_F(PlayerTest, AUnitConnectedBeforeAnyFileIsAttachedUnwiredAndWiredByTheFirstStart) {
+TEST_F(PlayerTest, AUnitIsWiredBetweenPlayerAndMixerBeforeAnyFileWhilePlayingAndRemovedAgain) {
     const auto path = addFile(1);
-    std::shared_ptr<GainUnit> unit;
+    const auto file = samplesOf(path);
+    std::shared_ptr<enginetest::GainUnit> unit;
     bool completed = false;
-    player_->connect(gainNode(&unit), [&] { completed = true; });
+    player_->connect(enginetest::makeGainNode(&unit), [&] { completed = true; });
     EXPECT_TRUE(completed);
-    EXPECT_EQ(takeLines(),
-              unitConnectLines({"AUEnginePlayer::ERROR: There was a problem with the file "
-                                "processing format or the file is nil (yet)."}));
-    EXPECT_TRUE(unit->MIDIOutputEventBlock());
+    const std::vector<std::string> attach{
+        "AUEnginePlayer: A new audio unit will be connected.",
+        "AUEnginePlayer: The audio unit reports MIDI output names. Assigning a handling block.",
+        "AUEnginePlayer: Audio unit was attached."};
+    auto expected = attach;
+    expected.push_back("AUEnginePlayer::ERROR: There was a problem with the file processing "
+                       "format or the file is nil (yet).");
+    EXPECT_EQ(takeLines(), expected);
 
+    // The first start wires it through the load.
     player_->start();
     EXPECT_EQ(takeLines(),
               (std::vector<std::string>{
@@ -113,89 +99,82 @@ TEST_F(PlayerTest, AUnitConnectedBeforeAnyFileIsAttachedUnwiredAndWiredByTheFirs
                   "2", "AUEnginePlayer: Audio unit re-connecting to the player.",
                   "AUEnginePlayer: Audio unit re-connectingto the main mixer.", path,
                   kSessionActive, "AUEnginePlayer: Audio engine starting."}));
-
-    // Player → unit → mixer at one rate: exactly half of the file.
-    const auto file = pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path));
-    const auto out = render(kFileFrames);
+    auto out = render(4800);
     for (int c = 0; c < 2; ++c) {
-        for (std::size_t i = 0; i < kFileFrames; ++i) {
-            ASSERT_EQ(out[c][i], 0.5f * file->samples()->samples[c][i]) << c << " " << i;
-        }
+        const auto channel = samplesOf(path, c);
+        for (std::size_t i = 0; i < 4800; ++i)
+            ASSERT_EQ(out[std::size_t(c)][i], 0.5f * channel[i]) << c << " " << i;
     }
-}
 
-TEST_F(PlayerTest, AUnitConnectedWhilePlayingIsWiredBetweenPlayerAndMixerAndPlaybackResumes) {
-    const auto path = addFile(1);
-    const auto file = pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path));
-    const auto& samples = file->samples()->samples[0];
-    player_->start();
-    const auto before = render(4800);
-    for (std::size_t i = 0; i < 4800; ++i)
-        ASSERT_EQ(before[0][i], samples[i]);
-    takeLines();
-    std::shared_ptr<GainUnit> unit;
-    player_->connect(gainNode(&unit));
-    EXPECT_EQ(takeLines(),
-              unitConnectLines({"AUEnginePlayer: Audio Unit was connected to the player.",
-                                "AUEnginePlayer: Audio Unit was connected to the main mixer."}));
-    // Paused for the rewiring and resumed where it was: no frame lost, now at half level.
-    const auto after = render(2400);
-    for (std::size_t i = 0; i < 2400; ++i)
-        ASSERT_EQ(after[0][i], 0.5f * samples[4800 + i]) << i;
-    EXPECT_GT(unit->log()->cycles.load(), 0);
-}
-
-TEST_F(PlayerTest, RemovingTheUnitResetsTheLoopOnceAndPlaysStraightIntoTheMixer) {
-    const auto path = addFile(1);
-    const auto file = pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(path));
-    const auto& samples = file->samples()->samples[0];
-    player_->connect(gainNode());
-    player_->start();
-    render(4800);
-    takeLines();
+    // Removed while playing: the loop is reset once, playback goes on at full level where it was.
     player_->disconnect();
     EXPECT_EQ(takeLines(),
               (std::vector<std::string>{
                   kNilWarning, "AUEnginePlayer: Audio unit was disconnecting and detaching.",
                   "AUEnginePlayer: Performed audio unit disconnection.",
                   "AUEnginePlayer: The audio unit was set to 'nil'."}));
-    const auto out = render(2400);
+    out = render(2400);
     for (std::size_t i = 0; i < 2400; ++i)
-        ASSERT_EQ(out[0][i], samples[4800 + i]) << i;
+        ASSERT_EQ(out[0][i], file[4800 + i]) << i;
+
+    // Connected while playing: paused for the rewiring, resumed where it was, at half level.
+    player_->connect(enginetest::makeGainNode(&unit));
+    expected = attach;
+    expected.push_back("AUEnginePlayer: Audio Unit was connected to the player.");
+    expected.push_back("AUEnginePlayer: Audio Unit was connected to the main mixer.");
+    EXPECT_EQ(takeLines(), expected);
+    out = render(2400);
+    for (std::size_t i = 0; i < 2400; ++i)
+        ASSERT_EQ(out[0][i], 0.5f * file[7200 + i]) << i;
 
     // Without any unit or file, the reset runs once and reports the missing file.
-    auto fresh = AUEnginePlayer::make();
-    fresh->connect(nullptr);
+    AUEnginePlayer::make()->connect(nullptr);
     EXPECT_EQ(takeLines(),
-              (std::vector<std::string>{
-                  kNilWarning,
-                  "AUEnginePlayer: ERROR: There is a problem with the audio file processing "
-                  "format.",
-                  "AUEnginePlayer: The audio unit was set to 'nil'."}));
+              (std::vector<std::string>{kNilWarning,
+                                        "AUEnginePlayer: ERROR: There is a problem with the audio "
+                                        "file processing format.",
+                                        "AUEnginePlayer: The audio unit was set to 'nil'."}));
 }
 
-TEST_F(PlayerTest, StartWhilePlayingSwitchesFilesAndTheLoopContinuesWithTheNewFile) {
-    const auto first = addFile(1, 48000, 500.0);
-    const auto second = addFile(2, 44100, 1000.0, 8820);
-    player_->connect(gainNode());
-    drawNext({1, 2});
+TEST_F(PlayerTest, AStartWhilePlayingSwitchesFilesUnlessTheNewOneCannotBeOpened) {
+    const auto first = addFile(1);
+    const auto bad = (resources_ / "2.m4a").string();
+    std::FILE* f = std::fopen(bad.c_str(), "w");
+    std::fputs("not audio\n", f);
+    std::fclose(f);
+    const auto second = addFile(3, 44100, 1000.0, 22050);
+    player_->connect(enginetest::makeGainNode());
+    drawNext({1, 2, 3});
     player_->start();
     render(2400);
     takeLines();
-    const auto notifications = delegate_->count("playing");
+    const auto events = delegate_->events().size();
 
-    player_->start(); // while playing: another file, rewired, no notification
-    ASSERT_TRUE(waitForLine("AUEnginePlayer: Current audio file '" + second + "' looped: 1."))
-        << "the flushed segment's handler schedules the new file";
-    EXPECT_EQ(delegate_->count("playing"), notifications);
-    ASSERT_TRUE(soundsAgain());
-    const auto out = render(9600);
-    EXPECT_NEAR(zeroCrossingFrequency(out[0], 480, 9000, 48000.0), 1000.0, 2.0);
-    render(2400);
-    ASSERT_TRUE(waitForLine("AUEnginePlayer: Current audio file '" + second + "' looped: 2."));
+    // A file that cannot be opened changes neither the file nor the graph.
+    player_->start();
+    const auto lines = takeLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1].rfind("AUEnginePlayer::ERROR: Could not create AVAudioFile instance for "
+                             "URL '" +
+                                 pf::URL::fileURLWithPath(bad).absoluteString() + "'. error: ",
+                             0),
+              0u)
+        << lines[1];
+    EXPECT_EQ(delegate_->events().size(), events) << "no onFileSelect, no notification";
+    EXPECT_NEAR(zeroCrossingFrequency(render(4800)[0], 0, 4800, 48000.0), 500.0, 2.0);
+
+    // Another file: the flushed turn's handler schedules it, and its loop goes on.
+    player_->start();
+    ASSERT_TRUE(waitForLoop(second, 1));
+    EXPECT_EQ(delegate_->count("playing"), 1u) << "no second start notification";
+    EXPECT_NEAR(zeroCrossingFrequency(render(9600)[0], 480, 9600, 48000.0), 1000.0, 2.0);
+    render(24000 - 9600 - kReadAhead);
+    ASSERT_TRUE(waitForLoop(second, 2));
 }
 
-TEST_F(PlayerTest, StartWithNoFileAtAllFailsWithoutStartingOrNotifying) {
+// A start that cannot sound: a missing resource keeps the earlier file, no file at all fails the
+// start, a failed engine start leaves nothing scheduled, and a session failure is only reported.
+TEST_F(PlayerTest, StartFailuresAreReportedAndLeaveNothingBehind) {
     drawNext({7});
     EXPECT_FALSE(player_->toggle());
     EXPECT_EQ(takeLines(),
@@ -203,89 +182,42 @@ TEST_F(PlayerTest, StartWithNoFileAtAllFailsWithoutStartingOrNotifying) {
                   "AUEnginePlayer::ERROR: The audio file '7' was not found inside the resource "
                   "folder for the app.",
                   kSessionActive, "AUEnginePlayer::ERROR: `file` parameter must not be nil."}));
-    runUntil([] { return false; }, kGrace);
-    EXPECT_EQ(delegate_->count("playing"), 0u);
     EXPECT_EQ(pf::ManualAudioDevice::current(), nullptr) << "no engine start";
-}
 
-TEST_F(PlayerTest, AFailedEngineStartLeavesNothingScheduledForTheNextStart) {
     const auto stale = addFile(1, 48000, 500.0);
-    addFile(2, 48000, 1000.0);
-    drawNext({1, 2});
+    const auto fresh = addFile(2, 48000, 1000.0);
+    drawNext({1, 2, 42});
     pf::setAudioOutputOverride("wav:/nonexistent-folder/out.wav");
     EXPECT_FALSE(player_->toggle());
-    const auto lines = takeLines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().rfind("AUEnginePlayer::ERROR: Could not start audio engine. error: "
-                                 "Could not create the WAV file '/nonexistent-folder/out.wav'",
-                                 0),
-              0u)
-        << lines.back();
-    EXPECT_EQ(delegate_->count("playing"), 0u);
-
+    EXPECT_EQ(takeLines().back().rfind("AUEnginePlayer::ERROR: Could not start audio engine. "
+                                       "error: Could not create the WAV file "
+                                       "'/nonexistent-folder/out.wav'",
+                                       0),
+              0u);
     pf::setAudioOutputOverride("manual");
-    EXPECT_TRUE(player_->toggle());
-    const auto out = render(4800);
-    EXPECT_NEAR(zeroCrossingFrequency(out[0], 480, 4800, 48000.0), 1000.0, 2.0)
-        << "the new file plays first, not the one of the failed start";
-    render(kFileFrames);
-    runUntil([&] { return delegate_->count("loop") >= 1; });
-    EXPECT_FALSE(hasLine("AUEnginePlayer: Current audio file '" + stale + "' looped: 1."));
-}
-
-TEST_F(PlayerTest, AMissingResourceKeepsThePreviousFileLoopingAndTheLoopLineNamesIt) {
-    const auto path = addFile(1);
-    drawNext({1, 42});
-    player_->start();
-    player_->stop();
-    takeLines();
-    player_->start();
-    EXPECT_EQ(takeLines(),
-              (std::vector<std::string>{
-                  "AUEnginePlayer::ERROR: The audio file '42' was not found inside the resource "
-                  "folder for the app.",
-                  kSessionActive, "AUEnginePlayer: Audio engine starting."}));
-    render(kFileFrames + 512);
-    EXPECT_TRUE(waitForLine("AUEnginePlayer: Current audio file '" + path + "' looped: 1."));
-}
-
-TEST_F(PlayerTest, AFileThatCannotBeOpenedChangesNeitherTheFileNorTheGraph) {
-    const auto good = addFile(1);
-    const auto bad = (resources_ / "2.m4a").string();
-    enginetest::TempDir unused;
-    {
-        std::FILE* f = std::fopen(bad.c_str(), "w");
-        std::fputs("not audio\n", f);
-        std::fclose(f);
-    }
-    drawNext({1, 2});
-    player_->start();
-    takeLines();
-    const auto events = delegate_->events().size();
-    player_->start(); // while playing: draws 2, which fails to open
-    const auto lines = takeLines();
-    ASSERT_GE(lines.size(), 2u);
-    const auto prefix = "AUEnginePlayer::ERROR: Could not create AVAudioFile instance for URL '" +
-                        pf::URL::fileURLWithPath(bad).absoluteString() + "'. error: ";
-    EXPECT_EQ(lines[1].rfind(prefix, 0), 0u) << lines[1];
-    EXPECT_EQ(lines[1].back(), '.');
-    EXPECT_EQ(delegate_->events().size(), events) << "no onFileSelect";
-    EXPECT_TRUE(soundsAgain()) << "the earlier file plays on";
-}
-
-TEST_F(PlayerTest, SessionFailuresAreReportedAndTheStartGoesOn) {
-    addFile(1);
     pf::AVAudioSession::sharedInstance().setActivationFailureForTesting(pf::NSError(
         pf::NSOSStatusErrorDomain, 560030580, {{pf::NSLocalizedDescriptionKey, "Session busy"}}));
-    player_->start();
+    EXPECT_TRUE(player_->toggle());
     EXPECT_TRUE(hasLine("AUEnginePlayer::ERROR: Could not set audio session active true. system "
                         "error: Session busy."));
-    EXPECT_TRUE(waitForLine("AUEnginePlayer: Audio engine starting."));
+    pf::AVAudioSession::sharedInstance().setActivationFailureForTesting(std::nullopt);
+    EXPECT_NEAR(zeroCrossingFrequency(render(4800)[0], 480, 4800, 48000.0), 1000.0, 2.0)
+        << "the new file plays first, not the one of the failed start";
+    player_->stop();
+
+    // Missing resource 42: the earlier file loops on, and the loop line names it.
+    EXPECT_TRUE(player_->toggle());
+    EXPECT_TRUE(hasLine("AUEnginePlayer::ERROR: The audio file '42' was not found inside the "
+                        "resource folder for the app."));
+    render(kFileFrames - kReadAhead);
+    EXPECT_TRUE(waitForLoop(fresh, 1));
+    EXPECT_FALSE(hasLine(loopLine(stale, 1)));
+    EXPECT_EQ(delegate_->count("playing"), 2u);
 }
 
 TEST_F(PlayerTest, MIDIEventsFromTheUnitAreLoggedOnTheMainQueueWithAtMostThreeBytes) {
-    std::shared_ptr<GainUnit> unit;
-    player_->connect(gainNode(&unit));
+    std::shared_ptr<enginetest::GainUnit> unit;
+    player_->connect(enginetest::makeGainNode(&unit));
     takeLines();
     const auto block = unit->MIDIOutputEventBlock();
     ASSERT_TRUE(block);
@@ -306,12 +238,10 @@ TEST_F(PlayerTest, MIDIEventsFromTheUnitAreLoggedOnTheMainQueueWithAtMostThreeBy
 
 TEST_F(PlayerTest, ConnectingUnitsOnAnotherThreadWhileStartingAndStoppingEndsInAValidGraph) {
     addFile(1);
-    addFile(2, 44100, 1000.0, 8820);
-    drawNext({1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2});
     std::atomic<bool> done{false};
     std::thread instantiation([&] {
         for (int i = 0; i < 20; ++i)
-            player_->connect(i % 2 ? nullptr : gainNode());
+            player_->connect(i % 2 ? nullptr : enginetest::makeGainNode());
         done.store(true);
     });
     for (int i = 0; i < 6 || !done.load(); ++i) {
@@ -321,9 +251,9 @@ TEST_F(PlayerTest, ConnectingUnitsOnAnotherThreadWhileStartingAndStoppingEndsInA
     }
     instantiation.join();
     player_->stop();
-    std::shared_ptr<GainUnit> unit;
-    player_->connect(gainNode(&unit));
+    std::shared_ptr<enginetest::GainUnit> unit;
+    player_->connect(enginetest::makeGainNode(&unit));
     player_->start();
-    ASSERT_TRUE(soundsAgain());
+    EXPECT_GT(peak(render(2400)[0], 0, 2400), 0.1);
     EXPECT_GT(unit->log()->cycles.load(), 0) << "the last unit is wired between player and mixer";
 }

@@ -1,0 +1,34 @@
+#include "core/ProcessExit.h"
+
+#include <mutex>
+#include <vector>
+
+namespace pf {
+
+namespace {
+
+std::mutex gMutex;
+std::vector<std::function<void()>> gHandlers;
+bool gRan = false;
+
+} // namespace
+
+void addProcessExitHandler(std::function<void()> handler) {
+    std::lock_guard lock(gMutex);
+    gHandlers.push_back(std::move(handler));
+}
+
+void runProcessExitHandlers() {
+    std::vector<std::function<void()>> handlers;
+    {
+        std::lock_guard lock(gMutex);
+        if (gRan) return;
+        gRan = true;
+        handlers.swap(gHandlers);
+    }
+    for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
+        if (*it) (*it)();
+    }
+}
+
+} // namespace pf

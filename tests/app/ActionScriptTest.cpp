@@ -1,0 +1,102 @@
+// The action script that drives the application without a display: what it reads, what a tap
+// reaches, waits in the run loop's time, and how it ends.
+#include <gtest/gtest.h>
+
+#include "core/Clock.h"
+#include "core/RunLoop.h"
+#include "ui/UIActionScript.h"
+#include "ui/UIApplication.h"
+#include "ui/UILabel.h"
+#include "ui/UIWindow.h"
+
+namespace {
+
+std::string describe(const std::optional<std::vector<pf::UIAction>>& actions) {
+    if (!actions) return "error";
+    std::string text;
+    for (const auto& a : *actions) {
+        text += a.kind == pf::UIAction::Kind::quit   ? "quit|"
+                : a.kind == pf::UIAction::Kind::wait ? "wait " + std::to_string(a.seconds) + "|"
+                                                     : "tap " + a.title + "|";
+    }
+    return text;
+}
+
+TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutANumberOfSeconds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Plug-In; Play; wait 10; quit", "tap Plug-In|tap Play|wait 10.000000|quit|"},
+        {" ;Play  ;; wait 0.25 ", "tap Play|wait 0.250000|"},
+        {"Wait 2", "tap Wait 2|"},
+        {"waiting", "tap waiting|"},
+        {"wait", "error"},
+        {"wait ten", "error"},
+        {"wait 3s", "error"},
+        {"wait -1", "error"},
+        {"wait nan", "error"},
+    };
+    for (const auto& [script, expected] : cases) {
+        std::string error;
+        const auto actions = pf::parseUIActions(script, error);
+        EXPECT_EQ(describe(actions), expected) << script;
+        EXPECT_EQ(error.empty(), actions.has_value()) << script;
+    }
+}
+
+TEST(ActionScript, TapsTheShownControlOfATitleWaitsInRunLoopTimeAndEndsOnQuitOrAnUnknownTitle) {
+    pf::RunLoop::claimMainThread();
+    auto clock = std::make_shared<pf::ManualClock>();
+    pf::RunLoop::main().setClock(clock);
+    auto window = std::make_shared<pf::UIWindow>(pf::CGRect{0, 0, 300, 100});
+    pf::UIApplication::shared().attach(*window);
+    // Play and Stop share a place; a tap on one shows the other, as on the main screen.
+    auto play = std::make_shared<pf::UIButton>(pf::CGRect{10, 10, 80, 30});
+    auto stop = std::make_shared<pf::UIButton>(pf::CGRect{10, 10, 80, 30});
+    auto covered = std::make_shared<pf::UIButton>(pf::CGRect{200, 10, 80, 30});
+    auto cover = std::make_shared<pf::UIView>(pf::CGRect{190, 0, 110, 100});
+    play->setTitle("Play");
+    stop->setTitle("Stop");
+    covered->setTitle("Help");
+    stop->setHidden(true);
+    for (const auto& v : {std::shared_ptr<pf::UIView>(play), std::shared_ptr<pf::UIView>(stop),
+                          std::shared_ptr<pf::UIView>(covered), cover})
+        window->addSubview(v);
+    std::vector<std::string> taps;
+    const auto origin = clock->now();
+    for (const auto& [button, other] : {std::pair{play, stop}, std::pair{stop, play}}) {
+        const auto tapped = [&, b = button.get(), o = other.get()](pf::UIControl&,
+                                                                   const pf::UIEvent*) {
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(clock->now() - origin);
+            taps.push_back(b->title() + " at " + std::to_string(ms.count()));
+            b->setHidden(true);
+            o->setHidden(false);
+        };
+        button->addTarget(nullptr, "tap", tapped, pf::UIControlEventTouchUpInside);
+    }
+    EXPECT_EQ(pf::controlTitled(*window, "Help"), nullptr) << "covered at its centre";
+    EXPECT_EQ(pf::controlTitled(*window, "Stop"), nullptr) << "hidden";
+
+    std::optional<std::pair<int, std::string>> ended;
+    const auto run = [&](const std::string& script) {
+        std::string error;
+        ended.reset();
+        const auto start = clock->now();
+        pf::runUIActions(
+            window, *pf::parseUIActions(script, error),
+            [&](int status, const std::string& message) { ended.emplace(status, message); });
+        pf::RunLoop::main().runUntil([&] { return ended.has_value(); }, std::chrono::hours(1));
+        return clock->now() - start;
+    };
+    const auto took = run("Play; wait 2; Stop; wait 0.5; Play; quit");
+    EXPECT_EQ(taps, (std::vector<std::string>{"Play at 0", "Stop at 2000", "Play at 2500"}));
+    EXPECT_EQ(ended, (std::pair<int, std::string>{0, ""}));
+    EXPECT_EQ(took, std::chrono::milliseconds(2500));
+
+    run("Stop; Stop; quit");
+    EXPECT_EQ(ended, (std::pair<int, std::string>{
+                         2, "pf: PF_UI_ACTIONS: no control titled 'Stop' on screen"}));
+    EXPECT_EQ(taps.size(), 4u) << "nothing runs after the failed tap";
+    pf::RunLoop::main().setClock(nullptr);
+}
+
+} // namespace
