@@ -36,7 +36,7 @@ unsigned modifiersOf(Uint16 mod) {
 // as little but makes the renderer redraw and swap the whole window on every present, and keeps
 // a GL context with its worker threads. Measured with the application playing, its panel shown,
 // under Xvfb (software GL, as on a machine without a GPU), 25 presents a second of about 700
-// pixels each: the window surface costs 3.5% of one core, the texture 17%; the old
+// pixels each: the window surface costs 3 to 3.5% of one core, the texture 14 to 17%; the old
 // whole-window texture cost 23%. PF_UI_SDL_PRESENT=texture selects the texture, for
 // measurement.
 enum class PresentPath { surface, texture };
