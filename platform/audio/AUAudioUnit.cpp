@@ -1,5 +1,6 @@
 #include "audio/AUAudioUnit.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <utility>
@@ -32,9 +33,50 @@ const char* stateText(AUAudioUnit::LifeCycle state) {
     return "?";
 }
 
+// The cycle's first frame as an event time: truncated toward zero like the kernels' own reading,
+// saturated, and 0 for a time stamp that carries no number.
+AUEventSampleTime sampleTimeOf(const AudioTimeStamp& timestamp) noexcept {
+    constexpr double limit = 0x1p62;
+    const double time = timestamp.mSampleTime;
+    if (!(time == time)) return 0;
+    return static_cast<AUEventSampleTime>(std::clamp(time, -limit, limit));
+}
+
 } // namespace
 
-AUAudioUnit::AUAudioUnit() : anchor_(std::make_shared<AUAudioUnit* const>(this)) {}
+AUAudioUnit::AUAudioUnit()
+    : anchor_(std::make_shared<AUAudioUnit* const>(this)),
+      scheduledEvents_(std::make_shared<AUScheduledEventQueue>()) {
+    // The blocks hold the queue, not the unit: a host may keep them longer than the unit.
+    scheduleParameterBlock_ = AUScheduleParameterBlock(
+        [events = scheduledEvents_](AUEventSampleTime time, AUAudioFrameCount ramp,
+                                    AUParameterAddress address, AUValue value) noexcept {
+            AURenderEvent event;
+            event.parameter.eventSampleTime = time;
+            event.parameter.eventType =
+                ramp > 0 ? AURenderEventParameterRamp : AURenderEventParameter;
+            event.parameter.rampDurationSampleFrames = ramp;
+            event.parameter.parameterAddress = address;
+            event.parameter.value = value;
+            events->push(event);
+        });
+    ownScheduleMIDIEventBlock_ = AUScheduleMIDIEventBlock(
+        [events = scheduledEvents_](AUEventSampleTime time, std::uint8_t cable, NSInteger length,
+                                    const std::uint8_t* bytes) noexcept {
+            // A render event carries at most three bytes.
+            if (bytes == nullptr || length < 1 || length > 3) {
+                events->countRefused();
+                return;
+            }
+            AURenderEvent event;
+            event.MIDI.eventSampleTime = time;
+            event.MIDI.eventType = bytes[0] == 0xF0 ? AURenderEventMIDISysEx : AURenderEventMIDI;
+            event.MIDI.length = static_cast<std::uint16_t>(length);
+            event.MIDI.cable = cable;
+            std::copy(bytes, bytes + length, event.MIDI.data);
+            events->push(event);
+        });
+}
 
 AUAudioUnit::~AUAudioUnit() {
     detail::unregisterInstanceHandle(&handle_);
@@ -99,6 +141,14 @@ bool AUAudioUnit::shouldBypassEffect() const {
 
 void AUAudioUnit::setShouldBypassEffect(bool bypass) {
     shouldBypassEffect_.store(bypass, std::memory_order_relaxed);
+}
+
+AUScheduleMIDIEventBlock AUAudioUnit::scheduleMIDIEventBlock() const {
+    if (scheduleMIDIEventBlock_) return scheduleMIDIEventBlock_;
+    const OSType type = description_.componentType;
+    const bool takesMIDI = type == fourCharCode("aumu") || type == fourCharCode("aumf") ||
+                           type == fourCharCode("aumi");
+    return takesMIDI ? ownScheduleMIDIEventBlock_ : AUScheduleMIDIEventBlock();
 }
 
 std::shared_ptr<AUAudioUnitBusArray> AUAudioUnit::inputBusses() {
@@ -201,12 +251,14 @@ void AUAudioUnit::allocateRenderResources() {
     // Only the transition: a derived unit checks its own buses, and reading them here through
     // the virtual accessors would run whatever those accessors do (a plug-in's logs a line).
     if (!checkTransition("allocateRenderResources")) return;
+    scheduledEvents_->open();
     state_.store(LifeCycle::allocated, std::memory_order_release);
 }
 
 void AUAudioUnit::deallocateRenderResources() {
     if (!checkTransition("deallocateRenderResources")) return;
     state_.store(LifeCycle::initialized, std::memory_order_release);
+    scheduledEvents_->close();
 }
 
 void AUAudioUnit::reset() {
@@ -228,22 +280,27 @@ AUInternalRenderBlock AUAudioUnit::internalRenderBlock() {
 
 AURenderBlock AUAudioUnit::renderBlock() {
     // The block holds the unit weakly: a host keeps render blocks longer than it keeps units.
-    return AURenderBlock([weak = weak_from_this(), internal = internalRenderBlock()](
-                             AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timestamp,
-                             AUAudioFrameCount frames, NSInteger bus, AudioBufferList* output,
-                             const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
-        // Locking a weak pointer is two atomic operations; no allocation.
-        const auto unit = weak.lock();
-        if (!unit || !unit->renderResourcesAllocated()) return kAudioUnitErr_Uninitialized;
-        if (output == nullptr || timestamp == nullptr) return kAudio_ParamError;
-        // The stored value, not the virtual getter: nothing a derived unit adds may run here.
-        if (frames > unit->maximumFramesToRender_.load(std::memory_order_relaxed)) {
-            return kAudioUnitErr_TooManyFramesToProcess;
-        }
-        RenderThreadScope renderThread;
-        ScopedFlushDenormals denormals;
-        return internal(flags, timestamp, frames, bus, output, nullptr, pull);
-    });
+    return AURenderBlock(
+        [weak = weak_from_this(), internal = internalRenderBlock(), events = scheduledEvents_](
+            AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timestamp,
+            AUAudioFrameCount frames, NSInteger bus, AudioBufferList* output,
+            const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
+            // Locking a weak pointer is two atomic operations; no allocation.
+            const auto unit = weak.lock();
+            if (!unit || !unit->renderResourcesAllocated()) return kAudioUnitErr_Uninitialized;
+            if (output == nullptr || timestamp == nullptr) return kAudio_ParamError;
+            // The stored value, not the virtual getter: nothing a derived unit adds may run here.
+            if (frames > unit->maximumFramesToRender_.load(std::memory_order_relaxed)) {
+                return kAudioUnitErr_TooManyFramesToProcess;
+            }
+            RenderThreadScope renderThread;
+            ScopedFlushDenormals denormals;
+            if (bus != 0) return internal(flags, timestamp, frames, bus, output, nullptr, pull);
+            const AURenderEvent* due = events->beginCycle(sampleTimeOf(*timestamp), frames);
+            const auto status = internal(flags, timestamp, frames, bus, output, due, pull);
+            events->endCycle();
+            return status;
+        });
 }
 
 // ---- View ------------------------------------------------------------------------------------

@@ -19,6 +19,15 @@
 // `renderBlock()` answers kAudioUnitErr_Uninitialized for a cycle while the unit is not allocated,
 // without calling the unit.
 //
+// Scheduled events: `scheduleParameterBlock` (every unit) and `scheduleMIDIEventBlock` (units of
+// the types that take MIDI: music devices, music effects, MIDI processors) queue events from any
+// thread without a lock; each cycle of `renderBlock()` hands the events due in it, in time order,
+// to the internal render block as its event list. Their sample times are those of the time stamps
+// the unit is rendered with (an engine counts them from 0 at the unit's allocation). Events
+// scheduled while the unit has no render resources are dropped; the queue holds
+// AUScheduledEventQueue::kRingCapacity events on their way and kWaitingCapacity waiting for a later
+// cycle, and refuses more; `scheduledEventCounts` tells what became of them.
+//
 // Threads: properties and the life cycle are [main-thread] or any one host thread at a time,
 // never concurrently with each other; `shouldBypassEffect`, `maximumFramesToRender` and the
 // allocation state are atomics the render thread may read. Render blocks run on the
@@ -38,6 +47,7 @@
 #include "audio/AUAudioUnitPreset.h"
 #include "audio/AUBlocks.h"
 #include "audio/AUParameters.h"
+#include "audio/AUScheduledEvents.h"
 #include "audio/AudioComponent.h"
 #include "audio/CoreAudioTypes.h"
 #include "core/NSError.h"
@@ -148,8 +158,11 @@ public:
     void setTransportStateBlock(AUHostTransportStateBlock block) {
         transportStateBlock_ = std::move(block);
     }
-    // The base schedules no MIDI; a host may install a block for the unit to hand on.
-    AUScheduleMIDIEventBlock scheduleMIDIEventBlock() const { return scheduleMIDIEventBlock_; }
+    // [any-thread] Blocks that queue events for the unit's render cycles (see above). The MIDI
+    // block is absent for a unit of a type that takes no MIDI, unless a host installed one.
+    AUScheduleParameterBlock scheduleParameterBlock() const { return scheduleParameterBlock_; }
+    AUScheduleMIDIEventBlock scheduleMIDIEventBlock() const;
+    AUScheduledEventCounts scheduledEventCounts() const { return scheduledEvents_->counts(); }
     void setScheduleMIDIEventBlock(AUScheduleMIDIEventBlock block) {
         scheduleMIDIEventBlock_ = std::move(block);
     }
@@ -187,7 +200,8 @@ public:
     // [main-thread] The block a host calls. Per cycle it answers kAudioUnitErr_Uninitialized
     // while the unit is not allocated (or gone), kAudio_ParamError for a null list or time stamp,
     // kAudioUnitErr_TooManyFramesToProcess above `maximumFramesToRender`; otherwise it marks the
-    // render thread, flushes denormals and calls the internal render block with no events.
+    // render thread, flushes denormals and calls the internal render block with the scheduled
+    // events due in the cycle (for output bus 0; other buses get none).
     AURenderBlock renderBlock();
 
     // ---- View
@@ -229,6 +243,9 @@ private:
     AUHostMusicalContextBlock musicalContextBlock_;
     AUHostTransportStateBlock transportStateBlock_;
     AUScheduleMIDIEventBlock scheduleMIDIEventBlock_;
+    std::shared_ptr<AUScheduledEventQueue> scheduledEvents_;
+    AUScheduleParameterBlock scheduleParameterBlock_;
+    AUScheduleMIDIEventBlock ownScheduleMIDIEventBlock_;
     std::shared_ptr<AUAudioUnitPreset> currentPreset_;
     AUViewControllerProvider viewControllerProvider_;
 };

@@ -88,7 +88,15 @@ using AUHostTransportStateBlock =
     Block<bool(AUHostTransportStateFlags* transportStateFlags, double* currentSamplePosition,
                double* cycleStartBeatPosition, double* cycleEndBeatPosition)>;
 
-// Schedules a MIDI message to the unit for a later render cycle.
+// [any-thread] Schedules a parameter change for the render cycle that holds `eventSampleTime`
+// (or AUEventSampleTimeImmediate). The value is to be reached over `rampDurationSampleFrames`
+// (0 = at once); the unit decides whether it ramps.
+using AUScheduleParameterBlock =
+    Block<void(AUEventSampleTime eventSampleTime, AUAudioFrameCount rampDurationSampleFrames,
+               AUParameterAddress parameterAddress, AUValue value)>;
+
+// [any-thread] Schedules a MIDI message of 1 to 3 bytes on `cable` for the render cycle that holds
+// `eventSampleTime` (or AUEventSampleTimeImmediate).
 using AUScheduleMIDIEventBlock = Block<void(AUEventSampleTime eventSampleTime, std::uint8_t cable,
                                             NSInteger length, const std::uint8_t* midiBytes)>;
 

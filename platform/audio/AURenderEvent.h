@@ -1,6 +1,8 @@
 // Render events: the host's scheduled parameter and MIDI events of one render cycle, a singly
-// linked list ordered by sample time. The list and its records belong to the host and are valid
-// for the cycle they are handed over in; renderers read them and never keep them.
+// linked list ordered by sample time (events of one time in the order they were scheduled). The
+// list and its records belong to whoever renders the unit and are valid for the cycle they are
+// handed over in; renderers read them and never keep them. Every field a renderer reads is plain
+// data: sample time, type, and the parameter's address and value or the MIDI message's bytes.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,10 @@
 namespace pf {
 
 union AURenderEvent;
+
+// A time to schedule with for "as soon as possible": the first frame of the next render cycle.
+// Adding n (below 2^31) means n frames after that first frame.
+inline constexpr AUEventSampleTime AUEventSampleTimeImmediate = -(AUEventSampleTime{1} << 32);
 
 enum AURenderEventType : std::uint8_t {
     AURenderEventParameter = 1,

@@ -356,7 +356,8 @@ void AVAudioEngine::allocateUnitsLocked(bool throwOnFailure) {
             au->allocateRenderResources();
             // Fetched after allocation, so it carries the blocks the host set before.
             state->renderBlock = au->renderBlock();
-            state->sampleTime = 0;
+            const auto format = state->node->outputFormat(0);
+            state->restartUnitClock(format ? format->sampleRate() : 0.0);
             state->allocated = true;
         } catch (const std::exception& e) {
             if (throwOnFailure) throw;
@@ -369,6 +370,7 @@ void AVAudioEngine::deallocateUnitLocked(NodeState& state) noexcept {
     if (state.kind != NodeState::Kind::unit || !state.allocated) return;
     state.renderBlock = nullptr;
     state.allocated = false;
+    state.restartUnitClock(0.0);
     if (const auto& au = state.unit->auAudioUnit()) au->deallocateRenderResources();
 }
 

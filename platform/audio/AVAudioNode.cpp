@@ -30,6 +30,10 @@ std::optional<std::string> AVAudioNode::nameForOutputBus(NSUInteger) const {
 }
 
 std::optional<AVAudioTime> AVAudioNode::lastRenderTime() const {
+    if (const auto time = renderSampleTime_.load(std::memory_order_acquire); time != kNotRendered) {
+        return AVAudioTime::timeWithSampleTime(time,
+                                               renderSampleRate_.load(std::memory_order_relaxed));
+    }
     std::lock_guard lock(mutex_);
     return lastRenderTime_;
 }

@@ -8,6 +8,8 @@
 // block, never the node.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,7 +43,9 @@ public:
     virtual std::optional<std::string> nameForInputBus(NSUInteger bus) const;
     virtual std::optional<std::string> nameForOutputBus(NSUInteger bus) const;
 
-    // The time of the node's last render cycle; absent until the node has rendered.
+    // The time of the node's last render cycle; absent until the node has rendered. For a unit
+    // an engine renders, its sample time is the one of the unit's render time stamps: the clock
+    // events scheduled on the unit use (counted from 0 when the engine allocated the unit).
     std::optional<AVAudioTime> lastRenderTime() const;
     // Seconds of delay the node adds; 0 unless the node says otherwise.
     virtual double latency() const { return 0.0; }
@@ -60,6 +64,10 @@ private:
     mutable std::mutex mutex_;
     std::weak_ptr<AVAudioEngine> engine_;
     std::optional<AVAudioTime> lastRenderTime_;
+    // Written by an engine's render thread, without the lock; kNotRendered when absent.
+    static constexpr AUEventSampleTime kNotRendered = INT64_MIN;
+    std::atomic<AUEventSampleTime> renderSampleTime_{kNotRendered};
+    std::atomic<double> renderSampleRate_{0.0};
     double outputPresentationLatency_ = 0.0;
 };
 

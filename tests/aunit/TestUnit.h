@@ -1,8 +1,9 @@
 // A small audio unit for the tests of the base class, the registry and the nodes: one stereo input
 // and one stereo output bus, a two-parameter tree kept in atomics, and a render block that pulls
-// its input, adds 1 to every sample and counts its cycles.
+// its input, adds 1 to every sample, counts its cycles and records the render events it is given.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -18,7 +19,20 @@ namespace pf::test {
 inline constexpr AudioComponentDescription kTestDescription{
     fourCharCode("aufx"), fourCharCode("tst1"), fourCharCode("Tstm"), 0, 0};
 
+// A render event as the unit saw it, with the start of its cycle.
+struct SeenEvent {
+    AUEventSampleTime cycleStart = 0;
+    AUEventSampleTime time = 0;
+    AURenderEventType type = AURenderEventParameter;
+    AUParameterAddress address = 0; // parameter events
+    AUAudioFrameCount ramp = 0;
+    std::uint8_t status = 0; // MIDI events: the first byte and the length
+    std::uint16_t length = 0;
+};
+
 struct RenderProbe {
+    std::array<SeenEvent, 64> seen{}; // the first ones
+    std::atomic<int> seenCount{0};
     std::atomic<int> cycles{0};
     std::atomic<bool> sawRenderThread{false};
     std::atomic<bool> sawFlushing{false};
@@ -64,9 +78,22 @@ public:
         return AUInternalRenderBlock(
             [probe = probe_](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts,
                              AUAudioFrameCount frames, NSInteger, AudioBufferList* out,
-                             const AURenderEvent*,
+                             const AURenderEvent* events,
                              const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
                 probe->cycles.fetch_add(1);
+                for (const AURenderEvent* e = events; e != nullptr; e = e->head.next) {
+                    const int n = probe->seenCount.fetch_add(1);
+                    if (n >= static_cast<int>(probe->seen.size())) continue;
+                    const bool midi = e->head.eventType >= AURenderEventMIDI;
+                    probe->seen[std::size_t(n)] = {
+                        static_cast<AUEventSampleTime>(ts->mSampleTime),
+                        e->head.eventSampleTime,
+                        e->head.eventType,
+                        midi ? 0 : e->parameter.parameterAddress,
+                        midi ? 0 : e->parameter.rampDurationSampleFrames,
+                        midi ? e->MIDI.data[0] : std::uint8_t{0},
+                        static_cast<std::uint16_t>(midi ? e->MIDI.length : 0)};
+                }
                 probe->sawRenderThread.store(isRenderThread());
                 probe->sawFlushing.store(ScopedFlushDenormals::isFlushing());
                 if (pull) {

@@ -94,7 +94,7 @@ TEST_F(AudioUnitBase, LifeCycleAllowsReallocationAndReportsMisuseBeforeInitialis
 }
 
 TEST_F(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllocation) {
-    const auto unit = std::make_shared<TestUnit>();
+    auto unit = std::make_shared<TestUnit>();
     const auto block = unit->renderBlock();
     Stereo io;
     EXPECT_EQ(renderOnce(block, io, 64), kAudioUnitErr_Uninitialized);
@@ -119,14 +119,8 @@ TEST_F(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllo
     unit->deallocateRenderResources();
     EXPECT_EQ(renderOnce(block, io, 32), kAudioUnitErr_Uninitialized);
     EXPECT_EQ(unit->probe()->cycles.load(), 1);
-}
-
-TEST_F(AudioUnitBase, ARenderBlockOutlivingItsUnitAnswersUninitialised) {
-    auto unit = std::make_shared<TestUnit>();
     unit->allocateRenderResources();
-    const auto block = unit->renderBlock();
-    unit.reset();
-    Stereo io;
+    unit.reset(); // a host may keep the block longer than the unit
     EXPECT_EQ(renderOnce(block, io, 16), kAudioUnitErr_Uninitialized);
 }
 
@@ -162,13 +156,7 @@ TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     EXPECT_EQ(bus->setFormat(int16), kAudioUnitErr_FormatNotSupported);
     EXPECT_EQ(bus->setFormat(badRate), kAudioUnitErr_FormatNotSupported);
     EXPECT_EQ(bus->setFormat(nullptr), kAudioUnitErr_FormatNotSupported);
-    bus->setMaximumChannelCount(1);
-    NSError error("", 0);
-    EXPECT_FALSE(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 2), &error));
-    EXPECT_EQ(error.code(), kAudioUnitErr_FormatNotSupported);
-    bus->setMaximumChannelCount(8);
     EXPECT_EQ(bus->format()->channelCount(), 2u);
-    EXPECT_EQ(bus->format()->sampleRate(), 48000.0);
 
     unit->allocateRenderResources();
     EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 1)),
@@ -177,10 +165,6 @@ TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     unit->deallocateRenderResources();
     EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 1)), noErr);
     EXPECT_EQ(bus->format()->channelCount(), 1u);
-
-    OSStatus status = noErr;
-    EXPECT_EQ(AUAudioUnitBus::initWithFormat(interleaved, &status), nullptr);
-    EXPECT_EQ(status, kAudioUnitErr_FormatNotSupported);
 }
 
 TEST_F(AudioUnitBase, TheOwningUnitMayRefuseAFormatItsBusWouldCarry) {
@@ -219,23 +203,6 @@ TEST_F(AudioUnitBase, BusesForgetTheirOwnerWhenItGoes) {
     EXPECT_EQ(array->ownerAudioUnit(), nullptr);
     // No owner, so nothing holds the format any more.
     EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(96000.0, 1)), noErr);
-}
-
-TEST_F(AudioUnitBase, FixedAnswersOfTheBase) {
-    const auto unit = std::make_shared<TestUnit>();
-    EXPECT_EQ(unit->maximumFramesToRender(), 1156u);
-    EXPECT_FALSE(unit->shouldBypassEffect());
-    EXPECT_EQ(unit->channelCapabilities(), std::nullopt);
-    unit->setChannelMap(std::vector<NSInteger>{1, 0});
-    EXPECT_EQ(unit->channelMap(), (std::vector<NSInteger>{1, 0}));
-    EXPECT_TRUE(unit->parametersForOverview(3).empty());
-    EXPECT_EQ(unit->supportedViewConfigurations({{}, {}, {}}), (std::set<NSUInteger>{0, 1, 2}));
-    EXPECT_FALSE(unit->MIDIOutputEventBlock());
-    const auto preset = AUAudioUnitPreset::make("Loud", 3);
-    unit->setCurrentPreset(preset);
-    EXPECT_EQ(unit->currentPreset(), preset);
-    EXPECT_TRUE(unit->factoryPresets()->empty());
-    EXPECT_FALSE(unit->supportsUserPresets());
 }
 
 TEST_F(AudioUnitBase, BaseFullStateCarriesTheParameterValuesAcrossUnits) {

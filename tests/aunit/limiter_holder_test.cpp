@@ -1,6 +1,7 @@
 // The final-limiter holder: the settings it sends to the platform limiter (pinned, in order, as
 // 32-bit floats), and the self-test with its three dumps (labels, order, line counts).
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -70,91 +71,65 @@ pf::AUValue received(AUPeakLimiter& holder, pf::AudioUnitParameterID id) {
     return value;
 }
 
-TEST_F(LimiterHolder, ConstructionSendsTheInitialSettingsInOrderAndSaysSo) {
+TEST_F(LimiterHolder, SendsItsSettingsPinnedToTheirRangesInOrderAndKeepsThemOverNonFinite) {
     AUPeakLimiter holder;
-    EXPECT_EQ(holder.attackTime(), 0.012);
-    EXPECT_EQ(holder.decayTime(), 0.024);
-    EXPECT_EQ(holder.preGain(), 0.0);
-    EXPECT_EQ(sent(), (Sent{{0, 0.012f}, {1, 0.024f}, {2, 0.0f}}));
     EXPECT_EQ(capture.lines(),
               std::vector<std::string>{"System Peak Limiter AudioUnit created and initialized."});
-    ASSERT_NE(holder.auAudioUnit(), nullptr);
     EXPECT_EQ(holder.auAudioUnit(), holder.internalEffect->auAudioUnit());
-}
-
-TEST_F(LimiterHolder, SettingsArePinnedToTheirRangesAndThePinnedValueIsSent) {
-    AUPeakLimiter holder;
-    sent().clear();
     holder.setAttackTime(0.1);
     holder.setDecayTime(0.1);
     holder.setPreGain(-0.01);
-    EXPECT_EQ(holder.attackTime(), 0.03);
-    EXPECT_EQ(holder.decayTime(), 0.06);
-    EXPECT_EQ(holder.preGain(), -0.01);
-    EXPECT_EQ(sent(), (Sent{{0, 0.03f}, {1, 0.06f}, {2, -0.01f}}));
     EXPECT_EQ(received(holder, 0), 0.03f);
     EXPECT_EQ(received(holder, 1), 0.06f);
     EXPECT_EQ(received(holder, 2), -0.01f);
-
-    sent().clear();
     holder.setPreGain(50);
     holder.setPreGain(-50);
     holder.setAttackTime(0.0005);
-    holder.setAttackTime(0.001);
-    holder.setAttackTime(0.03);
+    holder.setAttackTime(0.02);
     holder.setDecayTime(0.001);
     holder.setDecayTime(0.001); // the same value twice is sent twice
-    EXPECT_EQ(sent(), (Sent{{2, 40.0f},
-                            {2, -40.0f},
-                            {0, 0.001f},
-                            {0, 0.001f},
-                            {0, 0.03f},
-                            {1, 0.001f},
-                            {1, 0.001f}}));
-    EXPECT_EQ(holder.preGain(), -40.0);
-}
-
-TEST_F(LimiterHolder, ANaNSettingKeepsThePreviousValueInsteadOfLeavingTheRange) {
-    AUPeakLimiter holder;
-    holder.setAttackTime(0.02);
-    sent().clear();
     holder.setAttackTime(std::nan(""));
     holder.setDecayTime(std::nan(""));
     holder.setPreGain(INFINITY);
-    EXPECT_EQ(holder.attackTime(), 0.02);
-    EXPECT_EQ(holder.decayTime(), 0.024);
-    EXPECT_EQ(holder.preGain(), 40.0);
-    EXPECT_EQ(sent(), (Sent{{0, 0.02f}, {1, 0.024f}, {2, 40.0f}}));
-}
-
-TEST_F(LimiterHolder, AFailedInstantiationIsReportedAndConstructionCompletes) {
-    gFailInstantiation = true;
-    AUPeakLimiter holder;
-    gFailInstantiation = false;
-    EXPECT_EQ(capture.lines(),
-              std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized."});
-    ASSERT_NE(holder.internalEffect, nullptr);
-    EXPECT_EQ(holder.auAudioUnit(), nullptr);
-    EXPECT_EQ(holder.attackTime(), 0.012);
-    holder.setPreGain(-0.01);
-    EXPECT_EQ(holder.preGain(), -0.01);
-    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(sent(), (Sent{{0, 0.012f},
+                            {1, 0.024f},
+                            {2, 0.0f}, // on construction
+                            {0, 0.03f},
+                            {1, 0.06f},
+                            {2, -0.01f},
+                            {2, 40.0f},
+                            {2, -40.0f},
+                            {0, 0.001f},
+                            {0, 0.02f},
+                            {1, 0.001f},
+                            {1, 0.001f},
+                            {0, 0.02f},
+                            {1, 0.001f},
+                            {2, 40.0f}}));
+    EXPECT_EQ(std::make_tuple(holder.attackTime(), holder.decayTime(), holder.preGain()),
+              std::make_tuple(0.02, 0.001, 40.0));
 }
 
 TEST_F(LimiterHolder, WithoutAnEffectSettingsAreOnlyStoredAndTheSelfTestRefuses) {
-    AUPeakLimiter holder;
-    capture.clear();
+    const std::vector<std::string> refusal{"ERROR: Unit (peak limiter) not initialized."};
+    gFailInstantiation = true;
+    AUPeakLimiter failed; // construction completes, and says so
+    gFailInstantiation = false;
+    EXPECT_EQ(capture.lines(), refusal);
+    AUPeakLimiter removed;
+    removed.internalEffect = nullptr;
     sent().clear();
-    holder.internalEffect = nullptr;
-    EXPECT_EQ(holder.auAudioUnit(), nullptr);
-    holder.setAttackTime(1.0);
-    EXPECT_EQ(holder.attackTime(), 0.03);
+    for (AUPeakLimiter* holder : {&failed, &removed}) {
+        EXPECT_EQ(holder->auAudioUnit(), nullptr);
+        holder->setAttackTime(1.0);
+        EXPECT_EQ(holder->attackTime(), 0.03);
+    }
+    capture.clear();
+    removed.nodeDiagnostics();
+    removed.run(nullptr);
+    EXPECT_EQ(drainedLines(), refusal);
+    EXPECT_EQ(removed.lastEngine(), nullptr);
     EXPECT_TRUE(sent().empty());
-    holder.nodeDiagnostics();
-    holder.run(nullptr);
-    EXPECT_EQ(drainedLines(),
-              std::vector<std::string>{"ERROR: Unit (peak limiter) not initialized."});
-    EXPECT_EQ(holder.lastEngine(), nullptr);
 }
 
 // The labels of the dump in order, for a unit with one input and one output bus.

@@ -2,9 +2,6 @@
 // Helpers shared by the audio-file tests: a temporary folder, file bytes, and measurements.
 
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numbers>
@@ -23,8 +20,8 @@ inline std::vector<char> readBytes(const std::string& path) {
 }
 
 inline void writeBytes(const std::string& path, const std::vector<char>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void writeText(const std::string& path, const std::string& text) {
@@ -48,12 +45,11 @@ inline double zeroCrossingFrequency(const std::vector<float>& x, size_t from, si
     return crossings > 1 ? (crossings - 1) * sampleRate / (last - first) : 0.0;
 }
 
-/// Power of one frequency in x[from, to) by the Goertzel recurrence, normalised to the
-/// squared amplitude of a sine (a sine of amplitude A gives about A²).
-inline double goertzelPower(const std::vector<float>& x, size_t from, size_t to, double frequency,
-                            double sampleRate) {
-    const double w = 2.0 * std::numbers::pi * frequency / sampleRate;
-    const double coeff = 2.0 * std::cos(w);
+/// Amplitude of one frequency in x[from, to) by the Goertzel recurrence (a sine of amplitude A
+/// gives about A).
+inline double goertzelAmplitude(const std::vector<float>& x, size_t from, size_t to,
+                                double frequency, double sampleRate) {
+    const double coeff = 2.0 * std::cos(2.0 * std::numbers::pi * frequency / sampleRate);
     double s1 = 0.0;
     double s2 = 0.0;
     for (size_t i = from; i < to; ++i) {
@@ -62,8 +58,7 @@ inline double goertzelPower(const std::vector<float>& x, size_t from, size_t to,
         s1 = s0;
     }
     const double n = static_cast<double>(to - from);
-    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-    return 4.0 * power / (n * n);
+    return 2.0 * std::sqrt(s1 * s1 + s2 * s2 - coeff * s1 * s2) / n;
 }
 
 inline double rms(const std::vector<float>& x, size_t from, size_t to) {

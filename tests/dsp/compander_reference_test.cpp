@@ -1,8 +1,9 @@
 // Compander2 against a reference model written here, sample by sample, from the description of the
-// algorithm (linear follower ramps with hold, drive, gain factor, make-up gain, mix, detector
-// modes), without calling the code under test.
+// algorithm (linear follower ramps with hold, drive, gain factor, make-up gain, mix or inverted
+// output, detector modes), without calling the code under test.
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <tuple>
 
@@ -15,167 +16,144 @@ namespace {
 
 struct ReferenceFollower {
     float rate = 48000.0f;
-    double peak = 0.0;
-    double up = 0.0;
-    double down = 0.0;
-    int hold = 0;
-    int holdReload = 0;
-
+    double peak = 0.0, up = 0.0, down = 0.0;
+    int hold = 0, holdReload = 0;
     ReferenceFollower(float attack, float release) {
-        const float attackSamples = std::max(attack * rate, 16.0f);
-        const float releaseSamples = std::max(release * rate, 16.0f);
-        up = 1.0 / attackSamples;
-        down = 1.0 / releaseSamples;
+        up = 1.0 / std::max(attack * rate, 16.0f);
+        down = 1.0 / std::max(release * rate, 16.0f);
         holdReload = static_cast<int>(0.0001f * rate);
         hold = holdReload;
     }
-
     void feed(float sample) {
         const double level = std::fabs(static_cast<double>(sample));
         if (level > peak) {
             peak += up;
             hold = holdReload;
-        } else if (level < peak) {
-            const int h = hold--;
-            if (h <= 0) {
-                hold = 0;
-                peak = std::max(peak - down, 0.0);
-            }
-        }
-    }
-};
-
-struct ReferenceCompander {
-    ReferenceFollower detector[2];
-    ReferenceFollower meter[2]{{0.01f, 0.5f}, {0.01f, 0.5f}};
-    float drive, inverseDrive, multiplier, gain, mix;
-    int mode;
-    bool inverted;
-
-    ReferenceCompander(float attack, float release, float threshold, float ratio, float gainSetting,
-                       float mixSetting, int modeSetting, bool invertedSetting)
-        : detector{{attack, release}, {attack, release}} {
-        drive = std::max(0.05f + (1.0f - threshold) * 1.9f, 0.01f);
-        inverseDrive = 1.0f / drive;
-        multiplier = std::max(2.0f * ratio - 1.0f, -1.0f);
-        gain = 2.0f * gainSetting;
-        mix = mixSetting;
-        mode = modeSetting;
-        inverted = invertedSetting;
-    }
-
-    float factorOf(const ReferenceFollower& f) const {
-        const auto p = static_cast<float>(f.peak);
-        if (p == 1.0f) return 1.0f;
-        if (p > 1.0f) return 1.0f / p;
-        return 1.0f + (1.0f - std::clamp(p, 0.0f, 1.0f)) * multiplier;
-    }
-
-    void process(float& left, float& right) {
-        const float xL = left * drive;
-        const float xR = right * drive;
-        if (mode == 1) {
-            detector[0].feed((xL + xR) * 0.5f);
-            detector[1].feed((xL - xR) * 0.5f);
-        } else {
-            detector[0].feed(xL);
-            detector[1].feed(xR);
-        }
-        const float fL = factorOf(detector[0]);
-        const float fR = (mode == 1 || mode == 3) ? fL : factorOf(detector[1]);
-        const float yL = (xL * fL) * (inverseDrive * gain);
-        const float yR = (xR * fR) * (inverseDrive * gain);
-        if (inverted) {
-            left -= yL;
-            right -= yR;
-        } else {
-            left = yL * mix + left * (1.0f - mix);
-            right = yR * mix + right * (1.0f - mix);
-        }
-        if (mode == 1) {
-            meter[0].feed((yL + yR) * 0.5f);
-            meter[1].feed((yL - yR) * 0.5f);
-        } else {
-            meter[0].feed(yL);
-            meter[1].feed(yR);
+        } else if (level < peak && hold-- <= 0) {
+            hold = 0;
+            peak = std::max(peak - down, 0.0);
         }
     }
 };
 
 struct Setting {
-    float threshold;
-    float ratio;
+    float threshold, ratio, gain, mix;
 };
 
-std::string settingName(const ::testing::TestParamInfo<std::tuple<int, Setting>>& info) {
-    const int mode = std::get<0>(info.param);
-    const Setting s = std::get<1>(info.param);
-    return "Mode" + std::to_string(mode) + "Threshold" +
-           std::to_string(static_cast<int>(std::lround(s.threshold * 100))) + "Ratio" +
-           std::to_string(static_cast<int>(std::lround(s.ratio * 100)));
-}
+struct ReferenceCompander {
+    ReferenceFollower detector[2];
+    ReferenceFollower meter[2]{{0.01f, 0.5f}, {0.01f, 0.5f}};
+    float drive, multiplier, makeUp, mix;
+    int mode;
+    bool inverted;
+    ReferenceCompander(float attack, float release, Setting s, int modeSetting, bool invert)
+        : detector{{attack, release}, {attack, release}}, mix(s.mix), mode(modeSetting),
+          inverted(invert) {
+        drive = std::max(0.05f + (1.0f - s.threshold) * 1.9f, 0.01f);
+        multiplier = std::max(2.0f * s.ratio - 1.0f, -1.0f);
+        makeUp = (1.0f / drive) * (2.0f * s.gain);
+    }
+    float factorOf(const ReferenceFollower& f) const {
+        const auto p = static_cast<float>(f.peak);
+        if (p > 1.0f) return 1.0f / p;
+        return 1.0f + (1.0f - std::clamp(p, 0.0f, 1.0f)) * multiplier;
+    }
+    void process(float& left, float& right) {
+        const float xL = left * drive, xR = right * drive;
+        const bool midSide = mode == 1, linked = mode == 1 || mode == 3;
+        detector[0].feed(midSide ? (xL + xR) * 0.5f : xL);
+        detector[1].feed(midSide ? (xL - xR) * 0.5f : xR);
+        const float fL = factorOf(detector[0]);
+        const float fR = linked ? fL : factorOf(detector[1]);
+        const float yL = (xL * fL) * makeUp, yR = (xR * fR) * makeUp;
+        left = inverted ? left - yL : yL * mix + left * (1.0f - mix);
+        right = inverted ? right - yR : yR * mix + right * (1.0f - mix);
+        meter[0].feed(midSide ? (yL + yR) * 0.5f : yL);
+        meter[1].feed(midSide ? (yL - yR) * 0.5f : yR);
+    }
+};
 
-class CompanderMatchesReference : public ::testing::TestWithParam<std::tuple<int, Setting>> {};
+class CompanderMatchesReference : public ::testing::TestWithParam<std::tuple<int, bool>> {};
 
 } // namespace
 
-TEST_P(CompanderMatchesReference, OverTwoSecondsOfMusicLikeSignal) {
-    const auto [mode, setting] = GetParam();
-    const float attack = 0.004f, release = 0.08f, gainSetting = 0.45f, mixSetting = 0.85f;
-
-    Compander2 compander;
-    compander.setAttack(attack);
-    compander.setRelease(release);
-    compander.setThreshold(setting.threshold);
-    compander.setMultiplier(2.0f * setting.ratio - 1.0f);
-    compander.setGain(gainSetting);
-    compander.setMix(mixSetting);
-    compander.setMode(mode);
-    ReferenceCompander model(attack, release, setting.threshold, setting.ratio, gainSetting,
-                             mixSetting, mode, false);
-
-    auto signal = testsignals::musicLike(96000);
-    auto expected = signal;
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        model.process(expected.left[i], expected.right[i]);
-
-    // Uneven blocks, as a render cycle cut at event times delivers them.
-    std::size_t done = 0;
-    for (std::size_t block = 1; done < signal.size(); block = block * 7 % 1021 + 1) {
-        const std::size_t n = std::min(block, signal.size() - done);
-        compander.processBuffers(signal.left.data() + done, signal.right.data() + done,
-                                 static_cast<std::int64_t>(n));
-        done += n;
+// The hot signal drives the detectors above full scale (factor 1 / peak) on some frames and one
+// channel only on others; the blocks are uneven, so state carries across block boundaries. The
+// settings reach the drive's floor (threshold 1.5) and the multiplier's (ratio -2).
+TEST_P(CompanderMatchesReference, OverHalfASecondOfHotMusicInUnevenBlocks) {
+    const auto [mode, inverted] = GetParam();
+    const float attack = 0.002f, release = 0.05f;
+    for (const Setting s : {Setting{0.8f, 0.5f, 0.45f, 0.85f}, Setting{0.3f, 0.9f, 0.65f, 0.4f},
+                            Setting{0.95f, 0.1f, 0.3f, 1.2f}, Setting{1.5f, -2.0f, 0.5f, 1.0f}}) {
+        Compander2 compander;
+        compander.setAttack(attack);
+        compander.setRelease(release);
+        compander.setThreshold(s.threshold);
+        compander.setMultiplier(2.0f * s.ratio - 1.0f);
+        compander.setGain(s.gain);
+        compander.setMix(s.mix);
+        compander.setMode(mode);
+        compander.setInverted(inverted);
+        ReferenceCompander model(attack, release, s, mode, inverted);
+        auto signal = testsignals::hot(24000);
+        auto expected = signal;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            model.process(expected.left[i], expected.right[i]);
+        const std::size_t blocks[] = {1, 3, 64, 509, 4096};
+        for (std::size_t at = 0, k = 0; at < signal.size(); ++k) {
+            const std::size_t n = std::min(blocks[k % 5], signal.size() - at);
+            compander.processBuffers(signal.left.data() + at, signal.right.data() + at,
+                                     static_cast<std::int64_t>(n));
+            at += n;
+        }
+        for (std::size_t i = 0; i < signal.size(); ++i) {
+            ASSERT_NEAR(signal.left[i], expected.left[i], 1e-6f * (1 + std::fabs(expected.left[i])))
+                << "threshold " << s.threshold << ", frame " << i;
+            ASSERT_NEAR(signal.right[i], expected.right[i],
+                        1e-6f * (1 + std::fabs(expected.right[i])))
+                << "threshold " << s.threshold << ", frame " << i;
+        }
+        EXPECT_NEAR(compander.getFactorL(), model.factorOf(model.detector[0]), 1e-6f);
+        EXPECT_NEAR(compander.getPeakOutL(), static_cast<float>(model.meter[0].peak), 1e-5f);
+        EXPECT_NEAR(compander.getPeakOutR(), static_cast<float>(model.meter[1].peak), 1e-5f);
     }
-
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        ASSERT_NEAR(signal.left[i], expected.left[i], 1e-6f) << "frame " << i;
-        ASSERT_NEAR(signal.right[i], expected.right[i], 1e-6f) << "frame " << i;
-    }
-    EXPECT_NEAR(compander.getFactorL(), model.factorOf(model.detector[0]), 1e-6f);
-    EXPECT_NEAR(compander.getPeakOutL(), static_cast<float>(model.meter[0].peak), 1e-6f);
-    EXPECT_NEAR(compander.getPeakOutR(), static_cast<float>(model.meter[1].peak), 1e-6f);
 }
 
-INSTANTIATE_TEST_SUITE_P(ModesAndSettings, CompanderMatchesReference,
-                         ::testing::Combine(::testing::Values(0, 1, 3),
-                                            ::testing::Values(Setting{0.8f, 0.5f},
-                                                              Setting{0.3f, 0.9f},
-                                                              Setting{0.95f, 0.1f})),
-                         settingName);
+INSTANTIATE_TEST_SUITE_P(Modes, CompanderMatchesReference,
+                         ::testing::Combine(::testing::Values(0, 1, 3, 7), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<int, bool>>& info) {
+                             return "Mode" + std::to_string(std::get<0>(info.param)) +
+                                    (std::get<1>(info.param) ? "Inverted" : "");
+                         });
 
-TEST(CompanderMatchesReference, InvertedOutputOverOneSecond) {
+TEST(Compander2, NonFiniteSettingsAndEmptyBlocksChangeNothing) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
     Compander2 compander;
-    compander.setThreshold(0.3f);
-    compander.setMultiplier(0.6f);
-    compander.setInverted(true);
-    ReferenceCompander model(0.01f, 0.5f, 0.3f, 0.8f, 0.5f, 1.0f, 0, true);
-    auto signal = testsignals::musicLike(48000);
-    auto expected = signal;
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        model.process(expected.left[i], expected.right[i]);
-    compander.processBuffers(signal.left.data(), signal.right.data(), 48000);
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        ASSERT_NEAR(signal.left[i], expected.left[i], 1e-6f) << "frame " << i;
+    compander.setThreshold(0.8f);
+    compander.setMultiplier(0.2f);
+    for (float bad : {nan, inf, -inf}) {
+        compander.setThreshold(bad);
+        compander.setMultiplier(bad);
+        compander.setGain(bad);
+        compander.setMix(bad);
+        compander.setAttack(bad);
+        compander.setRelease(bad);
+        compander.setSamplerate(bad);
     }
+    EXPECT_FLOAT_EQ(compander.vThreshold, 0.43f);
+    EXPECT_EQ(compander.fMultiplier, 0.2f);
+    EXPECT_EQ(compander.fGain, 1.0f);
+    EXPECT_EQ(compander.fMix, 1.0f);
+    auto signal = testsignals::musicLike(4800);
+    compander.processBuffers(signal.left.data(), signal.right.data(), 4800);
+    for (std::size_t i = 0; i < signal.size(); ++i)
+        ASSERT_TRUE(std::isfinite(signal.left[i]) && std::isfinite(signal.right[i])) << i;
+
+    Compander2 idle;
+    float l = 0.5f, r = 0.5f;
+    idle.processBuffers(&l, &r, 0);
+    idle.processBuffers(&l, &r, -3);
+    EXPECT_EQ(l, 0.5f);
+    EXPECT_EQ(idle.inputFollower[0].getPeak(), 0.0f);
 }

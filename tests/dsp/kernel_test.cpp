@@ -18,6 +18,8 @@ using testsupport::RecordedLog;
 namespace {
 
 using Kernel = Orvex_Compander_Extension_DSPKernel;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
 
 std::unique_ptr<Kernel> makeKernel() {
     auto kernel = std::make_unique<Kernel>();
@@ -30,7 +32,8 @@ std::unique_ptr<Kernel> makeKernel() {
 struct KernelRun {
     ChannelBuffers in;
     ChannelBuffers out;
-    explicit KernelRun(std::size_t frames) : in(2, frames), out(2, frames, -7.0f) {
+    explicit KernelRun(std::size_t frames, float fill = -7.0f)
+        : in(2, frames), out(2, frames, fill) {
         const auto music = testsignals::musicLike(frames);
         in.channels[0] = music.left;
         in.channels[1] = music.right;
@@ -39,84 +42,66 @@ struct KernelRun {
         kernel.setBuffers(&in.list, &out.list);
         kernel.process(static_cast<pf::AUAudioFrameCount>(in.channels[0].size()), 0);
     }
-    bool outputEqualsInput() const {
-        return in.channels[0] == out.channels[0] && in.channels[1] == out.channels[1];
-    }
+    bool unchanged() const { return in.channels == out.channels; }
 };
 
 } // namespace
 
-TEST(CompanderKernel, ParameterSlotsKeepRawValuesAndIgnoreHigherAddresses) {
+TEST(CompanderKernel, SlotsKeepRawValuesAndReachTheirSettings) {
     RecordedLog log;
     auto kernel = makeKernel();
     log.lines().clear();
     kernel->setParameter(15, 0.7f);
-    kernel->setParameter(1000, 0.7f);
     EXPECT_TRUE(log.lines().empty()) << "nothing printed for an ignored address";
     EXPECT_EQ(kernel->getParameter(15), 0.0f);
     EXPECT_EQ(kernel->getParameter(~0ull), 0.0f);
-
-    kernel->setParameter(0, 5.0f); // out of the follower's range: slot keeps it, DSP ignores it
+    kernel->setParameter(0, 5.0f); // out of the follower's range: the slot keeps it, DSP ignores it
     EXPECT_EQ(kernel->getParameter(0), 5.0f);
     EXPECT_EQ(kernel->compander.inputFollower[0].fAttack, 0.1f);
-    kernel->setParameter(14, 3.0f);
-    EXPECT_EQ(kernel->getParameter(14), 3.0f);
+
+    const struct {
+        unsigned address;
+        float value;
+        float (*reading)(const Kernel&);
+        float expected;
+    } cases[] = {
+        {3, 0.75f, [](const Kernel& k) { return float(k.compander.fMultiplier); }, 0.5f},
+        {4, 0.3f, [](const Kernel& k) { return float(k.compander.fGain); }, 0.6f},
+        {6, 2.9f, [](const Kernel& k) { return float(k.compander.lMode); }, 2.0f},
+        {6, 1e20f, [](const Kernel& k) { return float(k.compander.lMode); }, 2147483647.0f},
+        {6, -1e20f, [](const Kernel& k) { return float(k.compander.lMode); }, -2147483648.0f},
+        {6, kNaN, [](const Kernel& k) { return float(k.compander.lMode); }, 0.0f},
+        {8, 0.999f, [](const Kernel& k) { return float(k.compander.bInverted); }, 0.0f},
+        {8, 1.0f, [](const Kernel& k) { return float(k.compander.bInverted); }, 1.0f},
+        {9, 0.2f, [](const Kernel& k) { return k.splitB.fCutoff1.load(); }, 0.2f},
+        {10, 0.9f, [](const Kernel& k) { return k.splitB.fCutoff2.load(); }, 0.9f},
+    };
+    for (const auto& t : cases) {
+        kernel->setParameter(t.address, t.value);
+        EXPECT_FLOAT_EQ(t.reading(*kernel), t.expected) << t.address << " = " << t.value;
+    }
 }
 
-TEST(CompanderKernel, EachAddressReachesItsSetting) {
+TEST(CompanderKernel, EveryChangeLogsOneLineMarkedWithTheThreadItCameFrom) {
     auto kernel = makeKernel();
-    kernel->setParameter(2, 0.0f);
-    EXPECT_FLOAT_EQ(kernel->compander.vThreshold, 1.95f);
-    kernel->setParameter(3, 0.75f);
-    EXPECT_EQ(kernel->compander.fMultiplier, 0.5f);
-    kernel->setParameter(4, 0.3f);
-    EXPECT_FLOAT_EQ(kernel->compander.fGain, 0.6f);
-    kernel->setParameter(5, 0.25f);
-    EXPECT_EQ(kernel->compander.fMix, 0.25f);
-    kernel->setParameter(6, 2.9f);
-    EXPECT_EQ(kernel->compander.lMode, 2);
-    kernel->setParameter(6, 3.0f);
-    EXPECT_EQ(kernel->compander.lMode, 3);
-    kernel->setParameter(8, 0.999f);
-    EXPECT_FALSE(kernel->compander.bInverted);
-    kernel->setParameter(8, 1.0f);
-    EXPECT_TRUE(kernel->compander.bInverted);
-    kernel->setParameter(9, 0.2f);
-    EXPECT_EQ(kernel->splitB.fCutoff1, 0.2f);
-    kernel->setParameter(10, 0.9f);
-    EXPECT_EQ(kernel->splitB.fCutoff2, 0.9f);
-}
+    ::testing::internal::CaptureStdout(); // the default sink prints
+    kernel->setParameter(3, 0.25f);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "unit received parameter : address:3, value:0.250000\n");
 
-TEST(CompanderKernel, EveryChangePrintsOneLineThroughTheLogSeam) {
     RecordedLog log;
-    auto kernel = makeKernel();
-    log.lines().clear();
-    kernel->setParameter(2, 0.8f);
     kernel->setParameter(11, 1.0f);
-    ASSERT_EQ(log.lines().size(), 2u);
-    EXPECT_EQ(log.lines()[0].text, "unit received parameter : address:2, value:0.800000");
-    EXPECT_EQ(log.lines()[0].origin, DSPLogOrigin::callerThread);
-    EXPECT_EQ(log.lines()[1].text, "unit received parameter : address:11, value:1.000000");
-
-    // A scheduled event is applied inside the render cycle: the line says so.
     ChannelBuffers buffers(2, 64);
     testsupport::EventList events;
     events.parameter(10, 5, 0.5f);
     kernel->setBuffers(&buffers.list, &buffers.list);
     pf::AudioTimeStamp timestamp;
     kernel->processWithEvents(&timestamp, 64, events.link(), {});
-    ASSERT_EQ(log.lines().size(), 3u);
-    EXPECT_EQ(log.lines()[2].text, "unit received parameter : address:5, value:0.500000");
-    EXPECT_EQ(log.lines()[2].origin, DSPLogOrigin::renderThread);
-}
-
-TEST(CompanderKernel, DefaultSinkPrintsTheLineToStandardOutput) {
-    auto kernel = makeKernel();
-    ::testing::internal::CaptureStdout();
-    kernel->setParameter(3, 0.25f);
-    std::fflush(stdout);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "unit received parameter : address:3, value:0.250000\n");
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(log.lines()[0].text, "unit received parameter : address:11, value:1.000000");
+    EXPECT_EQ(log.lines()[0].origin, DSPLogOrigin::callerThread);
+    EXPECT_EQ(log.lines()[1].text, "unit received parameter : address:5, value:0.500000");
+    EXPECT_EQ(log.lines()[1].origin, DSPLogOrigin::renderThread);
 }
 
 TEST(CompanderKernel, CompanderRunsOnlyWithDefaultCrossoversAndNoBypass) {
@@ -124,83 +109,85 @@ TEST(CompanderKernel, CompanderRunsOnlyWithDefaultCrossoversAndNoBypass) {
     kernel->setParameter(3, 1.0f); // multiplier 1: quiet passages lifted
     KernelRun processed(4800);
     processed.process(*kernel);
-    EXPECT_FALSE(processed.outputEqualsInput());
+    EXPECT_FALSE(processed.unchanged());
     const float dynamics = kernel->getDynamicsValue1();
-    EXPECT_GT(dynamics, 0.5f);
 
-    kernel->setParameter(7, 0.5f); // panel bypass
-    KernelRun bypassedBySlot(4800);
-    bypassedBySlot.process(*kernel);
-    EXPECT_TRUE(bypassedBySlot.outputEqualsInput());
-    EXPECT_EQ(kernel->getDynamicsValue1(), dynamics) << "meters hold";
-
-    kernel->setParameter(7, 0.0f);
-    kernel->setParameter(10, 0.99f); // band-split branch: compander off
-    KernelRun split(4800);
-    split.process(*kernel);
-    EXPECT_TRUE(split.outputEqualsInput());
-    EXPECT_EQ(kernel->getDynamicsValue1(), dynamics) << "meters hold";
+    for (const auto& [address, value] : {std::pair{7u, 0.5f}, std::pair{10u, 0.99f}}) {
+        kernel->setParameter(address, value);
+        KernelRun copied(4800);
+        copied.process(*kernel);
+        EXPECT_TRUE(copied.unchanged()) << address;
+        EXPECT_EQ(kernel->getDynamicsValue1(), dynamics) << "meters hold";
+        kernel->setParameter(address, testsupport::kDefaultParameters[address]);
+    }
     EXPECT_NE(kernel->splitB.bufferLP[0][100], 0.0f) << "the splitter saw the signal";
-
-    kernel->setParameter(10, 1.0f);
     kernel->setBypassed(true);
     KernelRun bypassed(4800);
     bypassed.process(*kernel);
-    EXPECT_TRUE(bypassed.outputEqualsInput());
+    EXPECT_TRUE(bypassed.unchanged());
 }
 
-TEST(CompanderKernel, ProcessesInPlaceWhenInputAndOutputAreTheSame) {
-    auto a = makeKernel();
-    auto b = makeKernel();
-    for (Kernel* k : {a.get(), b.get()})
-        k->setParameter(3, 0.9f);
-    KernelRun separate(2048);
-    separate.process(*a);
-    ChannelBuffers same(2, 2048);
-    same.channels[0] = separate.in.channels[0];
-    same.channels[1] = separate.in.channels[1];
-    b->setBuffers(&same.list, &same.list);
-    b->process(1024, 0);
-    b->process(1024, 1024);
-    EXPECT_EQ(same.channels[0], separate.out.channels[0]);
-    EXPECT_EQ(same.channels[1], separate.out.channels[1]);
+// A cycle cut by events is processed segment by segment at each segment's own offset, so an
+// event that changes nothing leaves every sample as an uncut cycle gives it, in place or not.
+TEST(CompanderKernel, ACycleCutByEventsEqualsTheUncutCycle) {
+    RecordedLog log;
+    KernelRun uncut(2048);
+    auto reference = makeKernel();
+    reference->setParameter(3, 0.9f);
+    uncut.process(*reference);
+    for (const bool inPlace : {false, true}) {
+        auto kernel = makeKernel();
+        kernel->setParameter(3, 0.9f);
+        KernelRun cut(2048);
+        kernel->setBuffers(&cut.in.list, inPlace ? &cut.in.list : &cut.out.list);
+        testsupport::EventList events;
+        events.parameter(700, 3, 0.9f);
+        events.parameter(1500, 3, 0.9f);
+        pf::AudioTimeStamp timestamp;
+        kernel->processWithEvents(&timestamp, 2048, events.link(), {});
+        EXPECT_EQ(inPlace ? cut.in.channels : cut.out.channels, uncut.out.channels) << inPlace;
+    }
 }
 
-TEST(CompanderKernel, OtherChannelCountsAreCopiedUnprocessed) {
+TEST(CompanderKernel, OtherChannelCountsAndListsAreCopiedUnprocessedWithinBothLists) {
     auto kernel = makeKernel();
     kernel->setParameter(3, 1.0f);
     kernel->init(1, 48000.0);
-    KernelRun run(1024);
-    run.process(*kernel);
-    EXPECT_EQ(run.out.channels[0], run.in.channels[0]);
-    EXPECT_EQ(run.out.channels[1], std::vector<float>(1024, -7.0f)) << "beyond the channel count";
-}
+    KernelRun mono(1024);
+    mono.process(*kernel);
+    EXPECT_EQ(mono.out.channels[0], mono.in.channels[0]);
+    EXPECT_EQ(mono.out.channels[1], std::vector<float>(1024, -7.0f)) << "beyond the channel count";
 
-TEST(CompanderKernel, TouchesOnlyTheBuffersBothListsHold) {
-    auto kernel = makeKernel();
-    ChannelBuffers in(2, 256, 0.25f);
-    ChannelBuffers out(1, 256, -1.0f); // a mono output list
-    kernel->setBuffers(&in.list, &out.list);
+    kernel->init(2, 48000.0);
+    ChannelBuffers in(2, 256, 0.25f), monoOut(1, 256, -1.0f);
+    kernel->setBuffers(&in.list, &monoOut.list);
     kernel->process(256, 0);
-    EXPECT_EQ(out.channels[0], in.channels[0]) << "copied, not processed";
-
-    ChannelBuffers monoIn(1, 256, 0.25f);
-    ChannelBuffers stereoOut(2, 256, -1.0f);
+    EXPECT_EQ(monoOut.channels[0], in.channels[0]);
+    ChannelBuffers monoIn(1, 256, 0.25f), stereoOut(2, 256, -1.0f);
     kernel->setBuffers(&monoIn.list, &stereoOut.list);
     kernel->process(256, 0);
     EXPECT_EQ(stereoOut.channels[1], std::vector<float>(256, -1.0f));
 }
 
-TEST(CompanderKernel, MetersAreHalfTheFactorsAndOutputPeaks) {
+// Transparent settings (drive 1, multiplier 0, make-up 1): a steady 0.5 comes out unchanged, so
+// the peak meter settles at half of it (within one attack step) and the dynamics meter at half a
+// factor of 1; with the multiplier at 1, silence gives the factor 2 and the dynamics meter 1.
+TEST(CompanderKernel, MetersShowHalfTheGainFactorAndHalfTheOutputPeak) {
     auto kernel = makeKernel();
+    kernel->setParameter(2, 0.5f);
+    ChannelBuffers dc(2, 4800, 0.5f);
+    kernel->setBuffers(&dc.list, &dc.list);
+    kernel->process(4800, 0);
+    EXPECT_NEAR(kernel->getPeakValue1(), 0.25f, 2e-3f);
+    EXPECT_NEAR(kernel->getPeakValue2(), 0.25f, 2e-3f);
+    EXPECT_FLOAT_EQ(kernel->getDynamicsValue1(), 0.5f);
+    kernel->reset();
     kernel->setParameter(3, 1.0f);
-    KernelRun run(4800);
-    run.process(*kernel);
-    EXPECT_EQ(kernel->getDynamicsValue1(), kernel->compander.getFactorL() * 0.5f);
-    EXPECT_EQ(kernel->getDynamicsValue2(), kernel->compander.getFactorR() * 0.5f);
-    EXPECT_EQ(kernel->getPeakValue1(), kernel->compander.getPeakOutL() * 0.5f);
-    EXPECT_EQ(kernel->getPeakValue2(), kernel->compander.getPeakOutR() * 0.5f);
-    EXPECT_GT(kernel->getPeakValue1(), 0.0f);
+    ChannelBuffers silence(2, 64);
+    kernel->setBuffers(&silence.list, &silence.list);
+    kernel->process(64, 0);
+    EXPECT_FLOAT_EQ(kernel->getDynamicsValue1(), 1.0f);
+    EXPECT_FLOAT_EQ(kernel->getDynamicsValue2(), 1.0f);
 }
 
 // Re-rating used to put the detector times back to 0.01 s and 0.5 s while slots 0 and 1 (and
@@ -217,7 +204,6 @@ TEST(CompanderKernel, AttackAndReleaseSurviveSampleRateChangesAndInit) {
     EXPECT_EQ(kernel->compander.inputFollower[1].releaseTime, 0.2f * 96000.0f);
     EXPECT_EQ(kernel->compander.outputFollower[0].attackTime, 0.01f * 96000.0f)
         << "the meter followers keep their own times";
-
     Kernel fresh; // never set: the followers keep their defaults
     fresh.setSamplerate(44100.0f);
     EXPECT_EQ(fresh.compander.inputFollower[0].attackTime, 0.01f * 44100.0f);
@@ -240,12 +226,9 @@ TEST(CompanderKernel, ResetClearsStateAndPutsTheCrossoversAtTheEnds) {
 // NaN and infinities from any entry (panel, tree, events, presets) used to reach table indices,
 // follower ramps and float-to-int conversions.
 TEST(CompanderKernel, NonFiniteValuesAtEveryAddressLeaveTheAudioFinite) {
-    const float values[] = {std::numeric_limits<float>::quiet_NaN(),
-                            std::numeric_limits<float>::infinity(),
-                            -std::numeric_limits<float>::infinity()};
     RecordedLog log; // keep the lines off standard output
     for (pf::AUParameterAddress address = 0; address < 15; ++address) {
-        for (float value : values) {
+        for (float value : {kNaN, kInf, -kInf}) {
             for (bool scheduled : {false, true}) {
                 auto kernel = makeKernel();
                 kernel->setParameter(3, 0.9f);
@@ -265,24 +248,12 @@ TEST(CompanderKernel, NonFiniteValuesAtEveryAddressLeaveTheAudioFinite) {
                         << "address " << address << " value " << value << " frame " << i;
                 }
                 const float slot = kernel->getParameter(address);
-                EXPECT_TRUE(std::isnan(value) ? std::isnan(slot) : slot == value)
-                    << "the slot keeps the raw value";
+                EXPECT_TRUE(std::isnan(value) ? std::isnan(slot) : slot == value);
                 EXPECT_TRUE(std::isfinite(kernel->getDynamicsValue1()));
                 EXPECT_TRUE(std::isfinite(kernel->getPeakValue2()));
             }
         }
     }
-}
-
-TEST(CompanderKernel, ModeSlotConversionSaturates) {
-    RecordedLog log;
-    auto kernel = makeKernel();
-    kernel->setParameter(6, 1e20f);
-    EXPECT_EQ(kernel->compander.lMode, std::numeric_limits<std::int32_t>::max());
-    kernel->setParameter(6, -1e20f);
-    EXPECT_EQ(kernel->compander.lMode, std::numeric_limits<std::int32_t>::min());
-    kernel->setParameter(6, std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(kernel->compander.lMode, 0);
 }
 
 TEST(CompanderKernel, MidiIsForwardedOnlyWithThruAndNeverClockMessages) {
@@ -302,13 +273,9 @@ TEST(CompanderKernel, MidiIsForwardedOnlyWithThruAndNeverClockMessages) {
     events.midi(2, 0xB0, 7, 127, pf::AURenderEventMIDISysEx);
     const pf::AURenderEvent* head = events.link();
     pf::AudioTimeStamp timestamp;
-
     kernel->processWithEvents(&timestamp, 64, head, block);
     EXPECT_TRUE(sent.empty()) << "MIDI thru is off";
-
     kernel->midiThru = true;
     kernel->processWithEvents(&timestamp, 64, head, block);
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0], (std::vector<std::uint8_t>{0x90, 60, 100}));
-    EXPECT_EQ(sent[1], (std::vector<std::uint8_t>{0xB0, 7, 127}));
+    EXPECT_EQ(sent, (std::vector<std::vector<std::uint8_t>>{{0x90, 60, 100}, {0xB0, 7, 127}}));
 }

@@ -11,15 +11,15 @@ using namespace enginetest;
 TEST(EngineAllocation, RenderCyclesAfterStartAllocateNothing) {
     ManualOutput manual;
     TempDir dir;
-    const auto slow = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 44100, 700, 4410));
-    const auto fast = pf::AVAudioFile::forReading(writeTone(dir.file("b.m4a"), 48000, 300, 3000));
+    const auto slow = toneFile(dir, "a.m4a", 44100, 700, 4410);
+    const auto fast = toneFile(dir, "b.m4a", 48000, 300, 3000);
     auto engine = pf::AVAudioEngine::make();
     auto first = pf::AVAudioPlayerNode::make();
     auto second = pf::AVAudioPlayerNode::make();
     auto gain = makeGainNode();
-    for (const auto& node : std::vector<std::shared_ptr<pf::AVAudioNode>>{first, second, gain}) {
-        engine->attach(node);
-    }
+    engine->attach(first);
+    engine->attach(second);
+    engine->attach(gain);
     engine->connect(first, gain, nullptr); // the player converts 44.1 kHz to 48 kHz
     engine->connect(gain, engine->mainMixerNode(), nullptr);
     engine->connect(second, engine->mainMixerNode(),

@@ -1,6 +1,6 @@
-// The engine's pull graph rendered through the manual device: exact gain at equal rates, a tone
-// kept across rate conversion, chunking, the order in which units are prepared, try-locking, and
-// device failures.
+// The engine's pull graph rendered through the manual device: exact gain and mixing at equal
+// rates, a tone kept across rate conversion, chunking, the order in which units are prepared,
+// try-locking, device failures, and what an engine leaves behind when it goes.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,155 +10,116 @@
 
 #include "EngineTestSupport.h"
 #include "audio/devices/PacedAudioDevice.h"
-#include "audio/units/PeakLimiterUnit.h"
 #include "core/NSError.h"
 
 using namespace enginetest;
 
 namespace {
 
+// A player through the gain unit into the main mixer.
 struct Graph {
     std::shared_ptr<pf::AVAudioEngine> engine = pf::AVAudioEngine::make();
     std::shared_ptr<pf::AVAudioPlayerNode> player = pf::AVAudioPlayerNode::make();
     std::shared_ptr<GainUnit> unit;
     std::shared_ptr<pf::AVAudioUnit> gain = makeGainNode(&unit);
 
-    Graph() {
+    explicit Graph(std::shared_ptr<const pf::AVAudioFormat> format = nullptr) {
         engine->attach(player);
         engine->attach(gain);
+        engine->connect(player, gain, std::move(format));
+        engine->connect(gain, engine->mainMixerNode(), nullptr);
     }
     ~Graph() {
         player->stop();
-        engine->stop();
+        if (engine) engine->stop();
+    }
+    void play(const std::shared_ptr<pf::AVAudioFile>& file) {
+        player->scheduleFile(file, std::nullopt, nullptr);
+        player->play();
     }
 };
 
 } // namespace
 
-TEST(EngineRender, PlayerThroughGainUnitIntoMixerRendersExactlyHalfTheFileAtEqualRates) {
+TEST(EngineRender, TheMixerSumsTheUnitsExactHalfAndADirectPlayerAtEqualRates) {
     ManualOutput manual;
     TempDir dir;
-    const auto file =
-        pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 997.0, 14400));
-    Graph g;
-    g.engine->connect(g.player, g.gain, file->processingFormat());
-    g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
+    const auto file = toneFile(dir, "a.m4a", 48000, 997.0, 14400);
+    Graph g(file->processingFormat());
+    auto direct = pf::AVAudioPlayerNode::make();
+    g.engine->attach(direct);
+    g.engine->connect(direct, g.engine->mainMixerNode(), nullptr);
     g.engine->start();
-    g.player->scheduleFile(file, std::nullopt, nullptr);
-    g.player->play();
+    g.play(file);
+    direct->scheduleFile(file, std::nullopt, nullptr);
+    direct->play();
 
     const auto out = renderFrames(14400 + 1024);
-    const auto& samples = file->samples()->samples;
+    const auto& in = file->samples()->samples;
     for (int c = 0; c < 2; ++c) {
-        for (std::size_t i = 0; i < 14400; ++i) {
-            ASSERT_EQ(out[c][i], 0.5f * samples[c][i]) << "channel " << c << " frame " << i;
-        }
+        for (std::size_t i = 0; i < 14400; ++i)
+            ASSERT_EQ(out[c][i], 0.5f * in[c][i] + in[c][i]) << "channel " << c << " frame " << i;
         EXPECT_EQ(peak(out[c], 14400, out[c].size()), 0.0) << "silence after the file";
     }
     EXPECT_TRUE(g.unit->log()->renderedOnRenderThread.load());
+    direct->stop();
 }
 
-TEST(EngineRender, ToneKeepsItsFrequencyAndLevelAcrossConversionFrom44100To48000) {
+TEST(EngineRender, ToneKeepsItsFrequencyLevelAndUnitTimeAcrossConversionFrom44100To48000) {
     ManualOutput manual;
     TempDir dir;
-    const auto file =
-        pf::AVAudioFile::forReading(writeTone(dir.file("t.m4a"), 44100, 1000.0, 44100, 0.5f));
-    ASSERT_EQ(file->processingFormat()->sampleRate(), 44100.0);
-    Graph g;
-    // Through the unit: its output follows its input to 44.1 kHz and the mixer converts.
-    g.engine->connect(g.player, g.gain, file->processingFormat());
-    g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
+    const auto file = toneFile(dir, "t.m4a", 44100, 1000.0, 44100);
+    // The unit's output follows its input to 44.1 kHz and the mixer converts.
+    Graph g(file->processingFormat());
     EXPECT_EQ(g.gain->outputFormat(0)->sampleRate(), 44100.0);
     g.engine->start();
-    g.player->scheduleFile(file, std::nullopt, nullptr);
-    g.player->play();
+    g.play(file);
     const auto out = renderFrames(48000);
 
-    EXPECT_NEAR(zeroCrossingFrequency(out[0], 4800, 43200, 48000.0), 1000.0, 0.5);
-    EXPECT_NEAR(zeroCrossingFrequency(out[1], 4800, 43200, 48000.0), 1000.0, 0.5);
-    // Half the decoded file's level (lossy coding moves the peaks a little off the written tone).
     const auto& in = file->samples()->samples;
-    EXPECT_NEAR(peak(out[0], 4800, 43200), 0.5 * peak(in[0], 4410, 39690), 0.005);
-    EXPECT_NEAR(peak(out[1], 4800, 43200), 0.5 * peak(in[1], 4410, 39690), 0.005);
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_NEAR(zeroCrossingFrequency(out[c], 4800, 43200, 48000.0), 1000.0, 0.5);
+        EXPECT_NEAR(peak(out[c], 4800, 43200), 0.5 * peak(in[c], 4410, 39690), 0.005);
+    }
     const auto events = g.unit->log()->snapshot();
     EXPECT_NE(std::find(events.begin(), events.end(), "allocate 44100/44100"), events.end());
     // The mixer pulls the unit in chunks of its own; the unit's time still runs without gaps.
     EXPECT_EQ(g.unit->log()->timeGaps.load(), 0);
 }
 
-TEST(EngineRender, PlayerConvertsAFileToItsOutputFormatWhenConnectedWithoutOne) {
-    ManualOutput manual;
-    TempDir dir;
-    const auto file =
-        pf::AVAudioFile::forReading(writeTone(dir.file("t.m4a"), 44100, 440.0, 22050, 0.5f));
-    Graph g;
-    g.engine->connect(g.player, g.gain, nullptr); // the player's own 48 kHz stereo
-    g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
-    g.engine->start();
-    g.player->scheduleFile(file, std::nullopt, nullptr);
-    g.player->play();
-    const auto out = renderFrames(24000 + 2048);
-    EXPECT_NEAR(zeroCrossingFrequency(out[0], 2400, 21600, 48000.0), 440.0, 0.5);
-    // Half a second at 44.1 kHz lasts half a second at 48 kHz.
-    EXPECT_GT(peak(out[0], 23800, 23990), 0.1);
-    EXPECT_EQ(peak(out[0], 24100, out[0].size()), 0.0);
-}
-
-TEST(EngineRender, LongDeviceCyclesAreRenderedInChunksOfAtMost4096Frames) {
-    ManualOutput manual;
-    Graph g;
-    g.engine->connect(g.player, g.gain, nullptr);
-    g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
-    g.engine->start();
-    const auto out = pf::ManualAudioDevice::current()->render(10000);
-    EXPECT_EQ(out[0].size(), 10000u);
-    EXPECT_EQ(g.unit->log()->largestCycle.load(), 4096u);
-    EXPECT_EQ(g.unit->log()->cycles.load(), 3);
-}
-
-TEST(EngineRender, UnitsGetFramesAndFormatsBeforeAllocationAndTheirRenderBlockAfterTheMIDIBlock) {
+TEST(EngineRender, UnitsArePreparedInOrderRenderedInChunksAndReallocatedOnAFormatChange) {
     ManualOutput manual;
     Graph g;
     g.unit->setMIDIOutputEventBlock(
         [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger, const std::uint8_t*) { return 0; });
-    g.engine->connect(g.player, g.gain, nullptr);
-    g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
     EXPECT_EQ(g.unit->log()->snapshot(), std::vector<std::string>{"midiOutputEventBlock"})
         << "connecting alone allocates nothing";
     g.engine->start();
-    EXPECT_EQ(g.gain->auAudioUnit()->maximumFramesToRender(), 4096u);
-    g.engine->stop();
-    EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
-    EXPECT_EQ(
-        g.unit->log()->snapshot(),
-        (std::vector<std::string>{"midiOutputEventBlock", "maximumFramesToRender 4096",
-                                  "allocate 48000/48000", "renderBlock with midi", "deallocate"}));
-}
+    EXPECT_EQ(pf::ManualAudioDevice::current()->render(10000)[0].size(), 10000u);
+    EXPECT_EQ(g.unit->log()->largestCycle.load(), 4096u);
+    EXPECT_EQ(g.unit->log()->cycles.load(), 3);
 
-TEST(EngineRender, AFormatChangeWhileRunningReallocatesTheUnit) {
-    ManualOutput manual;
-    Graph g;
-    g.engine->connect(g.player, g.gain, nullptr);
-    g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
-    g.engine->start();
     g.engine->connect(g.player, g.gain, pf::AVAudioFormat::standardFormatWithSampleRate(44100, 2));
     EXPECT_TRUE(g.gain->auAudioUnit()->renderResourcesAllocated());
-    const auto events = g.unit->log()->snapshot();
-    ASSERT_GE(events.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(events.end() - 4, events.end()),
-              (std::vector<std::string>{"deallocate", "maximumFramesToRender 4096",
-                                        "allocate 44100/44100", "renderBlock"}));
+    g.engine->stop();
+    EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
+    EXPECT_EQ(g.unit->log()->snapshot(),
+              (std::vector<std::string>{
+                  "midiOutputEventBlock", "maximumFramesToRender 4096", "allocate 48000/48000",
+                  "renderBlock with midi", "deallocate", "maximumFramesToRender 4096",
+                  "allocate 44100/44100", "renderBlock with midi", "deallocate"}));
 }
 
 TEST(EngineRender, ACycleThatFindsTheGraphLockedRendersSilenceAndCountsADropout) {
     ManualOutput manual;
     TempDir dir;
-    const auto file = pf::AVAudioFile::forReading(writeTone(dir.file("a.m4a"), 48000, 500.0, 9600));
+    const auto file = toneFile(dir, "a.m4a", 48000, 500.0, 9600);
     Graph g;
+    g.engine->detach(g.gain); // attached but not connected, so not yet allocated
+    g.engine->attach(g.gain);
     g.engine->connect(g.player, g.engine->mainMixerNode(), file->processingFormat());
     g.engine->start();
-    g.player->scheduleFile(file, std::nullopt, nullptr);
-    g.player->play();
+    g.play(file);
     EXPECT_GT(peak(renderFrames(512)[0], 0, 512), 0.1);
 
     // Rewiring on another thread holds the engine while the unit allocates.
@@ -178,13 +139,23 @@ TEST(EngineRender, StartThrowsWhenTheDeviceCannotOpenAndLeavesTheEngineStopped) 
     for (const char* selection : {"wav:/nonexistent-folder/x.wav", "bogus"}) {
         pf::setAudioOutputOverride(selection);
         Graph g;
-        g.engine->connect(g.player, g.gain, nullptr);
-        g.engine->connect(g.gain, g.engine->mainMixerNode(), nullptr);
         EXPECT_THROW(g.engine->start(), pf::NSErrorException) << selection;
         EXPECT_FALSE(g.engine->isRunning());
         EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
     }
     pf::setAudioOutputOverride(std::nullopt);
+}
+
+TEST(EngineRender, AnEngineThatGoesWhileRunningStopsADeviceHeldElsewhereAndReleasesItsUnits) {
+    ManualOutput manual;
+    auto g = std::make_unique<Graph>();
+    g->engine->start();
+    const auto device = pf::ManualAudioDevice::current();
+    const auto gain = g->gain;
+    g->engine.reset();
+    ASSERT_FALSE(device->isRunning());
+    EXPECT_EQ(peak(device->render(256)[0], 0, 256), 0.0);
+    EXPECT_FALSE(gain->auAudioUnit()->renderResourcesAllocated());
 }
 
 // The header and the size of a WAV file: {data bytes in the header, bytes after the header}.
@@ -235,7 +206,6 @@ TEST(EngineRender, AWavWriteErrorIsReportedWithThePathAndTheReason) {
     ::testing::internal::CaptureStderr();
     {
         Graph g;
-        g.engine->connect(g.player, g.engine->mainMixerNode(), nullptr);
         g.engine->start();
         g.engine->stop();
     }
@@ -259,39 +229,4 @@ TEST(EngineRender, TheWavFileHoldsWhatADeviceCouldPlayAndCountsWhatItHadToChange
         EXPECT_EQ(out[i], expected[i]) << i;
     EXPECT_EQ(counts.clamped, 3u);
     EXPECT_EQ(counts.nonFinite, 3u);
-}
-
-TEST(EngineRender, TheBuiltInPeakLimiterInTheGraphKeepsAHotFileBelowFullScale) {
-    ManualOutput manual;
-    TempDir dir;
-    // Both rates: a 44.1 kHz file is converted by the player (connected without a format), so
-    // the limiter runs at the device rate and nothing resamples its output.
-    for (const int rate : {48000, 44100}) {
-        const auto file = pf::AVAudioFile::forReading(writeTone(
-            dir.file(std::to_string(rate) + ".m4a"), rate, 220.0, std::size_t(rate), 0.5f));
-        auto engine = pf::AVAudioEngine::make();
-        auto player = pf::AVAudioPlayerNode::make();
-        auto limiter = pf::AVAudioUnitEffect::make(pf::PeakLimiterUnit::kComponentDescription);
-        ASSERT_TRUE(limiter->auAudioUnit());
-        engine->attach(player);
-        engine->attach(limiter);
-        engine->connect(player, limiter, nullptr);
-        engine->connect(limiter, engine->mainMixerNode(), nullptr);
-        // +12 dB drives the tone to about twice full scale.
-        ASSERT_EQ(pf::AudioUnitSetParameter(limiter->audioUnit(), pf::PeakLimiterUnit::kPreGain,
-                                            pf::kAudioUnitScope_Global, 0, 12.0f, 0),
-                  pf::noErr);
-        engine->start();
-        player->scheduleFile(file, std::nullopt, nullptr);
-        player->play();
-        const auto out = renderFrames(48000);
-        for (int c = 0; c < 2; ++c)
-            EXPECT_LE(peak(out[c], 0, out[c].size()), 1.0) << rate;
-        EXPECT_GT(peak(out[0], 4800, 43200), 0.9) << "limited, not silenced";
-        // Cycles follow each other in the limiter's time, so its look-ahead is never cleared
-        // mid-stream: the tone comes through whole.
-        EXPECT_NEAR(zeroCrossingFrequency(out[0], 4800, 43200, 48000.0), 220.0, 0.5) << rate;
-        player->stop();
-        engine->stop();
-    }
 }

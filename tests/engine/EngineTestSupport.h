@@ -3,12 +3,8 @@
 #pragma once
 
 #include <atomic>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <numbers>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,9 +19,6 @@
 #include "core/RenderThread.h"
 
 namespace enginetest {
-
-inline constexpr pf::AudioComponentDescription kGainDescription{
-    pf::fourCharCode("aumf"), pf::fourCharCode("gain"), pf::fourCharCode("Test"), 0, 0};
 
 // What the host did to the unit, in order.
 struct GainLog {
@@ -63,7 +56,8 @@ public:
             ownerAnchor(), pf::AUAudioUnitBusType::AUAudioUnitBusTypeInput, {bus()});
         outputs_ = pf::AUAudioUnitBusArray::make(
             ownerAnchor(), pf::AUAudioUnitBusType::AUAudioUnitBusTypeOutput, {bus()});
-        initWithComponentDescription(kGainDescription);
+        initWithComponentDescription(
+            {pf::fourCharCode("aumf"), pf::fourCharCode("gain"), pf::fourCharCode("Test"), 0, 0});
     }
 
     std::shared_ptr<pf::AUAudioUnitBusArray> inputBusses() override { return inputs_; }
@@ -84,9 +78,8 @@ public:
             std::this_thread::yield();
         log_->allocationWaiting.store(false);
         AUAudioUnit::allocateRenderResources();
-        log_->add("allocate " +
-                  std::to_string(int(inputs_->operator[](0)->format()->sampleRate())) + "/" +
-                  std::to_string(int(outputs_->operator[](0)->format()->sampleRate())));
+        log_->add("allocate " + std::to_string(int((*inputs_)[0]->format()->sampleRate())) + "/" +
+                  std::to_string(int((*outputs_)[0]->format()->sampleRate())));
     }
     void deallocateRenderResources() override {
         AUAudioUnit::deallocateRenderResources();
@@ -140,6 +133,12 @@ inline pf::URL writeTone(const std::string& path, int rate, double hz, std::size
                          float amplitude = 0.5f) {
     audiofiles::writeAacM4a(path, audiofiles::synthesiseTone(rate, hz, frames, amplitude));
     return pf::URL::fileURLWithPath(path);
+}
+
+// The same tone, opened for reading.
+inline std::shared_ptr<pf::AVAudioFile> toneFile(const TempDir& dir, const std::string& name,
+                                                 int rate, double hz, std::size_t frames) {
+    return pf::AVAudioFile::forReading(writeTone(dir.file(name), rate, hz, frames));
 }
 
 inline double peak(const std::vector<float>& x, std::size_t from, std::size_t to) {

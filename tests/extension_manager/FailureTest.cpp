@@ -6,12 +6,8 @@ namespace {
 using namespace test;
 
 TEST(ExtensionManagerFailure, PrintsTheDescriptionAndTheErrorAndNeverCallsTheDelegate) {
-    pf::RunLoop::claimMainThread();
-    pf::ConsoleCapture console;
-    auto delegate = std::make_shared<RecordingDelegate>(console);
-    const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(runMainUntilLine(console, "Error: Could not instantiate audio unit."));
-
+    ManagerRun run;
+    ASSERT_TRUE(runMainUntilLine(run.console, "Error: Could not instantiate audio unit."));
     std::vector<std::string> expected{kNote};
     for (const auto& line : logLines("0x00000002"))
         expected.push_back(line);
@@ -19,9 +15,8 @@ TEST(ExtensionManagerFailure, PrintsTheDescriptionAndTheErrorAndNeverCallsTheDel
                        "1869772387, componentManufacturer: 1366450798, componentFlags: 2, "
                        "componentFlagsMask: 0)");
     expected.push_back("Error: Could not instantiate audio unit.");
-    EXPECT_EQ(withoutPluginLines(console.lines()), expected);
-    EXPECT_TRUE(delegate->events().empty());
-    manager->setDelegate(nullptr);
+    EXPECT_EQ(withoutPluginLines(run.console.lines()), expected);
+    EXPECT_TRUE(run.delegate->events().empty());
 }
 
 } // namespace

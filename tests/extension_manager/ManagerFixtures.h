@@ -3,6 +3,7 @@
 // per process; the engine renders on the manual device and never starts.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -41,8 +42,11 @@ public:
         record("onEngineInitialized", nullptr);
         pf::DispatchQueue::main().async([this] { initialized_ = true; });
     }
-
-    bool initialized() const { return initialized_.load(); }
+    // Runs the main loop until onEngineInitialized() was heard.
+    bool runMainUntilInitialized() const {
+        return pf::RunLoop::main().runUntil([&] { return initialized_.load(); },
+                                            std::chrono::seconds(10));
+    }
     std::vector<DelegateEvent> events() const {
         std::lock_guard lock(mutex_);
         return events_;
@@ -61,42 +65,40 @@ private:
     std::atomic<bool> initialized_{false};
 };
 
-// Runs the main loop until the delegate has heard onEngineInitialized().
-inline bool runMainUntilInitialized(const RecordingDelegate& delegate) {
-    return pf::RunLoop::main().runUntil([&] { return delegate.initialized(); },
-                                        std::chrono::seconds(10));
-}
+// A manager started on the main thread with a recording delegate and a captured console.
+struct ManagerRun {
+    ~ManagerRun() { manager->setDelegate(nullptr); }
+    bool mainThreadClaimed = (pf::RunLoop::claimMainThread(), true);
+    pf::ConsoleCapture console;
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>(console);
+    std::shared_ptr<AUExtensionManager> manager = AUExtensionManager::make(delegate);
+};
 
 // Runs the main loop until `console` holds the line `line`. A watcher thread (no sleeping: it
 // yields) hands the news to the main queue, which wakes the loop.
 inline bool runMainUntilLine(const pf::ConsoleCapture& console, const std::string& line) {
-    auto seen = std::make_shared<std::atomic<bool>>(false);
-    auto stop = std::make_shared<std::atomic<bool>>(false);
     const auto contains = [&console, line] {
-        for (const auto& l : console.lines()) {
-            if (l == line) return true;
-        }
-        return false;
+        const auto lines = console.lines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     };
-    std::thread watcher([contains, seen, stop] {
-        while (!stop->load() && !contains())
+    auto seen = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> stop{false};
+    std::thread watcher([&] {
+        while (!stop.load() && !contains())
             std::this_thread::yield();
         pf::DispatchQueue::main().async([seen] { seen->store(true); });
     });
     const bool found =
         pf::RunLoop::main().runUntil([&] { return seen->load(); }, std::chrono::seconds(10));
-    stop->store(true);
+    stop.store(true);
     watcher.join();
     return found && contains();
 }
 
 // The console lines without the test plug-in's own reports.
-inline std::vector<std::string> withoutPluginLines(const std::vector<std::string>& lines) {
-    std::vector<std::string> kept;
-    for (const auto& line : lines) {
-        if (line.rfind("TestGain: ", 0) != 0) kept.push_back(line);
-    }
-    return kept;
+inline std::vector<std::string> withoutPluginLines(std::vector<std::string> lines) {
+    std::erase_if(lines, [](const std::string& l) { return l.starts_with("TestGain: "); });
+    return lines;
 }
 
 inline const std::string kNote =

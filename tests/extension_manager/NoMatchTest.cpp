@@ -6,30 +6,22 @@ namespace {
 using namespace test;
 
 TEST(ExtensionManagerNoMatch, PrintsOnlyTheNoteAndTheErrorAndNeverCallsTheDelegate) {
-    pf::RunLoop::claimMainThread();
-    pf::ConsoleCapture console;
-    auto delegate = std::make_shared<RecordingDelegate>(console);
-    const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(runMainUntilLine(console, "ERROR: There were no audio units found."));
+    ManagerRun run;
+    ASSERT_TRUE(runMainUntilLine(run.console, "ERROR: There were no audio units found."));
     pf::RunLoop::main().runFor(std::chrono::milliseconds(0));
-    EXPECT_EQ(console.lines(),
+    EXPECT_EQ(run.console.lines(),
               (std::vector<std::string>{kNote, "ERROR: There were no audio units found."}));
-    EXPECT_TRUE(delegate->events().empty());
-    EXPECT_TRUE(manager->availableAudioUnits().empty());
-    manager->setDelegate(nullptr);
+    EXPECT_TRUE(run.delegate->events().empty());
+    EXPECT_TRUE(run.manager->availableAudioUnits().empty());
 }
 
 TEST(ExtensionManagerNoMatch, TogglePlaybackAnswersThePlayersStateAlsoBeforeTheSearchEnds) {
-    pf::RunLoop::claimMainThread();
-    pf::ConsoleCapture console;
-    auto delegate = std::make_shared<RecordingDelegate>(console);
-    const auto manager = AUExtensionManager::make(delegate);
+    ManagerRun run;
     // This test binary's folder holds no audio files, so a start cannot play (and says so).
-    EXPECT_FALSE(manager->togglePlayback());
-    EXPECT_FALSE(manager->togglePlayback());
-    ASSERT_TRUE(runMainUntilLine(console, "ERROR: There were no audio units found."));
-    EXPECT_TRUE(delegate->events().empty());
-    manager->setDelegate(nullptr);
+    EXPECT_FALSE(run.manager->togglePlayback());
+    EXPECT_FALSE(run.manager->togglePlayback());
+    ASSERT_TRUE(runMainUntilLine(run.console, "ERROR: There were no audio units found."));
+    EXPECT_TRUE(run.delegate->events().empty());
 }
 
 // Reaches the start-up's steps directly.
@@ -47,7 +39,6 @@ TEST(ExtensionManagerNoMatch, StepsRefuseAMissingComponentOrDescriptionAndLogFla
     auto delegate = std::make_shared<RecordingDelegate>(console);
     const auto manager = std::make_shared<StepsManager>(delegate);
     bool completed = false;
-
     manager->selectfoundComponent(nullptr, [&] { completed = true; });
     manager->selectAudioUnitWithComponentDescription(std::nullopt, [&] { completed = true; });
     EXPECT_EQ(console.lines(), (std::vector<std::string>{"ERROR: Component is nil.",

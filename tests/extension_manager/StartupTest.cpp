@@ -1,6 +1,4 @@
 // A successful start-up with one matching plug-in bundle.
-#include <algorithm>
-
 #include "ManagerFixtures.h"
 
 namespace {
@@ -8,91 +6,70 @@ namespace {
 using namespace test;
 
 TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInstantiationThread) {
-    pf::RunLoop::claimMainThread();
-    pf::ConsoleCapture console;
-    auto delegate = std::make_shared<RecordingDelegate>(console);
-    const auto manager = AUExtensionManager::make(delegate);
-    // Construction prints the note itself; the search runs on a global queue and may already
-    // have printed more by now.
-    ASSERT_FALSE(console.lines().empty());
-    EXPECT_EQ(console.lines().front(), kNote);
+    ManagerRun run;
+    // Construction prints the note itself; the search runs on a global queue.
+    ASSERT_FALSE(run.console.lines().empty());
+    EXPECT_EQ(run.console.lines().front(), kNote);
+    ASSERT_TRUE(run.delegate->runMainUntilInitialized());
 
-    ASSERT_TRUE(runMainUntilInitialized(*delegate));
-    const auto lines = withoutPluginLines(console.lines());
-
+    const std::string performed = "AUExtensionManager: Performed audio unit connection.";
+    const std::string warning = "WARNING: Audio unit is nil (yet?).";
     std::vector<std::string> expected{kNote};
     for (const auto& line : logLines("0x00000002"))
         expected.push_back(line);
     expected.push_back("AUExtensionManager: Audio unit was found, making connections now ...");
-    ASSERT_GE(lines.size(), expected.size() + 2);
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
     // The engine player's own lines come next, then the manager's last two.
-    const auto performed = std::find(lines.begin(), lines.end(),
-                                     "AUExtensionManager: Performed audio unit connection.");
-    ASSERT_NE(performed, lines.end());
-    for (auto it = lines.begin() + expected.size(); it != performed; ++it) {
-        EXPECT_EQ(it->rfind("AUEnginePlayer", 0), 0u) << *it;
-    }
-    EXPECT_NE(std::find(lines.begin() + expected.size(), performed,
-                        "AUEnginePlayer: Audio unit was attached."),
-              performed);
-    ASSERT_EQ(performed + 2, lines.end());
-    EXPECT_EQ(*(performed + 1), "WARNING: Audio unit is nil (yet?).");
+    auto lines = withoutPluginLines(run.console.lines());
+    ASSERT_GE(lines.size(), expected.size() + 3);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{performed, warning}));
+    const std::vector<std::string> player(lines.begin() + long(expected.size()), lines.end() - 2);
+    lines.resize(expected.size());
+    EXPECT_EQ(lines, expected);
+    for (const auto& line : player)
+        EXPECT_TRUE(line.starts_with("AUEnginePlayer")) << line;
+    EXPECT_NE(std::find(player.begin(), player.end(), "AUEnginePlayer: Audio unit was attached."),
+              player.end());
 
     // onFoundComponent(unit:) after the performed line, onEngineInitialized() after the warning,
     // both on the one thread of the instantiation's completion.
-    const auto all = console.lines();
-    const auto indexOf = [&](const std::string& line) {
-        return static_cast<std::size_t>(std::find(all.begin(), all.end(), line) - all.begin());
+    const auto all = run.console.lines();
+    const auto after = [&](const std::string& line) {
+        return std::size_t(std::find(all.begin(), all.end(), line) - all.begin()) + 1;
     };
-    const auto events = delegate->events();
+    const auto events = run.delegate->events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].name, "onFoundComponent");
-    EXPECT_EQ(events[0].linesBefore,
-              indexOf("AUExtensionManager: Performed audio unit connection.") + 1);
+    EXPECT_EQ(events[0].linesBefore, after(performed));
     EXPECT_EQ(events[1].name, "onEngineInitialized");
-    EXPECT_EQ(events[1].linesBefore, indexOf("WARNING: Audio unit is nil (yet?).") + 1);
+    EXPECT_EQ(events[1].linesBefore, after(warning));
     EXPECT_FALSE(events[0].onMainThread);
     EXPECT_EQ(events[0].thread, events[1].thread);
-
     ASSERT_TRUE(events[0].unit && events[0].unit->auAudioUnit());
     EXPECT_EQ(events[0].unit->auAudioUnit()->contextName(), "running in distribution host");
-    EXPECT_EQ(manager->availableAudioUnits().size(), 1u);
+    EXPECT_EQ(run.manager->availableAudioUnits().size(), 1u);
 
     // The manager never keeps the unit: no presets, no current preset, and setting one is a no-op.
-    EXPECT_FALSE(manager->audioUnit());
-    EXPECT_FALSE(manager->viewController());
-    EXPECT_TRUE(manager->presets().empty());
-    EXPECT_FALSE(manager->currentPreset());
-    const auto before = console.lines().size();
-    manager->setCurrentPreset(std::nullopt);
-    EXPECT_EQ(console.lines().size(), before);
+    EXPECT_FALSE(run.manager->audioUnit());
+    EXPECT_FALSE(run.manager->viewController());
+    EXPECT_TRUE(run.manager->presets().empty());
+    EXPECT_FALSE(run.manager->currentPreset());
+    const auto before = run.console.lines().size();
+    run.manager->setCurrentPreset(std::nullopt);
+    EXPECT_EQ(run.console.lines().size(), before);
 
-    manager->setDelegate(nullptr);
-}
-
-TEST(ExtensionManagerStartup, PresetsWrapTheUnitsPresetsWhenAUnitIsSet) {
-    pf::RunLoop::claimMainThread();
-    pf::ConsoleCapture console;
-    auto delegate = std::make_shared<RecordingDelegate>(console);
-    const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(runMainUntilInitialized(*delegate));
-    const auto unit = delegate->events()[0].unit->auAudioUnit();
-    manager->setAudioUnit(unit);
-    const auto printed = console.lines().size();
-    manager->connectParametersToControls(); // no warning once a unit is there
-    EXPECT_EQ(console.lines().size(), printed);
-
-    const auto preset = pf::AUAudioUnitPreset::make("Soft", 3);
-    unit->setCurrentPreset(preset);
-    ASSERT_TRUE(manager->currentPreset());
-    EXPECT_EQ(manager->currentPreset()->name(), "Soft");
-    EXPECT_EQ(manager->currentPreset()->number(), 3);
-    manager->setCurrentPreset(std::nullopt);
+    // Once a unit is set, presets are the unit's and connecting warns no more.
+    const auto unit = events[0].unit->auAudioUnit();
+    run.manager->setAudioUnit(unit);
+    const auto printed = run.console.lines().size();
+    run.manager->connectParametersToControls();
+    EXPECT_EQ(run.console.lines().size(), printed);
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Soft", 3));
+    ASSERT_TRUE(run.manager->currentPreset());
+    EXPECT_EQ(run.manager->currentPreset()->name(), "Soft");
+    EXPECT_EQ(run.manager->currentPreset()->number(), 3);
+    run.manager->setCurrentPreset(std::nullopt);
     EXPECT_FALSE(unit->currentPreset());
-    EXPECT_TRUE(manager->presets().empty()); // the gain unit has no factory presets
-
-    manager->setDelegate(nullptr);
 }
 
 } // namespace

@@ -1,6 +1,4 @@
 // Two bundles match; the first in the component manager's answer is instantiated.
-#include <algorithm>
-
 #include "ManagerFixtures.h"
 
 namespace {
@@ -8,30 +6,20 @@ namespace {
 using namespace test;
 
 TEST(ExtensionManagerTwoMatches, InstantiatesTheFirstMatchAndKeepsBothInTheList) {
-    pf::RunLoop::claimMainThread();
-    pf::ConsoleCapture console;
-    auto delegate = std::make_shared<RecordingDelegate>(console);
-    const auto manager = AUExtensionManager::make(delegate);
-    ASSERT_TRUE(runMainUntilInitialized(*delegate));
-
-    const auto available = manager->availableAudioUnits();
+    ManagerRun run;
+    ASSERT_TRUE(run.delegate->runMainUntilInitialized());
+    const auto available = run.manager->availableAudioUnits();
     ASSERT_EQ(available.size(), 2u);
     EXPECT_EQ(available[0]->name(), "First");
     EXPECT_EQ(available[1]->name(), "Second");
 
     // Only the first bundle's code ran.
-    const auto lines = console.lines();
-    const auto bundleLine = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
-        return l.rfind("TestGain: bundle ", 0) == 0;
-    });
-    ASSERT_NE(bundleLine, lines.end());
-    EXPECT_TRUE(bundleLine->ends_with("/two/A_First.appex")) << *bundleLine;
-    EXPECT_EQ(
-        std::count_if(lines.begin(), lines.end(),
-                      [](const std::string& l) { return l.rfind("TestGain: bundle ", 0) == 0; }),
-        1);
-    ASSERT_EQ(delegate->events().size(), 2u);
-    manager->setDelegate(nullptr);
+    std::vector<std::string> bundleLines = run.console.lines();
+    std::erase_if(bundleLines,
+                  [](const std::string& l) { return !l.starts_with("TestGain: bundle "); });
+    ASSERT_EQ(bundleLines.size(), 1u);
+    EXPECT_TRUE(bundleLines[0].ends_with("/two/A_First.appex")) << bundleLines[0];
+    EXPECT_EQ(run.delegate->events().size(), 2u);
 }
 
 } // namespace

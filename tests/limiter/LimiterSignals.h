@@ -110,9 +110,10 @@ inline double decibelsToGain(double decibels) {
     return std::pow(10.0, decibels / 20.0);
 }
 
-// Runs `input` through `limiter` in blocks of `block` frames; out of place unless `inPlace`.
+// Runs `input` through `limiter` in blocks of `block` frames; out of place unless `inPlace`. With
+// one channel, only the left one is processed.
 inline Stereo run(pf::PeakLimiterDSP& limiter, const Stereo& input, std::uint32_t block,
-                  bool inPlace = false) {
+                  bool inPlace = false, int channels = 2) {
     Stereo output = input;
     Stereo source = input;
     for (std::size_t begin = 0; begin < input.frames(); begin += block) {
@@ -121,9 +122,9 @@ inline Stereo run(pf::PeakLimiterDSP& limiter, const Stereo& input, std::uint32_
         float* out[2] = {output.left.data() + begin, output.right.data() + begin};
         const float* in[2] = {source.left.data() + begin, source.right.data() + begin};
         if (inPlace) {
-            limiter.process(out, out, 2, count);
+            limiter.process(out, out, channels, count);
         } else {
-            limiter.process(in, out, 2, count);
+            limiter.process(in, out, channels, count);
         }
     }
     return output;
@@ -138,48 +139,6 @@ inline float peakOf(const std::vector<float>& samples, std::size_t begin = 0) {
 
 inline float peakOf(const Stereo& s, std::size_t begin = 0) {
     return std::max(peakOf(s.left, begin), peakOf(s.right, begin));
-}
-
-// THD+N of `signal` over [begin, end) in dB: the least-squares fit of a sine at `frequency` (with
-// any phase, plus an offset) is removed, and the RMS of what remains is compared with the RMS of
-// the fitted sine.
-inline double thdPlusNoiseDb(const std::vector<float>& signal, double sampleRate, double frequency,
-                             std::size_t begin, std::size_t end) {
-    double m[3][3] = {};
-    double v[3] = {};
-    const double w = 2.0 * std::numbers::pi * frequency / sampleRate;
-    for (std::size_t n = begin; n < end; ++n) {
-        const double basis[3] = {std::sin(w * n), std::cos(w * n), 1.0};
-        for (int i = 0; i < 3; ++i) {
-            v[i] += basis[i] * signal[n];
-            for (int j = 0; j < 3; ++j)
-                m[i][j] += basis[i] * basis[j];
-        }
-    }
-    // Gaussian elimination on the 3x3 normal equations.
-    for (int col = 0; col < 3; ++col) {
-        for (int row = col + 1; row < 3; ++row) {
-            const double f = m[row][col] / m[col][col];
-            for (int k = col; k < 3; ++k)
-                m[row][k] -= f * m[col][k];
-            v[row] -= f * v[col];
-        }
-    }
-    double x[3];
-    for (int row = 2; row >= 0; --row) {
-        double acc = v[row];
-        for (int k = row + 1; k < 3; ++k)
-            acc -= m[row][k] * x[k];
-        x[row] = acc / m[row][row];
-    }
-    double residual = 0.0;
-    for (std::size_t n = begin; n < end; ++n) {
-        const double fit = x[0] * std::sin(w * n) + x[1] * std::cos(w * n) + x[2];
-        residual += (signal[n] - fit) * (signal[n] - fit);
-    }
-    const double residualRms = std::sqrt(residual / static_cast<double>(end - begin));
-    const double fundamentalRms = std::sqrt((x[0] * x[0] + x[1] * x[1]) / 2.0);
-    return 20.0 * std::log10(residualRms / fundamentalRms);
 }
 
 } // namespace limiter_test

@@ -10,10 +10,8 @@
 using namespace limiter_test;
 
 TEST(PeakLimiterRenderSafety, ProcessResetAndParameterChangesAllocateNothing) {
-    const double rate = 48000.0;
-    const Stereo music = hotMusic(rate, 48000);
-    auto limiter = preparedLimiter(rate, {}, 512);
-    Stereo buffer = music;
+    Stereo buffer = hotMusic(48000.0, 48000);
+    auto limiter = preparedLimiter(48000.0, {}, 512);
     testsupport::AllocationCount count;
     for (std::size_t begin = 0, index = 0; begin + 512 <= buffer.frames(); begin += 512, ++index) {
         limiter->setDecayTime(index % 2 ? 0.06f : 0.001f); // resizes the hold window
@@ -28,13 +26,11 @@ TEST(PeakLimiterRenderSafety, ProcessResetAndParameterChangesAllocateNothing) {
 }
 
 TEST(PeakLimiterRenderSafety, ParametersSetFromAnotherThreadWhileRenderingKeepTheCeiling) {
-    const double rate = 44100.0;
-    const Stereo music = hotMusic(rate, 256 * 172);
-    auto limiter = preparedLimiter(rate, {}, 256);
+    const Stereo music = hotMusic(44100.0, 256 * 172);
+    auto limiter = preparedLimiter(44100.0, {}, 256);
     std::atomic<bool> done{false};
     std::thread automation([&] {
-        // Bounded: a fixed number of sweeps, or until the render loop is done.
-        for (int i = 0; i < 200000 && !done.load(); ++i) {
+        for (int i = 0; i < 200000 && !done.load(); ++i) { // bounded
             limiter->setAttackTime(0.001f * static_cast<float>(i % 40));
             limiter->setDecayTime(0.002f * static_cast<float>(i % 35));
             limiter->setPreGain(static_cast<float>(i % 60) - 20.0f);

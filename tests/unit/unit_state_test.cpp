@@ -174,18 +174,30 @@ TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
             "AUExtension::ERROR: The preset file '...plist' does not exist."}));
 }
 
-TEST(CurrentPreset, AnUnparsableFileAppliesNothingAndDoesNotBecomeCurrent) {
+// An unparsable file, or one with a value of the wrong type, used to become current and answer
+// its state as success.
+TEST(CurrentPreset, AnUnreadableFileAppliesNothingAndDoesNotBecomeCurrent) {
     TemporaryBundle bundle;
     const auto folder = bundle.makePresetFolder();
     writePreset(folder / "Good.plist", kWarm);
     std::ofstream(folder / "Broken.plist") << "<plist><dict><key>name</key>";
+    writePreset(folder / "Odd.plist", kBright);
+    const auto path = (folder / "Odd.plist").string(); // one value turned into text
+    auto root = pf::PropertyListSerialization::propertyListWithContentsOfFile(path);
+    root.dictionary()->find("group 0")->dictionary()->find("param 3")->dictionary()->set(
+        "value", pf::PlistValue("0.6"));
+    pf::FileManager::defaultManager().writeAtomically(
+        path, pf::PropertyListSerialization::data(root, pf::PropertyListFormat::xml));
     const auto unit = makeUnit();
-    const auto presets = *unit->factoryPresets(); // Broken 0, Good 1
+    const auto presets = *unit->factoryPresets(); // Broken 0, Good 1, Odd 2
     unit->setCurrentPreset(presets[1]);
-    unit->setCurrentPreset(presets[0]);
-    EXPECT_EQ(unit->currentPreset(), presets[1]);
-    EXPECT_EQ(kernelValues(*unit), kWarm);
-    EXPECT_EQ(thrownCode([&] { unit->presetState(*presets[0]); }), pf::kAudioUnitErr_InvalidFile);
+    for (const std::size_t bad : {0u, 2u}) {
+        unit->setCurrentPreset(presets[bad]);
+        EXPECT_EQ(unit->currentPreset(), presets[1]) << bad;
+        EXPECT_EQ(kernelValues(*unit), kWarm) << bad;
+        EXPECT_EQ(thrownCode([&] { unit->presetState(*presets[bad]); }),
+                  pf::kAudioUnitErr_InvalidFile);
+    }
 }
 
 TEST(PresetState, AnswersTheFilesDictionaryWithoutApplyingIt) {
@@ -258,24 +270,4 @@ TEST(FullState, AStateWithValuesOfTheWrongTypeAppliesNothing) {
     group.find("param 5")->dictionary()->set("value", pf::PlistValue("loud"));
     unit->setFullState(state);
     EXPECT_EQ(kernelValues(*unit), defaults());
-}
-
-TEST(CurrentPreset, AFileWithAValueOfTheWrongTypeAppliesNothing) {
-    TemporaryBundle bundle;
-    const auto folder = bundle.makePresetFolder();
-    writePreset(folder / "Odd.plist", kWarm);
-    // Turn one value into text, keeping the rest of the file intact.
-    const auto path = (folder / "Odd.plist").string();
-    auto root = pf::PropertyListSerialization::propertyListWithContentsOfFile(path);
-    root.dictionary()->find("group 0")->dictionary()->find("param 3")->dictionary()->set(
-        "value", pf::PlistValue("0.6"));
-    const auto bytes = pf::PropertyListSerialization::data(root, pf::PropertyListFormat::xml);
-    pf::FileManager::defaultManager().writeAtomically(path, bytes);
-
-    const auto unit = makeUnit();
-    const auto presets = *unit->factoryPresets();
-    unit->setCurrentPreset(presets[0]);
-    EXPECT_EQ(unit->currentPreset(), nullptr);
-    EXPECT_EQ(kernelValues(*unit), defaults());
-    EXPECT_EQ(thrownCode([&] { unit->presetState(*presets[0]); }), pf::kAudioUnitErr_InvalidFile);
 }

@@ -44,6 +44,18 @@ struct AVAudioEngine::NodeState {
     AVAudioChannelCount unitInputChannels = 0;
     std::vector<float> unitInput;
 
+    // [render-thread] Publishes the time of the unit's cycle as the node's last render time.
+    void noteUnitRendered(double time) noexcept {
+        node->renderSampleTime_.store(static_cast<AUEventSampleTime>(time),
+                                      std::memory_order_release);
+    }
+    // [not render] The unit's clock starts again at 0, in `rate` (0: not rendering).
+    void restartUnitClock(double rate) noexcept {
+        sampleTime = 0;
+        node->renderSampleRate_.store(rate, std::memory_order_relaxed);
+        node->renderSampleTime_.store(AVAudioNode::kNotRendered, std::memory_order_release);
+    }
+
     Input* inputForBus(NSUInteger bus) const noexcept {
         for (const auto& input : inputs) {
             if (input->bus == bus) return input.get();

@@ -60,6 +60,7 @@ void renderUnit(NodeState& state, AUAudioFrameCount frames, float* const* channe
     AudioTimeStamp timestamp;
     timestamp.mSampleTime = state.sampleTime;
     timestamp.mFlags = kAudioTimeStampSampleTimeValid;
+    state.noteUnitRendered(state.sampleTime);
     state.sampleTime += frames;
     const auto status = state.renderBlock(&flags, &timestamp, frames, 0, &list, state.pullBlock);
     if (status != noErr) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <string_view>
 
@@ -125,6 +127,36 @@ void checkIsReadableFile(const std::string& path) {
         throw AudioFileError(Reason::notRegularFile,
                              "The audio file '" + path + "' is not a regular file.");
     }
+}
+
+// Whether a RIFF/WAVE file's data chunk states more bytes than the file holds. FFmpeg drops a
+// stated size that runs past the end and reads to the end instead, so a file cut at a packet
+// boundary would otherwise pass as shorter audio. An unknown size (0 or 0xFFFFFFFF) states nothing.
+bool wavDataChunkRunsPastTheEnd(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const auto fileSize = static_cast<uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(0);
+    const auto le32 = [](const char* p) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | static_cast<uint8_t>(p[i]);
+        return v;
+    };
+    char header[12];
+    if (!in.read(header, 12) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WAVE", 4) != 0) {
+        return false;
+    }
+    uint64_t at = 12;
+    for (int chunk = 0; chunk < 64 && in.read(header, 8); ++chunk) {
+        const uint64_t size = le32(header + 4);
+        if (std::memcmp(header, "data", 4) == 0) {
+            return size != 0 && size != 0xFFFFFFFFu && at + 8 + size > fileSize;
+        }
+        at += 8 + size + (size & 1);
+        in.seekg(static_cast<std::streamoff>(at));
+    }
+    return false;
 }
 
 // FFmpeg's release functions take the address of the pointer they clear.
@@ -392,6 +424,9 @@ private:
 
     // A container that declares more audio than the file holds was cut short.
     void checkComplete() const {
+        if (std::string_view(input_->iformat->name) == "wav" && wavDataChunkRunsPastTheEnd(path_)) {
+            fail(Reason::truncated, "is truncated: its data chunk ends early.");
+        }
         if (stream_->duration == AV_NOPTS_VALUE || stream_->duration <= 0) return;
         const int64_t declared = av_rescale_q(stream_->duration, stream_->time_base,
                                               AVRational{1, static_cast<int>(out_.sampleRate)});

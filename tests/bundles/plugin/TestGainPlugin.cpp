@@ -35,8 +35,7 @@ const char* yesNo(bool value) {
 
 class GainUnit final : public AUAudioUnit {
 public:
-    explicit GainUnit(const AudioComponentDescription& description)
-        : scratch_(std::make_shared<std::vector<float>>()) {
+    explicit GainUnit(const AudioComponentDescription& description) {
         const auto bus = [] {
             return AUAudioUnitBus::initWithFormat(
                 AVAudioFormat::standardFormatWithSampleRate(48000.0, 2));
@@ -52,27 +51,12 @@ public:
     std::shared_ptr<AUAudioUnitBusArray> outputBusses() override { return outputs_; }
     std::vector<std::string> MIDIOutputNames() const override { return {"Test Gain MIDI Out"}; }
 
-    void allocateRenderResources() override {
-        AUAudioUnit::allocateRenderResources();
-        scratch_->assign(std::size_t{maximumFramesToRender()} * kAudioBufferListCapacity, 0.0f);
-    }
-
     AUInternalRenderBlock internalRenderBlock() override {
         return AUInternalRenderBlock(
-            [scratch = scratch_](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time,
-                                 AUAudioFrameCount frames, NSInteger, AudioBufferList* out,
-                                 const AURenderEvent*,
-                                 const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
+            [](AudioUnitRenderActionFlags* flags, const AudioTimeStamp* time,
+               AUAudioFrameCount frames, NSInteger, AudioBufferList* out, const AURenderEvent*,
+               const AURenderPullInputBlock& pull) noexcept -> AUAudioUnitStatus {
                 if (!pull) return kAudioUnitErr_NoConnection;
-                // Buffers the host left empty are served from the unit's own memory.
-                const std::size_t capacity = scratch->size() / kAudioBufferListCapacity;
-                if (frames > capacity) return kAudioUnitErr_TooManyFramesToProcess;
-                for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
-                    if (out->mBuffers[b].mData == nullptr) {
-                        out->mBuffers[b].mData = scratch->data() + b * capacity;
-                        out->mBuffers[b].mDataByteSize = frames * sizeof(float);
-                    }
-                }
                 if (const auto status = pull(flags, time, frames, 0, out)) return status;
                 for (std::uint32_t b = 0; b < out->mNumberBuffers; ++b) {
                     auto* samples = static_cast<float*>(out->mBuffers[b].mData);
@@ -84,7 +68,6 @@ public:
     }
 
 private:
-    std::shared_ptr<std::vector<float>> scratch_;
     std::shared_ptr<AUAudioUnitBusArray> inputs_;
     std::shared_ptr<AUAudioUnitBusArray> outputs_;
 };
