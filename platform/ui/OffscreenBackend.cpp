@@ -1,5 +1,6 @@
 #include <cairo.h>
 
+#include <cmath>
 #include <map>
 
 #include "ui/Offscreen.h"
@@ -40,17 +41,15 @@ void OffscreenBackend::present(UIWindow& window) {
     const int w = static_cast<int>(std::ceil(f.width() * scale));
     const int h = static_cast<int>(std::ceil(f.height() * scale));
     auto& frame = it->second.frame;
-    if (!frame || frame->width() != w || frame->height() != h)
+    if (!frame || frame->width() != w || frame->height() != h) {
         frame = std::make_unique<ImageSurface>(w, h);
-    cairo_t* cr = cairo_create(frame->surface());
-    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_paint(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo_scale(cr, scale, scale);
-    window.render(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(frame->surface());
+        window.invalidateAll();
+    }
+    const std::vector<PixelRect> rects = window.takeDirtyRegion(scale, w, h);
+    if (rects.empty()) return;
+    window.renderRects(frame->surface(), rects, scale, false);
     ++it->second.presents;
+    countPresent(rects);
 }
 
 const ImageSurface* OffscreenBackend::lastFrame(const UIWindow& window) const {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "ui/MainThread.h"
 #include "ui/UIGestureRecognizer.h"
@@ -55,6 +57,37 @@ CGFloat edgeValue(const CGRect& r, NSLayoutAttribute a) {
     return 0;
 }
 
+// The smallest box of pixels in which two ARGB32 images of one size differ: [x0, x1) x [y0, y1).
+// False when they are equal.
+bool changedBox(cairo_surface_t* a, cairo_surface_t* b, int& x0, int& y0, int& x1, int& y1) {
+    const int w = cairo_image_surface_get_width(a);
+    const int h = cairo_image_surface_get_height(a);
+    const int strideA = cairo_image_surface_get_stride(a);
+    const int strideB = cairo_image_surface_get_stride(b);
+    const unsigned char* da = cairo_image_surface_get_data(a);
+    const unsigned char* db = cairo_image_surface_get_data(b);
+    x0 = w;
+    x1 = 0;
+    y0 = h;
+    y1 = 0;
+    for (int y = 0; y < h; ++y) {
+        const auto* ra = reinterpret_cast<const std::uint32_t*>(da + std::ptrdiff_t(y) * strideA);
+        const auto* rb = reinterpret_cast<const std::uint32_t*>(db + std::ptrdiff_t(y) * strideB);
+        if (std::memcmp(ra, rb, std::size_t(w) * 4) == 0) continue;
+        y0 = std::min(y0, y);
+        y1 = y + 1;
+        int left = 0;
+        while (left < x0 && ra[left] == rb[left])
+            ++left;
+        x0 = std::min(x0, left);
+        int right = w;
+        while (right > x1 && ra[right - 1] == rb[right - 1])
+            --right;
+        x1 = std::max(x1, right);
+    }
+    return y1 > y0;
+}
+
 } // namespace
 
 UIView::UIView(const CGRect& frame) {
@@ -69,7 +102,35 @@ UIView::~UIView() {
 
 void UIView::releaseLayer() {
     if (layer_) cairo_surface_destroy(layer_);
+    if (spare_) cairo_surface_destroy(spare_);
     layer_ = nullptr;
+    spare_ = nullptr;
+}
+
+void UIView::addExtent(CGRect& box) const {
+    box = box.unionWith(convertTo(bounds_, nullptr));
+    for (const auto& sub : subviews_)
+        if (!sub->hidden_) sub->addExtent(box);
+}
+
+void UIView::invalidateShown() const {
+    UIWindow* w = window();
+    if (!w) return;
+    if (w == this) {
+        w->invalidateAll();
+        return;
+    }
+    CGRect box = CGRect::null();
+    addExtent(box);
+    w->invalidate(box);
+}
+
+void UIView::invalidateLayerPixels(int x0, int y0, int x1, int y1) const {
+    UIWindow* w = window();
+    if (!w || !(layerScale_ > 0)) return;
+    const CGRect r{bounds_.origin.x + x0 / layerScale_, bounds_.origin.y + y0 / layerScale_,
+                   (x1 - x0) / layerScale_, (y1 - y0) / layerScale_};
+    w->invalidate(convertTo(r, nullptr));
 }
 
 CGRect UIView::frame() const {
@@ -92,20 +153,26 @@ void UIView::setBounds(const CGRect& bounds) {
     const CGRect b = bounds.standardized();
     if (b == bounds_) return;
     const CGSize oldSize = bounds_.size;
+    invalidateShown();
     bounds_ = b;
     if (oldSize != b.size) sizeChanged(oldSize);
+    invalidateShown();
     requestPass();
 }
 
 void UIView::setCenter(const CGPoint& center) {
     if (!std::isfinite(center.x) || !std::isfinite(center.y) || center == center_) return;
+    invalidateShown();
     center_ = center;
+    invalidateShown();
     requestPass();
 }
 
 void UIView::setTransform(const CGAffineTransform& transform) {
     if (transform == transform_) return;
+    invalidateShown();
     transform_ = transform;
+    invalidateShown();
     requestPass();
 }
 
@@ -133,23 +200,31 @@ void UIView::autoresizeSubviews(const CGSize& oldSize) {
 
 void UIView::setAlpha(CGFloat alpha) {
     if (!std::isfinite(alpha)) return;
-    alpha_ = std::clamp<CGFloat>(alpha, 0, 1);
+    const CGFloat a = std::clamp<CGFloat>(alpha, 0, 1);
+    if (a == alpha_) return;
+    alpha_ = a;
+    invalidateShown();
     requestPass();
 }
 
 void UIView::setHidden(bool hidden) {
     if (hidden == hidden_) return;
     hidden_ = hidden;
+    invalidateShown();
     requestPass();
 }
 
 void UIView::setBackgroundColor(std::optional<UIColor> color) {
+    if (color == background_) return;
     background_ = color;
+    invalidateShown();
     requestPass();
 }
 
 void UIView::setClipsToBounds(bool clips) {
+    if (clips == clips_) return;
     clips_ = clips;
+    invalidateShown();
     requestPass();
 }
 
@@ -171,6 +246,7 @@ void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t inde
     if (!view || view.get() == this || isDescendant(view.get())) return;
     UIWindow* oldWindow = view->window();
     const bool sameSuper = view->superview() == this;
+    view->invalidateShown();
     if (UIView* old = view->superview()) {
         auto& subs = old->subviews_;
         subs.erase(std::remove(subs.begin(), subs.end(), view), subs.end());
@@ -184,6 +260,7 @@ void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t inde
         view->didMoveToSuperview();
     }
     view->moveToWindow(oldWindow, window());
+    view->invalidateShown();
     requestPass();
 }
 
@@ -196,6 +273,7 @@ void UIView::bringSubviewToFront(UIView* view) {
                            [&](const auto& s) { return s.get() == view; });
     if (it == subviews_.end()) return;
     std::rotate(it, it + 1, subviews_.end());
+    (*std::prev(subviews_.end()))->invalidateShown();
     requestPass();
 }
 
@@ -206,6 +284,7 @@ void UIView::removeFromSuperview() {
     // Keep this view alive while it leaves: its superview may hold the last reference.
     const std::shared_ptr<UIView> self = shared_from_this();
     UIWindow* oldWindow = window();
+    invalidateShown();
     auto& subs = parent->subviews_;
     subs.erase(std::remove(subs.begin(), subs.end(), self), subs.end());
     // Constraints that tie this view to its old superview go with it.
@@ -398,19 +477,29 @@ void UIView::displayIfNeeded(CGFloat scale) {
             const int w = static_cast<int>(std::ceil(bounds_.size.width * scale));
             const int h = static_cast<int>(std::ceil(bounds_.size.height * scale));
             if (w <= 0 || h <= 0 || w > 16384 || h > 16384 || !(scale > 0)) {
+                if (layer_) invalidateShown();
                 releaseLayer();
             } else {
-                if (!layer_ || cairo_image_surface_get_width(layer_) != w ||
-                    cairo_image_surface_get_height(layer_) != h) {
-                    releaseLayer();
-                    layer_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+                // A redraw of a layer that keeps its size goes into the spare image, so that
+                // only the pixels it changed are reported; any other redraw changes it all.
+                const bool sameSize = layer_ && !resized &&
+                                      cairo_image_surface_get_width(layer_) == w &&
+                                      cairo_image_surface_get_height(layer_) == h;
+                if (!sameSize) releaseLayer();
+                if (spare_ && (cairo_image_surface_get_width(spare_) != w ||
+                               cairo_image_surface_get_height(spare_) != h)) {
+                    cairo_surface_destroy(spare_);
+                    spare_ = nullptr;
+                }
+                if (!spare_) {
+                    spare_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
                 } else {
-                    cairo_t* clr = cairo_create(layer_);
+                    cairo_t* clr = cairo_create(spare_);
                     cairo_set_operator(clr, CAIRO_OPERATOR_CLEAR);
                     cairo_paint(clr);
                     cairo_destroy(clr);
                 }
-                cairo_t* cr = cairo_create(layer_);
+                cairo_t* cr = cairo_create(spare_);
                 cairo_scale(cr, scale, scale);
                 cairo_translate(cr, -bounds_.origin.x, -bounds_.origin.y);
                 {
@@ -421,13 +510,19 @@ void UIView::displayIfNeeded(CGFloat scale) {
                     ++layerDraws_;
                 }
                 cairo_destroy(cr);
+                cairo_surface_flush(spare_);
+                std::swap(layer_, spare_);
                 layerSize_ = bounds_.size;
                 layerScale_ = scale;
+                int x0 = 0, y0 = 0, x1 = w, y1 = h;
                 if (drewDefault_) {
                     content_ = Content::none;
                     releaseLayer();
+                    if (sameSize) invalidateLayerPixels(0, 0, w, h); // the old layer is gone
                 } else {
                     content_ = Content::drawn;
+                    if (!sameSize || changedBox(layer_, spare_, x0, y0, x1, y1))
+                        invalidateLayerPixels(x0, y0, x1, y1);
                 }
             }
         }

@@ -9,6 +9,7 @@
 // Drawing: a view that overrides `draw(_:)` keeps a layer (a Cairo image surface of its bounds
 // times the window's scale). The layer is redrawn in a display pass only when the view was
 // marked with `setNeedsDisplay()` or its bounds size changed; marks coalesce into one redraw.
+// A redrawn layer reports to its window only the pixels that changed (see UIWindow.h).
 // Layout: `setNeedsLayout()` marks; a layout pass runs `layoutSubviews()` top-down. A size
 // change marks the view and its superview; adding a subview marks both.
 //
@@ -189,6 +190,11 @@ private:
     void layoutSubtree();
     void moveToWindow(UIWindow* oldWindow, UIWindow* newWindow);
     void releaseLayer();
+    // Adds where this view and its shown subviews appear to its window's dirty region.
+    void invalidateShown() const;
+    void addExtent(CGRect& box) const;
+    // Adds the part of the bounds that `rect` (layer pixels) covers to the window's region.
+    void invalidateLayerPixels(int x0, int y0, int x1, int y1) const;
 
     CGRect bounds_;
     CGPoint center_;
@@ -211,6 +217,9 @@ private:
     Content content_ = Content::unknown;
     bool drewDefault_ = false;
     cairo_surface_t* layer_ = nullptr;
+    // A second image of the layer's size: a redraw draws into it, is compared with the layer to
+    // find the pixels it changed, and the two swap.
+    cairo_surface_t* spare_ = nullptr;
     CGSize layerSize_;
     CGFloat layerScale_ = 0;
     std::uint64_t layerDraws_ = 0;

@@ -2,6 +2,9 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "core/RunLoop.h"
 #include "ui/MainThread.h"
 #include "ui/UIApplication.h"
@@ -40,6 +43,7 @@ UIWindow::~UIWindow() {
 void UIWindow::setScreenScale(CGFloat scale) {
     if (!(scale > 0) || !std::isfinite(scale) || scale == scale_) return;
     scale_ = scale;
+    invalidateAll();
     passRequested();
 }
 
@@ -71,6 +75,78 @@ void UIWindow::render(cairo_t* cr) const {
     cairo_restore(cr);
 }
 
+void UIWindow::renderRects(cairo_surface_t* target, const std::vector<PixelRect>& rects,
+                           CGFloat scale, bool opaque) const {
+    if (rects.empty()) return;
+    cairo_t* cr = cairo_create(target);
+    // Pixel-aligned rectangles make a clip region, which Cairo composites without masks.
+    for (const PixelRect& r : rects)
+        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    cairo_clip(cr);
+    if (opaque) {
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    } else {
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    }
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_scale(cr, scale, scale);
+    render(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target);
+}
+
+void UIWindow::invalidate(const CGRect& rect) {
+    if (allDirty_ || rect.isNull() || rect.isEmpty() || !std::isfinite(rect.width()) ||
+        !std::isfinite(rect.height()))
+        return;
+    for (const CGRect& r : dirty_)
+        if (r.contains(rect)) return;
+    if (dirty_.size() < kMaxDirtyRects) {
+        dirty_.push_back(rect);
+        return;
+    }
+    auto growth = [&](const CGRect& r) {
+        const CGRect u = r.unionWith(rect);
+        return u.width() * u.height() - r.width() * r.height();
+    };
+    auto best =
+        std::min_element(dirty_.begin(), dirty_.end(),
+                         [&](const CGRect& a, const CGRect& b) { return growth(a) < growth(b); });
+    *best = best->unionWith(rect);
+}
+
+void UIWindow::invalidateAll() {
+    allDirty_ = true;
+    dirty_.clear();
+}
+
+std::vector<PixelRect> UIWindow::takeDirtyRegion(CGFloat scale, int width, int height) {
+    std::vector<PixelRect> out;
+    if (width <= 0 || height <= 0) return out;
+    if (allDirty_) {
+        out.push_back({0, 0, width, height});
+    } else {
+        const CGPoint origin = bounds().origin;
+        for (const CGRect& r : dirty_) {
+            // One pixel more on each side: antialiased edges and filtered layers reach into it.
+            const double x0 = std::floor((r.minX() - origin.x) * scale) - 1;
+            const double y0 = std::floor((r.minY() - origin.y) * scale) - 1;
+            const double x1 = std::ceil((r.maxX() - origin.x) * scale) + 1;
+            const double y1 = std::ceil((r.maxY() - origin.y) * scale) + 1;
+            const int cx0 = int(std::clamp<double>(x0, 0, width));
+            const int cy0 = int(std::clamp<double>(y0, 0, height));
+            const int cx1 = int(std::clamp<double>(x1, 0, width));
+            const int cy1 = int(std::clamp<double>(y1, 0, height));
+            if (cx1 > cx0 && cy1 > cy0) out.push_back({cx0, cy0, cx1 - cx0, cy1 - cy0});
+        }
+    }
+    allDirty_ = false;
+    dirty_.clear();
+    return out;
+}
+
 UIWindow::PassScheduler UIWindow::setPassScheduler(PassScheduler s) {
     std::swap(scheduler(), s);
     return s;
@@ -80,6 +156,7 @@ void UIWindow::makeKeyAndVisible() {
     setHidden(false);
     if (!inputHandler) UIApplication::shared().attach(*this);
     WindowBackend::shared().attach(*this);
+    invalidateAll();
     passRequested();
 }
 

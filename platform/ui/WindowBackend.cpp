@@ -41,6 +41,17 @@ std::unique_ptr<WindowBackend> WindowBackend::setShared(std::unique_ptr<WindowBa
     return backend;
 }
 
+void WindowBackend::countPresent(const std::vector<PixelRect>& rects) {
+    ++frames_;
+    for (const PixelRect& r : rects)
+        pixels_ += static_cast<std::uint64_t>(r.area());
+    static const bool report = std::getenv("PF_UI_PRESENT_STATS") != nullptr;
+    if (report)
+        std::fprintf(stderr, "pf: presents %llu pixels %llu\n",
+                     static_cast<unsigned long long>(frames_),
+                     static_cast<unsigned long long>(pixels_));
+}
+
 WindowBackend* currentWindowBackend() {
     return slot().get();
 }

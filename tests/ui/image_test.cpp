@@ -2,7 +2,6 @@
 
 #include <cairo.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -13,38 +12,36 @@ using namespace pf;
 
 namespace {
 
-cairo_status_t collect(void* closure, const unsigned char* data, unsigned int length) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
-    out->insert(out->end(), data, data + length);
-    return CAIRO_STATUS_SUCCESS;
+std::vector<std::uint8_t> pngOf(const ImageSurface& image) {
+    std::vector<std::uint8_t> out;
+    cairo_surface_write_to_png_stream(
+        image.surface(),
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            auto* bytes = static_cast<std::vector<std::uint8_t>*>(closure);
+            bytes->insert(bytes->end(), data, data + length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &out);
+    return out;
 }
 
 } // namespace
 
-TEST(UIImagePng, DecodesPngDataAndDrawsItScaledIntoARect) {
+TEST(UIImagePng, DecodesPngDataDrawsItScaledAndRefusesWhatIsNoPng) {
     ImageSurface src(2, 2);
     src.fill(UIColor(1, 0, 0, 1));
-    std::vector<std::uint8_t> png;
-    ASSERT_EQ(cairo_surface_write_to_png_stream(src.surface(), collect, &png),
-              CAIRO_STATUS_SUCCESS);
-    auto image = UIImage::fromData(png);
+    auto image = UIImage::fromData(pngOf(src));
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size(), (CGSize{2, 2}));
-
     BitmapContext bmp(10, 10);
     ScopedCurrentContext current(bmp.context());
     image->draw({0, 0, 10, 10});
     EXPECT_EQ(bmp.image().pixel(5, 5), (RGBA8{255, 0, 0, 255}));
-}
 
-TEST(UIImagePng, RefusesDataThatIsNoPngOrIsCutShort) {
-    const std::vector<std::uint8_t> text{'h', 'e', 'l', 'l', 'o'};
-    EXPECT_FALSE(UIImage::fromData(text));
-    ImageSurface src(4, 4);
-    std::vector<std::uint8_t> png;
-    cairo_surface_write_to_png_stream(src.surface(), collect, &png);
-    png.resize(png.size() / 2);
-    EXPECT_FALSE(UIImage::fromData(png));
+    EXPECT_FALSE(UIImage::fromData(std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o'}));
+    auto cut = pngOf(ImageSurface(4, 4));
+    cut.resize(cut.size() / 2);
+    EXPECT_FALSE(UIImage::fromData(cut));
     EXPECT_FALSE(UIImage::contentsOfFile("/nonexistent/file.png"));
 }
 

@@ -49,7 +49,7 @@ std::vector<std::uint8_t> solidJPEG(int w, int h, std::uint8_t r, std::uint8_t g
 
 } // namespace
 
-TEST(UIImageJpeg, DecodesJpegDataIntoAnOpaqueImageOfItsSize) {
+TEST(UIImageJpeg, DecodesJpegIntoAnOpaqueImageAndRefusesTruncatedOrCorruptData) {
     ASSERT_TRUE(jpegDecodingAvailable());
     auto image = UIImage::fromData(solidJPEG(16, 8, 200, 40, 10));
     ASSERT_TRUE(image);
@@ -60,10 +60,8 @@ TEST(UIImageJpeg, DecodesJpegDataIntoAnOpaqueImageOfItsSize) {
     EXPECT_NEAR(p.g, 40, 3);
     EXPECT_NEAR(p.b, 10, 3);
     EXPECT_EQ(p.a, 255);
-}
 
-TEST(UIImageJpeg, RefusesATruncatedOrCorruptJpegWithoutCrashing) {
-    auto bytes = solidJPEG(64, 64, 1, 2, 3);
+    const auto bytes = solidJPEG(64, 64, 1, 2, 3);
     auto cut = bytes;
     cut.resize(20);
     EXPECT_FALSE(UIImage::fromData(cut));

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <thread>
 
+#include "core/Clock.h"
 #include "core/Dispatch.h"
 #include "core/RunLoop.h"
+#include "ui/Offscreen.h"
 #include "ui/UIWindow.h"
 #include "ui/WindowBackend.h"
 
@@ -57,6 +59,49 @@ TEST_F(SDLBackendHeadless, PresentsAndWakesForWorkFromAnotherThread) {
     worker.join();
     drainMainQueue();
     EXPECT_GE(swatch->draws, 1);
+}
+
+// The window surface after a present equals a composite of the whole window made from scratch,
+// though only the changed rectangles were drawn and uploaded; a second change within one
+// display refresh waits for the refresh and goes out with the first.
+TEST_F(SDLBackendHeadless, PresentsOnlyTheChangedRectanglesAtMostOncePerRefresh) {
+    auto clock = std::make_shared<ManualClock>();
+    RunLoop::main().setClock(clock);
+    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 64, 48});
+    auto left = std::make_shared<Swatch>(CGRect{0, 0, 20, 48}, UIColor(1, 0, 0, 1));
+    auto right = std::make_shared<Swatch>(CGRect{20, 0, 44, 48}, UIColor(0, 0, 1, 1));
+    window->addSubview(left);
+    window->addSubview(right);
+    window->makeKeyAndVisible();
+    drainMainQueue();
+    WindowBackend& sdl = WindowBackend::shared();
+    ASSERT_EQ(sdl.framesPresented(), 1u);
+    EXPECT_EQ(sdl.pixelsPresented(), 64u * 48u);
+
+    for (const UIColor& c : {UIColor(0, 1, 0, 1), UIColor(1, 1, 0, 1)}) {
+        left->color = c;
+        left->setNeedsDisplay();
+        drainMainQueue();
+    }
+    EXPECT_EQ(sdl.framesPresented(), 1u) << "within one refresh of the last present";
+    RunLoop::main().runFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(sdl.framesPresented(), 2u);
+    EXPECT_LE(sdl.pixelsPresented() - 64u * 48u, (20u + 2u) * 48u) << "the changed view only";
+
+    SDL_Surface* shown = SDL_GetWindowSurface(SDL_GetWindowFromID(windowIdOfTheOnlyWindow()));
+    ASSERT_NE(shown, nullptr);
+    const ImageSurface expected = renderView(*window);
+    int differing = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            Uint8 r, g, b;
+            const auto* row = static_cast<const Uint8*>(shown->pixels) + y * shown->pitch;
+            SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], shown->format, &r, &g, &b);
+            const RGBA8 e = expected.pixel(x, y);
+            differing += e.r != r || e.g != g || e.b != b;
+        }
+    EXPECT_EQ(differing, 0);
+    RunLoop::main().setClock(nullptr);
 }
 
 TEST_F(SDLBackendHeadless, ResizesTheWindowAndDeliversMouseWheelAndText) {

@@ -35,17 +35,12 @@ protected:
 
 } // namespace
 
-TEST_F(ViewExtensions, UniqueNamesCarryTheirPrefixAndDiffer) {
-    const std::string a = orvex::uniqueName(std::nullopt);
-    const std::string b = orvex::uniqueName(std::nullopt);
-    EXPECT_NE(a, b);
-    EXPECT_NE(a.front(), '-');
-    const std::string empty = orvex::uniqueName(std::string());
-    EXPECT_EQ(empty.front(), '-');
+TEST_F(ViewExtensions, UniqueNamesDifferAndPinningNeedsASuperview) {
+    EXPECT_NE(orvex::uniqueName(std::nullopt), orvex::uniqueName(std::nullopt));
+    EXPECT_NE(orvex::uniqueName(std::nullopt).front(), '-');
+    EXPECT_EQ(orvex::uniqueName(std::string()).front(), '-');
     EXPECT_EQ(orvex::uniqueName(std::string("knob")).rfind("knob-", 0), 0u);
-}
 
-TEST_F(ViewExtensions, PinningNeedsASuperviewAndAddsFourConstraintsPerCall) {
     auto lone = std::make_shared<UIView>(CGRect{1, 2, 3, 4});
     orvex::pinToSuperviewEdges(*lone);
     EXPECT_TRUE(lone->translatesAutoresizingMaskIntoConstraints) << "no superview: no change";
@@ -99,12 +94,4 @@ TEST_F(ViewExtensions, GetImageFromURLStringFetchesFilesAndIgnoresBadText) {
     orvex::getImageFromURLString(view, fileURL("text.txt"));
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return view->image() == nullptr; },
                                          std::chrono::seconds(10)));
-}
-
-TEST(ColourComponents, ReadBackTheComponentsTheColourWasMadeWith) {
-    const UIColor c(0.195, 0.479, 0.75, 0.6);
-    EXPECT_DOUBLE_EQ(orvex::redValue(c), 0.195);
-    EXPECT_DOUBLE_EQ(orvex::greenValue(c), 0.479);
-    EXPECT_DOUBLE_EQ(orvex::blueValue(c), 0.75);
-    EXPECT_DOUBLE_EQ(orvex::alphaValue(c), 0.6);
 }
