@@ -173,7 +173,7 @@ TEST(PersistentAppData, DumpoutPrintsEachStoreUnderItsHeading) {
         << capture.text();
 }
 
-// Fault S14: a refused group suite used to take the process down.
+// a refused group suite used to take the process down.
 TEST(PersistentAppData, RefusedSuiteFallsBackToMemoryWithOneLogLine) {
     namespace fs = std::filesystem;
     testing::internal::CaptureStderr();
