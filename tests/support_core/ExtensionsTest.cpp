@@ -125,13 +125,6 @@ TEST_F(EnsureDirectoryExists, CreatesAMissingPathWithAllItsParents) {
     EXPECT_TRUE(loggedLines().empty());
 }
 
-TEST_F(EnsureDirectoryExists, AcceptsAnExistingFolderAndChangesNothing) {
-    std::ofstream(dir.path() + "/keep") << "x";
-    EXPECT_TRUE(ensureDirectoryExists(pf::URL::fileURLWithPath(dir.path(), true)));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-    EXPECT_TRUE(loggedLines().empty());
-}
-
 TEST_F(EnsureDirectoryExists, RefusesAPlainFileInTheWayAndLogsOneLine) {
     const std::string file = dir.path() + "/Presets";
     std::ofstream(file) << "not a folder";
@@ -202,15 +195,6 @@ TEST(GetPaths, MissingFoldersAreLoggedAsErrorsAndLeftAbsent) {
         (std::vector<std::string>{
             "AudioUnitViewController::getPaths() : ERROR: Audio Unit's documents path is nil.",
             "AudioUnitViewController::getPaths() : ERROR: Audio Unit's resources path is nil."}));
-}
-
-TEST(Capitals, HoldsTheWholeListInOrder) {
-    EXPECT_EQ(capitals.size(), 197u);
-    EXPECT_EQ(capitals.front(), "Kabul");
-    EXPECT_EQ(capitals[29], "Yaound\u00E9");
-    EXPECT_EQ(capitals[44], "Copenagen");
-    EXPECT_EQ(capitals.back(), "Harare");
-    EXPECT_EQ(std::set<std::string_view>(capitals.begin(), capitals.end()).size(), 197u);
 }
 
 } // namespace
