@@ -68,7 +68,7 @@ TEST_F(AnimatorChainTest, RemovalBeyondTheIndexMakesTheNextTickWorkOnTheNewLastI
     chain->stop();
 }
 
-// getCurrentItem() answered only strictly inside the list.
+// getCurrentItem() answers for the first and the last index too.
 TEST_F(AnimatorChainTest, CurrentItemAnswersForEveryIndexInTheList) {
     EXPECT_EQ(chain->getCurrentItem(), items[0]);
     chain->start();
@@ -80,7 +80,7 @@ TEST_F(AnimatorChainTest, CurrentItemAnswersForEveryIndexInTheList) {
     EXPECT_EQ(empty->getCurrentItem(), nullptr);
 }
 
-// a backward walk ended when it reached index 0, never running item 0.
+// A backward walk runs item 0 before it ends.
 TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
     chain->start();
     run(6); // items 0 and 1 done, index 2
@@ -95,7 +95,7 @@ TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
     EXPECT_EQ(chain->getCurrentIndex(), 0);
 }
 
-// onFinished came before stop(), so a restart from onFinished was undone at once.
+// The container stops before onFinished is told, so a restart made there survives.
 TEST_F(AnimatorChainTest, RestartFromOnFinishedSurvivesAndBeginsAtItemZero) {
     int finished = 0;
     chain->onFinished = [&](AnimatorChain& c) {
@@ -112,11 +112,39 @@ TEST_F(AnimatorChainTest, RestartFromOnFinishedSurvivesAndBeginsAtItemZero) {
     EXPECT_EQ(worked[9], "10:0");
 }
 
-// a stop() from onAnimation used to let the tick step the item anyway.
+// A stop() from onAnimation ends the tick before the item is stepped.
 TEST_F(AnimatorChainTest, StopFromOnAnimationEndsTheTick) {
     chain->onAnimation = [](AnimatorChain& c, Animator&) { c.stop(); };
     chain->animate();
     EXPECT_EQ(items[0]->getValue(), 0.0f);
+}
+
+TEST_F(AnimatorChainTest, AsyncChainStartsOneItemPerTickOnItsOwnTimer) {
+    for (auto& item : items)
+        item->setInterval(kTickInterval);
+    int itemsDone = 0;
+    for (auto& item : items)
+        item->onFinished = [&](Animator&, float) { ++itemsDone; };
+    chain->async = true;
+    chain->start();
+    run(3);
+    EXPECT_EQ(worked, (std::vector<std::string>{"1:0", "2:1", "3:2"}));
+    EXPECT_EQ(finishedOnTick, 3);
+    EXPECT_EQ(itemsDone, 0); // item 0, started on tick 1, ends on tick 4
+    run(3);
+    EXPECT_EQ(itemsDone, 3);
+}
+
+TEST_F(AnimatorChainTest, EmptyChainWarnsOnEveryTickAndNeverFinishes) {
+    chain->removeAll();
+    EXPECT_EQ(chain->getCount(), 0);
+    pf::ConsoleCapture capture;
+    chain->start();
+    run(3);
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>(3, "WARNUNG: Es sind keine Animator Objekte definiert.")));
+    EXPECT_EQ(finishedOnTick, 0);
+    chain->stop();
 }
 
 } // namespace

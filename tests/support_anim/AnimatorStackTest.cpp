@@ -69,7 +69,7 @@ TEST_F(AnimatorStackTest, ItemLeavesOnTickNPlusOneAndTheStackFinishesOneTickLate
     EXPECT_FALSE(s->isRunning());
 }
 
-// onFinished came before stop(), so a restart from onFinished was undone at once.
+// The container stops before onFinished is told, so a restart made there survives.
 TEST_F(AnimatorStackTest, RestartFromOnFinishedSurvives) {
     auto s = AnimatorStack::create();
     s->interval = kTickInterval;
@@ -89,7 +89,7 @@ TEST_F(AnimatorStackTest, RestartFromOnFinishedSurvives) {
     EXPECT_FALSE(s->isRunning());
 }
 
-// a stop() from a callback used to let the rest of the walk step its snapshot.
+// A stop() from a callback ends the walk over the tick's snapshot.
 TEST_F(AnimatorStackTest, StopFromACallbackEndsTheTick) {
     auto s = AnimatorStack::create();
     auto a = Animator::create(0, 1, 5);
@@ -101,6 +101,23 @@ TEST_F(AnimatorStackTest, StopFromACallbackEndsTheTick) {
     EXPECT_EQ(s->getCount(), 0);
     EXPECT_EQ(a->getValue(), 0.0f); // not stepped after the stop
     EXPECT_EQ(b->getValue(), 0.0f);
+}
+
+TEST_F(AnimatorStackTest, FinishedAndDuplicateEntriesStayUntilTheStackStops) {
+    auto s = AnimatorStack::create();
+    auto idle = Animator::create();
+    auto twice = Animator::create(0, 1, 1);
+    trace(*s, {{"idle", idle.get()}, {"twice", twice.get()}});
+    s->add(idle);
+    s->add(twice);
+    s->add(twice);
+    s->animate(); // twice steps twice: frame 1, then its end
+    EXPECT_EQ(log, (std::vector<std::string>{"0 step twice", "0 step twice", "0 twice done",
+                                             "0 removed twice"}));
+    EXPECT_EQ(s->getCount(), 2); // idle and the second entry of twice
+    s->animate();
+    EXPECT_EQ(log.back(), "0 finished");
+    EXPECT_EQ(s->getCount(), 0);
 }
 
 } // namespace

@@ -96,7 +96,7 @@ TEST_F(AnimatorTest, LoopedRunTurnsAfterNPlusOneTicksUntilStopClearsLooped) {
     EXPECT_EQ(r.events.size(), 7u);
 }
 
-// a rewound or undone run used to fall back to a linear curve and the default interval.
+// A rewound or undone run keeps its curve and interval.
 TEST_F(AnimatorTest, RewindAndUndoKeepTheIntervalAndCurve) {
     auto a = Animator::create(0, 1, 4, kTickInterval, E::EASING_easeInQuad);
     std::vector<float> first;
@@ -132,7 +132,7 @@ TEST_F(AnimatorTest, UndoMidRunReportsTheSourceThenFinishesAtTheDestinationInOne
     EXPECT_TRUE(a->isFinished());
 }
 
-// a second start() used to leave the first timer running where no stop() reached it.
+// A second start() replaces the first timer, so one stop() ends the run.
 TEST_F(AnimatorTest, SecondStartLeavesOneTimer) {
     std::weak_ptr<Animator> weak;
     int animations = 0;
@@ -213,7 +213,7 @@ TEST_F(AnimatorTest, RestartFromOnFinishedRunsAgain) {
     EXPECT_FALSE(a->isRunning());
 }
 
-// a callback that stops or replaces the run used to let the tick step on.
+// A callback that stops or replaces the run ends the tick.
 TEST_F(AnimatorTest, TickEndsWhenACallbackStoppedOrReplacedTheRun) {
     auto stopped = Animator::create(0, 10, 10, kTickInterval);
     stopped->onAnimation = [](Animator& an, float) { an.stop(); };
@@ -241,6 +241,21 @@ TEST_F(AnimatorTest, TickEndsWhenACallbackStoppedOrReplacedTheRun) {
     loopStopped->animate();
     EXPECT_TRUE(loopStopped->isFinished());
     EXPECT_EQ(loopStopped->getSourceValue(), 0.0f); // not reversed after the stop
+}
+
+class SoftElastic : public Animator {
+public:
+    using Animator::Animator;
+    float easeOutElastic(std::int64_t t, float b, float c, std::int64_t d) override {
+        return b + c * static_cast<float>(t) / static_cast<float>(d) + 100.0f;
+    }
+};
+
+TEST_F(AnimatorTest, SubclassReplacesAnElasticCurve) {
+    auto a = std::make_shared<SoftElastic>(0, 4, 4, kTickInterval, E::EASING_easeOutElastic);
+    a->animate();
+    a->animate();
+    EXPECT_FLOAT_EQ(a->getValue(), 102.0f);
 }
 
 } // namespace

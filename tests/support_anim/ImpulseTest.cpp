@@ -63,7 +63,7 @@ TEST_F(ImpulseTest, ExactHitOnTheUpperBoundBouncesBeforeOnAnimation) {
               (std::vector<std::string>{"hit 0.000000", "move 0.000000", "move -2.000000"}));
 }
 
-// a second start() left an older timer that moved the impulse twice per period.
+// A second start() replaces the timer: the impulse moves once per period.
 TEST_F(ImpulseTest, SecondStartLeavesOneTimer) {
     auto imp = Impulse::create(0, 1.0f, kTickInterval, 1.0f);
     int moves = 0;
@@ -77,7 +77,7 @@ TEST_F(ImpulseTest, SecondStartLeavesOneTimer) {
     EXPECT_EQ(moves, 3);
 }
 
-// stop() after onFinished undid a new push given from onFinished.
+// A new push given from onFinished survives: the impulse is not stopped after it.
 TEST_F(ImpulseTest, RestartFromOnFinishedSurvives) {
     auto imp = Impulse::create(0, 0.01f, kTickInterval, 0.5f);
     int finished = 0;
