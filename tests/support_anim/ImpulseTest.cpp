@@ -95,7 +95,7 @@ TEST_F(ImpulseTest, RestartFromOnFinishedSurvives) {
     EXPECT_EQ(moves, 6); // 0.005, 0.0025, 0.00125 twice over
 }
 
-// a stop() from onCollision used to let the tick go on to onAnimation.
+// A stop() from onCollision ends the tick before onAnimation.
 TEST_F(ImpulseTest, StopFromOnCollisionEndsTheTick) {
     auto imp = Impulse::create(0, 8.0f, kTickInterval, 0.5f);
     imp->setMinMax(true, -100.0f, 1.0f);
@@ -118,6 +118,18 @@ TEST_F(ImpulseTest, TimerKeepsAnUnownedImpulseAliveUntilItDiesAway) {
     EXPECT_FALSE(weak.expired());
     ticks(10);
     EXPECT_TRUE(weak.expired());
+}
+
+TEST_F(ImpulseTest, LowerBoundBounceReversesTheStep) {
+    auto imp = Impulse::create(0, -10.0f, kTickInterval, 0.5f);
+    imp->setMinMax(true, -3.0f, 100.0f);
+    int hits = 0;
+    imp->onCollision = [&](Impulse&) { ++hits; };
+    imp->animate(); // -5 is below -3: back to 0, step +5
+    EXPECT_EQ(hits, 1);
+    EXPECT_EQ(imp->getValue(), 0.0f);
+    imp->animate();
+    EXPECT_EQ(imp->getValue(), 2.5f);
 }
 
 } // namespace
