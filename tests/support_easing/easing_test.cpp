@@ -74,7 +74,9 @@ EasingCurve curveOf(int raw) {
 
 class EveryCurve : public testing::TestWithParam<int> {};
 
-TEST_P(EveryCurve, PassesThroughItsKnownPointsAndScalesWithSourceAndAmount) {
+// The curve's known points, its ends (source at frame 0, destination at the last frame), and for
+// a run of no frames or a negative count the end value instead of a division by zero.
+TEST_P(EveryCurve, PassesThroughItsKnownPointsFromSourceToDestination) {
     const int raw = GetParam();
     const EasingCurve curve = curveOf(raw);
     const float* known = kKnown[raw];
@@ -83,25 +85,18 @@ TEST_P(EveryCurve, PassesThroughItsKnownPointsAndScalesWithSourceAndAmount) {
     EXPECT_NEAR(curve(7, 0, 1, 10), known[2], 1e-6f);
     EXPECT_NEAR(curve(3, 0, 1, 7), known[3], 1e-6f);
     EXPECT_NEAR(curve(7, 3, -4, 10), 3 - 4 * known[2], 1e-5f);
-}
 
-TEST_P(EveryCurve, StartsAtTheSourceAndEndsAtTheDestination) {
-    const int raw = GetParam();
     const bool outIn = raw > 0 && (raw - 1) % 4 == 3;
     for (Frame d : {1, 2, 3, 240}) {
         SCOPED_TRACE(testing::Message() << "d=" << d);
-        EXPECT_NEAR(curveOf(raw)(d, 3, -5, d), -2, 3e-5f);
+        EXPECT_NEAR(curve(d, 3, -5, d), -2, 3e-5f);
         if (!outIn || d >= 2) {
-            EXPECT_NEAR(curveOf(raw)(0, 3, -5, d), 3, 3e-5f);
+            EXPECT_NEAR(curve(0, 3, -5, d), 3, 3e-5f);
         }
     }
-}
-
-// A run of no frames, or a negative count, gives the end value instead of dividing by zero.
-TEST_P(EveryCurve, NoFramesGiveTheEndValue) {
     for (Frame t : {Frame{0}, Frame{1}, Frame{-1}}) {
-        EXPECT_EQ(curveOf(GetParam())(t, 2, 3, 0), 5.0f);
-        EXPECT_EQ(curveOf(GetParam())(t, 2, 3, -4), 5.0f);
+        EXPECT_EQ(curve(t, 2, 3, 0), 5.0f);
+        EXPECT_EQ(curve(t, 2, 3, -4), 5.0f);
     }
 }
 
