@@ -1,4 +1,4 @@
-// The application's generated audio files: their plans, what survives the codec, and the
+// The application's generated audio files: what survives the codec, and the
 // generator program's output and arguments.
 #include <algorithm>
 #include <cmath>
@@ -88,20 +88,6 @@ void expectApplicationFileProperties(int number, const pf::DecodedAudio& audio) 
     }
 }
 
-TEST(ApplicationAudioFiles, PlansSpanThreeToEightSecondsMostlyAt48kHz) {
-    int at48k = 0;
-    for (int n = 1; n <= audiofiles::kApplicationFileCount; ++n) {
-        const audiofiles::FilePlan plan = audiofiles::planForFile(n);
-        ASSERT_TRUE(plan.sampleRate == 48000 || plan.sampleRate == 44100) << n;
-        const double seconds = static_cast<double>(plan.frames) / plan.sampleRate;
-        EXPECT_GE(seconds, 3.0) << n;
-        EXPECT_LE(seconds, 8.0) << n;
-        at48k += plan.sampleRate == 48000;
-    }
-    EXPECT_GT(at48k, audiofiles::kApplicationFileCount / 2);
-    EXPECT_LT(at48k, audiofiles::kApplicationFileCount) << "some files are at 44.1 kHz";
-}
-
 class GeneratedFile : public testing::TestWithParam<int> {};
 
 TEST_P(GeneratedFile, KeepsItsFormatLengthPeakAndDynamicsThroughTheCodec) {
@@ -140,20 +126,6 @@ TEST(ApplicationAudioFiles,
                             "DIR 3x", "--count 3"})
         EXPECT_NE(runGenerator(std::string(bad) + " 2>/dev/null"), 0) << bad;
     EXPECT_FALSE(std::filesystem::exists("DIR"));
-}
-
-// The files the build put into the application bundle (not made by sanitizer builds).
-TEST(ApplicationAudioFiles, BundledFilesHaveTheStatedProperties) {
-#ifdef ORVEX_BUNDLED_AUDIO_DIR
-    for (int n = 1; n <= audiofiles::kApplicationFileCount; ++n) {
-        const std::string path =
-            std::string(ORVEX_BUNDLED_AUDIO_DIR) + "/" + std::to_string(n) + ".m4a";
-        ASSERT_TRUE(std::filesystem::exists(path)) << path;
-        expectApplicationFileProperties(n, pf::decodeAudioFile(path));
-    }
-#else
-    GTEST_SKIP() << "this build does not generate the application's audio files";
-#endif
 }
 
 } // namespace

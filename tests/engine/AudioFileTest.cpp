@@ -23,16 +23,3 @@ TEST(AudioFile, OpensAtTheFilesOwnRateAndReadsFramesFromThePosition) {
     EXPECT_EQ(buffer->frameLength(), 50u) << "only what is left";
     EXPECT_THROW(file->read(*buffer), pf::NSErrorException) << "at the end";
 }
-
-TEST(AudioFile, AFileThatCannotBeReadThrowsAnErrorThatNamesIt) {
-    TempDir dir;
-    const auto text = dir.file("text.m4a");
-    avfiletest::writeText(text, "this is not audio\n");
-    try {
-        pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(text));
-        ADD_FAILURE() << "opened";
-    } catch (const pf::NSErrorException& e) {
-        EXPECT_NE(e.error().localizedDescription().find(text), std::string::npos)
-            << e.error().localizedDescription();
-    }
-}

@@ -4,6 +4,7 @@
 #include <condition_variable>
 
 #include "EngineTestSupport.h"
+#include "core/RenderThread.h"
 
 using namespace enginetest;
 
@@ -96,41 +97,4 @@ TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier)
     EXPECT_TRUE(log.offTheCallersThreads) << "not inside stop";
     EXPECT_FALSE(g.player->isPlaying());
     EXPECT_EQ(peak(renderFrames(1000)[0], 0, 1000), 0.0) << "nothing left to play";
-}
-
-TEST(PlayerNode, PauseKeepsThePositionAndPlayResumesThere) {
-    PlayerGraph g;
-    g.player->scheduleFile(g.a, std::nullopt, nullptr);
-    g.player->play();
-    renderFrames(1000);
-    g.player->pause();
-    EXPECT_EQ(peak(renderFrames(500)[0], 0, 500), 0.0);
-    g.player->play();
-    const auto out = renderFrames(100);
-    for (std::size_t i = 0; i < 100; ++i)
-        ASSERT_EQ(out[0][i], g.a->samples()->samples[0][1000 + i]);
-}
-
-TEST(PlayerNode, AHandlerMayDropTheLastReferenceToItsPlayer) {
-    TempDir dir;
-    const auto a = toneFile(dir, "a.m4a", 48000, 500, 480);
-    HandlerLog log;
-    auto player = pf::AVAudioPlayerNode::make();
-    auto done = log.handler("done");
-    player->scheduleFile(a, std::nullopt, [player, done]() mutable { done(); });
-    player->stop(); // the handler now holds the only other reference
-    player.reset();
-    EXPECT_TRUE(log.waitFor(1));
-}
-
-TEST(PlayerNode, AFileAtAnotherRatePlaysAtItsOwnPitchForItsOwnDuration) {
-    PlayerGraph g; // the player's own format: 48 kHz
-    const auto file = toneFile(g.dir, "t.m4a", 44100, 440.0, 22050);
-    g.player->scheduleFile(file, std::nullopt, nullptr);
-    g.player->play();
-    const auto out = renderFrames(24000 + 2048);
-    EXPECT_NEAR(zeroCrossingFrequency(out[0], 2400, 21600, 48000.0), 440.0, 0.5);
-    // Half a second at 44.1 kHz lasts half a second at 48 kHz.
-    EXPECT_GT(peak(out[0], 23800, 23990), 0.1);
-    EXPECT_EQ(peak(out[0], 24100, out[0].size()), 0.0);
 }

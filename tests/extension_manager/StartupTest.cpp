@@ -57,19 +57,6 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     const auto before = run.console.lines().size();
     run.manager->setCurrentPreset(std::nullopt);
     EXPECT_EQ(run.console.lines().size(), before);
-
-    // Once a unit is set, presets are the unit's and connecting warns no more.
-    const auto unit = events[0].unit->auAudioUnit();
-    run.manager->setAudioUnit(unit);
-    const auto printed = run.console.lines().size();
-    run.manager->connectParametersToControls();
-    EXPECT_EQ(run.console.lines().size(), printed);
-    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Soft", 3));
-    ASSERT_TRUE(run.manager->currentPreset());
-    EXPECT_EQ(run.manager->currentPreset()->name(), "Soft");
-    EXPECT_EQ(run.manager->currentPreset()->number(), 3);
-    run.manager->setCurrentPreset(std::nullopt);
-    EXPECT_FALSE(unit->currentPreset());
 }
 
 } // namespace
