@@ -99,8 +99,7 @@ TEST_P(GeneratedFile, KeepsItsFormatLengthPeakAndDynamicsThroughTheCodec) {
 // Both rates, shortest and longest lengths among them.
 INSTANTIATE_TEST_SUITE_P(Samples, GeneratedFile, testing::Values(1, 3, 7, 40, 80));
 
-TEST(ApplicationAudioFiles,
-     GeneratorWritesTheSameFilesOnEveryRunAToneOnRequestAndRefusesBadArguments) {
+TEST(ApplicationAudioFiles, GeneratorWritesTheSameFilesOnEveryRunAndRefusesBadArguments) {
     TempDir first;
     TempDir second;
     ASSERT_EQ(runGenerator("'" + first.path() + "' 3"), 0);
@@ -115,12 +114,6 @@ TEST(ApplicationAudioFiles,
     }
     EXPECT_EQ(files, 3u) << "1.m4a, 2.m4a, 3.m4a and nothing left over";
     EXPECT_TRUE(std::filesystem::exists(first.file("3.m4a")));
-
-    ASSERT_EQ(runGenerator("--tone '" + first.file("t.m4a") + "' 44100 440 22050"), 0);
-    const pf::DecodedAudio tone = pf::decodeAudioFile(first.file("t.m4a"));
-    EXPECT_EQ(tone.sampleRate, 44100);
-    EXPECT_EQ(tone.frameLength(), 22050u);
-    EXPECT_NEAR(avfiletest::zeroCrossingFrequency(tone.samples[0], 2000, 20000, 44100), 440.0, 0.5);
 
     for (const char* bad : {"", "--tone x 44100 440", "--tone x 1000 440 100", "DIR 0", "DIR 81",
                             "DIR 3x", "--count 3"})

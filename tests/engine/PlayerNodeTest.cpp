@@ -41,7 +41,6 @@ struct HandlerLog {
 struct PlayerGraph {
     ManualOutput manual;
     TempDir dir;
-    std::shared_ptr<pf::AVAudioFile> a = toneFile(dir, "a.m4a", 48000, 500, 4800);
     std::shared_ptr<pf::AVAudioEngine> engine = pf::AVAudioEngine::make();
     std::shared_ptr<pf::AVAudioPlayerNode> player = pf::AVAudioPlayerNode::make();
     PlayerGraph() {
@@ -86,11 +85,14 @@ TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsOnceItsDataIsReadAheadOffT
 
 TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier) {
     PlayerGraph g;
+    // Long enough that neither file is read ahead to its end before the stop.
+    const auto a = toneFile(g.dir, "long.m4a", 48000, 500, 24000);
     HandlerLog log;
-    g.player->scheduleFile(g.a, std::nullopt, log.handler("first"));
-    g.player->scheduleFile(g.a, std::nullopt, log.handler("second"));
+    g.player->scheduleFile(a, std::nullopt, log.handler("first"));
+    g.player->scheduleFile(a, std::nullopt, log.handler("second"));
     g.player->play();
     renderFrames(1000);
+    EXPECT_TRUE(log.snapshot().empty());
     g.player->stop();
     ASSERT_TRUE(log.waitFor(2));
     EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"first", "second"}));

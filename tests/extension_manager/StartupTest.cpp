@@ -26,8 +26,6 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     const std::vector<std::string> player(lines.begin() + long(expected.size()), lines.end() - 2);
     lines.resize(expected.size());
     EXPECT_EQ(lines, expected);
-    for (const auto& line : player)
-        EXPECT_TRUE(line.starts_with("AUEnginePlayer")) << line;
     EXPECT_NE(std::find(player.begin(), player.end(), "AUEnginePlayer: Audio unit was attached."),
               player.end());
 
