@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "OrvexCompressorViewBase.h"
-#include "OrvexDynamicsDisplayView.h"
-#include "PluginFrameEx.h"
-#include "ProbeHelpers.h"
 #include "ResizingBehavior.h"
 
 using pf::CGRect;
@@ -49,21 +46,4 @@ TEST(ResizingApply, EachBehaviourPlacesTheDesignAndStoresItsScale) {
     EXPECT_FALSE(panel::resizingFromRawValue<R>(4).has_value());
     EXPECT_FALSE(panel::resizingFromRawValue<R>(-1).has_value());
     EXPECT_EQ(panel::resizingFromRawValue<R0>(3), R0::center);
-}
-
-TEST(ContrastRule, LinesTakeGreyOneMinusCAndSelectionColoursStay) {
-    OrvexCompressorViewBase base;
-    panel::applyContrast(base, 0.15);
-    EXPECT_TRUE(colorNear(base.colorMain, pf::UIColor(0.85, 0.85, 0.85, 1)));
-    EXPECT_EQ(base.colorContrast, base.colorMain);
-    EXPECT_TRUE(colorNear(base.colorContrastInverted, pf::UIColor(0.15, 0.15, 0.15, 1)));
-    EXPECT_TRUE(colorNear(base.colorSelected1, pf::UIColor(0.76, 0.29, 0.29, 1)));
-
-    auto display = std::make_shared<OrvexDynamicsDisplayView>(CGRect{0, 0, 100, 100});
-    display->setContrast(0.2);
-    const auto& b = *display->baseClass;
-    EXPECT_TRUE(colorNear(b.colorMain, pf::UIColor(0.8, 0.8, 0.8, 1)));
-    EXPECT_TRUE(colorNear(b.colorContrastInverted, pf::UIColor(0.2, 0.2, 0.2, 1)));
-    EXPECT_TRUE(colorNear(b.colorSelected2, pf::UIColor(0.195, 0.479, 0.75, 1)));
-    EXPECT_TRUE(display->needsDisplay());
 }

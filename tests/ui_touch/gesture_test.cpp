@@ -92,8 +92,7 @@ TEST_F(Gestures, APanBeginsAfterTenPointsItsTranslationIsCumulativeAndLosingFocu
     EXPECT_EQ(rec.states.size(), 5u);
 }
 
-// Left button held half a second within 10 points, or the right button (which touches no view).
-TEST_F(Gestures, ALongPressIsAStillHoldOfHalfASecondOrTheRightButton) {
+TEST_F(Gestures, ALongPressIsAStillHoldOfHalfASecond) {
     Recorder rec;
     attach<UILongPressGestureRecognizer>(*parent, rec, "onlongPressGesture:");
     h.down({120, 120});
@@ -108,12 +107,6 @@ TEST_F(Gestures, ALongPressIsAStillHoldOfHalfASecondOrTheRightButton) {
     h.runFor(1s);
     h.up({131, 120});
     EXPECT_EQ(rec.states.size(), 2u);
-    child->log.clear();
-    h.down({120, 120}, 3);
-    EXPECT_EQ(rec.states.back(), S::began);
-    h.up({120, 120}, 3);
-    EXPECT_EQ(rec.states.back(), S::ended);
-    EXPECT_TRUE(child->log.empty());
 }
 
 TEST_F(Gestures, TwoClicksWithinTheIntervalAreADoubleTapAndEveryClickATap) {
@@ -133,11 +126,6 @@ TEST_F(Gestures, TwoClicksWithinTheIntervalAreADoubleTapAndEveryClickATap) {
     h.click({120, 120});
     EXPECT_EQ(single.states.size(), 4u);
     EXPECT_EQ(twice.states.size(), 1u);
-    // A drag is no tap.
-    h.down({120, 120});
-    h.move({150, 120});
-    h.up({150, 120});
-    EXPECT_EQ(single.states.size(), 4u);
 }
 
 TEST_F(Gestures, TheWheelPinchesByTenPercentANotchAndEndsAQuarterSecondAfterTheLast) {
@@ -160,44 +148,4 @@ TEST_F(Gestures, TheWheelPinchesByTenPercentANotchAndEndsAQuarterSecondAfterTheL
     // A new pinch starts from 1 again.
     h.wheel({120, 120}, -1);
     EXPECT_NEAR(rec.scales.back(), 1 / 1.1, 1e-12);
-}
-
-// Touches go up to the nearest view that handles them; a recogniser belongs to one view at a
-// time and sees nothing of a view that takes no touches.
-TEST_F(Gestures, TouchesAndRecognisersFollowTheViewTree) {
-    auto plain = std::make_shared<UIView>(CGRect{10, 10, 20, 20});
-    child->addSubview(plain);
-    h.click({115, 115});
-    EXPECT_EQ(child->log, (std::vector<std::string>{"began", "ended"}));
-    EXPECT_EQ(child->lastLocation, (CGPoint{15, 15}));
-
-    Recorder rec;
-    auto r = attach<UILongPressGestureRecognizer>(*child, rec, "onlongPressGesture:");
-    parent->addGestureRecognizer(r);
-    EXPECT_TRUE(child->gestureRecognizers().empty());
-    h.down({10, 10}, 3); // on the parent, outside the child
-    h.up({10, 10}, 3);
-    EXPECT_EQ(rec.states.size(), 2u);
-    parent->setUserInteractionEnabled(false);
-    h.down({10, 10}, 3);
-    h.up({10, 10}, 3);
-    EXPECT_EQ(rec.states.size(), 2u);
-    parent->removeGestureRecognizer(r.get());
-    EXPECT_EQ(r->view(), nullptr);
-}
-
-TEST(WindowInput, AShownWindowRoutesItsInputThroughTheApplication) {
-    Harness h;
-    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 100, 100});
-    auto view = std::make_shared<RecordingView>(CGRect{0, 0, 100, 100});
-    window->addSubview(view);
-    window->makeKeyAndVisible();
-    InputEvent e;
-    e.kind = InputEvent::Kind::mouseDown;
-    e.button = 1;
-    e.location = {5, 5};
-    window->sendInput(e);
-    e.kind = InputEvent::Kind::mouseUp;
-    window->sendInput(e);
-    EXPECT_EQ(view->log, (std::vector<std::string>{"began", "ended"}));
 }
