@@ -1,34 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "TouchHarness.h"
 #include "ui/UIGestureRecognizer.h"
-#include "ui/UITouch.h"
 
 using namespace pf;
 using namespace touchtest;
 
 namespace {
-
-// A view that records the phases of the touches it is given.
-class RecordingView : public UIView {
-public:
-    using UIView::UIView;
-    std::vector<std::string> log;
-    CGPoint lastLocation;
-    void touchesBegan(const UITouchSet& t, const UIEvent*) override { note("began", t); }
-    void touchesMoved(const UITouchSet& t, const UIEvent*) override { note("moved", t); }
-    void touchesEnded(const UITouchSet& t, const UIEvent*) override { note("ended", t); }
-    void touchesCancelled(const UITouchSet& t, const UIEvent*) override { note("cancelled", t); }
-
-private:
-    void note(const char* what, const UITouchSet& t) {
-        log.emplace_back(what);
-        lastLocation = t.front()->location(this);
-    }
-};
 
 struct Recorder {
     std::vector<UIGestureRecognizerState> states;
@@ -54,19 +34,13 @@ using S = UIGestureRecognizerState;
 class Gestures : public ::testing::Test {
 protected:
     Harness h;
-    std::shared_ptr<RecordingView> parent = std::make_shared<RecordingView>(CGRect{0, 0, 400, 300});
-    std::shared_ptr<RecordingView> child =
-        std::make_shared<RecordingView>(CGRect{100, 100, 100, 50});
-    void SetUp() override {
-        h.window->addSubview(parent);
-        parent->addSubview(child);
-    }
+    std::shared_ptr<UIView> parent = std::make_shared<UIView>(CGRect{0, 0, 400, 300});
+    void SetUp() override { h.window->addSubview(parent); }
 };
 
 } // namespace
 
-// The recogniser on the parent never takes the touch from the child it went down on; losing the
-// focus cancels both.
+// Losing the focus cancels a pan, and nothing is tracked after it.
 TEST_F(Gestures, APanBeginsAfterTenPointsItsTranslationIsCumulativeAndLosingFocusCancelsIt) {
     Recorder rec;
     attach<UIPanGestureRecognizer>(*parent, rec, "onPanGesture:");
@@ -79,15 +53,11 @@ TEST_F(Gestures, APanBeginsAfterTenPointsItsTranslationIsCumulativeAndLosingFocu
     ASSERT_EQ(rec.states, (std::vector<S>{S::began, S::changed, S::ended}));
     EXPECT_EQ(rec.translations[1], (CGPoint{40, 20}));
     EXPECT_EQ(rec.translations[2], (CGPoint{50, 30}));
-    EXPECT_EQ(child->log, (std::vector<std::string>{"began", "moved", "moved", "moved", "ended"}));
-    EXPECT_EQ(child->lastLocation, (CGPoint{60, 40}));
-    EXPECT_TRUE(parent->log.empty());
 
     h.down({110, 110});
     h.move({140, 110});
     h.send(InputEvent::Kind::focusLost, {});
     EXPECT_EQ(rec.states.back(), S::cancelled);
-    EXPECT_EQ(child->log.back(), "cancelled");
     h.move({150, 110}); // nothing is tracked any more
     EXPECT_EQ(rec.states.size(), 5u);
 }
