@@ -74,11 +74,13 @@ TEST(DynamicsDisplay, NeedlesAndDotsAtTheirAnglesInTheirColours) {
     EXPECT_TRUE(isBlack(img, p.x, p.y)) << "no needle straight up";
     // The first peak dot about 87 units straight up.
     EXPECT_TRUE(pixelNear(img, 2 * 256.5, 2 * 146, 0.6 * 193.8, 0.6 * 73.95, 0.6 * 73.95));
-    // A non-finite value draws no needle; the other one still stands.
+    // A non-finite value draws no needle, not even at rest; the other one still stands.
     f.display->setCompressionValues(std::nanf(""), 0.75f);
     img = pf::renderView(*f.window);
-    p = alongNeedle(0.25, 40);
-    EXPECT_TRUE(isBlack(img, p.x, p.y));
+    for (const double at : {0.25, 0.5}) {
+        p = alongNeedle(at, 40);
+        EXPECT_TRUE(isBlack(img, p.x, p.y)) << at;
+    }
     p = alongNeedle(0.75, 40);
     EXPECT_TRUE(pixelNear(img, p.x, p.y, 0.6 * 49.725, 0.6 * 122.145, 0.6 * 191.25));
 }
