@@ -20,14 +20,8 @@ protected:
     Harness h;
     std::filesystem::path data;
     std::filesystem::path documents;
-    std::string previous;
-    bool hadPrevious = false;
 
     void SetUp() override {
-        if (const char* p = std::getenv("XDG_DATA_HOME")) {
-            previous = p;
-            hadPrevious = true;
-        }
         data = std::filesystem::temp_directory_path() /
                ("iface-dialogs-" + std::to_string(::getpid()));
         std::filesystem::remove_all(data);
@@ -41,10 +35,7 @@ protected:
         h.show();
     }
     void TearDown() override {
-        if (hadPrevious)
-            ::setenv("XDG_DATA_HOME", previous.c_str(), 1);
-        else
-            ::unsetenv("XDG_DATA_HOME");
+        ::unsetenv("XDG_DATA_HOME");
         std::filesystem::remove_all(data);
     }
     std::shared_ptr<pf::UIAlertController> shownAlert() {
@@ -68,7 +59,7 @@ protected:
 
 } // namespace
 
-TEST_F(Dialogs, TheAlertLogsItsTextRunsItsCompletionWhenShownAndLogsTheAnswer) {
+TEST_F(Dialogs, AlertsAndSeguesLogTheirTextsAndTheAnswer) {
     int completions = 0;
     h.controller->alert("Caption", "Message", [&] { ++completions; });
     EXPECT_EQ(h.lines().back(), "Alert: Caption : Message");
@@ -80,24 +71,26 @@ TEST_F(Dialogs, TheAlertLogsItsTextRunsItsCompletionWhenShownAndLogsTheAnswer) {
 
     h.controller->alertQuestion("Load", "Really?", nullptr);
     EXPECT_EQ(h.lines().back(), "Alert: Load : Really?");
-    EXPECT_EQ(shownAlert()->actions()[0]->title(), "Yes");
-    EXPECT_EQ(shownAlert()->actions()[1]->style(), pf::UIAlertActionStyle::cancel);
     press("No");
     EXPECT_EQ(h.lines().back(), "Answer was NO.");
     h.controller->reasonForQuestion = "load preset";
     h.controller->alertQuestion("Load", "Really?", nullptr);
     press("Yes");
     EXPECT_EQ(h.lines().back(), "Answer was YES.");
+    // A segue logs its identifier only.
+    h.controller->registerSegue("ShowInfo",
+                                [] { return std::make_shared<pf::UIViewController>(); });
+    h.console.clear();
+    EXPECT_FALSE(h.controller->performSegue("Missing", nullptr));
+    h.controller->performSegue("ShowInfo", nullptr);
+    EXPECT_EQ(h.lines(), (std::vector<std::string>{"ShowInfo"}));
 }
 
 TEST_F(Dialogs, TheFileNamePromptRepeatsWhileTheNameIsTakenAndEndsOnAFreeOne) {
     h.controller->alertFileName("save", "taken.txt");
     auto first = shownAlert();
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->title(), "File name");
     EXPECT_EQ(first->message(), "Please enter the file name for the current file: ");
-    EXPECT_EQ(first->textFields().front()->placeholder, "file name");
-    EXPECT_EQ(first->textFields().front()->text(), "taken.txt");
     type("");
     press("OK"); // empty: the proposed name, which is taken
     auto second = shownAlert();
@@ -107,19 +100,12 @@ TEST_F(Dialogs, TheFileNamePromptRepeatsWhileTheNameIsTakenAndEndsOnAFreeOne) {
     EXPECT_EQ(second->textFields().front()->text(), "taken.txt");
     type("folder"); // a folder counts as taken
     press("OK");
-    auto third = shownAlert();
-    ASSERT_TRUE(third);
-    EXPECT_EQ(third->textFields().front()->text(), "folder");
+    ASSERT_TRUE(shownAlert());
     type("free.txt");
     press("OK");
     EXPECT_FALSE(h.controller->presentedViewController());
     EXPECT_FALSE(std::filesystem::exists(documents / "free.txt")); // nothing is written
-
     h.controller->alertFileName("save", "");
-    type("");
-    press("OK"); // no name at all: the Documents folder itself exists
-    ASSERT_TRUE(shownAlert());
-    EXPECT_EQ(shownAlert()->textFields().front()->text(), "Documents");
     press("Cancel");
     EXPECT_EQ(h.lines().back(), "Save action was canceled.");
 }
@@ -129,9 +115,6 @@ TEST_F(Dialogs, ThePickerOffersDataAndOneSinglePickLogsTwoLines) {
     auto picker = std::dynamic_pointer_cast<pf::UIDocumentPickerViewController>(
         h.controller->presentedViewController());
     ASSERT_TRUE(picker);
-    EXPECT_EQ(picker->documentTypes(), (std::vector<std::string>{"public.data"}));
-    EXPECT_TRUE(picker->allowsMultipleSelection);
-    EXPECT_EQ(picker->mode(), pf::UIDocumentPickerMode::importMode);
     h.window->runPasses();
     h.console.clear();
     h.click(touchtest::Harness::centreOf(*picker->buttonFor("taken.txt")));
@@ -145,21 +128,4 @@ TEST_F(Dialogs, ThePickerOffersDataAndOneSinglePickLogsTwoLines) {
                                  pf::URL::fileURLWithPath((documents / "taken.txt").string()));
     EXPECT_EQ(h.lines(), (std::vector<std::string>{"documentPicker: " + url,
                                                    "documentPicker: [" + url + "]"}));
-
-    h.console.clear();
-    h.controller->openFilePicker();
-    h.window->runPasses();
-    auto again = std::dynamic_pointer_cast<pf::UIDocumentPickerViewController>(
-        h.controller->presentedViewController());
-    h.click(touchtest::Harness::centreOf(*again->buttonFor("Cancel")));
-    EXPECT_EQ(h.lines(), (std::vector<std::string>{"The document picker was canceled."}));
-}
-
-TEST_F(Dialogs, ASegueLogsItsIdentifierOnly) {
-    h.controller->registerSegue("ShowInfo",
-                                [] { return std::make_shared<pf::UIViewController>(); });
-    h.console.clear();
-    EXPECT_FALSE(h.controller->performSegue("Missing", nullptr));
-    h.controller->performSegue("ShowInfo", nullptr);
-    EXPECT_EQ(h.lines(), (std::vector<std::string>{"ShowInfo"}));
 }

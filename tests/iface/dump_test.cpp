@@ -41,94 +41,50 @@ std::vector<std::string> dumpOf(const std::shared_ptr<pf::AUParameterTree>& tree
 
 } // namespace
 
-TEST(ParameterDump, TheUnitsTreePrintsTwelveBlocksAtLevelOneWithTheExactLines) {
-    Harness h;
-    h.show();
-    h.controller->setAudioUnit(makeUnit());
-    h.console.clear();
-    h.drain();
-    const auto all = h.lines();
-    const auto from = std::find(all.begin(), all.end(),
-                                "ExtensionViewController: Extracting at the parameter tree: ");
-    ASSERT_NE(from, all.end());
-    const std::vector<std::string> first(from + 1, from + 1 + 16);
-    EXPECT_EQ(first, (std::vector<std::string>{
-                         "",
-                         "\tExtensionViewController: Folllowing AU parameter was found... ",
-                         "\t- address:  0",
-                         "\t- displayName:  Compressor Attack",
-                         "\t- value:  0.1",
-                         "\t- options:  AudioUnitParameterOptions(rawValue: 3221225472)",
-                         "\t- The flag value includes the following flags... ",
-                         "\t - flag_IsReadable",
-                         "\t - flag_IsWritable",
-                         "\t- maxValue:  1.0",
-                         "\t- minValue:  0.0",
-                         "\t- unit: (type 0)  generic",
-                         "\t- unitName:  ",
-                         "\t- valueStrings:  []",
-                         "",
-                         "\tExtensionViewController: Folllowing AU parameter was found... ",
-                     }));
-    EXPECT_EQ(std::count(all.begin(), all.end(),
-                         "\tExtensionViewController: Folllowing AU parameter was found... "),
-              12);
-    EXPECT_EQ(std::count(all.begin(), all.end(), "\t- address:  11"), 1);
-}
-
-TEST(ParameterDump, MeterFlagUnitsAndStringsPrintAsTheyAlwaysHave) {
-    auto tree = AUParameterTree::createTree({AUParameterTree::createGroup(
+// The unit's own tree, and a tree with meter flags, an unknown unit kind and value strings: each
+// parameter is one block of exact lines, at level one inside its group.
+TEST(ParameterDump, EachParameterPrintsOneBlockOfTheExactLines) {
+    const std::string found = "\tExtensionViewController: Folllowing AU parameter was found... ";
+    const auto unit = makeUnit();
+    const auto unitDump = dumpOf(unit->parameterTree());
+    EXPECT_EQ(std::count(unitDump.begin(), unitDump.end(), found), 12);
+    EXPECT_EQ(std::count(unitDump.begin(), unitDump.end(), "\t- address:  11"), 1);
+    const auto tree = AUParameterTree::createTree({AUParameterTree::createGroup(
         "g", "g",
         {param(5, "Meter", 0x8000 | 0x30000, pf::AudioUnitParameterUnit(13), "dB",
                std::vector<std::string>{"a", "b"}),
          param(6, "Odd", 0, pf::AudioUnitParameterUnit(99))})});
-    const auto dump = dumpOf(tree);
-    const std::vector<std::string> expected{
-        "",
-        "\tExtensionViewController: Folllowing AU parameter was found... ",
-        "\t- address:  5",
-        "\t- displayName:  Meter",
-        "\t- value:  0.0",
-        "\t- options:  AudioUnitParameterOptions(rawValue: 229376)",
-        "\t- The flag value includes the following flags... ",
-        " - flag_MeterReadOnly",
-        "\t - flag_DisplaySquareRoot",
-        "\t - flag_DisplaySquared",
-        "\t - flag_DisplayCubed",
-        "\t- maxValue:  1.0",
-        "\t- minValue:  0.0",
-        "\t- unit: (type 13)  decibels",
-        "\t- unitName:  dB",
-        "\t- valueStrings:  [\"a\", \"b\"]",
+    const auto treeDump = dumpOf(tree);
+    const struct {
+        const std::vector<std::string>& dump;
+        std::vector<std::string> expected;
+    } rows[] = {
+        {unitDump,
+         {"", found, "\t- address:  0", "\t- displayName:  Compressor Attack", "\t- value:  0.1",
+          "\t- options:  AudioUnitParameterOptions(rawValue: 3221225472)",
+          "\t- The flag value includes the following flags... ", "\t - flag_IsReadable",
+          "\t - flag_IsWritable", "\t- maxValue:  1.0", "\t- minValue:  0.0",
+          "\t- unit: (type 0)  generic", "\t- unitName:  ", "\t- valueStrings:  []", "", found}},
+        {treeDump,
+         {"", found, "\t- address:  5", "\t- displayName:  Meter", "\t- value:  0.0",
+          "\t- options:  AudioUnitParameterOptions(rawValue: 229376)",
+          "\t- The flag value includes the following flags... ", " - flag_MeterReadOnly",
+          "\t - flag_DisplaySquareRoot", "\t - flag_DisplaySquared", "\t - flag_DisplayCubed",
+          "\t- maxValue:  1.0", "\t- minValue:  0.0", "\t- unit: (type 13)  decibels",
+          "\t- unitName:  dB", "\t- valueStrings:  [\"a\", \"b\"]"}},
     };
-    ASSERT_GE(dump.size(), expected.size());
-    EXPECT_EQ(std::vector<std::string>(dump.begin(), dump.begin() + expected.size()), expected);
-    EXPECT_NE(std::find(dump.begin(), dump.end(), "\t- unit: (type 99)  unknown parameter kind"),
-              dump.end());
-}
-
-TEST(ParameterDump, NestedGroupsPrintTwiceAndParametersAtTheRootNever) {
-    auto inner = AUParameterTree::createGroup(
-        "inner", "inner", {param(2, "Deep", 0, pf::kAudioUnitParameterUnit_Generic)});
-    auto tree = AUParameterTree::createTree(
-        {param(9, "Root", 0, pf::kAudioUnitParameterUnit_Generic),
-         AUParameterTree::createGroup(
-             "outer", "outer",
-             {param(1, "Shallow", 0, pf::kAudioUnitParameterUnit_Generic), inner})});
-    const auto dump = dumpOf(tree);
-    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  1"), 1);
-    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  2"), 1);
-    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t\t- address:  2"), 1);
-    EXPECT_EQ(std::count(dump.begin(), dump.end(), "\t- address:  9"), 0);
+    for (const auto& row : rows) {
+        ASSERT_GE(row.dump.size(), row.expected.size()) << row.expected[2];
+        EXPECT_EQ(std::vector<std::string>(row.dump.begin(), row.dump.begin() + 16), row.expected);
+    }
+    EXPECT_NE(
+        std::find(treeDump.begin(), treeDump.end(), "\t- unit: (type 99)  unknown parameter kind"),
+        treeDump.end());
 }
 
 TEST(ParameterDump, AMissingAddressIsReportedAndReadsAsZero) {
     Harness h;
     h.show();
-    EXPECT_EQ(h.controller->getParameter(42), 0.0f); // no tree yet: silent
-    EXPECT_TRUE(
-        h.lines().empty() ||
-        !h.has("AudioUnitViewController: ERROR: The parameter address 42 is not available."));
     h.controller->setAudioUnit(makeUnit());
     h.drain();
     h.console.clear();

@@ -40,27 +40,3 @@ TEST_F(Overlay, AMessageFadesInThenOutAndTheOverlayEndsHiddenWithItsLastAlpha) {
     EXPECT_NEAR(info().transform().a, info().alpha(), 1e-6);
     EXPECT_EQ(h.controller->infoMessage->text(), "");
 }
-
-TEST_F(Overlay, HidingAnOverlayAtZeroFinishesOnTheFirstTickWithoutTouchingItsTransform) {
-    info().setHidden(false);
-    info().setAlpha(0);
-    h.controller->infoMessage->setText("x");
-    const auto before = info().transform();
-    h.controller->hideInfo();
-    h.runFor(std::chrono::milliseconds(9));
-    EXPECT_TRUE(info().isHidden());
-    EXPECT_EQ(h.controller->infoMessage->text(), "");
-    EXPECT_EQ(info().transform(), before);
-}
-
-TEST_F(Overlay, TheScaledOverlayDoesNotBreakLaterDrawing) {
-    h.controller->showInfo("");
-    h.runFor(std::chrono::milliseconds(10)); // the first tick scales to (0, 0)
-    h.window->runPasses();
-    h.controller->mainView->setNeedsDisplay();
-    const auto draws = h.controller->mainView->layerDrawCount();
-    h.window->runPasses();
-    EXPECT_EQ(h.controller->mainView->layerDrawCount(), draws + 1);
-    h.runFor(std::chrono::seconds(5)); // an empty message runs the whole cycle too
-    EXPECT_TRUE(info().isHidden());
-}

