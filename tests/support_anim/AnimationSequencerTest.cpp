@@ -124,45 +124,6 @@ TEST_F(AnimationSequencerTest, EndFrameSaturates) {
     EXPECT_EQ(seq->getMaxFrames(), std::numeric_limits<std::int64_t>::max());
 }
 
-// The container stops before onFinished is told, so a restart made there survives.
-TEST_F(AnimationSequencerTest, RestartFromOnFinishedSurvives) {
-    auto a = item("a", 1);
-    int ends = 0;
-    seq->add(a, 1);
-    seq->onFinished = [&](AnimationSequencer& s) {
-        add("end");
-        if (++ends == 1) {
-            s.rewind();
-            s.start();
-        }
-    };
-    seq->start();
-    run(6);
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"1 a", "2 a done", "2 end", "3 a", "4 a done", "4 end"}));
-}
-
-// A second start() replaces the timer: the clock still advances once per period.
-TEST_F(AnimationSequencerTest, SecondStartLeavesOneTimer) {
-    seq->add(item("a", 50), 1);
-    seq->start();
-    seq->start();
-    run(3);
-    EXPECT_EQ(seq->getCurrentFrame(), 3);
-    seq->stop();
-}
-
-// A stop() from onAnimation ends the tick before any entry is stepped.
-TEST_F(AnimationSequencerTest, StopFromOnAnimationEndsTheTick) {
-    auto a = item("a", 4);
-    seq->add(a, 1);
-    seq->onAnimation = [](AnimationSequencer& s, Animator&) { s.stop(); };
-    seq->start();
-    run(1);
-    EXPECT_EQ(a->getValue(), 0.0f);
-    EXPECT_FALSE(seq->isRunning());
-}
-
 TEST_F(AnimationSequencerTest, PauseLetsTheClockRunAndContinueBringsInPassedEntries) {
     seq->add(item("a", 10), 1);
     seq->add(item("b", 10), 3);

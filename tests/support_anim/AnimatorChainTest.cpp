@@ -95,30 +95,6 @@ TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
     EXPECT_EQ(chain->getCurrentIndex(), 0);
 }
 
-// The container stops before onFinished is told, so a restart made there survives.
-TEST_F(AnimatorChainTest, RestartFromOnFinishedSurvivesAndBeginsAtItemZero) {
-    int finished = 0;
-    chain->onFinished = [&](AnimatorChain& c) {
-        if (++finished == 1) {
-            for (auto& item : items)
-                item->rewind();
-            c.start();
-        }
-    };
-    chain->start();
-    run(20);
-    EXPECT_EQ(finished, 2);
-    ASSERT_EQ(worked.size(), 18u);
-    EXPECT_EQ(worked[9], "10:0");
-}
-
-// A stop() from onAnimation ends the tick before the item is stepped.
-TEST_F(AnimatorChainTest, StopFromOnAnimationEndsTheTick) {
-    chain->onAnimation = [](AnimatorChain& c, Animator&) { c.stop(); };
-    chain->animate();
-    EXPECT_EQ(items[0]->getValue(), 0.0f);
-}
-
 TEST_F(AnimatorChainTest, AsyncChainStartsOneItemPerTickOnItsOwnTimer) {
     for (auto& item : items)
         item->setInterval(kTickInterval);
