@@ -14,19 +14,6 @@ using Vesk::CStringList;
 using vesk_test::printed;
 using vesk_test::text;
 
-TEST(CString, AssignmentFormsAndTheirResults) {
-    CString s;
-    EXPECT_STREQ(s.c_str(), "(null*)");
-    EXPECT_EQ(s = 3.5, 0);
-    EXPECT_EQ(text(s), "3.500000");
-    EXPECT_EQ(s = -7, 0);
-    EXPECT_EQ(text(s), "-7");
-    const char* constant = "hello";
-    EXPECT_EQ(s = constant, 5);
-    s = 1e300; // far longer than any fixed buffer for a number
-    EXPECT_EQ(s.Length(), 301u + 7u);
-}
-
 // Assigning must copy the source before the old buffer goes: the source may be that buffer.
 TEST(CString, SelfAssignmentAndAssignmentFromOwnBufferKeepTheText) {
     CString s("abcdef");
