@@ -18,29 +18,20 @@ protected:
         VirtualClockTest::SetUp();
         seq = AnimationSequencer::create();
         seq->interval = kTickInterval;
-        seq->onFinished = [this](AnimationSequencer&) { add("end"); };
+        seq->onFinished = [this](AnimationSequencer&) { note("end"); };
     }
     std::shared_ptr<Animator> item(const std::string& name, std::int64_t frames,
                                    EnumEasing type = EnumEasing::EASING_easeNone) {
         auto a = Animator::create(0, 1, frames, Animator::kDefaultInterval, type);
-        a->onAnimation = [this, name](Animator&, float) { add(name); };
-        a->onFinished = [this, name](Animator&, float) { add(name + " done"); };
+        a->onAnimation = [this, name](Animator&, float) { note(name); };
+        a->onFinished = [this, name](Animator&, float) { note(name + " done"); };
         return a;
-    }
-    void add(const std::string& e) { log.push_back(std::to_string(tick) + " " + e); }
-    void run(int n) {
-        for (int i = 0; i < n; ++i) {
-            ++tick;
-            ticks(1);
-        }
     }
     bool has(const std::string& e) const {
         return std::find(log.begin(), log.end(), e) != log.end();
     }
 
     std::shared_ptr<AnimationSequencer> seq;
-    std::vector<std::string> log;
-    int tick = 0;
 };
 
 TEST_F(AnimationSequencerTest, PlacementsComeInOnTheirFramesAndTheRunEndsAfterTheLastStep) {

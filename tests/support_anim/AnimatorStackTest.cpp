@@ -12,9 +12,6 @@ namespace {
 
 class AnimatorStackTest : public VirtualClockTest {
 protected:
-    int tick = 0;
-    std::vector<std::string> log;
-
     // Names the callbacks of the stack and of its items in one log, with the tick.
     void trace(AnimatorStack& s, const std::vector<std::pair<std::string, Animator*>>& names) {
         auto nameOf = [names](Animator& a) {
@@ -22,20 +19,13 @@ protected:
                 if (p == &a) return n;
             return std::string("?");
         };
-        s.onAnimation = [this, nameOf](AnimatorStack&, Animator& a) { add("step " + nameOf(a)); };
+        s.onAnimation = [this, nameOf](AnimatorStack&, Animator& a) { note("step " + nameOf(a)); };
         s.onRemovedItem = [this, nameOf](AnimatorStack&, Animator& a) {
-            add("removed " + nameOf(a));
+            note("removed " + nameOf(a));
         };
-        s.onFinished = [this](AnimatorStack&) { add("finished"); };
+        s.onFinished = [this](AnimatorStack&) { note("finished"); };
         for (const auto& [n, p] : names) {
-            p->onFinished = [this, n = n](Animator&, float) { add(n + " done"); };
-        }
-    }
-    void add(const std::string& e) { log.push_back(std::to_string(tick) + " " + e); }
-    void run(int n) {
-        for (int i = 0; i < n; ++i) {
-            ++tick;
-            ticks(1);
+            p->onFinished = [this, n = n](Animator&, float) { note(n + " done"); };
         }
     }
 };

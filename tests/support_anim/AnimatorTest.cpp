@@ -12,49 +12,32 @@ namespace {
 
 using E = EnumEasing;
 
-// Records every callback of an animator as text, with the tick on which it came.
-struct Recorder {
-    int tick = 0;
-    std::vector<std::string> events;
-
-    void attach(Animator& a) {
-        a.onAnimation = [this](Animator&, float v) { add("anim", v); };
-        a.onFinished = [this](Animator&, float v) { add("fin", v); };
-        a.onLoop = [this](Animator& an) { add("loop", an.getValue()); };
-    }
-    void add(const char* what, float v) {
-        events.push_back(std::to_string(tick) + ":" + what + " " + std::to_string(v));
-    }
-};
-
 class AnimatorTest : public VirtualClockTest {
 protected:
-    // Runs `n` timer ticks one by one, telling the recorder which tick it is.
-    void runTicks(Recorder& r, int n) {
-        for (int i = 0; i < n; ++i) {
-            ++r.tick;
-            ticks(1);
-        }
+    // Notes every callback of the animator with the value it reports.
+    void attach(Animator& a) {
+        a.onAnimation = [this](Animator&, float v) { note("anim " + std::to_string(v)); };
+        a.onFinished = [this](Animator&, float v) { note("fin " + std::to_string(v)); };
+        a.onLoop = [this](Animator& an) { note("loop " + std::to_string(an.getValue())); };
     }
 };
 
 std::string ev(int tick, const char* what, float v) {
-    return std::to_string(tick) + ":" + what + " " + std::to_string(v);
+    return std::to_string(tick) + " " + what + " " + std::to_string(v);
 }
 
 TEST_F(AnimatorTest, RunOfThreeFramesTakesFourTicksAndFinishesAfterItsTimerStopped) {
     auto a = Animator::create(0, 3, 3, kTickInterval);
-    Recorder r;
-    r.attach(*a);
+    attach(*a);
     bool timerGoneAtFinish = false;
     a->onFinished = [&](Animator& an, float v) {
-        r.add("fin", v);
+        note("fin " + std::to_string(v));
         timerGoneAtFinish = !an.isRunning() && an.isFinished();
     };
     a->start();
-    runTicks(r, 6);
-    EXPECT_EQ(r.events, (std::vector<std::string>{ev(1, "anim", 0), ev(2, "anim", 1),
-                                                  ev(3, "anim", 2), ev(4, "fin", 3)}));
+    run(6);
+    EXPECT_EQ(log, (std::vector<std::string>{ev(1, "anim", 0), ev(2, "anim", 1), ev(3, "anim", 2),
+                                             ev(4, "fin", 3)}));
     EXPECT_TRUE(timerGoneAtFinish);
     EXPECT_TRUE(a->isFinished());
     EXPECT_FLOAT_EQ(a->getValue(), 3);
@@ -63,37 +46,33 @@ TEST_F(AnimatorTest, RunOfThreeFramesTakesFourTicksAndFinishesAfterItsTimerStopp
 TEST_F(AnimatorTest, EqualEndsOrNegativeFramesEndOnTheFirstTickWithoutOnAnimation) {
     auto same = Animator::create(4, 4, 10, kTickInterval);
     auto negative = Animator::create(0, 1, -5, kTickInterval);
-    Recorder r;
-    r.attach(*same);
-    Recorder rn;
-    rn.attach(*negative);
+    attach(*same);
+    attach(*negative);
     same->animate();
     negative->animate();
-    EXPECT_EQ(r.events, (std::vector<std::string>{ev(0, "fin", 4)}));
-    EXPECT_EQ(rn.events, (std::vector<std::string>{ev(0, "fin", 1)}));
+    EXPECT_EQ(log, (std::vector<std::string>{ev(0, "fin", 4), ev(0, "fin", 1)}));
     // The negative count is remembered, so a rewound run is again a run of 0 frames.
     negative->rewind();
     EXPECT_FALSE(negative->isFinished());
     negative->animate();
-    EXPECT_EQ(rn.events.size(), 2u);
+    EXPECT_EQ(log.size(), 3u);
     EXPECT_TRUE(negative->isFinished());
 }
 
 TEST_F(AnimatorTest, LoopedRunTurnsAfterNPlusOneTicksUntilStopClearsLooped) {
     auto a = Animator::create(0, 2, 2, kTickInterval);
     a->looped = true;
-    Recorder r;
-    r.attach(*a);
+    attach(*a);
     a->start();
-    runTicks(r, 7);
-    EXPECT_EQ(r.events, (std::vector<std::string>{
-                            ev(1, "anim", 0), ev(2, "anim", 1), ev(3, "loop", 2), ev(4, "anim", 2),
-                            ev(5, "anim", 1), ev(6, "loop", 0), ev(7, "anim", 0)}));
+    run(7);
+    EXPECT_EQ(log, (std::vector<std::string>{ev(1, "anim", 0), ev(2, "anim", 1), ev(3, "loop", 2),
+                                             ev(4, "anim", 2), ev(5, "anim", 1), ev(6, "loop", 0),
+                                             ev(7, "anim", 0)}));
     a->stop();
     EXPECT_FALSE(a->looped);
     EXPECT_FALSE(a->isRunning());
-    runTicks(r, 3);
-    EXPECT_EQ(r.events.size(), 7u);
+    run(3);
+    EXPECT_EQ(log.size(), 7u);
 }
 
 // A rewound or undone run keeps its curve and interval.
