@@ -18,29 +18,20 @@ protected:
         VirtualClockTest::SetUp();
         seq = AnimationSequencer::create();
         seq->interval = kTickInterval;
-        seq->onFinished = [this](AnimationSequencer&) { add("end"); };
+        seq->onFinished = [this](AnimationSequencer&) { note("end"); };
     }
     std::shared_ptr<Animator> item(const std::string& name, std::int64_t frames,
                                    EnumEasing type = EnumEasing::EASING_easeNone) {
         auto a = Animator::create(0, 1, frames, Animator::kDefaultInterval, type);
-        a->onAnimation = [this, name](Animator&, float) { add(name); };
-        a->onFinished = [this, name](Animator&, float) { add(name + " done"); };
+        a->onAnimation = [this, name](Animator&, float) { note(name); };
+        a->onFinished = [this, name](Animator&, float) { note(name + " done"); };
         return a;
-    }
-    void add(const std::string& e) { log.push_back(std::to_string(tick) + " " + e); }
-    void run(int n) {
-        for (int i = 0; i < n; ++i) {
-            ++tick;
-            ticks(1);
-        }
     }
     bool has(const std::string& e) const {
         return std::find(log.begin(), log.end(), e) != log.end();
     }
 
     std::shared_ptr<AnimationSequencer> seq;
-    std::vector<std::string> log;
-    int tick = 0;
 };
 
 TEST_F(AnimationSequencerTest, PlacementsComeInOnTheirFramesAndTheRunEndsAfterTheLastStep) {
@@ -122,45 +113,6 @@ TEST_F(AnimationSequencerTest, RemovalsThatLeaveTheIndexBeyondTheEndAreHarmless)
 TEST_F(AnimationSequencerTest, EndFrameSaturates) {
     seq->add(item("far", 100), std::numeric_limits<std::int64_t>::max() - 10);
     EXPECT_EQ(seq->getMaxFrames(), std::numeric_limits<std::int64_t>::max());
-}
-
-// The container stops before onFinished is told, so a restart made there survives.
-TEST_F(AnimationSequencerTest, RestartFromOnFinishedSurvives) {
-    auto a = item("a", 1);
-    int ends = 0;
-    seq->add(a, 1);
-    seq->onFinished = [&](AnimationSequencer& s) {
-        add("end");
-        if (++ends == 1) {
-            s.rewind();
-            s.start();
-        }
-    };
-    seq->start();
-    run(6);
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"1 a", "2 a done", "2 end", "3 a", "4 a done", "4 end"}));
-}
-
-// A second start() replaces the timer: the clock still advances once per period.
-TEST_F(AnimationSequencerTest, SecondStartLeavesOneTimer) {
-    seq->add(item("a", 50), 1);
-    seq->start();
-    seq->start();
-    run(3);
-    EXPECT_EQ(seq->getCurrentFrame(), 3);
-    seq->stop();
-}
-
-// A stop() from onAnimation ends the tick before any entry is stepped.
-TEST_F(AnimationSequencerTest, StopFromOnAnimationEndsTheTick) {
-    auto a = item("a", 4);
-    seq->add(a, 1);
-    seq->onAnimation = [](AnimationSequencer& s, Animator&) { s.stop(); };
-    seq->start();
-    run(1);
-    EXPECT_EQ(a->getValue(), 0.0f);
-    EXPECT_FALSE(seq->isRunning());
 }
 
 TEST_F(AnimationSequencerTest, PauseLetsTheClockRunAndContinueBringsInPassedEntries) {

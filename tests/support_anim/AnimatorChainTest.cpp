@@ -31,17 +31,10 @@ protected:
             if (items[i].get() == &a) return static_cast<int>(i);
         return -1;
     }
-    void run(int n) {
-        for (int i = 0; i < n; ++i) {
-            ++tick;
-            ticks(1);
-        }
-    }
 
     std::vector<std::shared_ptr<Animator>> items;
     std::shared_ptr<AnimatorChain> chain;
     std::vector<std::string> worked;
-    int tick = 0;
     int finishedOnTick = 0;
 };
 
@@ -68,22 +61,14 @@ TEST_F(AnimatorChainTest, RemovalBeyondTheIndexMakesTheNextTickWorkOnTheNewLastI
     chain->stop();
 }
 
-// getCurrentItem() answers for the first and the last index too.
-TEST_F(AnimatorChainTest, CurrentItemAnswersForEveryIndexInTheList) {
-    EXPECT_EQ(chain->getCurrentItem(), items[0]);
-    chain->start();
-    run(7);
-    EXPECT_EQ(chain->getCurrentIndex(), 2);
-    EXPECT_EQ(chain->getCurrentItem(), items[2]);
-    chain->stop();
-    auto empty = AnimatorChain::create();
-    EXPECT_EQ(empty->getCurrentItem(), nullptr);
-}
-
-// A backward walk runs item 0 before it ends.
+// A backward walk runs item 0 before it ends; getCurrentItem() answers for the first and the last
+// index too.
 TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
+    EXPECT_EQ(chain->getCurrentItem(), items[0]);
+    EXPECT_EQ(AnimatorChain::create()->getCurrentItem(), nullptr);
     chain->start();
     run(6); // items 0 and 1 done, index 2
+    EXPECT_EQ(chain->getCurrentItem(), items[2]);
     for (auto& item : items)
         item->rewind();
     chain->setBackwards(true);
@@ -93,30 +78,6 @@ TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
                                         "15:0"}));
     EXPECT_EQ(finishedOnTick, 15);
     EXPECT_EQ(chain->getCurrentIndex(), 0);
-}
-
-// The container stops before onFinished is told, so a restart made there survives.
-TEST_F(AnimatorChainTest, RestartFromOnFinishedSurvivesAndBeginsAtItemZero) {
-    int finished = 0;
-    chain->onFinished = [&](AnimatorChain& c) {
-        if (++finished == 1) {
-            for (auto& item : items)
-                item->rewind();
-            c.start();
-        }
-    };
-    chain->start();
-    run(20);
-    EXPECT_EQ(finished, 2);
-    ASSERT_EQ(worked.size(), 18u);
-    EXPECT_EQ(worked[9], "10:0");
-}
-
-// A stop() from onAnimation ends the tick before the item is stepped.
-TEST_F(AnimatorChainTest, StopFromOnAnimationEndsTheTick) {
-    chain->onAnimation = [](AnimatorChain& c, Animator&) { c.stop(); };
-    chain->animate();
-    EXPECT_EQ(items[0]->getValue(), 0.0f);
 }
 
 TEST_F(AnimatorChainTest, AsyncChainStartsOneItemPerTickOnItsOwnTimer) {

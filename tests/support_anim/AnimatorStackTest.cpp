@@ -12,9 +12,6 @@ namespace {
 
 class AnimatorStackTest : public VirtualClockTest {
 protected:
-    int tick = 0;
-    std::vector<std::string> log;
-
     // Names the callbacks of the stack and of its items in one log, with the tick.
     void trace(AnimatorStack& s, const std::vector<std::pair<std::string, Animator*>>& names) {
         auto nameOf = [names](Animator& a) {
@@ -22,33 +19,16 @@ protected:
                 if (p == &a) return n;
             return std::string("?");
         };
-        s.onAnimation = [this, nameOf](AnimatorStack&, Animator& a) { add("step " + nameOf(a)); };
+        s.onAnimation = [this, nameOf](AnimatorStack&, Animator& a) { note("step " + nameOf(a)); };
         s.onRemovedItem = [this, nameOf](AnimatorStack&, Animator& a) {
-            add("removed " + nameOf(a));
+            note("removed " + nameOf(a));
         };
-        s.onFinished = [this](AnimatorStack&) { add("finished"); };
+        s.onFinished = [this](AnimatorStack&) { note("finished"); };
         for (const auto& [n, p] : names) {
-            p->onFinished = [this, n = n](Animator&, float) { add(n + " done"); };
-        }
-    }
-    void add(const std::string& e) { log.push_back(std::to_string(tick) + " " + e); }
-    void run(int n) {
-        for (int i = 0; i < n; ++i) {
-            ++tick;
-            ticks(1);
+            p->onFinished = [this, n = n](Animator&, float) { note(n + " done"); };
         }
     }
 };
-
-TEST_F(AnimatorStackTest, EmptyStackFinishesOnItsFirstTickAndStops) {
-    auto s = AnimatorStack::create();
-    trace(*s, {});
-    s->interval = kTickInterval;
-    s->start();
-    run(3);
-    EXPECT_EQ(log, (std::vector<std::string>{"1 finished"}));
-    EXPECT_FALSE(s->isRunning());
-}
 
 TEST_F(AnimatorStackTest, ItemLeavesOnTickNPlusOneAndTheStackFinishesOneTickLater) {
     auto s = AnimatorStack::create();
@@ -67,40 +47,6 @@ TEST_F(AnimatorStackTest, ItemLeavesOnTickNPlusOneAndTheStackFinishesOneTickLate
                                              "3 removed a", "4 finished"}));
     EXPECT_EQ(s->getCount(), 0);
     EXPECT_FALSE(s->isRunning());
-}
-
-// The container stops before onFinished is told, so a restart made there survives.
-TEST_F(AnimatorStackTest, RestartFromOnFinishedSurvives) {
-    auto s = AnimatorStack::create();
-    s->interval = kTickInterval;
-    int finished = 0;
-    int steps = 0;
-    s->onAnimation = [&](AnimatorStack&, Animator&) { ++steps; };
-    s->onFinished = [&](AnimatorStack& st) {
-        if (++finished == 1) {
-            st.add(Animator::create(0, 1, 3));
-            st.start();
-        }
-    };
-    s->start();
-    ticks(10);
-    EXPECT_EQ(finished, 2);
-    EXPECT_EQ(steps, 4);
-    EXPECT_FALSE(s->isRunning());
-}
-
-// A stop() from a callback ends the walk over the tick's snapshot.
-TEST_F(AnimatorStackTest, StopFromACallbackEndsTheTick) {
-    auto s = AnimatorStack::create();
-    auto a = Animator::create(0, 1, 5);
-    auto b = Animator::create(0, 1, 5);
-    s->add(a);
-    s->add(b);
-    s->onAnimation = [](AnimatorStack& st, Animator&) { st.stop(); };
-    s->animate();
-    EXPECT_EQ(s->getCount(), 0);
-    EXPECT_EQ(a->getValue(), 0.0f); // not stepped after the stop
-    EXPECT_EQ(b->getValue(), 0.0f);
 }
 
 TEST_F(AnimatorStackTest, FinishedAndDuplicateEntriesStayUntilTheStackStops) {

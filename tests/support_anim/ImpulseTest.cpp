@@ -63,63 +63,6 @@ TEST_F(ImpulseTest, ExactHitOnTheUpperBoundBouncesBeforeOnAnimation) {
               (std::vector<std::string>{"hit 0.000000", "move 0.000000", "move -2.000000"}));
 }
 
-// A second start() replaces the timer: the impulse moves once per period.
-TEST_F(ImpulseTest, SecondStartLeavesOneTimer) {
-    auto imp = Impulse::create(0, 1.0f, kTickInterval, 1.0f);
-    int moves = 0;
-    imp->onAnimation = [&](Impulse&) { ++moves; };
-    imp->start();
-    imp->start();
-    ticks(3);
-    EXPECT_EQ(moves, 3);
-    imp->stop();
-    ticks(3);
-    EXPECT_EQ(moves, 3);
-}
-
-// A new push given from onFinished survives: the impulse is not stopped after it.
-TEST_F(ImpulseTest, RestartFromOnFinishedSurvives) {
-    auto imp = Impulse::create(0, 0.01f, kTickInterval, 0.5f);
-    int finished = 0;
-    int moves = 0;
-    imp->onAnimation = [&](Impulse&) { ++moves; };
-    imp->onFinished = [&](Impulse& i) {
-        if (++finished == 1) {
-            i.setup(0, 0.01f, kTickInterval, 0.5f);
-            i.start();
-        }
-    };
-    imp->start();
-    ticks(20);
-    EXPECT_EQ(finished, 2);
-    EXPECT_EQ(moves, 6); // 0.005, 0.0025, 0.00125 twice over
-}
-
-// A stop() from onCollision ends the tick before onAnimation.
-TEST_F(ImpulseTest, StopFromOnCollisionEndsTheTick) {
-    auto imp = Impulse::create(0, 8.0f, kTickInterval, 0.5f);
-    imp->setMinMax(true, -100.0f, 1.0f);
-    int moves = 0;
-    imp->onAnimation = [&](Impulse&) { ++moves; };
-    imp->onCollision = [](Impulse& i) { i.stop(); };
-    imp->animate();
-    EXPECT_EQ(moves, 0);
-    EXPECT_TRUE(imp->isFinished());
-}
-
-TEST_F(ImpulseTest, TimerKeepsAnUnownedImpulseAliveUntilItDiesAway) {
-    std::weak_ptr<Impulse> weak;
-    {
-        auto imp = Impulse::create(0, 1.0f, kTickInterval, 0.5f);
-        imp->start();
-        weak = imp;
-    }
-    ticks(5);
-    EXPECT_FALSE(weak.expired());
-    ticks(10);
-    EXPECT_TRUE(weak.expired());
-}
-
 TEST_F(ImpulseTest, LowerBoundBounceReversesTheStep) {
     auto imp = Impulse::create(0, -10.0f, kTickInterval, 0.5f);
     imp->setMinMax(true, -3.0f, 100.0f);

@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,19 @@ protected:
     // Moves virtual time on by `n` periods: a timer started at kTickInterval since the last call
     // fires exactly `n` times (a fire time on the end of the run still fires).
     static void ticks(int n) { pf::RunLoop::main().runFor(kTickPeriod * n); }
+
+    // Runs `n` periods one at a time, counting them in `tick`, so that callbacks can note the tick
+    // on which they came in `log`.
+    void run(int n) {
+        for (int i = 0; i < n; ++i) {
+            ++tick;
+            ticks(1);
+        }
+    }
+    void note(const std::string& e) { log.push_back(std::to_string(tick) + " " + e); }
+
+    int tick = 0;
+    std::vector<std::string> log;
 
 private:
     std::shared_ptr<pf::ManualClock> clock_;

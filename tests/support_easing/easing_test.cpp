@@ -121,32 +121,6 @@ TEST(EasingFrames, ExtremeFramesSaturateInsteadOfWrapping) {
         EXPECT_GT(std::fabs(curveOf(raw)(kMax, 0, 1, 10)), 1e30f) << kNames[raw];
         EXPECT_GT(std::fabs(curveOf(raw)(kMin, 0, 1, 10)), 1e30f) << kNames[raw];
     }
-    EXPECT_EQ(easing::saturatingAdd(kMax, 1), kMax);
-    EXPECT_EQ(easing::saturatingAdd(kMin, -1), kMin);
-    EXPECT_EQ(easing::saturatingSub(kMin, 1), kMin);
-    EXPECT_EQ(easing::saturatingSub(0, kMin), kMax);
-    EXPECT_EQ(easing::saturatingMul(kMax, 2), kMax);
-    EXPECT_EQ(easing::saturatingMul(kMin, 2), kMin);
-    EXPECT_EQ(easing::saturatingMul(-3, 4), -12);
-}
-
-TEST(EnumEasing, RawValuesInRangeMapToCasesAndTheLastCaseIsLinear) {
-    for (std::int64_t raw = 0; raw <= 41; ++raw) {
-        const auto type = makeEnumEasing(raw);
-        ASSERT_TRUE(type.has_value()) << raw;
-        EXPECT_EQ(rawValue(*type), raw);
-    }
-    EXPECT_FALSE(makeEnumEasing(42).has_value());
-    EXPECT_FALSE(makeEnumEasing(-1).has_value());
-    EXPECT_EQ(easingCurve(EnumEasing::EASING_easeLast), easing::easeNone);
-}
-
-// The composition helper builds an OutIn curve from any Out and In.
-TEST(EnumEasing, OutInIsComposedFromTheFamilysOutAndIn) {
-    EXPECT_EQ(easing::outIn(easing::easeOutBack, easing::easeInBack, 3, 2, 6, 7),
-              easing::easeOutInBack(3, 2, 6, 7));
-    EXPECT_EQ(easing::outIn(easing::easeOutSine, easing::easeInSine, 9, 2, 6, 10),
-              easing::easeOutInSine(9, 2, 6, 10));
 }
 
 } // namespace

@@ -7,20 +7,6 @@
 
 namespace {
 
-// A few values from each table, as the MIDI specification assigns them.
-TEST(MIDIDefinitions, TablesHoldTheMidiAssignments) {
-    EXPECT_EQ(STATUS_NOTEON, 0x90);
-    EXPECT_EQ(STATUS_PITCHBEND, 0xE0);
-    EXPECT_EQ(STATUS_EOX, 0xF7);
-    EXPECT_EQ(STATUS_META, 0xFD);
-    EXPECT_EQ(STATUS_RESET, 0xFF);
-    EXPECT_EQ(CONTROLLER_VOLUME, 7);
-    EXPECT_EQ(CONTROLLER_SUSTAIN, 64);
-    EXPECT_EQ(CONTROLLER_NOTES_OFF, 123);
-    EXPECT_EQ(META_EOT, 0x2F);
-    EXPECT_EQ(META_SETTEMPO, 0x51);
-}
-
 // The record is type, three zero bytes, a 32-bit length, then the data, padded to whole words.
 TEST(MyMetaEvent, RecordHoldsTypeLengthAndDataPastTheFixedPart) {
     const MyMetaEvent event(0x7F, std::vector<std::uint8_t>{0x11, 0x22, 0x33});

@@ -14,19 +14,6 @@ using Vesk::CStringList;
 using vesk_test::printed;
 using vesk_test::text;
 
-TEST(CString, AssignmentFormsAndTheirResults) {
-    CString s;
-    EXPECT_STREQ(s.c_str(), "(null*)");
-    EXPECT_EQ(s = 3.5, 0);
-    EXPECT_EQ(text(s), "3.500000");
-    EXPECT_EQ(s = -7, 0);
-    EXPECT_EQ(text(s), "-7");
-    const char* constant = "hello";
-    EXPECT_EQ(s = constant, 5);
-    s = 1e300; // far longer than any fixed buffer for a number
-    EXPECT_EQ(s.Length(), 301u + 7u);
-}
-
 // Assigning must copy the source before the old buffer goes: the source may be that buffer.
 TEST(CString, SelfAssignmentAndAssignmentFromOwnBufferKeepTheText) {
     CString s("abcdef");
@@ -107,6 +94,30 @@ TEST(CString, SubStrAndSplitClampTheirArguments) {
     EXPECT_EQ(csv.Split(",", &list, 1, 0), 1);
     EXPECT_EQ(csv.Split(",", &list, 0, 1000), 1); // nothing from there on is appended
     EXPECT_EQ(csv.Split(nullptr, &list, 0, 0), -1);
+}
+
+// Searches start at the given byte; insertion needs a position inside the text; indexing outside
+// it writes to a spare byte, never over the terminator.
+TEST(CString, SearchInsertAndIndexStayInsideTheText) {
+    CString s("abcab");
+    const struct {
+        const char* what;
+        int start;
+        int found;
+    } finds[] = {{"ab", 0, 0}, {"ab", 1, 3},  {"ab", -3, 0},
+                 {"b", 4, 4},  {"ab", 4, -1}, {"", 0, -1}};
+    for (const auto& f : finds)
+        EXPECT_EQ(s.Find(f.what, f.start), f.found) << f.what << " from " << f.start;
+    EXPECT_FALSE(s.Insert(5, "x"));
+    EXPECT_FALSE(s.Insert(-1, "x"));
+    EXPECT_FALSE(s.Insert(1, ""));
+    EXPECT_TRUE(s.Insert(4, "x"));
+    s[6] = 'z';
+    s[-1] = 'z';
+    EXPECT_EQ(text(s), "abcaxb");
+    EXPECT_EQ(std::string(s.c_str()), "abcaxb");
+    EXPECT_EQ(s.At(6), 0);
+    EXPECT_EQ(CString("\xFF").At(0), -1);
 }
 
 // Sizes that would wrap 32 bits are refused and leave the string as it was.
