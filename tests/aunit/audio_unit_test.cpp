@@ -1,11 +1,10 @@
-// The audio-unit base class: identity, life cycle and its statuses, the host's render block, buses
-// and their formats, and the view-controller request.
+// The audio-unit base class: life cycle and its statuses, the host's render block, buses and their
+// formats, and the full state.
 #include <array>
 
 #include <gtest/gtest.h>
 
 #include "TestUnit.h"
-#include "core/RunLoop.h"
 
 namespace pf {
 namespace {
@@ -42,55 +41,20 @@ protected:
     }
 };
 
-TEST_F(AudioUnitBase, IdentityComesFromTheRegisteredComponent) {
-    const auto unit = std::make_shared<TestUnit>();
-    EXPECT_EQ(unit->componentDescription(), test::kTestDescription);
-    ASSERT_NE(unit->component(), nullptr);
-    EXPECT_EQ(unit->componentName(), "Test Maker: Test Unit");
-    EXPECT_EQ(unit->audioUnitName(), "Test Unit");
-    EXPECT_EQ(unit->manufacturerName(), "Test Maker");
-    EXPECT_EQ(unit->componentVersion(), 0x00020003u);
-    EXPECT_EQ(unit->audioUnitShortName(), std::nullopt);
-
-    const auto stranger = std::make_shared<TestUnit>(AudioComponentDescription{
-        fourCharCode("aufx"), fourCharCode("none"), fourCharCode("Nobd"), 0, 0});
-    EXPECT_EQ(stranger->component(), nullptr);
-    EXPECT_EQ(stranger->componentName(), std::nullopt);
-    EXPECT_EQ(stranger->audioUnitName(), std::nullopt);
-    EXPECT_EQ(stranger->componentVersion(), 0u);
-}
-
-TEST_F(AudioUnitBase, LifeCycleAllowsReallocationAndReportsMisuseBeforeInitialisation) {
+// Misuse is reported and not acted on: resources before the second phase of initialisation, and a
+// second initialisation.
+TEST_F(AudioUnitBase, MisuseBeforeInitialisationIsReportedAndNotActedOn) {
     MisuseRecorder misuse;
-    const auto early = std::make_shared<TestUnit>(test::kTestDescription, false);
-    EXPECT_EQ(early->lifeCycle(), AUAudioUnit::LifeCycle::constructed);
-    early->allocateRenderResources();
-    early->reset();
-    early->deallocateRenderResources();
-    EXPECT_EQ(MisuseRecorder::messages().size(), 3u);
-    EXPECT_FALSE(early->renderResourcesAllocated());
-    early->finishInit(test::kTestDescription);
-    early->finishInit(test::kTestDescription); // a second initialisation is misuse too
-    EXPECT_EQ(MisuseRecorder::messages().size(), 4u);
-
-    const auto unit = std::make_shared<TestUnit>();
-    EXPECT_EQ(unit->lifeCycle(), AUAudioUnit::LifeCycle::initialized);
+    const auto unit = std::make_shared<TestUnit>(test::kTestDescription, false);
     unit->allocateRenderResources();
-    unit->allocateRenderResources();
-    EXPECT_EQ(unit->lifeCycle(), AUAudioUnit::LifeCycle::allocated);
-    unit->reset();
-    EXPECT_TRUE(unit->renderResourcesAllocated());
-    unit->deallocateRenderResources();
-    unit->deallocateRenderResources();
-    EXPECT_EQ(unit->lifeCycle(), AUAudioUnit::LifeCycle::initialized);
-    EXPECT_EQ(MisuseRecorder::messages().size(), 4u);
-
-    {
-        RenderThreadScope renderThread;
-        unit->allocateRenderResources();
-    }
-    EXPECT_EQ(MisuseRecorder::messages().size(), 5u);
     EXPECT_FALSE(unit->renderResourcesAllocated());
+    unit->finishInit(test::kTestDescription);
+    unit->finishInit(test::kTestDescription);
+    EXPECT_EQ(MisuseRecorder::messages().size(), 2u);
+    unit->allocateRenderResources();
+    unit->allocateRenderResources(); // reallocating is allowed
+    EXPECT_TRUE(unit->renderResourcesAllocated());
+    EXPECT_EQ(MisuseRecorder::messages().size(), 2u);
 }
 
 TEST_F(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllocation) {
@@ -124,40 +88,21 @@ TEST_F(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllo
     EXPECT_EQ(renderOnce(block, io, 16), kAudioUnitErr_Uninitialized);
 }
 
-TEST_F(AudioUnitBase, BaseInternalRenderBlockHasNoConnection) {
-    struct Bare final : AUAudioUnit {
-        Bare() { initWithComponentDescription(test::kTestDescription); }
-    };
-    const auto unit = std::make_shared<Bare>();
-    unit->allocateRenderResources();
-    Stereo io;
-    EXPECT_EQ(renderOnce(unit->renderBlock(), io, 8), kAudioUnitErr_NoConnection);
-    EXPECT_EQ(unit->inputBusses()->count(), 0u);
-    EXPECT_EQ(unit->outputBusses()->busType(), AUAudioUnitBusType::AUAudioUnitBusTypeOutput);
-}
-
 TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     const auto unit = std::make_shared<TestUnit>();
     const auto bus = (*unit->outputBusses())[0];
     ASSERT_NE(bus, nullptr);
-    EXPECT_EQ(bus->busType(), AUAudioUnitBusType::AUAudioUnitBusTypeOutput);
-    EXPECT_EQ(bus->index(), 0u);
     EXPECT_EQ(bus->ownerAudioUnit(), unit.get());
-    EXPECT_EQ(unit->outputBusses()->ownerAudioUnit(), unit.get());
     EXPECT_EQ((*unit->outputBusses())[1], nullptr);
-
-    const auto interleaved = std::make_shared<AVAudioFormat>(
-        48000.0, 2, AVAudioCommonFormat::AVAudioPCMFormatFloat32, true);
-    const auto int16 = std::make_shared<AVAudioFormat>(
-        48000.0, 2, AVAudioCommonFormat::AVAudioPCMFormatInt16, false);
-    const auto badRate = std::make_shared<AVAudioFormat>(
-        0.0, 2, AVAudioCommonFormat::AVAudioPCMFormatFloat32, false);
-    EXPECT_EQ(bus->setFormat(interleaved), kAudioUnitErr_FormatNotSupported);
-    EXPECT_EQ(bus->setFormat(int16), kAudioUnitErr_FormatNotSupported);
-    EXPECT_EQ(bus->setFormat(badRate), kAudioUnitErr_FormatNotSupported);
-    EXPECT_EQ(bus->setFormat(nullptr), kAudioUnitErr_FormatNotSupported);
+    using Format = AVAudioCommonFormat;
+    for (const auto& refused :
+         {std::make_shared<AVAudioFormat>(48000.0, 2, Format::AVAudioPCMFormatFloat32, true),
+          std::make_shared<AVAudioFormat>(48000.0, 2, Format::AVAudioPCMFormatInt16, false),
+          std::make_shared<AVAudioFormat>(0.0, 2, Format::AVAudioPCMFormatFloat32, false),
+          std::shared_ptr<AVAudioFormat>{}}) {
+        EXPECT_EQ(bus->setFormat(refused), kAudioUnitErr_FormatNotSupported);
+    }
     EXPECT_EQ(bus->format()->channelCount(), 2u);
-
     unit->allocateRenderResources();
     EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 1)),
               kAudioUnitErr_Initialized);
@@ -165,44 +110,6 @@ TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     unit->deallocateRenderResources();
     EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 1)), noErr);
     EXPECT_EQ(bus->format()->channelCount(), 1u);
-}
-
-TEST_F(AudioUnitBase, TheOwningUnitMayRefuseAFormatItsBusWouldCarry) {
-    struct MonoOnly final : AUAudioUnit {
-        MonoOnly() {
-            busses = AUAudioUnitBusArray::make(
-                ownerAnchor(), AUAudioUnitBusType::AUAudioUnitBusTypeInput,
-                {AUAudioUnitBus::initWithFormat(
-                    AVAudioFormat::standardFormatWithSampleRate(48000.0, 1))});
-            initWithComponentDescription(test::kTestDescription);
-        }
-        std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return busses; }
-        bool shouldChangeToFormat(const AVAudioFormat& format, const AUAudioUnitBus&) override {
-            return format.channelCount() == 1;
-        }
-        std::shared_ptr<AUAudioUnitBusArray> busses;
-    };
-    const auto unit = std::make_shared<MonoOnly>();
-    const auto bus = (*unit->inputBusses())[0];
-    EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(48000.0, 2)),
-              kAudioUnitErr_FormatNotSupported);
-    EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(96000.0, 1)), noErr);
-    EXPECT_EQ(bus->format()->sampleRate(), 96000.0);
-}
-
-TEST_F(AudioUnitBase, BusesForgetTheirOwnerWhenItGoes) {
-    std::shared_ptr<AUAudioUnitBus> bus;
-    std::shared_ptr<AUAudioUnitBusArray> array;
-    {
-        const auto unit = std::make_shared<TestUnit>();
-        unit->allocateRenderResources();
-        array = unit->inputBusses();
-        bus = (*array)[0];
-    }
-    EXPECT_EQ(bus->ownerAudioUnit(), nullptr);
-    EXPECT_EQ(array->ownerAudioUnit(), nullptr);
-    // No owner, so nothing holds the format any more.
-    EXPECT_EQ(bus->setFormat(AVAudioFormat::standardFormatWithSampleRate(96000.0, 1)), noErr);
 }
 
 TEST_F(AudioUnitBase, BaseFullStateCarriesTheParameterValuesAcrossUnits) {
@@ -229,30 +136,6 @@ TEST_F(AudioUnitBase, BaseFullStateCarriesTheParameterValuesAcrossUnits) {
     } catch (const NSErrorException& e) {
         EXPECT_EQ(e.error().code(), kAudioUnitErr_InvalidFilePath);
     }
-}
-
-TEST_F(AudioUnitBase, ViewControllerRequestsCompleteOnTheMainQueue) {
-    RunLoop::claimMainThread();
-    const auto unit = std::make_shared<TestUnit>();
-    int answers = 0;
-    bool gotNull = false;
-    unit->requestViewController([&](std::shared_ptr<UIViewController> vc) {
-        ++answers;
-        gotNull = vc == nullptr;
-    });
-    EXPECT_EQ(answers, 0); // not synchronously
-    RunLoop::main().drainQueue();
-    EXPECT_EQ(answers, 1);
-    EXPECT_TRUE(gotNull);
-
-    int provided = 0;
-    unit->setViewControllerProvider([&](AUViewControllerCompletion completion) {
-        ++provided;
-        completion(nullptr);
-    });
-    unit->requestViewController([&](std::shared_ptr<UIViewController>) { ++answers; });
-    EXPECT_EQ(provided, 1);
-    EXPECT_EQ(answers, 2);
 }
 
 } // namespace
