@@ -1,7 +1,5 @@
 // The audio-unit base class: life cycle and its statuses, the host's render block, buses and their
 // formats, and the full state.
-#include <array>
-
 #include <gtest/gtest.h>
 
 #include "TestUnit.h"
@@ -12,38 +10,9 @@ namespace {
 using test::MisuseRecorder;
 using test::TestUnit;
 
-struct Stereo {
-    std::array<float, 64> left{};
-    std::array<float, 64> right{};
-    AudioBufferList list;
-    AudioTimeStamp time;
-    Stereo() {
-        list.mNumberBuffers = 2;
-        list.mBuffers[0] = {1, sizeof left, left.data()};
-        list.mBuffers[1] = {1, sizeof right, right.data()};
-    }
-};
-
-AUAudioUnitStatus renderOnce(const AURenderBlock& block, Stereo& io, AUAudioFrameCount frames,
-                             NSInteger bus = 0) {
-    AudioUnitRenderActionFlags flags = 0;
-    return block(&flags, &io.time, frames, bus, &io.list, nullptr);
-}
-
-class AudioUnitBase : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        AudioComponentRegistry::shared().registerComponent(
-            test::kTestDescription, "Test Maker: Test Unit", 0x00020003,
-            [](const AudioComponentDescription& d, AudioComponentInstantiationOptions) {
-                return std::make_shared<TestUnit>(d);
-            });
-    }
-};
-
 // Misuse is reported and not acted on: resources before the second phase of initialisation, and a
 // second initialisation.
-TEST_F(AudioUnitBase, MisuseBeforeInitialisationIsReportedAndNotActedOn) {
+TEST(AudioUnitBase, MisuseBeforeInitialisationIsReportedAndNotActedOn) {
     MisuseRecorder misuse;
     const auto unit = std::make_shared<TestUnit>(test::kTestDescription, false);
     unit->allocateRenderResources();
@@ -57,22 +26,22 @@ TEST_F(AudioUnitBase, MisuseBeforeInitialisationIsReportedAndNotActedOn) {
     EXPECT_EQ(MisuseRecorder::messages().size(), 2u);
 }
 
-TEST_F(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllocation) {
+TEST(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllocation) {
     auto unit = std::make_shared<TestUnit>();
     const auto block = unit->renderBlock();
-    Stereo io;
-    EXPECT_EQ(renderOnce(block, io, 64), kAudioUnitErr_Uninitialized);
+    test::StereoCycle io;
+    EXPECT_EQ(io.render(block, 0, 64), kAudioUnitErr_Uninitialized);
     EXPECT_EQ(unit->probe()->cycles.load(), 0);
 
     unit->setMaximumFramesToRender(32);
     unit->allocateRenderResources();
-    EXPECT_EQ(renderOnce(block, io, 33), kAudioUnitErr_TooManyFramesToProcess);
+    EXPECT_EQ(io.render(block, 0, 33), kAudioUnitErr_TooManyFramesToProcess);
     AudioUnitRenderActionFlags flags = 0;
     EXPECT_EQ(block(&flags, &io.time, 32, 0, nullptr, nullptr), kAudio_ParamError);
     EXPECT_EQ(block(&flags, nullptr, 32, 0, &io.list, nullptr), kAudio_ParamError);
     EXPECT_EQ(unit->probe()->cycles.load(), 0);
 
-    EXPECT_EQ(renderOnce(block, io, 32), noErr);
+    EXPECT_EQ(io.render(block, 0, 32), noErr);
     EXPECT_EQ(io.left[0], 1.0f);
     EXPECT_EQ(io.right[31], 1.0f);
     EXPECT_EQ(io.left[32], 0.0f);
@@ -81,14 +50,14 @@ TEST_F(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllo
     EXPECT_FALSE(isRenderThread());
 
     unit->deallocateRenderResources();
-    EXPECT_EQ(renderOnce(block, io, 32), kAudioUnitErr_Uninitialized);
+    EXPECT_EQ(io.render(block, 0, 32), kAudioUnitErr_Uninitialized);
     EXPECT_EQ(unit->probe()->cycles.load(), 1);
     unit->allocateRenderResources();
     unit.reset(); // a host may keep the block longer than the unit
-    EXPECT_EQ(renderOnce(block, io, 16), kAudioUnitErr_Uninitialized);
+    EXPECT_EQ(io.render(block, 0, 16), kAudioUnitErr_Uninitialized);
 }
 
-TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
+TEST(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     const auto unit = std::make_shared<TestUnit>();
     const auto bus = (*unit->outputBusses())[0];
     ASSERT_NE(bus, nullptr);
@@ -112,7 +81,7 @@ TEST_F(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
     EXPECT_EQ(bus->format()->channelCount(), 1u);
 }
 
-TEST_F(AudioUnitBase, BaseFullStateCarriesTheParameterValuesAcrossUnits) {
+TEST(AudioUnitBase, BaseFullStateCarriesTheParameterValuesAcrossUnits) {
     const auto source = std::make_shared<TestUnit>();
     source->parameterTree()->parameterWithAddress(0)->setValue(0.625f);
     source->parameterTree()->parameterWithAddress(7)->setValue(-0.125f);

@@ -70,33 +70,23 @@ TEST_F(LimiterHolder, SendsItsSettingsPinnedToTheirRangesInOrderAndKeepsThemOver
     EXPECT_EQ(capture.lines(),
               std::vector<std::string>{"System Peak Limiter AudioUnit created and initialized."});
     EXPECT_EQ(holder.auAudioUnit(), holder.internalEffect->auAudioUnit());
-    holder.setAttackTime(0.1);
-    holder.setDecayTime(0.1);
-    holder.setPreGain(-0.01);
-    holder.setPreGain(50);
-    holder.setPreGain(-50);
-    holder.setAttackTime(0.0005);
-    holder.setAttackTime(0.02);
-    holder.setDecayTime(0.001);
-    holder.setDecayTime(0.001); // the same value twice is sent twice
-    holder.setAttackTime(std::nan(""));
-    holder.setDecayTime(std::nan(""));
-    holder.setPreGain(INFINITY);
-    EXPECT_EQ(sent(), (Sent{{0, 0.012f},
-                            {1, 0.024f},
-                            {2, 0.0f}, // on construction
-                            {0, 0.03f},
-                            {1, 0.06f},
-                            {2, -0.01f},
-                            {2, 40.0f},
-                            {2, -40.0f},
-                            {0, 0.001f},
-                            {0, 0.02f},
-                            {1, 0.001f},
-                            {1, 0.001f},
-                            {0, 0.02f},
-                            {1, 0.001f},
-                            {2, 40.0f}}));
+    const auto attack = &AUPeakLimiter::setAttackTime, decay = &AUPeakLimiter::setDecayTime,
+               preGain = &AUPeakLimiter::setPreGain;
+    // the setting, the value given, and the address and value sent (the same value twice is sent
+    // twice; a value that is not finite sends the one kept)
+    const std::tuple<void (AUPeakLimiter::*)(double), double, pf::AUParameterAddress, pf::AUValue>
+        rows[] = {{attack, 0.1, 0, 0.03f},          {decay, 0.1, 1, 0.06f},
+                  {preGain, -0.01, 2, -0.01f},      {preGain, 50, 2, 40.0f},
+                  {preGain, -50, 2, -40.0f},        {attack, 0.0005, 0, 0.001f},
+                  {attack, 0.02, 0, 0.02f},         {decay, 0.001, 1, 0.001f},
+                  {decay, 0.001, 1, 0.001f},        {attack, std::nan(""), 0, 0.02f},
+                  {decay, std::nan(""), 1, 0.001f}, {preGain, INFINITY, 2, 40.0f}};
+    Sent expected{{0, 0.012f}, {1, 0.024f}, {2, 0.0f}}; // on construction
+    for (const auto& [set, value, address, received] : rows) {
+        (holder.*set)(value);
+        expected.emplace_back(address, received);
+    }
+    EXPECT_EQ(sent(), expected);
     EXPECT_EQ(std::make_tuple(holder.attackTime(), holder.decayTime(), holder.preGain()),
               std::make_tuple(0.02, 0.001, 40.0));
 }

@@ -1,6 +1,5 @@
 // Events a host schedules: they reach the unit's render block in their cycle, in time order, MIDI
 // and parameters alike; nothing is accepted outside the allocation and a full queue refuses.
-#include <array>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -18,19 +17,10 @@ using test::TestUnit;
 constexpr AudioComponentDescription kMusicEffect{fourCharCode("aumf"), fourCharCode("tst2"),
                                                  fourCharCode("Tstm"), 0, 0};
 
-// Renders one cycle of `frames` (at most 64) from sample time `start` on output bus `bus`.
+// Renders one cycle of `frames` from sample time `start` on output bus `bus`.
 AUAudioUnitStatus renderCycle(const AURenderBlock& block, AUEventSampleTime start,
                               AUAudioFrameCount frames = 64, NSInteger bus = 0) {
-    std::array<float, 64> left{}, right{};
-    AudioBufferList list;
-    list.mNumberBuffers = 2;
-    list.mBuffers[0] = {1, sizeof left, left.data()};
-    list.mBuffers[1] = {1, sizeof right, right.data()};
-    AudioTimeStamp time;
-    time.mSampleTime = static_cast<double>(start);
-    time.mFlags = kAudioTimeStampSampleTimeValid;
-    AudioUnitRenderActionFlags flags = 0;
-    return block(&flags, &time, frames, bus, &list, nullptr);
+    return test::StereoCycle().render(block, start, frames, bus);
 }
 
 void midi(const AUScheduleMIDIEventBlock& block, AUEventSampleTime time, std::uint8_t status) {
