@@ -1,6 +1,6 @@
-// A small audio unit for the tests of the base class, the registry and the nodes: one stereo input
-// and one stereo output bus, a two-parameter tree kept in atomics, and a render block that pulls
-// its input, adds 1 to every sample, counts its cycles and records the render events it is given.
+// A small audio unit for the tests of the base class, the parameter calls and scheduled events: one
+// stereo input and one stereo output bus, a two-parameter tree kept in atomics, and a render block
+// that pulls its input, adds 1 to every sample, counts its cycles and records its render events.
 #pragma once
 
 #include <array>

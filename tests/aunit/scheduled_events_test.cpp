@@ -17,12 +17,6 @@ using test::TestUnit;
 constexpr AudioComponentDescription kMusicEffect{fourCharCode("aumf"), fourCharCode("tst2"),
                                                  fourCharCode("Tstm"), 0, 0};
 
-// Renders one cycle of `frames` from sample time `start` on output bus `bus`.
-AUAudioUnitStatus renderCycle(const AURenderBlock& block, AUEventSampleTime start,
-                              AUAudioFrameCount frames = 64, NSInteger bus = 0) {
-    return test::StereoCycle().render(block, start, frames, bus);
-}
-
 void midi(const AUScheduleMIDIEventBlock& block, AUEventSampleTime time, std::uint8_t status) {
     const std::uint8_t bytes[3] = {status, 60, 100};
     block(time, 0, 3, bytes);
@@ -61,10 +55,10 @@ TEST(ScheduledEvents, ReachTheRenderBlockInTheirCycleInTimeOrder) {
     note(1010, 0, 4, bytes);   // refused: longer than a render event holds
     note(1010, 0, 0, bytes);   // refused: empty
     note(1010, 0, 1, nullptr); // refused: no bytes
-    ASSERT_EQ(renderCycle(block, 1000), noErr);
+    ASSERT_EQ(test::StereoCycle().render(block, 1000), noErr);
     parameter(AUEventSampleTimeImmediate, 0, 5, 0.5f);
-    ASSERT_EQ(renderCycle(block, 1064), noErr);
-    ASSERT_EQ(renderCycle(block, 1128), noErr);
+    ASSERT_EQ(test::StereoCycle().render(block, 1064), noErr);
+    ASSERT_EQ(test::StereoCycle().render(block, 1128), noErr);
 
     const int P = AURenderEventParameter, R = AURenderEventParameterRamp, M = AURenderEventMIDI;
     const std::vector<Seen> expected{
@@ -90,18 +84,18 @@ TEST(ScheduledEvents, AreDroppedOutsideTheAllocationAndRefusedBeyondTheQueue) {
     for (std::size_t i = 0; i <= AUScheduledEventQueue::kRingCapacity; ++i) {
         parameter(AUEventSampleTimeImmediate, 0, 0, 1.0f); // the last one finds the ring full
     }
-    EXPECT_EQ(renderCycle(block, 0, 64, 1), noErr); // another bus takes no events
+    EXPECT_EQ(test::StereoCycle().render(block, 0, 64, 1), noErr); // another bus takes no events
     EXPECT_EQ(unit->probe()->seenCount.load(), 0);
-    EXPECT_EQ(renderCycle(block, 64), noErr);
+    EXPECT_EQ(test::StereoCycle().render(block, 64), noErr);
     EXPECT_EQ(unit->probe()->seenCount.load(), int(AUScheduledEventQueue::kRingCapacity));
 
     parameter(1000, 0, 0, 1.0f); // waits for its cycle, and the unit is released before it
-    EXPECT_EQ(renderCycle(block, 128), noErr);
+    EXPECT_EQ(test::StereoCycle().render(block, 128), noErr);
     unit->deallocateRenderResources();
     parameter(1000, 0, 0, 1.0f);
     EXPECT_EQ(unit->scheduledEventCounts().dropped, 3u); // at once, not at the next allocation
     unit->allocateRenderResources();
-    EXPECT_EQ(renderCycle(block, 1000), noErr);
+    EXPECT_EQ(test::StereoCycle().render(block, 1000), noErr);
     EXPECT_EQ(unit->probe()->seenCount.load(), int(AUScheduledEventQueue::kRingCapacity));
 
     const auto counts = unit->scheduledEventCounts();
