@@ -82,6 +82,10 @@ TEST(AudioUnitBase, BusFormatsAreValidatedAndFrozenWhileAllocated) {
 }
 
 TEST(AudioUnitBase, BaseFullStateCarriesTheParameterValuesAcrossUnits) {
+    // A registered component, so that a preset state is looked for among its files.
+    static const auto component = AudioComponentRegistry::shared().registerComponent(
+        test::kTestDescription, "Test Maker: Test Unit", 1, {});
+    ASSERT_NE(component, nullptr);
     const auto source = std::make_shared<TestUnit>();
     source->parameterTree()->parameterWithAddress(0)->setValue(0.625f);
     source->parameterTree()->parameterWithAddress(7)->setValue(-0.125f);
