@@ -1,6 +1,6 @@
-// A small audio unit for the tests of the base class, the registry and the nodes: one stereo input
-// and one stereo output bus, a two-parameter tree kept in atomics, and a render block that pulls
-// its input, adds 1 to every sample, counts its cycles and records the render events it is given.
+// A small audio unit for the tests of the base class, the parameter calls and scheduled events: one
+// stereo input and one stereo output bus, a two-parameter tree kept in atomics, and a render block
+// that pulls its input, adds 1 to every sample, counts its cycles and records its render events.
 #pragma once
 
 #include <array>
@@ -43,13 +43,12 @@ public:
     explicit TestUnit(const AudioComponentDescription& description = kTestDescription,
                       bool initialise = true)
         : probe_(std::make_shared<RenderProbe>()), values_(std::make_shared<Values>()) {
-        auto a =
-            AUParameterTree::createParameter("a", "A", 0, 0, 1, kAudioUnitParameterUnit_Generic,
-                                             std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
-        auto b =
-            AUParameterTree::createParameter("b", "B", 7, -1, 1, kAudioUnitParameterUnit_Generic,
-                                             std::nullopt, 0xC0000000u, std::nullopt, std::nullopt);
-        auto tree = AUParameterTree::createTree({a, b});
+        const auto make = [](const char* id, AUParameterAddress address, AUValue min) {
+            return AUParameterTree::createParameter(id, id, address, min, 1,
+                                                    kAudioUnitParameterUnit_Generic, std::nullopt,
+                                                    0xC0000000u, std::nullopt, std::nullopt);
+        };
+        auto tree = AUParameterTree::createTree({make("a", 0, 0), make("b", 7, -1)});
         tree->setImplementorValueObserver([values = values_](AUParameter& p, AUValue v) {
             (p.address() == 0 ? values->a : values->b).store(v);
         });
@@ -120,6 +119,25 @@ private:
     std::shared_ptr<Values> values_;
     std::shared_ptr<AUAudioUnitBusArray> inputs_;
     std::shared_ptr<AUAudioUnitBusArray> outputs_;
+};
+
+// One stereo cycle of at most 64 frames, rendered through a host's render block.
+struct StereoCycle {
+    std::array<float, 64> left{}, right{};
+    AudioBufferList list;
+    AudioTimeStamp time;
+    StereoCycle() {
+        list.mNumberBuffers = 2;
+        list.mBuffers[0] = {1, sizeof left, left.data()};
+        list.mBuffers[1] = {1, sizeof right, right.data()};
+        time.mFlags = kAudioTimeStampSampleTimeValid;
+    }
+    AUAudioUnitStatus render(const AURenderBlock& block, AUEventSampleTime start,
+                             AUAudioFrameCount frames = 64, NSInteger bus = 0) {
+        time.mSampleTime = static_cast<double>(start);
+        AudioUnitRenderActionFlags flags = 0;
+        return block(&flags, &time, frames, bus, &list, nullptr);
+    }
 };
 
 // Collects what the platform layer reports as misuse, instead of aborting.

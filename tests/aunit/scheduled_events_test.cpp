@@ -1,6 +1,5 @@
 // Events a host schedules: they reach the unit's render block in their cycle, in time order, MIDI
 // and parameters alike; nothing is accepted outside the allocation and a full queue refuses.
-#include <array>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -17,21 +16,6 @@ using test::TestUnit;
 
 constexpr AudioComponentDescription kMusicEffect{fourCharCode("aumf"), fourCharCode("tst2"),
                                                  fourCharCode("Tstm"), 0, 0};
-
-// Renders one cycle of `frames` (at most 64) from sample time `start` on output bus `bus`.
-AUAudioUnitStatus renderCycle(const AURenderBlock& block, AUEventSampleTime start,
-                              AUAudioFrameCount frames = 64, NSInteger bus = 0) {
-    std::array<float, 64> left{}, right{};
-    AudioBufferList list;
-    list.mNumberBuffers = 2;
-    list.mBuffers[0] = {1, sizeof left, left.data()};
-    list.mBuffers[1] = {1, sizeof right, right.data()};
-    AudioTimeStamp time;
-    time.mSampleTime = static_cast<double>(start);
-    time.mFlags = kAudioTimeStampSampleTimeValid;
-    AudioUnitRenderActionFlags flags = 0;
-    return block(&flags, &time, frames, bus, &list, nullptr);
-}
 
 void midi(const AUScheduleMIDIEventBlock& block, AUEventSampleTime time, std::uint8_t status) {
     const std::uint8_t bytes[3] = {status, 60, 100};
@@ -71,10 +55,10 @@ TEST(ScheduledEvents, ReachTheRenderBlockInTheirCycleInTimeOrder) {
     note(1010, 0, 4, bytes);   // refused: longer than a render event holds
     note(1010, 0, 0, bytes);   // refused: empty
     note(1010, 0, 1, nullptr); // refused: no bytes
-    ASSERT_EQ(renderCycle(block, 1000), noErr);
+    ASSERT_EQ(test::StereoCycle().render(block, 1000), noErr);
     parameter(AUEventSampleTimeImmediate, 0, 5, 0.5f);
-    ASSERT_EQ(renderCycle(block, 1064), noErr);
-    ASSERT_EQ(renderCycle(block, 1128), noErr);
+    ASSERT_EQ(test::StereoCycle().render(block, 1064), noErr);
+    ASSERT_EQ(test::StereoCycle().render(block, 1128), noErr);
 
     const int P = AURenderEventParameter, R = AURenderEventParameterRamp, M = AURenderEventMIDI;
     const std::vector<Seen> expected{
@@ -100,18 +84,18 @@ TEST(ScheduledEvents, AreDroppedOutsideTheAllocationAndRefusedBeyondTheQueue) {
     for (std::size_t i = 0; i <= AUScheduledEventQueue::kRingCapacity; ++i) {
         parameter(AUEventSampleTimeImmediate, 0, 0, 1.0f); // the last one finds the ring full
     }
-    EXPECT_EQ(renderCycle(block, 0, 64, 1), noErr); // another bus takes no events
+    EXPECT_EQ(test::StereoCycle().render(block, 0, 64, 1), noErr); // another bus takes no events
     EXPECT_EQ(unit->probe()->seenCount.load(), 0);
-    EXPECT_EQ(renderCycle(block, 64), noErr);
+    EXPECT_EQ(test::StereoCycle().render(block, 64), noErr);
     EXPECT_EQ(unit->probe()->seenCount.load(), int(AUScheduledEventQueue::kRingCapacity));
 
     parameter(1000, 0, 0, 1.0f); // waits for its cycle, and the unit is released before it
-    EXPECT_EQ(renderCycle(block, 128), noErr);
+    EXPECT_EQ(test::StereoCycle().render(block, 128), noErr);
     unit->deallocateRenderResources();
     parameter(1000, 0, 0, 1.0f);
     EXPECT_EQ(unit->scheduledEventCounts().dropped, 3u); // at once, not at the next allocation
     unit->allocateRenderResources();
-    EXPECT_EQ(renderCycle(block, 1000), noErr);
+    EXPECT_EQ(test::StereoCycle().render(block, 1000), noErr);
     EXPECT_EQ(unit->probe()->seenCount.load(), int(AUScheduledEventQueue::kRingCapacity));
 
     const auto counts = unit->scheduledEventCounts();
