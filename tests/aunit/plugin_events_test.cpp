@@ -1,0 +1,202 @@
+// The plug-in as a host meets it: found and loaded through the component registry, then fed
+// parameter events scheduled at exact frames, and thousands of them from another thread while
+// it renders.
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "AllocationCounter.h"
+#include "audio/AVAudioNode.h"
+#include "audio/AudioComponentBundles.h"
+#include "core/Console.h"
+#include "core/Dispatch.h"
+#include "core/RunLoop.h"
+#include "ui/WindowBackend.h"
+
+namespace pf {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr AudioComponentDescription kPlugin{fourCharCode("aumf"), fourCharCode("orvc"),
+                                            fourCharCode("Qrbn"), 0, 0};
+constexpr AUAudioFrameCount kFrames = 512;
+constexpr AUEventSampleTime kStart = 48000; // the time stamp of the cycle under test
+constexpr AUParameterAddress kThreshold = 2, kGain = 4, kFinalLimiter = 11;
+
+// A stereo tone whose level swells, so the compander has work in every frame.
+float input(int channel, double time) {
+    const double swell = 0.6 + 0.35 * std::sin(2 * M_PI * 3.0 * time / 48000.0);
+    return static_cast<float>(swell * std::sin(2 * M_PI * 440.0 * time / 48000.0 + channel));
+}
+
+struct Stereo {
+    std::array<float, kFrames> channel[2]{};
+};
+
+class PlugInEvents : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        RunLoop::claimMainThread();
+        previousBackend_ = WindowBackend::setShared(std::make_unique<OffscreenBackend>());
+        registry_ = std::make_unique<AudioComponentRegistry>();
+        registry_->addComponentSource(audioComponentBundleSource({PLUGIN_FOLDER}));
+    }
+    static void TearDownTestSuite() {
+        registry_.reset();
+        RunLoop::main().drainQueue();
+        WindowBackend::setShared(std::move(previousBackend_));
+    }
+
+    // A new instance with its render resources allocated.
+    std::shared_ptr<AUAudioUnit> instantiate(bool finalLimiter) {
+        std::shared_ptr<AVAudioUnit> node;
+        std::atomic<bool> done{false};
+        AVAudioUnit::instantiate(*registry_, kPlugin, 0,
+                                 [&](std::shared_ptr<AVAudioUnit> unit, std::optional<NSError>) {
+                                     node = std::move(unit);
+                                     DispatchQueue::main().async([&] { done = true; });
+                                 });
+        EXPECT_TRUE(RunLoop::main().runUntil([&] { return done.load(); }, 10s));
+        if (!node) return nullptr;
+        nodes_.push_back(node);
+        const auto unit = node->auAudioUnit();
+        unit->parameterTree()->parameterWithAddress(kFinalLimiter)->setValue(finalLimiter ? 1 : 0);
+        unit->allocateRenderResources();
+        return unit;
+    }
+
+    // Pulls the tone for the cycle's time stamp.
+    static AURenderPullInputBlock tone() {
+        return AURenderPullInputBlock([](AudioUnitRenderActionFlags*, const AudioTimeStamp* ts,
+                                         AUAudioFrameCount frames, NSInteger,
+                                         AudioBufferList* in) noexcept {
+            for (std::uint32_t c = 0; c < in->mNumberBuffers && c < 2; ++c) {
+                auto* data = static_cast<float*>(in->mBuffers[c].mData);
+                for (AUAudioFrameCount i = 0; i < frames; ++i)
+                    data[i] = input(int(c), ts->mSampleTime + i);
+            }
+            return noErr;
+        });
+    }
+
+    static AUAudioUnitStatus render(const AURenderBlock& block, const AURenderPullInputBlock& pull,
+                                    AUEventSampleTime start, Stereo& out) {
+        AudioBufferList list;
+        list.mNumberBuffers = 2;
+        for (std::uint32_t c = 0; c < 2; ++c)
+            list.mBuffers[c] = {1, kFrames * sizeof(float), out.channel[c].data()};
+        AudioTimeStamp time;
+        time.mSampleTime = static_cast<double>(start);
+        time.mFlags = kAudioTimeStampSampleTimeValid;
+        AudioUnitRenderActionFlags flags = 0;
+        return block(&flags, &time, kFrames, 0, &list, pull);
+    }
+
+    ConsoleCapture console_; // the kernel's line for every event
+    std::vector<std::shared_ptr<AVAudioUnit>> nodes_;
+    static inline std::unique_ptr<AudioComponentRegistry> registry_;
+    static inline std::unique_ptr<WindowBackend> previousBackend_;
+};
+
+struct Event {
+    AUEventSampleTime time; // frames into the cycle, or AUEventSampleTimeImmediate
+    AUParameterAddress address;
+    AUValue value;
+};
+
+struct Case {
+    const char* claim;
+    std::vector<Event> events, reference;
+    int firstChangedFrame; // from here on every frame differs; before it none does; -1: none does
+};
+
+TEST_F(PlugInEvents, ScheduledParametersTakeEffectAtTheirExactFrame) {
+    const AUEventSampleTime now = AUEventSampleTimeImmediate;
+    const std::vector<Case> cases{
+        {"threshold and gain at frame 100",
+         {{100, kThreshold, 0.3f}, {100, kGain, 0.25f}},
+         {},
+         100},
+        {"two events at one time apply in order",
+         {{100, kGain, 0.1f}, {100, kGain, 0.3f}},
+         {{100, kGain, 0.3f}},
+         -1},
+        {"an immediate event applies at frame 0", {{now, kGain, 0.25f}}, {{0, kGain, 0.25f}}, -1},
+        {"an immediate event changes frame 0 on", {{now, kGain, 0.25f}}, {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.claim);
+        Stereo out[2];
+        for (int run = 0; run < 2; ++run) {
+            const auto unit = instantiate(false);
+            ASSERT_TRUE(unit);
+            const auto schedule = unit->scheduleParameterBlock();
+            for (const Event& e : run == 0 ? c.events : c.reference) {
+                schedule(e.time == now ? now : kStart + e.time, 0, e.address, e.value);
+            }
+            ASSERT_EQ(render(unit->renderBlock(), tone(), kStart, out[run]), noErr);
+        }
+        for (int ch = 0; ch < 2; ++ch) {
+            for (int i = 0; i < int(kFrames); ++i) {
+                const bool changed = out[0].channel[ch][i] != out[1].channel[ch][i];
+                ASSERT_EQ(changed, c.firstChangedFrame >= 0 && i >= c.firstChangedFrame)
+                    << "channel " << ch << " frame " << i;
+            }
+        }
+    }
+}
+
+TEST_F(PlugInEvents, TenThousandEventsFromAnotherThreadArriveWithoutAllocating) {
+    const auto unit = instantiate(true);
+    ASSERT_TRUE(unit);
+    const auto block = unit->renderBlock();
+    const auto pull = tone();
+    const auto schedule = unit->scheduleParameterBlock();
+    constexpr std::uint64_t kEvents = 10000;
+    constexpr std::uint64_t kInFlight = 512; // below the queue's capacity
+    const auto delivered = [&] { return unit->scheduledEventCounts().delivered; };
+
+    std::atomic<bool> rendering{true};
+    std::atomic<bool> scheduled{false};
+    long allocations = -1, cycles = 0;
+    AUAudioUnitStatus status = noErr;
+    std::thread renderer([&] {
+        Stereo out;
+        status = render(block, pull, 0, out); // the first cycle may set up thread-local state
+        testsupport::AllocationCount count;
+        // Ends when everything scheduled arrived, or long after it should have.
+        while (status == noErr && !(scheduled && delivered() == kEvents) && cycles < 200000) {
+            ++cycles;
+            status = render(block, pull, cycles * kFrames, out);
+        }
+        allocations = count.count();
+        rendering = false;
+    });
+    for (std::uint64_t i = 0; i < kEvents; ++i) {
+        while (rendering && i >= kInFlight && delivered() + kInFlight <= i)
+            std::this_thread::yield();
+        schedule(AUEventSampleTimeImmediate + AUEventSampleTime(i % kFrames), 0, kGain,
+                 i % 2 == 0 ? 0.25f : 0.75f);
+    }
+    scheduled = true;
+    renderer.join();
+    RunLoop::main().drainQueue();
+
+    EXPECT_EQ(status, noErr);
+    EXPECT_EQ(allocations, 0) << "in " << cycles << " cycles";
+    const auto counts = unit->scheduledEventCounts();
+    EXPECT_EQ(counts.delivered, kEvents);
+    EXPECT_EQ(counts.refused, 0u);
+    EXPECT_EQ(counts.dropped, 0u);
+    EXPECT_LT(cycles, 200000);
+    RecordProperty("cycles", static_cast<int>(cycles));
+}
+
+} // namespace
+} // namespace pf
