@@ -114,62 +114,6 @@ TEST(KernelAdapter, NullOutputBuffersThatBothListsHoldAreRenderedInPlaceOnTheInp
     EXPECT_EQ(mono.mBuffers[1].mData, nullptr);
 }
 
-TEST(KernelAdapter, EveryPullSeesTheBuffersOwnMemoryAtFullCapacity) {
-    auto adapter = makeAllocatedAdapter(1024);
-    std::vector<float> elsewhere(1024);
-    std::vector<pf::AudioBufferList> seen;
-    pf::AURenderPullInputBlock pull = [&](pf::AudioUnitRenderActionFlags* flags,
-                                          const pf::AudioTimeStamp*, pf::AUAudioFrameCount,
-                                          pf::NSInteger bus, pf::AudioBufferList* list) {
-        EXPECT_EQ(*flags, 0u);
-        EXPECT_EQ(bus, 0);
-        seen.push_back(*list);
-        list->mBuffers[0].mData = elsewhere.data(); // a host may point the list elsewhere
-        list->mBuffers[0].mDataByteSize = 64;
-        return pf::noErr;
-    };
-    ChannelBuffers out(2, 1024);
-    ASSERT_EQ(render(*adapter, 64, &out.list, pull), pf::noErr);
-    ASSERT_EQ(render(*adapter, 64, &out.list, pull), pf::noErr);
-    ASSERT_EQ(seen.size(), 2u);
-    for (const auto& list : seen) {
-        EXPECT_EQ(list.mNumberBuffers, 2u);
-        EXPECT_NE(list.mBuffers[0].mData, elsewhere.data());
-        EXPECT_EQ(list.mBuffers[0].mDataByteSize, 1024u * 4u);
-        EXPECT_EQ(list.mBuffers[1].mDataByteSize, 1024u * 4u);
-    }
-    EXPECT_EQ(seen[1].mBuffers[1].mData, adapter->kernel().getInputs()->mBuffers[1].mData);
-}
-
-TEST(KernelAdapter, WithoutAPullBlockTheRenderMethodReusesThePreviousInput) {
-    auto adapter = makeAllocatedAdapter();
-    adapter->setBypass(true);
-    SignalSource source(testsignals::musicLike(256));
-    ChannelBuffers first(2, 256), second(2, 256);
-    ASSERT_EQ(render(*adapter, 256, &first.list, source.pullBlock()), pf::noErr);
-    ASSERT_EQ(render(*adapter, 256, &second.list, {}), pf::noErr);
-    EXPECT_EQ(second.channels[0], source.signal().left);
-
-    pf::AudioUnitRenderActionFlags flags = 0;
-    pf::AudioTimeStamp timestamp;
-    const auto block = adapter->internalRenderBlock();
-    EXPECT_EQ(block(&flags, &timestamp, 256, 0, &second.list, nullptr, {}),
-              pf::kAudioUnitErr_NoConnection);
-    EXPECT_EQ(block(&flags, &timestamp, 256, 0, &second.list, nullptr, source.pullBlock()),
-              pf::noErr);
-}
-
-TEST(KernelAdapter, NegativeAddressesAreSignExtendedAndIgnored) {
-    RecordedLog log;
-    Adapter adapter;
-    adapter.setParameterEx(4, 0.25f);
-    EXPECT_EQ(adapter.valueForParameter(4), 0.25f);
-    log.lines().clear();
-    adapter.setParameterEx(-1, 0.5f);
-    EXPECT_TRUE(log.lines().empty());
-    EXPECT_EQ(adapter.getParameterEx(-1), 0.0f);
-}
-
 // The host's usual order (restore state, allocate, set its rate) used to lose attack and release.
 TEST(KernelAdapter, AllocationRunsAtTheBusRateAndKeepsAttackReleaseAndFiniteRates) {
     RecordedLog log;

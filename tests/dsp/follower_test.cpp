@@ -67,14 +67,3 @@ TEST(Follower, OutOfRangeAndNonFiniteTimesAndInputsAreIgnored) {
     const double before = follower.currentPeak;
     EXPECT_EQ(feed(follower, nan, 10), before);
 }
-
-TEST(Follower, SampleRateChangePutsTheTimesBackToTheirDefaults) {
-    Follower follower;
-    follower.setAttack(0.5f);
-    follower.setRelease(2.0f);
-    follower.setDecay(0.5f);
-    follower.setSamplerate(44100.0f);
-    EXPECT_EQ(follower.attackTime, 0.01f * 44100.0f);
-    EXPECT_EQ(follower.releaseTime, 0.5f * 44100.0f);
-    EXPECT_EQ(follower.decayTime, 4); // 4.41 truncated
-}
