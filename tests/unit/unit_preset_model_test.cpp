@@ -58,34 +58,6 @@ void writeFile(const std::string& path, const std::string& text) {
 
 } // namespace
 
-TEST(PresetModel, DictionaryOfTheUnitsTreeHasExactlyTheDocumentedKeys) {
-    const auto unit = makeUnit();
-    OrvexPreset preset;
-    preset.makeFrom(unit->parameterTree());
-    const auto dict = *preset.getDictionary();
-    EXPECT_EQ(dict.keys(), (std::vector<std::string>{"version", "type", "manufacturer", "subtype",
-                                                     "number", "name", "count", "group 0"}));
-    EXPECT_EQ(dict.find("version")->integer(), 1);
-    EXPECT_EQ(dict.find("type")->integer(), 0x61756D66);
-    EXPECT_EQ(dict.find("manufacturer")->integer(), pf::fourCharCode("Qrbn"));
-    EXPECT_EQ(dict.find("subtype")->integer(), pf::fourCharCode("orvc"));
-    EXPECT_EQ(dict.find("number")->integer(), 0);
-    EXPECT_EQ(*dict.find("name")->string(), "Orvex Compander Preset");
-    EXPECT_EQ(dict.find("count")->integer(), 1);
-    const auto& group = *dict.find("group 0")->dictionary();
-    ASSERT_EQ(group.size(), 14u);
-    EXPECT_EQ(*group.find("identifier")->string(), "kGlobalParameters");
-    EXPECT_EQ(group.find("count")->integer(), 12);
-    for (std::size_t i = 0; i < 12; ++i) {
-        const auto* param = group.find("param " + std::to_string(i))->dictionary();
-        ASSERT_NE(param, nullptr) << i;
-        EXPECT_EQ(param->keys(), (std::vector<std::string>{"address", "identifier", "value"}));
-        EXPECT_EQ(param->find("address")->unsignedInteger(), i);
-        EXPECT_EQ(*param->find("identifier")->string(), kCompanderParameters[i].identifier);
-        EXPECT_EQ(param->find("value")->real(), double{kCompanderParameters[i].defaultValue});
-    }
-}
-
 // Saved as XML (the way save writes) or as a binary property list, a preset reads back the same,
 // reporting each parameter once with its exact bits.
 TEST(PresetModel, SavedFilesRoundTripInBothFormatsReportingEachParameterOnceBitForBit) {
@@ -118,31 +90,6 @@ TEST(PresetModel, SavedFilesRoundTripInBothFormatsReportingEachParameterOnceBitF
     }
 }
 
-TEST(PresetModel, ReaderMatchesGroupAndParamKeysByContentAndIgnoresCounts) {
-    pf::PlistDictionary param;
-    param.set("value", pf::PlistValue(0.5f));
-    pf::PlistDictionary group;
-    group.set("a param", pf::PlistValue(param)); // read before the identifier: group number 0
-    group.set("identifier", pf::PlistValue("Second group 7"));
-    group.set("count", pf::PlistValue("not a number"));          // never read
-    group.set("params!", pf::PlistValue(pf::PlistDictionary{})); // no keys: the initial values
-    pf::PlistDictionary root;
-    root.set("count", pf::PlistValue(pf::PlistArray{}));
-    root.set("mygroups", pf::PlistValue(group));
-
-    RecordingDelegate delegate;
-    OrvexPreset reader;
-    ASSERT_TRUE(reader.makeFrom(std::optional(root)));
-    EXPECT_EQ(delegate.recorder->found,
-              (std::vector<Found>{{0, "parameter", 0, bits(0.5f)}, {7, "parameter", 0, 0}}));
-    ASSERT_EQ(reader.patch->groups.size(), 1u);
-    EXPECT_EQ(reader.patch->groups[0]->id, 7);
-    // Written again, groups and parameters are numbered afresh.
-    const auto again = *reader.getDictionary();
-    EXPECT_TRUE(again.contains("group 0"));
-    EXPECT_TRUE(again.find("group 0")->dictionary()->contains("param 1"));
-}
-
 TEST(PresetModel, GroupNumberComesFromTheLastBlankSeparatedWord) {
     const std::vector<std::pair<std::string, std::int64_t>> cases{{"kGlobalParameters", 0},
                                                                   {"x 3", 3},
@@ -160,28 +107,6 @@ TEST(PresetModel, GroupNumberComesFromTheLastBlankSeparatedWord) {
         group.findGroupNumber();
         EXPECT_EQ(group.id, expected) << '"' << identifier << '"';
     }
-}
-
-TEST(PresetModel, EmptyRootAbsentDelegateOrAbsentTreeReportNothingAndRaiseNothing) {
-    OrvexPreset::setDelegate(nullptr);
-    OrvexPreset reader;
-    ASSERT_TRUE(reader.makeFrom(std::optional(pf::PlistDictionary{})));
-    EXPECT_EQ(reader.patch->version, 1);
-    EXPECT_EQ(reader.patch->name, "Orvex Compander Preset");
-    EXPECT_TRUE(reader.patch->groups.empty());
-    const auto unit = makeUnit();
-    OrvexPreset other;
-    other.makeFrom(unit->parameterTree());
-    EXPECT_TRUE(reader.makeFrom(other.getDictionary())); // no delegate: read, nobody told
-    EXPECT_EQ(reader.patch->groups.size(), 1u);
-    EXPECT_TRUE(reader.makeFrom(std::optional<pf::PlistDictionary>{}));
-
-    pf::ConsoleCapture capture;
-    OrvexPreset fromNoTree;
-    fromNoTree.makeFrom(std::shared_ptr<pf::AUParameterGroup>{});
-    EXPECT_EQ(capture.lines(),
-              std::vector<std::string>{"PresetPatch: The parameter group has no children."});
-    EXPECT_EQ(fromNoTree.getDictionary()->find("count")->integer(), 0);
 }
 
 TEST(PresetModel, UnreadableFilesAreRefusedWithTheirMessageAndNothingReported) {
@@ -248,16 +173,4 @@ TEST(PresetModel, ValuesOfTheWrongTypeRefuseTheWholeDictionary) {
     OrvexPreset reader;
     EXPECT_TRUE(reader.makeFrom(std::optional(good)));
     EXPECT_EQ(delegate.recorder->found.size(), 12u);
-}
-
-TEST(PresetModel, SaveIntoAMissingFolderFailsWithItsMessage) {
-    TemporaryBundle folder;
-    pf::ConsoleCapture capture;
-    OrvexPreset writer;
-    EXPECT_FALSE(
-        writer.save(pf::URL::fileURLWithPath((folder.root() / "no/such/x.plist").string())));
-    ASSERT_EQ(capture.lines().size(), 1u);
-    EXPECT_EQ(capture.lines()[0].rfind(
-                  "PresetPatch::FEHLER: Die Daten konnten nicht gespeichert werden. (", 0),
-              0u);
 }

@@ -90,16 +90,6 @@ TEST(FactoryPresets, ListedNumberedInListingOrderAndRebuiltOnEveryRead) {
     EXPECT_EQ(unit->factoryPresets()->size(), 4u);
 }
 
-TEST(FactoryPresets, AMissingFolderGivesAnEmptyListAndItsLine) {
-    TemporaryBundle bundle; // no preset folder
-    const auto unit = makeUnit();
-    pf::ConsoleCapture capture;
-    EXPECT_TRUE(unit->factoryPresets()->empty());
-    const auto lines = drainedLines(capture);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].rfind("Creating factory presets failed: ", 0), 0u);
-}
-
 TEST(FactoryPresets, TheRepositorysOwnPresetsAreCompleteAndApply) {
     TemporaryBundle bundle;
     const auto folder = bundle.makePresetFolder();
@@ -223,24 +213,6 @@ TEST(PresetState, AnswersTheFilesDictionaryWithoutApplyingIt) {
               }),
               pf::kAudioUnitErr_InvalidFilePath);
     EXPECT_EQ(kernelValues(*unit), defaults());
-}
-
-TEST(CurrentPreset, AUserPresetIsRestoredThroughItsStateOrRefusedWithItsLine) {
-    TemporaryBundle bundle;
-    const auto folder = bundle.makePresetFolder();
-    writePreset(folder / "Mine.plist", kBright);
-    const auto unit = makeUnit();
-    const auto mine = pf::AUAudioUnitPreset::make("Mine", -1);
-    unit->setCurrentPreset(mine);
-    EXPECT_EQ(unit->currentPreset(), mine);
-    EXPECT_EQ(kernelValues(*unit), kBright);
-
-    pf::ConsoleCapture capture;
-    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Nobody", -2));
-    EXPECT_EQ(unit->currentPreset(), mine);
-    EXPECT_EQ(countOf(drainedLines(capture),
-                      "AUExtension::ERROR: Unable to restore set for preset Nobody"),
-              1);
 }
 
 TEST(FullState, RoundTripRestoresEveryParameterIntoTheTreeAndTheKernel) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Orvex_Compressor_Extension_AudioUnit.h"
+#include "TempDir.h"
 #include "core/Bundle.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
@@ -50,33 +51,24 @@ inline std::uint32_t bits(float value) {
 class TemporaryBundle {
 public:
     TemporaryBundle() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "unit-test-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-        bundle_ = root_ / "Test.appex";
-        std::filesystem::create_directories(bundle_ / "Resources");
-        pf::Bundle::setMainBundleOverride(bundle_.string());
+        std::filesystem::create_directories(bundle() / "Resources");
+        pf::Bundle::setMainBundleOverride(bundle().string());
     }
-    ~TemporaryBundle() {
-        pf::Bundle::setMainBundleOverride(std::nullopt);
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    ~TemporaryBundle() { pf::Bundle::setMainBundleOverride(std::nullopt); }
     TemporaryBundle(const TemporaryBundle&) = delete;
     TemporaryBundle& operator=(const TemporaryBundle&) = delete;
 
-    std::filesystem::path presetFolder() const {
-        return bundle_ / "Resources" / "Orvex Compander Folder" / "Library" / "Factory Presets";
-    }
     std::filesystem::path makePresetFolder() const {
-        std::filesystem::create_directories(presetFolder());
-        return presetFolder();
+        const auto folder =
+            bundle() / "Resources" / "Orvex Compander Folder" / "Library" / "Factory Presets";
+        std::filesystem::create_directories(folder);
+        return folder;
     }
-    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path root() const { return folder_.path(); }
 
 private:
-    std::filesystem::path root_;
-    std::filesystem::path bundle_;
+    std::filesystem::path bundle() const { return root() / "Test.appex"; }
+    test::TempDir folder_;
 };
 
 } // namespace unittest
