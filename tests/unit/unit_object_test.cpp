@@ -1,5 +1,5 @@
 // The audio unit as an object: construction, fixed answers, properties with actions, the
-// parameter table and tree, and the entry points of the plug-in interface.
+// parameter tree, and the entry points of the plug-in interface.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,16 +21,10 @@ std::string kernelLine(int address, float value) {
 TEST(UnitObject, ConstructionLogsInitAndTheComponentCodesOnTheMainQueue) {
     pf::ConsoleCapture capture;
     const auto unit = Unit::create(Unit::kComponentDescription, 0);
-    // Queued, not printed on the constructing thread.
-    EXPECT_EQ(countOf(capture.lines(), "AUExtension::init()"), 0);
+    EXPECT_EQ(countOf(capture.lines(), "AUExtension::init()"), 0) << "printed on the main queue";
     const auto lines = drainedLines(capture);
-    std::vector<std::string> unitLines;
-    for (const auto& line : lines) {
-        if (line == "AUExtension::init()" || line == "Qrbn : orvc") unitLines.push_back(line);
-    }
-    EXPECT_EQ(unitLines, (std::vector<std::string>{"AUExtension::init()", "Qrbn : orvc"}));
-    EXPECT_EQ(unit->componentDescription(), Unit::kComponentDescription);
-    EXPECT_EQ(unit->lifeCycle(), pf::AUAudioUnit::LifeCycle::initialized);
+    EXPECT_EQ(countOf(lines, "AUExtension::init()"), 1);
+    EXPECT_EQ(countOf(lines, "Qrbn : orvc"), 1);
 }
 
 TEST(UnitObject, FixedAnswersWithTheirLines) {
@@ -81,25 +75,6 @@ TEST(UnitObject, MaximumFramesAndBypassReachTheAdapterAndTheLimiterOnEveryWrite)
     const auto lines = drainedLines(capture);
     EXPECT_EQ(countOf(lines, "AUExtension::maximumFramesToRender (set): 1024"), 1);
     EXPECT_EQ(countOf(lines, "AUExtension::shouldBypassEffect (did set)"), 3);
-}
-
-// The names and ranges a host shows; the identifiers are checked where presets are read back.
-TEST(UnitParameters, TableGivesNamesRangesAndUnits) {
-    const auto parameters = makeUnit()->parameterTree()->allParameters();
-    ASSERT_EQ(parameters.size(), 12u);
-    const char* names[12] = {"Compressor Attack",   "Compressor Release",  "Compressor Threshold",
-                             "Compressor Ratio",    "Compressor Gain",     "Compressor Mix",
-                             "Compressor Mode",     "Compressor Bypass",   "Compressor Audition",
-                             "Compressor Reserved", "Compressor Reserved", "Final Limiter"};
-    for (std::size_t i = 0; i < 12; ++i) {
-        const auto& p = *parameters[i];
-        EXPECT_EQ(p.displayName(), names[i]);
-        EXPECT_EQ(p.maxValue(), i == 6 ? 3.0f : 1.0f) << i;
-        const auto unitKind = i == 6                          ? pf::kAudioUnitParameterUnit_Indexed
-                              : (i == 7 || i == 8 || i == 11) ? pf::kAudioUnitParameterUnit_Boolean
-                                                              : pf::kAudioUnitParameterUnit_Generic;
-        EXPECT_EQ(p.unit(), unitKind) << i;
-    }
 }
 
 TEST(UnitParameters, KernelHoldsEveryDefaultBitForBitAfterConstruction) {
