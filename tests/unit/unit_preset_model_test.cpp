@@ -1,4 +1,5 @@
-// The preset model's reader: group numbers, and what it refuses.
+// The preset model's reader: group numbers, and the files it refuses. Values of the wrong type
+// are refused where the unit reads presets and states.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -27,10 +28,6 @@ struct RecordingDelegate {
     ~RecordingDelegate() { OrvexPreset::setDelegate(nullptr); }
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
 };
-
-pf::PlistDictionary& paramOf(pf::PlistDictionary& root) {
-    return *root.find("group 0")->dictionary()->find("param 4")->dictionary();
-}
 
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -83,32 +80,4 @@ TEST(PresetModel, UnreadableFilesAreRefusedWithTheirMessageAndNothingReported) {
     EXPECT_EQ(lines[1].rfind(refusal, 0), 0u);
     EXPECT_EQ(lines[2],
               "AUPresetFile::ERROR: The path " + path("missing.plist") + " does not exist.");
-}
-
-TEST(PresetModel, ValuesOfTheWrongTypeRefuseTheWholeDictionary) {
-    const auto unit = makeUnit();
-    OrvexPreset source;
-    source.makeFrom(unit->parameterTree());
-    const auto good = *source.getDictionary();
-    using Edit = void (*)(pf::PlistDictionary&);
-    const std::vector<std::pair<const char*, Edit>> edits{
-        {"name", [](pf::PlistDictionary& d) { d.set("name", pf::PlistValue(5)); }},
-        {"version", [](pf::PlistDictionary& d) { d.set("version", pf::PlistValue(1.5)); }},
-        {"group", [](pf::PlistDictionary& d) { d.set("group 1", pf::PlistValue("x")); }},
-        {"value", [](pf::PlistDictionary& d) { paramOf(d).set("value", pf::PlistValue("0.5")); }},
-        {"address", [](pf::PlistDictionary& d) { paramOf(d).set("address", pf::PlistValue(-4)); }},
-    };
-    RecordingDelegate delegate;
-    for (const auto& [what, edit] : edits) {
-        auto bad = good;
-        edit(bad);
-        OrvexPreset reader;
-        pf::ConsoleCapture capture;
-        EXPECT_FALSE(reader.makeFrom(std::optional(bad))) << what;
-        EXPECT_TRUE(delegate.recorder->found == 0) << what;
-        EXPECT_EQ(capture.lines().size(), 1u) << what;
-    }
-    OrvexPreset reader;
-    EXPECT_TRUE(reader.makeFrom(std::optional(good)));
-    EXPECT_EQ(delegate.recorder->found, 12);
 }
