@@ -42,13 +42,7 @@ std::vector<float> treeValues(Unit& unit) {
 
 const std::vector<float> kWarm{0.2f, 0.3f, 0.4f, 0.6f, 0.7f, 0.9f, 2, 0, 0, 0, 1, 1};
 const std::vector<float> kBright{0.05f, 0.15f, 0.55f, 0.8f, 0.45f, 0.5f, 1, 0, 0, 0, 1, 0};
-
-std::vector<float> defaults() {
-    std::vector<float> values;
-    for (const auto& entry : kCompanderParameters)
-        values.push_back(entry.defaultValue);
-    return values;
-}
+const std::vector<float> kDefaults{0.1f, 0.5f, 0.8f, 0.5f, 0.5f, 1, 0, 0, 0, 0, 1, 1};
 
 std::vector<std::string> names(const std::vector<std::shared_ptr<pf::AUAudioUnitPreset>>& list) {
     std::vector<std::string> result;
@@ -142,7 +136,7 @@ TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
     unit->setCurrentPreset(pf::AUAudioUnitPreset::make("../../../../../Outside", 0));
     unit->setCurrentPreset(pf::AUAudioUnitPreset::make("..", 0));
     EXPECT_EQ(unit->currentPreset(), nullptr);
-    EXPECT_EQ(kernelValues(*unit), defaults());
+    EXPECT_EQ(kernelValues(*unit), kDefaults);
     EXPECT_EQ(
         drainedLines(capture),
         (std::vector<std::string>{
@@ -192,8 +186,8 @@ TEST(PresetState, AnswersTheFilesDictionaryWithoutApplyingIt) {
     EXPECT_EQ(
         state.find("group 0")->dictionary()->find("param 6")->dictionary()->find("value")->real(),
         2.0);
-    EXPECT_EQ(kernelValues(*unit), defaults());
-    EXPECT_EQ(treeValues(*unit), defaults());
+    EXPECT_EQ(kernelValues(*unit), kDefaults);
+    EXPECT_EQ(treeValues(*unit), kDefaults);
 
     EXPECT_EQ(thrownCode([&] { unit->presetState(*pf::AUAudioUnitPreset::make("Missing", 3)); }),
               pf::kAudioUnitErr_InvalidFilePath);
@@ -201,7 +195,7 @@ TEST(PresetState, AnswersTheFilesDictionaryWithoutApplyingIt) {
                   unit->presetState(*pf::AUAudioUnitPreset::make("../../../../../Outside", 0));
               }),
               pf::kAudioUnitErr_InvalidFilePath);
-    EXPECT_EQ(kernelValues(*unit), defaults());
+    EXPECT_EQ(kernelValues(*unit), kDefaults);
 }
 
 TEST(FullState, RoundTripRestoresEveryParameterIntoTheTreeAndTheKernel) {
@@ -230,5 +224,5 @@ TEST(FullState, AStateWithValuesOfTheWrongTypeAppliesNothing) {
     group.find("param 0")->dictionary()->set("value", pf::PlistValue(0.9f));
     group.find("param 5")->dictionary()->set("value", pf::PlistValue("loud"));
     unit->setFullState(state);
-    EXPECT_EQ(kernelValues(*unit), defaults());
+    EXPECT_EQ(kernelValues(*unit), kDefaults);
 }
