@@ -77,13 +77,6 @@ TEST(UnitObject, MaximumFramesAndBypassReachTheAdapterAndTheLimiterOnEveryWrite)
     EXPECT_EQ(countOf(lines, "AUExtension::shouldBypassEffect (did set)"), 3);
 }
 
-TEST(UnitParameters, KernelHoldsEveryDefaultBitForBitAfterConstruction) {
-    const auto unit = makeUnit();
-    const float defaults[12] = {0.1f, 0.5f, 0.8f, 0.5f, 0.5f, 1, 0, 0, 0, 0, 1, 1};
-    for (std::size_t i = 0; i < 12; ++i)
-        EXPECT_EQ(bits(unit->adapter()->kernel().getParameter(i)), bits(defaults[i])) << i;
-}
-
 TEST(UnitParameters, SetParameterTouchesTheTreeOnlyForANewValueAndTheAdapterAlways) {
     const auto unit = makeUnit();
     const auto tree = unit->parameterTree();
@@ -126,12 +119,4 @@ TEST(UnitParameters, TreeAndGetParameterReadTheKernelAfterAutomation) {
     EXPECT_EQ(parameter->stringFromValue(&quarter), "0.25");
     unit->parameterTree()->parameterWithAddress(6)->setValue(2.0f);
     EXPECT_EQ(unit->adapter()->kernel().getParameter(6), 2.0f);
-}
-
-// A value read from a state or a preset goes to the tree at its address (and on to the kernel).
-TEST(UnitParameters, FoundParametersSetTheTreeAtTheirAddressOnly) {
-    const auto unit = makeUnit();
-    unit->onFoundParameter(0, "ignored", 5, 0.25f);
-    unit->onFoundParameter(0, "kCompanderMix", 99, 0.75f); // no such parameter: nothing
-    EXPECT_EQ(unit->adapter()->kernel().getParameter(5), 0.25f);
 }

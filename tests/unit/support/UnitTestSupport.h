@@ -1,10 +1,8 @@
 // Helpers of the audio-unit tests: a unit made the way the plug-in's factory makes it, the lines
-// the console printed once the main queue has run, the unit's parameter values, and a bundle in a
-// temporary folder whose resources hold a factory-preset folder.
+// the console printed once the main queue has run, and a bundle in a temporary folder whose
+// resources hold a factory-preset folder.
 #pragma once
 
-#include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -39,12 +37,6 @@ inline int countOf(const std::vector<std::string>& lines, const std::string& lin
     for (const auto& l : lines)
         n += l == line ? 1 : 0;
     return n;
-}
-
-inline std::uint32_t bits(float value) {
-    std::uint32_t b;
-    std::memcpy(&b, &value, sizeof b);
-    return b;
 }
 
 // A plug-in bundle folder in a temporary folder, made the main bundle while it lives.
