@@ -1,6 +1,6 @@
-// The render path allocates nothing, and parameters may change from another thread while it runs.
-#include <atomic>
-#include <thread>
+// Parameters changing between blocks: the render path allocates nothing, the ceiling holds and
+// bypassed blocks pass the input through.
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,10 @@
 
 using namespace limiter_test;
 
-TEST(PeakLimiterRenderSafety, ProcessResetAndParameterChangesAllocateNothing) {
-    Stereo buffer = hotMusic(48000.0, 48000);
+TEST(PeakLimiterRenderSafety,
+     ParameterChangesAndBypassBetweenBlocksAllocateNothingAndKeepTheCeiling) {
+    const Stereo input = hotMusic(48000.0, 48000);
+    Stereo buffer = input;
     auto limiter = preparedLimiter(48000.0, {}, 512);
     testsupport::AllocationCount count;
     for (std::size_t begin = 0, index = 0; begin + 512 <= buffer.frames(); begin += 512, ++index) {
@@ -21,31 +23,15 @@ TEST(PeakLimiterRenderSafety, ProcessResetAndParameterChangesAllocateNothing) {
         if (index % 11 == 0) limiter->resetLookahead();
         float* io[2] = {buffer.left.data() + begin, buffer.right.data() + begin};
         limiter->process(io, io, 2, 512);
+        for (std::size_t n = begin; n < begin + 512; ++n) {
+            if (index % 5 == 0) { // bypassed: the input passes through untouched
+                ASSERT_EQ(buffer.left[n], input.left[n]) << n;
+                ASSERT_EQ(buffer.right[n], input.right[n]) << n;
+            } else {
+                ASSERT_LE(std::max(std::fabs(buffer.left[n]), std::fabs(buffer.right[n])), 1.0f)
+                    << n;
+            }
+        }
     }
     EXPECT_EQ(count.count(), 0);
-}
-
-TEST(PeakLimiterRenderSafety, ParametersSetFromAnotherThreadWhileRenderingKeepTheCeiling) {
-    const Stereo music = hotMusic(44100.0, 256 * 172);
-    auto limiter = preparedLimiter(44100.0, {}, 256);
-    std::atomic<bool> done{false};
-    std::thread automation([&] {
-        for (int i = 0; i < 200000 && !done.load(); ++i) { // bounded
-            limiter->setAttackTime(0.001f * static_cast<float>(i % 40));
-            limiter->setDecayTime(0.002f * static_cast<float>(i % 35));
-            limiter->setPreGain(static_cast<float>(i % 60) - 20.0f);
-        }
-    });
-    float worst = 0.0f;
-    for (int pass = 0; pass < 4; ++pass) {
-        Stereo buffer = music;
-        for (std::size_t begin = 0; begin + 256 <= buffer.frames(); begin += 256) {
-            float* io[2] = {buffer.left.data() + begin, buffer.right.data() + begin};
-            limiter->process(io, io, 2, 256);
-        }
-        worst = std::max(worst, peakOf(buffer));
-    }
-    done.store(true);
-    automation.join();
-    EXPECT_LE(worst, 1.0f);
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 #include "audio/AVAudioFormat.h"
 #include "audio/ScopedFlushDenormals.h"
@@ -40,13 +39,10 @@ RenderHarness::RenderHarness(std::shared_ptr<pf::AUAudioUnit> unit, Options opti
 }
 
 RenderHarness::~RenderHarness() {
-    if (allocated_) deallocate();
+    if (renderBlock_) unit_->deallocateRenderResources();
 }
 
 void RenderHarness::setInput(std::vector<float> left, std::vector<float> right) {
-    if (left.empty() || left.size() != right.size()) {
-        throw std::invalid_argument("RenderHarness: the channels must be equally long, not empty");
-    }
     inputLeft_ = std::move(left);
     inputRight_ = std::move(right);
     inputPosition_ = 0;
@@ -59,13 +55,6 @@ void RenderHarness::allocate() {
     unit_->setMaximumFramesToRender(options_.maximumFrames);
     unit_->allocateRenderResources();
     renderBlock_ = unit_->internalRenderBlock();
-    allocated_ = true;
-}
-
-void RenderHarness::deallocate() {
-    unit_->deallocateRenderResources();
-    renderBlock_ = nullptr;
-    allocated_ = false;
 }
 
 bool RenderHarness::scheduleParameter(pf::AUEventSampleTime time, pf::AUParameterAddress address,
@@ -116,8 +105,7 @@ pf::AUAudioUnitStatus RenderHarness::renderCycle(pf::AUAudioFrameCount frames,
     if (renderBlock_) {
         const pf::RenderThreadScope renderThread;
         const pf::ScopedFlushDenormals denormals;
-        status = renderBlock_(&flags, &timestamp, frames, bus, &output_, head,
-                              options_.withPullBlock ? pullBlock_ : pf::AURenderPullInputBlock{});
+        status = renderBlock_(&flags, &timestamp, frames, bus, &output_, head, pullBlock_);
     }
     now_ = end;
     return status;

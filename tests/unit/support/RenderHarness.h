@@ -24,8 +24,6 @@ public:
         pf::AUAudioFrameCount maximumFrames = 4096;
         // Output buffers with null data: the unit renders in place on its input.
         bool outputInPlace = false;
-        // Whether cycles get a pull block at all.
-        bool withPullBlock = true;
     };
     static constexpr std::size_t kMaximumEvents = 256;
     // Output buffers hold this many frames, so cycles above the maximum can be asked for.
@@ -43,8 +41,6 @@ public:
     // Sets the published input and output formats (standard, stereo, at the rate), the maximum
     // frame count, allocates (throws what the unit throws) and takes the unit's render block.
     void allocate();
-    void deallocate();
-    bool allocated() const { return allocated_; }
 
     // Schedules a parameter event at an absolute sample time; events must come in time order.
     // False when the event store is full.
@@ -59,15 +55,12 @@ public:
     pf::AudioBufferList& outputList() { return output_; }
     const float* left() const { return static_cast<const float*>(output_.mBuffers[0].mData); }
     const float* right() const { return static_cast<const float*>(output_.mBuffers[1].mData); }
-    pf::AUEventSampleTime sampleTime() const { return now_; }
-    const std::shared_ptr<pf::AUAudioUnit>& unit() const { return unit_; }
 
 private:
     void prepareOutput(pf::AUAudioFrameCount frames) noexcept;
 
     std::shared_ptr<pf::AUAudioUnit> unit_;
     Options options_;
-    bool allocated_ = false;
     pf::AUInternalRenderBlock renderBlock_;
     pf::AURenderPullInputBlock pullBlock_;
 

@@ -1,16 +1,15 @@
 // Helpers of the audio-unit tests: a unit made the way the plug-in's factory makes it, the lines
-// the console printed once the main queue has run, the unit's parameter values, and a bundle in a
-// temporary folder whose resources hold a factory-preset folder.
+// the console printed once the main queue has run, and a bundle in a temporary folder whose
+// resources hold a factory-preset folder.
 #pragma once
 
-#include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Orvex_Compressor_Extension_AudioUnit.h"
+#include "TempDir.h"
 #include "core/Bundle.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
@@ -40,43 +39,28 @@ inline int countOf(const std::vector<std::string>& lines, const std::string& lin
     return n;
 }
 
-inline std::uint32_t bits(float value) {
-    std::uint32_t b;
-    std::memcpy(&b, &value, sizeof b);
-    return b;
-}
-
 // A plug-in bundle folder in a temporary folder, made the main bundle while it lives.
 class TemporaryBundle {
 public:
     TemporaryBundle() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "unit-test-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-        bundle_ = root_ / "Test.appex";
-        std::filesystem::create_directories(bundle_ / "Resources");
-        pf::Bundle::setMainBundleOverride(bundle_.string());
+        std::filesystem::create_directories(bundle() / "Resources");
+        pf::Bundle::setMainBundleOverride(bundle().string());
     }
-    ~TemporaryBundle() {
-        pf::Bundle::setMainBundleOverride(std::nullopt);
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    ~TemporaryBundle() { pf::Bundle::setMainBundleOverride(std::nullopt); }
     TemporaryBundle(const TemporaryBundle&) = delete;
     TemporaryBundle& operator=(const TemporaryBundle&) = delete;
 
-    std::filesystem::path presetFolder() const {
-        return bundle_ / "Resources" / "Orvex Compander Folder" / "Library" / "Factory Presets";
-    }
     std::filesystem::path makePresetFolder() const {
-        std::filesystem::create_directories(presetFolder());
-        return presetFolder();
+        const auto folder =
+            bundle() / "Resources" / "Orvex Compander Folder" / "Library" / "Factory Presets";
+        std::filesystem::create_directories(folder);
+        return folder;
     }
-    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path root() const { return folder_.path(); }
 
 private:
-    std::filesystem::path root_;
-    std::filesystem::path bundle_;
+    std::filesystem::path bundle() const { return root() / "Test.appex"; }
+    test::TempDir folder_;
 };
 
 } // namespace unittest
