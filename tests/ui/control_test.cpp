@@ -10,7 +10,7 @@ TEST(ControlTargetAction, ActionsRunInOrderAndRemovalIsPerEventEvenWhileSending)
     auto target = std::make_shared<int>(0);
     control->addTarget(
         target, "a:", [&](UIControl&, const UIEvent*) { calls += 'a'; },
-        UIControlEventTouchDown | UIControlEventTouchUpInside);
+        UIControlEventTouchDown | UIControlEventTouchUpInside | UIControlEventTouchCancel);
     control->addTarget(
         nullptr, "once:",
         [&](UIControl& sender, const UIEvent*) {
@@ -26,5 +26,6 @@ TEST(ControlTargetAction, ActionsRunInOrderAndRemovalIsPerEventEvenWhileSending)
     target.reset();
     control->sendActions(UIControlEventTouchUpInside);
     EXPECT_EQ(calls, "aoo") << "a gone target runs no more";
-    EXPECT_EQ(control->allControlEvents(), std::uint32_t(UIControlEventTouchUpInside));
+    EXPECT_EQ(control->allControlEvents(), std::uint32_t(UIControlEventTouchUpInside))
+        << "nor keeps its events";
 }

@@ -47,7 +47,6 @@ TEST(UIFontMapping, PanelFacesResolveToTheirStandInsAndUnknownFacesToNoFont) {
         if (!font) continue;
         EXPECT_EQ(font->familyName(), c.family);
         EXPECT_EQ(font->isBold(), c.bold);
-        EXPECT_EQ(font->pointSize(), 22);
     }
     EXPECT_EQ(UIFont::systemFont(10).familyName(), "Nimbus Sans");
 }
