@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "core/Clock.h"
-#include "core/Dispatch.h"
 #include "core/RunLoop.h"
 #include "ui/Offscreen.h"
 #include "ui/UIBezierPath.h"

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "core/Clock.h"
-#include "core/Dispatch.h"
 #include "core/RunLoop.h"
 #include "ui/Offscreen.h"
 #include "ui/UIWindow.h"
@@ -68,7 +67,6 @@ TEST(SDLBackendHeadless, PresentsChangedRectanglesOncePerRefreshAndDeliversWindo
     SDL_Event e{};
     e.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_SIZE_CHANGED, 0, 0, 0, 200, 100};
     SDL_PushEvent(&e);
-    e = {};
     // A double click of the left button at (10, 20).
     e.button = {SDL_MOUSEBUTTONDOWN, 0, id, 0, SDL_BUTTON_LEFT, SDL_PRESSED, 2, 0, 10, 20};
     SDL_PushEvent(&e);

@@ -38,7 +38,6 @@ TEST(UIFontMapping, PanelFacesResolveToTheirStandInsAndUnknownFacesToNoFont) {
         {"HelveticaNeue", "Nimbus Sans", false},
         {"HelveticaNeue-Bold", "Nimbus Sans", true},
         {"NoSuchFace-Bold", nullptr, false},
-        {"", nullptr, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
