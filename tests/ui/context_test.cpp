@@ -36,7 +36,6 @@ TEST(CGContext, BadTransformsWidthsAndDashesLeaveTheContextDrawingUntilRestored)
     UIBezierPath::rect({2, 2, 16, 16}).fill();
     ctx.restoreGState();
     ctx.restoreGState(); // unbalanced: ignored
-    EXPECT_EQ(ctx.gStateDepth(), 0);
     ctx.setFillColor(UIColor(0, 1, 0, 1));
     UIBezierPath::rect({2, 2, 16, 16}).fill();
     EXPECT_EQ(bmp.image().pixel(10, 10), (RGBA8{0, 255, 0, 255}));
