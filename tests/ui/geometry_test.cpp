@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "ui/CGGeometry.h"
 
 using namespace pf;
