@@ -74,10 +74,11 @@ TEST(ViewDisplay, MarksCoalesceAndOnlyMarkedResizedOrShownViewsRedraw) {
     a->setHidden(true);
     a->setNeedsDisplay();
     window->runPasses();
-    EXPECT_EQ(a->draws, 2) << "a hidden view is not drawn";
     a->setHidden(false);
+    window->setScreenScale(2);
     window->runPasses();
-    EXPECT_EQ(a->draws, 3) << "its mark waited until it was shown";
+    EXPECT_EQ(a->draws, 3) << "its mark made while hidden waited until it was shown";
+    EXPECT_EQ(b->draws, 3) << "a new screen scale redraws every view";
 }
 
 TEST(ViewCompositing, AlphaIsGroupOpacityAndClippingIsOptIn) {
