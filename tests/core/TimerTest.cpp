@@ -3,10 +3,11 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
-#include <thread>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "core/Dispatch.h"
 #include "core/RunLoop.h"
 #include "core/Timer.h"
 
@@ -36,18 +37,19 @@ protected:
     pf::RunLoop& loop = pf::RunLoop::main();
 };
 
-TEST_F(TimerOnVirtualClock, RepeatingTimerFiresEveryIntervalStartingOneIntervalAfterScheduling) {
-    std::vector<std::chrono::milliseconds> fires;
-    schedule(0.040, true, [&](pf::Timer&) { fires.push_back(elapsed()); });
-    loop.runFor(39ms);
-    EXPECT_TRUE(fires.empty());
-    loop.runFor(1ms);
-    ASSERT_EQ(fires.size(), 1u);
-    loop.runFor(1000ms);
-    ASSERT_EQ(fires.size(), 26u);
-    for (std::size_t i = 0; i < fires.size(); ++i)
-        EXPECT_EQ(fires[i], 40ms * (i + 1));
-    EXPECT_EQ(elapsed(), 1040ms);
+TEST_F(TimerOnVirtualClock, DueTimersFireByFireTimeThenBySchedulingOrderAndOneShotsOnce) {
+    std::vector<std::pair<std::chrono::milliseconds, char>> fires;
+    auto log = [&](char name) {
+        return [&, name](pf::Timer&) { fires.emplace_back(elapsed(), name); };
+    };
+    schedule(0.030, true, log('a'));
+    schedule(0.020, true, log('b'));
+    auto once = schedule(0.020, false, log('c'));
+    loop.runFor(60ms);
+    const std::vector<std::pair<std::chrono::milliseconds, char>> expected{
+        {20ms, 'b'}, {20ms, 'c'}, {30ms, 'a'}, {40ms, 'b'}, {60ms, 'a'}, {60ms, 'b'}};
+    EXPECT_EQ(fires, expected);
+    EXPECT_FALSE(once->isValid());
 }
 
 TEST_F(TimerOnVirtualClock, LateLoopFiresOnceAndSkipsMissedPeriods) {
@@ -62,91 +64,34 @@ TEST_F(TimerOnVirtualClock, LateLoopFiresOnceAndSkipsMissedPeriods) {
     EXPECT_EQ(fires, (std::vector<std::chrono::milliseconds>{130ms, 160ms}));
 }
 
-TEST_F(TimerOnVirtualClock, InvalidateInsideItsOwnBlockStopsItAndReleasesTheBlockAfterwards) {
-    auto captured = std::make_shared<int>(7);
-    std::weak_ptr<int> watch = captured;
-    int fires = 0;
-    bool aliveAfterInvalidate = false;
-    pf::Timer::scheduledTimer(
-        0.010, true, [&fires, &aliveAfterInvalidate, &watch, captured](pf::Timer& timer) {
-            if (++fires == 3) {
-                timer.invalidate();
-                aliveAfterInvalidate = !watch.expired() && *captured == 7 && !timer.isValid();
-            }
-        });
-    captured.reset();
-    loop.runFor(100ms);
-    EXPECT_EQ(fires, 3);
-    EXPECT_TRUE(aliveAfterInvalidate);
-    EXPECT_TRUE(watch.expired());
-    EXPECT_FALSE(loop.timeUntilNextTimer().has_value());
-}
-
-TEST_F(TimerOnVirtualClock, LoopKeepsAnUnownedRepeatingTimerAndItsCapturesAlive) {
-    auto captured = std::make_shared<int>(1);
-    std::weak_ptr<int> watch = captured;
-    std::weak_ptr<pf::Timer> timerWatch;
-    int fires = 0;
-    timerWatch =
-        pf::Timer::scheduledTimer(0.005, true, [&fires, captured](pf::Timer&) { ++fires; });
-    captured.reset();
-    loop.runFor(50ms);
-    EXPECT_EQ(fires, 10);
-    EXPECT_FALSE(watch.expired());
-    ASSERT_FALSE(timerWatch.expired());
-    timerWatch.lock()->invalidate();
-    EXPECT_TRUE(watch.expired());
-    EXPECT_TRUE(timerWatch.expired());
-}
-
-TEST_F(TimerOnVirtualClock, OneShotTimerFiresOnceThenIsInvalid) {
-    int fires = 0;
-    auto timer = schedule(0.020, false, [&](pf::Timer&) { ++fires; });
-    loop.runFor(100ms);
-    EXPECT_EQ(fires, 1);
-    EXPECT_FALSE(timer->isValid());
-}
-
-TEST_F(TimerOnVirtualClock, DueTimersFireByFireTimeThenBySchedulingOrder) {
-    std::vector<std::pair<std::chrono::milliseconds, char>> fires;
-    schedule(0.030, true, [&](pf::Timer&) { fires.emplace_back(elapsed(), 'a'); });
-    schedule(0.020, true, [&](pf::Timer&) { fires.emplace_back(elapsed(), 'b'); });
-    loop.runFor(60ms);
-    const std::vector<std::pair<std::chrono::milliseconds, char>> expected{
-        {20ms, 'b'}, {30ms, 'a'}, {40ms, 'b'}, {60ms, 'a'}, {60ms, 'b'}};
-    EXPECT_EQ(fires, expected);
-}
-
-TEST_F(TimerOnVirtualClock, TimerScheduledInsideABlockFiresOneIntervalLater) {
-    std::vector<std::chrono::milliseconds> inner;
-    schedule(0.010, false, [&](pf::Timer&) {
-        schedule(0.010, false, [&](pf::Timer&) { inner.push_back(elapsed()); });
-    });
-    loop.runFor(50ms);
-    EXPECT_EQ(inner, std::vector<std::chrono::milliseconds>{20ms});
-}
-
 TEST_F(TimerOnVirtualClock, NonPositiveOrNanIntervalsBecomeTheMinimum) {
-    EXPECT_EQ(schedule(0.0, true, [](pf::Timer&) {})->timeInterval(), pf::Timer::kMinimumInterval);
-    EXPECT_EQ(schedule(-1.0, true, [](pf::Timer&) {})->timeInterval(), pf::Timer::kMinimumInterval);
-    EXPECT_EQ(schedule(std::nan(""), true, [](pf::Timer&) {})->timeInterval(),
-              pf::Timer::kMinimumInterval);
+    for (double seconds : {0.0, -1.0, std::nan("")})
+        EXPECT_EQ(schedule(seconds, true, [](pf::Timer&) {})->timeInterval(),
+                  pf::Timer::kMinimumInterval)
+            << seconds;
     int fires = 0;
     schedule(0.0, true, [&](pf::Timer&) { ++fires; });
     loop.runFor(1ms);
     EXPECT_EQ(fires, 10);
 }
 
-} // namespace
+TEST(MainQueue, BlocksRunInQueueingOrderEvenBehindAThrowingBlock) {
+    std::vector<int> order;
+    pf::DispatchQueue::main().async([] { throw std::runtime_error("block failed"); });
+    pf::DispatchQueue::main().async([&] { order.push_back(1); });
+    pf::DispatchQueue::main().async([&] { order.push_back(2); });
+    EXPECT_THROW(pf::drainMainQueue(), std::runtime_error);
+    pf::DispatchQueue::main().async([&] { order.push_back(3); });
+    pf::drainMainQueue();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
 
-namespace {
-
-TEST(Timer, TimerOfAFinishedThreadCanStillBeInvalidated) {
-    std::shared_ptr<pf::Timer> timer;
-    std::thread([&] { timer = pf::Timer::scheduledTimer(1.0, true, [](pf::Timer&) {}); }).join();
-    ASSERT_TRUE(timer->isValid());
-    timer->invalidate(); // its loop ended with the thread
-    EXPECT_FALSE(timer->isValid());
+TEST(SerialQueue, SyncRethrowsTheBlocksExceptionOnTheCaller) {
+    pf::DispatchQueue queue("test.throw");
+    EXPECT_THROW(queue.sync([] { throw std::runtime_error("x"); }), std::runtime_error);
+    int after = 0;
+    queue.sync([&] { after = 1; });
+    EXPECT_EQ(after, 1);
 }
 
 } // namespace
