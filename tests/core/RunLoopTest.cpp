@@ -1,124 +1,81 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <mutex>
+#include <cmath>
+#include <memory>
 #include <stdexcept>
-#include <thread>
+#include <utility>
 #include <vector>
 
-#include "core/Console.h"
 #include "core/Dispatch.h"
 #include "core/RunLoop.h"
+#include "core/Timer.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-TEST(MainQueue, BlocksFromSeveralThreadsRunInTheOrderTheyWereQueued) {
-    constexpr int kThreads = 8;
-    constexpr int kPerThread = 200;
-    std::mutex queueOrder;
-    int nextTicket = 0;
-    std::vector<int> ran; // touched on the main thread only
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < kPerThread; ++i) {
-                // The lock makes the ticket order the queueing order.
-                std::lock_guard lock(queueOrder);
-                const int ticket = nextTicket++;
-                pf::DispatchQueue::main().async([&ran, ticket] { ran.push_back(ticket); });
-            }
-        });
+class TimerOnVirtualClock : public ::testing::Test {
+protected:
+    void SetUp() override { pf::RunLoop::main().setClock(clock); }
+    void TearDown() override {
+        for (auto& timer : timers)
+            timer->invalidate();
+        pf::RunLoop::main().setClock(nullptr);
     }
-    const bool done = pf::RunLoop::main().runUntil(
-        [&] { return ran.size() == kThreads * kPerThread; }, std::chrono::seconds(30));
-    for (auto& thread : threads)
-        thread.join();
-    ASSERT_TRUE(done);
-    for (int i = 0; i < kThreads * kPerThread; ++i)
-        ASSERT_EQ(ran[i], i);
+    std::chrono::milliseconds elapsed() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            clock->now().time_since_epoch());
+    }
+    std::shared_ptr<pf::Timer> schedule(double seconds, bool repeats, pf::Timer::Block block) {
+        timers.push_back(pf::Timer::scheduledTimer(seconds, repeats, std::move(block)));
+        return timers.back();
+    }
+
+    std::shared_ptr<pf::ManualClock> clock = std::make_shared<pf::ManualClock>();
+    std::vector<std::shared_ptr<pf::Timer>> timers;
+    pf::RunLoop& loop = pf::RunLoop::main();
+};
+
+TEST_F(TimerOnVirtualClock, DueTimersFireByFireTimeThenBySchedulingOrderAndOneShotsOnce) {
+    std::vector<std::pair<std::chrono::milliseconds, char>> fires;
+    auto log = [&](char name) {
+        return [&, name](pf::Timer&) { fires.emplace_back(elapsed(), name); };
+    };
+    schedule(0.030, true, log('a'));
+    schedule(0.020, true, log('b'));
+    auto once = schedule(0.020, false, log('c'));
+    loop.runFor(60ms);
+    const std::vector<std::pair<std::chrono::milliseconds, char>> expected{
+        {20ms, 'b'}, {20ms, 'c'}, {30ms, 'a'}, {40ms, 'b'}, {60ms, 'a'}, {60ms, 'b'}};
+    EXPECT_EQ(fires, expected);
+    EXPECT_FALSE(once->isValid());
 }
 
-TEST(MainQueue, BlockQueuedFromTheMainThreadRunsAfterTheCurrentBlock) {
-    pf::ConsoleCapture capture;
-    pf::DispatchQueue::main().async([] {
-        pf::DispatchQueue::main().async([] { pf::Console::printLine("queued"); });
-        pf::Console::printLine("direct, later in the same block");
-    });
-    EXPECT_EQ(pf::RunLoop::main().runOnce(), 1u); // the inner block waits for the next pass
-    EXPECT_EQ(capture.lines(), std::vector<std::string>{"direct, later in the same block"});
-    pf::drainMainQueue();
-    EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{"direct, later in the same block", "queued"}));
+TEST_F(TimerOnVirtualClock, LateLoopFiresOnceAndSkipsMissedPeriods) {
+    std::vector<std::chrono::milliseconds> fires;
+    schedule(0.040, true, [&](pf::Timer&) { fires.push_back(elapsed()); });
+    clock->advance(130ms); // three periods due at 40, 80 and 120 ms
+    loop.runOnce();
+    EXPECT_EQ(fires, std::vector<std::chrono::milliseconds>{130ms});
+    loop.runFor(29ms); // the cadence stays on its grid: next at 160 ms
+    EXPECT_EQ(fires.size(), 1u);
+    loop.runFor(1ms);
+    EXPECT_EQ(fires, (std::vector<std::chrono::milliseconds>{130ms, 160ms}));
 }
 
-TEST(MainQueue, DrainFromInsideABlockDoesNotRunOtherBlocks) {
-    std::vector<int> order;
-    pf::DispatchQueue::main().async([&] {
-        order.push_back(1);
-        pf::drainMainQueue();
-        order.push_back(2);
-    });
-    pf::DispatchQueue::main().async([&] { order.push_back(3); });
-    pf::drainMainQueue();
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+TEST_F(TimerOnVirtualClock, NonPositiveOrNanIntervalsBecomeTheMinimum) {
+    for (double seconds : {0.0, -1.0, std::nan("")})
+        EXPECT_EQ(schedule(seconds, true, [](pf::Timer&) {})->timeInterval(),
+                  pf::Timer::kMinimumInterval)
+            << seconds;
+    int fires = 0;
+    schedule(0.0, true, [&](pf::Timer&) { ++fires; });
+    loop.runFor(1ms);
+    EXPECT_EQ(fires, 10);
 }
 
-TEST(RunLoop, StopEndsRunAfterTheCurrentPass) {
-    int ran = 0;
-    pf::DispatchQueue::main().async([&] {
-        ++ran;
-        pf::RunLoop::main().stop();
-    });
-    pf::DispatchQueue::main().async([&] { ++ran; }); // same pass: still runs
-    pf::RunLoop::main().run();
-    EXPECT_EQ(ran, 2);
-}
-
-TEST(RunLoop, WorkFromAnotherThreadEndsAWaitingRun) {
-    std::thread poster([] { pf::DispatchQueue::main().async([] { pf::RunLoop::main().stop(); }); });
-    pf::RunLoop::main().run(); // returns only when the block arrived and ran
-    poster.join();
-    SUCCEED();
-}
-
-TEST(RunLoop, WaitHooksReplaceTheBuiltInWait) {
-    auto& loop = pf::RunLoop::main();
-    auto clock = std::make_shared<pf::ManualClock>();
-    loop.setClock(clock);
-    std::vector<pf::Clock::duration> waits;
-    int wakes = 0;
-    loop.setWaitHooks(
-        [&](std::optional<pf::Clock::duration> timeout) {
-            waits.push_back(timeout.value_or(pf::Clock::duration::max()));
-        },
-        [&] { ++wakes; });
-    pf::DispatchQueue::main().async([] {});
-    EXPECT_EQ(wakes, 1);
-    // With nothing due before the deadline, the loop waits through the hook for other threads.
-    EXPECT_FALSE(loop.runUntil([] { return false; }, 5ms));
-    EXPECT_EQ(waits, std::vector<pf::Clock::duration>{5ms});
-    EXPECT_EQ(clock->now().time_since_epoch(), 5ms);
-    loop.setWaitHooks({}, {});
-    loop.setClock(nullptr);
-    pf::drainMainQueue();
-}
-
-TEST(RunLoop, MainThreadIsTheThreadThatLoadedTheLayer) {
-    EXPECT_TRUE(pf::RunLoop::isMainThread());
-    bool elsewhere = true;
-    std::thread([&] { elsewhere = pf::RunLoop::isMainThread(); }).join();
-    EXPECT_FALSE(elsewhere);
-    EXPECT_EQ(&pf::RunLoop::current(), &pf::RunLoop::main());
-}
-
-} // namespace
-
-namespace {
-
-TEST(MainQueue, BlocksBehindAThrowingBlockStillRunInOrder) {
+TEST(MainQueue, BlocksRunInQueueingOrderEvenBehindAThrowingBlock) {
     std::vector<int> order;
     pf::DispatchQueue::main().async([] { throw std::runtime_error("block failed"); });
     pf::DispatchQueue::main().async([&] { order.push_back(1); });
@@ -127,6 +84,14 @@ TEST(MainQueue, BlocksBehindAThrowingBlockStillRunInOrder) {
     pf::DispatchQueue::main().async([&] { order.push_back(3); });
     pf::drainMainQueue();
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(SerialQueue, SyncRethrowsTheBlocksExceptionOnTheCaller) {
+    pf::DispatchQueue queue("test.throw");
+    EXPECT_THROW(queue.sync([] { throw std::runtime_error("x"); }), std::runtime_error);
+    int after = 0;
+    queue.sync([&] { after = 1; });
+    EXPECT_EQ(after, 1);
 }
 
 } // namespace

@@ -49,7 +49,6 @@ LoopbackHttpServer::~LoopbackHttpServer() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
     acceptor_.join();
     for (auto& t : connections_)
         t.join();
@@ -69,14 +68,6 @@ std::size_t LoopbackHttpServer::requests(const std::string& path) const {
     std::lock_guard lock(mutex_);
     auto it = requests_.find(path);
     return it == requests_.end() ? 0 : it->second;
-}
-
-void LoopbackHttpServer::openGate() {
-    {
-        std::lock_guard lock(mutex_);
-        gateOpen_ = true;
-    }
-    changed_.notify_all();
 }
 
 LoopbackHttpServer::Response LoopbackHttpServer::ok(std::string contentType, std::string body) {
@@ -115,24 +106,6 @@ void LoopbackHttpServer::acceptLoop() {
     }
 }
 
-// True when the client closed its end (or the connection broke) within the bounds; false when
-// the gate opened, the server goes or the bounds ran out.
-bool LoopbackHttpServer::waitUntilClosedByPeer(int fd) {
-    const auto deadline = std::chrono::steady_clock::now() + kMaxWait;
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            std::lock_guard lock(mutex_);
-            if (stopping_ || gateOpen_) return false;
-        }
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, kSlice) > 0) {
-            char sink[256];
-            if (::recv(fd, sink, sizeof sink, 0) <= 0) return true;
-        }
-    }
-    return false;
-}
-
 void LoopbackHttpServer::serve(int fd) {
     // Read the request head (bounded); only the path of the request line matters.
     std::string request;
@@ -159,20 +132,7 @@ void LoopbackHttpServer::serve(int fd) {
     }
     // A test waiting on the main run loop for this request looks again.
     pf::RunLoop::main().perform([] {});
-    {
-        std::unique_lock lock(mutex_);
-        if (response.kind == Response::Kind::gated &&
-            !changed_.wait_for(lock, kMaxWait, [&] { return gateOpen_ || stopping_; }))
-            return;
-        if (stopping_) return;
-    }
-    changed_.notify_all();
-    sendAll(fd, response.head + "\r\nConnection: close\r\n\r\n");
-    if (response.kind == Response::Kind::stall) {
-        waitUntilClosedByPeer(fd);
-        return;
-    }
-    sendAll(fd, response.body);
+    sendAll(fd, response.head + "\r\nConnection: close\r\n\r\n" + response.body);
 }
 
 } // namespace orvex::test
