@@ -56,7 +56,8 @@ public:
         for (const auto& page : std::filesystem::directory_iterator(ORVEX_HELP_SOURCE_DIR)) {
             std::filesystem::copy_file(page.path(), resources_ / "help" / page.path().filename());
         }
-        pf::Bundle::setMainBundleOverride((std::filesystem::path(dir_.path()) / "Test.app").string());
+        pf::Bundle::setMainBundleOverride(
+            (std::filesystem::path(dir_.path()) / "Test.app").string());
     }
     ~TestBundle() { pf::Bundle::setMainBundleOverride(std::nullopt); }
     const std::filesystem::path& resources() const { return resources_; }

@@ -1,11 +1,8 @@
 // The main screen: start-up state, embedding of the plug-in's view, buttons, segues, layout
-// routine, picker and alert.
+// routine.
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "core/SwiftText.h"
-#include "ui/UIAlertController.h"
-#include "ui/UIDocumentPickerViewController.h"
 
 namespace {
 
@@ -175,37 +172,6 @@ TEST_F(ScreenTest, TheLayoutRoutineMakesAFourByThreeBoxOrOnlyWarnsWithoutAContro
     screen_->view()->setFrame({0, 0, 400, 400});
     screen_->centerPluginView(); // equal sides take the landscape branch
     EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{0, 50, 400, 300}));
-}
-
-TEST_F(ScreenTest, TheUncalledEmbeddingPickerCallbacksAndAlertPrintTheirLines) {
-    console_.clear();
-    screen_->embedPlugInView();
-    EXPECT_EQ(console_.lines(),
-              std::vector<std::string>{"ERROR: Could not load audio unit's view controller."});
-    pf::UIDocumentPickerViewController picker({"public.folder"}, pf::UIDocumentPickerMode::open);
-    const auto url = pf::URL::fileURLWithPath("/tmp/Orvex Folder", true);
-    console_.clear();
-    screen_->documentPicker(picker, std::vector<pf::URL>{url});
-    screen_->documentPicker(picker, url);
-    screen_->documentPickerWasCancelled(picker);
-    EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{"documentPicker: " + pf::swiftText(std::vector{url}),
-                                        "documentPicker (didPickDocumentsAt): /tmp/Orvex Folder",
-                                        "documentPicker (didPickDocumentAt): /tmp/Orvex Folder",
-                                        "The document picker was canceled."}));
-
-    console_.clear();
-    screen_->alertMessage("Title", "Message");
-    const auto alert =
-        std::dynamic_pointer_cast<pf::UIAlertController>(screen_->presentedViewController());
-    ASSERT_TRUE(alert);
-    ASSERT_EQ(alert->actions().size(), 2u);
-    EXPECT_EQ(alert->actions()[0]->title(), "OK");
-    EXPECT_EQ(alert->actions()[1]->style(), pf::UIAlertActionStyle::cancel);
-    alert->choose(alert->actions()[0]);
-    drain();
-    EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{"Title: Message", "Alert was confirmed."}));
 }
 
 } // namespace
