@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,25 +25,17 @@
 
 namespace apptest {
 
-// Records every URL the application asks the system browser to open.
+// Records every URL the application asks the system browser to open (on the main thread).
 class RecordingOpener {
 public:
     RecordingOpener() {
         pf::UIApplication::setURLOpenerForTesting([this](const pf::URL& url) {
-            std::lock_guard lock(mutex_);
-            urls_.push_back(url.absoluteString());
+            urls.push_back(url.absoluteString());
             return true;
         });
     }
     ~RecordingOpener() { pf::UIApplication::setURLOpenerForTesting(nullptr); }
-    std::vector<std::string> urls() const {
-        std::lock_guard lock(mutex_);
-        return urls_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> urls_;
+    std::vector<std::string> urls;
 };
 
 // A temporary Test.app with the real help pages; main() of every module answers it.

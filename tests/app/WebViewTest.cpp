@@ -65,8 +65,8 @@ TEST(ApplicationOpenURL, OnlyWebFileAndMailAddressesReachTheOpener) {
     EXPECT_TRUE(application.open(pf::URL::fileURLWithPath("/tmp/help/index.html")));
     EXPECT_FALSE(application.open(*pf::URL::string("javascript:alert(1)")));
     EXPECT_FALSE(application.open(*pf::URL::string("--help")));
-    EXPECT_EQ(opener.urls(), (std::vector<std::string>{"https://help.example.org/",
-                                                       "file:///tmp/help/index.html"}));
+    EXPECT_EQ(opener.urls, (std::vector<std::string>{"https://help.example.org/",
+                                                     "file:///tmp/help/index.html"}));
 }
 
 } // namespace

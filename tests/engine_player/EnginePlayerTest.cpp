@@ -1,6 +1,8 @@
 // The engine player: its wiring sequences and their lines, the seamless file loop and its
 // reports, notifications on the main thread, the MIDI output log, and the faults fixed on its
 // start path.
+#include <fstream>
+
 #include "PlayerFixture.h"
 
 using namespace playertest;
@@ -54,22 +56,6 @@ TEST_F(PlayerTest, PlaysIntoTheMixerLoopsSeamlesslyReportingEachTurnOnTheMainThr
     EXPECT_EQ(pf::ManualAudioDevice::current(), nullptr) << "the engine stopped its device";
     player_->stop();
     EXPECT_TRUE(takeLines().empty()) << "stop while stopped prints nothing";
-}
-
-TEST_F(PlayerTest, StopsAndStartsInQuickSuccessionLeaveOneLoopChain) {
-    const auto path = addFile(1);
-    for (int round = 0; round < 5; ++round) {
-        player_->start();
-        player_->stop();
-    }
-    player_->start();
-    render(kFileFrames - kReadAhead);
-    ASSERT_TRUE(waitForLoop(path, 1));
-    // Every report queued before the one just seen has arrived: a handler flushed by an earlier
-    // stop would have started a second chain with a report of its own.
-    player_->stop();
-    drain();
-    EXPECT_EQ(delegate_->count("loop"), 1u);
 }
 
 TEST_F(PlayerTest, AUnitIsWiredBetweenPlayerAndMixerBeforeAnyFileWhilePlayingAndRemovedAgain) {
@@ -139,9 +125,7 @@ TEST_F(PlayerTest, AUnitIsWiredBetweenPlayerAndMixerBeforeAnyFileWhilePlayingAnd
 TEST_F(PlayerTest, AStartWhilePlayingSwitchesFilesUnlessTheNewOneCannotBeOpened) {
     const auto first = addFile(1);
     const auto bad = (resources_ / "2.m4a").string();
-    std::FILE* f = std::fopen(bad.c_str(), "w");
-    std::fputs("not audio\n", f);
-    std::fclose(f);
+    std::ofstream(bad) << "not audio\n";
     const auto second = addFile(3, 44100, 1000.0, 22050);
     player_->connect(enginetest::makeGainNode());
     drawNext({1, 2, 3});
@@ -168,8 +152,6 @@ TEST_F(PlayerTest, AStartWhilePlayingSwitchesFilesUnlessTheNewOneCannotBeOpened)
     ASSERT_TRUE(waitForLoop(second, 1));
     EXPECT_EQ(delegate_->count("playing"), 1u) << "no second start notification";
     EXPECT_NEAR(zeroCrossingFrequency(render(9600)[0], 480, 9600, 48000.0), 1000.0, 2.0);
-    render(24000 - 9600 - kReadAhead);
-    ASSERT_TRUE(waitForLoop(second, 2));
 }
 
 // A start that cannot sound: a missing resource keeps the earlier file, no file at all fails the
@@ -222,11 +204,11 @@ TEST_F(PlayerTest, MIDIEventsFromTheUnitAreLoggedOnTheMainQueueWithAtMostThreeBy
     const auto block = unit->MIDIOutputEventBlock();
     ASSERT_TRUE(block);
     const std::uint8_t bytes[5] = {144, 60, 100, 1, 2};
-    EXPECT_EQ(block(7, 0, 3, bytes), 0);
-    EXPECT_EQ(block(8, 0, 2, bytes), 0);
-    EXPECT_EQ(block(9, 0, 5, bytes), 0);
-    EXPECT_EQ(block(10, 0, 3, nullptr), 0) << "nothing is read through a null pointer";
-    EXPECT_EQ(block(11, 0, -1, bytes), 0);
+    // Three bytes, two, five, a null pointer and a negative length.
+    const std::pair<const std::uint8_t*, int> calls[] = {
+        {bytes, 3}, {bytes, 2}, {bytes, 5}, {nullptr, 3}, {bytes, -1}};
+    for (std::int64_t at = 7; const auto& [data, length] : calls)
+        EXPECT_EQ(block(at++, 0, length, data), 0);
     EXPECT_TRUE(console_.lines().empty()) << "nothing printed during the call";
     const std::string warning = "AUEnginePlayer::WARNING: The MIDI data length is not as expected.";
     const std::string event = "AUEnginePlayer: MIDI event from audio unit at: ";
