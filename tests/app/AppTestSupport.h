@@ -95,10 +95,8 @@ protected:
     ::testing::AssertionResult waitForLine(const std::string& line) {
         if (runUntil([&] { return contains(console_.lines(), line); }))
             return ::testing::AssertionSuccess();
-        auto failure = ::testing::AssertionFailure() << "no line \"" << line << "\" in:";
-        for (const auto& l : console_.lines())
-            failure << "\n  " << l;
-        return failure;
+        return ::testing::AssertionFailure() << "no line \"" << line << "\" in:\n"
+                                             << console_.text();
     }
     static void tap(pf::UIControl& control) {
         control.sendActions(pf::UIControlEventTouchUpInside);

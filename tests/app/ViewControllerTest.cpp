@@ -1,5 +1,4 @@
-// The main screen: embedding of the plug-in's view, buttons, segues, layout
-// routine.
+// The main screen: embedding of the plug-in's view, buttons and segues.
 #include <thread>
 
 #include "AppTestSupport.h"
@@ -127,28 +126,6 @@ TEST_F(ScreenTest, SegueWithAnotherDestinationOrIdentifierOnlyPrintsTheIdentifie
     pf::UIStoryboardSegue unnamed(std::nullopt, screen_, std::make_shared<HelpViewController>());
     screen_->prepare(unnamed, nullptr);
     EXPECT_EQ(console_.lines(), (std::vector<std::string>{"ShowHelp", "ShowSomething"}));
-}
-
-TEST_F(ScreenTest, TheLayoutRoutineMakesAFourByThreeBoxOrOnlyWarnsWithoutAController) {
-    console_.clear();
-    screen_->centerPluginView();
-    EXPECT_EQ(console_.lines(),
-              std::vector<std::string>{"WARNING: Cannot reset the pluginview (yet)."});
-
-    auto child = std::make_shared<ChildController>();
-    screen_->setAudioUnitViewController(child);
-    screen_->view()->setFrame({0, 0, 300, 600});
-    screen_->resetPluginView(300, 600);
-    EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{-250, 0, 800, 600}));
-    EXPECT_EQ(child->view()->frame(), (pf::CGRect{0, 0, 800, 600}));
-
-    screen_->view()->setFrame({0, 0, 800, 500});
-    screen_->resetPluginView(800, 500);
-    EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{0, -50, 800, 600}));
-
-    screen_->view()->setFrame({0, 0, 400, 400});
-    screen_->centerPluginView(); // equal sides take the landscape branch
-    EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{0, 50, 400, 300}));
 }
 
 } // namespace
