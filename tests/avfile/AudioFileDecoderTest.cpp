@@ -3,16 +3,10 @@
 #include "audio/file/AudioFileDecoder.h"
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
+#include <filesystem>
 #include <tuple>
 
 #include <gtest/gtest.h>
-
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/pixfmt.h>
-}
 
 #include "AacM4aWriter.h"
 #include "AudioSynth.h"
@@ -65,36 +59,6 @@ std::vector<char> pcm16Stereo(size_t frames) {
     return data;
 }
 
-// A QuickTime movie holding five frames of a tiny raw video and nothing else.
-void writeVideoOnlyMovie(const std::string& path) {
-    AVFormatContext* out = nullptr;
-    ASSERT_GE(avformat_alloc_output_context2(&out, nullptr, "mov", path.c_str()), 0);
-    AVStream* video = avformat_new_stream(out, nullptr);
-    video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
-    video->codecpar->codec_id = AV_CODEC_ID_RAWVIDEO;
-    video->codecpar->format = AV_PIX_FMT_RGB24;
-    video->codecpar->width = 2;
-    video->codecpar->height = 2;
-    video->time_base = AVRational{1, 25};
-    ASSERT_GE(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
-    ASSERT_GE(avformat_write_header(out, nullptr), 0);
-    AVPacket* packet = av_packet_alloc();
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_GE(av_new_packet(packet, 12), 0);
-        std::memset(packet->data, 0x40 * i, 12);
-        packet->pts = packet->dts = i;
-        packet->duration = 1;
-        packet->flags = AV_PKT_FLAG_KEY;
-        packet->stream_index = video->index;
-        ASSERT_GE(av_write_frame(out, packet), 0);
-        av_packet_unref(packet);
-    }
-    av_packet_free(&packet);
-    ASSERT_GE(av_write_trailer(out), 0);
-    avio_closep(&out->pb);
-    avformat_free_context(out);
-}
-
 class Tone : public testing::TestWithParam<std::tuple<int, size_t>> {};
 
 // Less than one codec frame, exactly one, and a length that is no multiple of it; the longest
@@ -113,11 +77,12 @@ TEST_P(Tone, DecodesAtTheFilesRateWithExactlyTheEncodedFramesAndTheTone) {
     const size_t from = frames / 10;
     const size_t to = frames - from;
     const auto& s = audio.samples;
-    EXPECT_NEAR(avfiletest::zeroCrossingFrequency(s[0], from, to, rate), 1000.0, 0.2);
-    EXPECT_NEAR(avfiletest::zeroCrossingFrequency(s[1], from, to, rate), 1000.0, 0.2);
-    EXPECT_NEAR(avfiletest::goertzelAmplitude(s[0], from, to, 1000.0, rate), 0.5, 0.02);
-    EXPECT_NEAR(avfiletest::goertzelAmplitude(s[1], from, to, 1000.0, rate), 0.25, 0.01)
-        << "the right channel carries the tone at half level";
+    for (int c = 0; c < 2; ++c) { // the right channel carries the tone at half level
+        EXPECT_NEAR(avfiletest::zeroCrossingFrequency(s[c], from, to, rate), 1000.0, 0.2) << c;
+        EXPECT_NEAR(avfiletest::goertzelAmplitude(s[c], from, to, 1000.0, rate), 0.5 / (1 + c),
+                    0.02 / (1 + c))
+            << c;
+    }
     EXPECT_LT(avfiletest::goertzelAmplitude(s[0], from, to, 1250.0, rate), 0.005)
         << "nothing 250 Hz away from the tone";
 }
@@ -159,7 +124,6 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
         return dir.file(name);
     };
     std::filesystem::create_symlink("/dev/zero", dir.file("zero.m4a"));
-    writeVideoOnlyMovie(dir.file("video.m4a"));
     // Truncated inside the first box, inside the audio data, and inside the sample tables (the
     // generator writes the header after the audio).
     const auto whole = avfiletest::readBytes(writeTone(dir, "long.m4a", 44100, 44100));
@@ -179,10 +143,9 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
     };
     const Reason damagedOrTruncated[] = {Reason::damaged, Reason::truncated};
     std::vector<Case> cases;
-    for (const std::string& address : std::vector<std::string>{
-             "http://example.org/1.m4a", "https://example.org/1.m4a", "ftp://example.org/1.m4a",
-             "rtsp://example.org/stream", "data:,abc", "pipe:0", "concat:" + tone + "|" + tone,
-             "file://example.org" + tone})
+    for (const std::string& address :
+         std::vector<std::string>{"https://example.org/1.m4a", "data:,abc", "pipe:0",
+                                  "concat:" + tone + "|" + tone, "file://example.org" + tone})
         cases.push_back({address, {Reason::notLocal}, address});
     for (const std::string& missing : std::vector<std::string>{
              dir.file("17.m4a"), text("plain", "x") + "/1.m4a", std::string(),
@@ -198,7 +161,6 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
              {"hls.m4a", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n" + tone +
                              "\n#EXTINF:10,\nhttp://example.org/remote.aac\n#EXT-X-ENDLIST\n"},
              {"concat.m4a", "ffconcat version 1.0\nfile '" + tone + "'\n"},
-             {"playlist.m4a", "[playlist]\nNumberOfEntries=1\nFile1=http://example.org/a.mp3\n"},
              {"sdp.m4a", "v=0\no=- 0 0 IN IP4 127.0.0.1\ns=x\nc=IN IP4 127.0.0.1\nt=0 0\n"
                          "m=audio 5004 RTP/AVP 96\na=rtpmap:96 L16/48000/2\n"}})
         cases.push_back({text(name, content), {Reason::unsupportedFormat}, ""});
@@ -206,7 +168,6 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
         {bytes("mulaw.wav", wavFile(7, 1, 8000, 8, std::vector<char>(8000, 0x55), 8000)),
          {Reason::unsupportedFormat},
          "pcm_mulaw"});
-    cases.push_back({dir.file("video.m4a"), {Reason::noAudioStream}, ""});
     // Whole packets, none cut short: only the declared length tells the file was cut.
     cases.push_back({bytes("cut.wav", wavFile(1, 2, 48000, 16, pcm16Stereo(10240), 48000 * 4)),
                      {Reason::truncated},

@@ -1,11 +1,8 @@
-// Instantiating plug-in bundles: the module's entry, the order and threads of the start-up, the
-// view controller, the plug-in's own bundle, and every way an instantiation fails.
+// Instantiating plug-in bundles: the order and threads of the start-up, the plug-in's own bundle,
+// and every way an instantiation fails.
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +10,6 @@
 #include "audio/AVAudioNode.h"
 #include "audio/AVAudioUnitComponent.h"
 #include "audio/AudioComponentBundles.h"
-#include "audio/PluginModule.h"
 #include "core/Console.h"
 #include "core/Dispatch.h"
 
@@ -74,12 +70,6 @@ protected:
     AudioComponentRegistry registry_;
 };
 
-std::string principalLine(const std::string& line) {
-    // "TestGain: principal 0x... made on the main thread: yes" → "0x..."
-    const auto start = std::string("TestGain: principal ").size();
-    return line.substr(start, line.find(' ', start) - start);
-}
-
 TEST_F(Instantiation, LoadsTheViewOnTheMainThreadBeforeTheFactoryRunsOnAGlobalThread) {
     const std::string bundle = makeBundle(dir_.path(), "Gain");
     scan(dir_.path());
@@ -101,81 +91,6 @@ TEST_F(Instantiation, LoadsTheViewOnTheMainThreadBeforeTheFactoryRunsOnAGlobalTh
     ASSERT_TRUE(au);
     EXPECT_EQ(au->MIDIOutputNames(), std::vector<std::string>{"Test Gain MIDI Out"});
     EXPECT_EQ(outcome->unit->audioComponentDescription(), kPlugin);
-}
-
-TEST_F(Instantiation, DeliversTheSamePrincipalViewControllerOnTheMainQueue) {
-    makeBundle(dir_.path(), "Gain");
-    scan(dir_.path());
-    const auto first = instantiate();
-    const auto second = instantiate();
-    ASSERT_TRUE(first->unit && second->unit);
-
-    struct Delivery {
-        std::shared_ptr<UIViewController> controller;
-        bool onMainThread = false;
-        bool done = false;
-    };
-    const auto request = [](const std::shared_ptr<AVAudioUnit>& unit) {
-        auto delivery = std::make_shared<Delivery>();
-        // Asked from another thread, as a host's completion does.
-        std::thread([unit, delivery] {
-            unit->auAudioUnit()->requestViewController(
-                [delivery](std::shared_ptr<UIViewController> controller) {
-                    delivery->controller = std::move(controller);
-                    delivery->onMainThread = RunLoop::isMainThread();
-                    delivery->done = true;
-                });
-        }).join();
-        EXPECT_TRUE(runMainUntil([&] { return delivery->done; }));
-        return delivery;
-    };
-    const auto a = request(first->unit);
-    const auto again = request(first->unit);
-    const auto b = request(second->unit);
-    EXPECT_TRUE(a->onMainThread);
-    EXPECT_TRUE(b->onMainThread);
-
-    const auto lines = pluginLines();
-    ASSERT_EQ(lines.size(), 8u);
-    char address[32];
-    std::snprintf(address, sizeof address, "%p", static_cast<void*>(a->controller.get()));
-    EXPECT_EQ(principalLine(lines[0]), address);
-    std::snprintf(address, sizeof address, "%p", static_cast<void*>(b->controller.get()));
-    EXPECT_EQ(principalLine(lines[4]), address);
-    EXPECT_EQ(a->controller, again->controller);
-    EXPECT_NE(a->controller, b->controller);
-}
-
-TEST_F(Instantiation, ReleasesThePrincipalOnTheMainThreadWhereverTheLastReferenceGoes) {
-    makeBundle(dir_.path(), "Gain");
-    BundleLayout failing;
-    failing.principal = "FailingViewController";
-    failing.subtype = "fail";
-    makeBundle(dir_.path(), "Failing", failing);
-    scan(dir_.path());
-    const std::string released = "TestGain: principal released on the main thread: yes";
-    const auto count = [&] {
-        const auto lines = pluginLines();
-        return std::count(lines.begin(), lines.end(), released);
-    };
-
-    auto outcome = instantiate();
-    ASSERT_TRUE(outcome->unit);
-    std::thread([unit = std::move(outcome->unit)]() mutable { unit.reset(); }).join();
-    ASSERT_TRUE(runMainUntil([&] { return count() == 1; }));
-
-    AudioComponentDescription refusing = kPlugin;
-    refusing.componentSubType = fourCharCode("fail");
-    EXPECT_FALSE(instantiate(refusing)->unit);
-    ASSERT_TRUE(runMainUntil([&] { return count() == 2; }));
-    EXPECT_EQ(pluginLines().size(), 10u); // nobody released a principal off the main thread
-}
-
-TEST_F(Instantiation, LoadsAModuleOnceWhateverPathNamesIt) {
-    makeBundle(dir_.path(), "Gain");
-    const std::string macos = dir_.path() + "/Gain.appex/MacOS/";
-    EXPECT_EQ(&loadAudioPluginModule(macos + "TestGainPlugin.so"),
-              &loadAudioPluginModule(macos + "../MacOS/TestGainPlugin.so"));
 }
 
 TEST_F(Instantiation, EveryRefusalCompletesWithItsErrorOffTheMainThreadAndTheHostGoesOn) {

@@ -143,6 +143,7 @@ TEST(URL, FileUrlsEscapeTheirPathAndTakeItApart) {
     EXPECT_EQ(folder.path(), "/tmp/x");
     EXPECT_TRUE(folder.hasDirectoryPath());
     EXPECT_EQ(folder.appendingPathComponent("1.m4a").absoluteString(), "file:///tmp/x/1.m4a");
+    EXPECT_EQ(pf::URL::fileURLWithPath("/tmp/x").appendingPathComponent("/y").path(), "/tmp/x/y");
     EXPECT_EQ(pf::URL::fileURLWithPath("/tmp/.hidden").pathExtension(), "");
     EXPECT_EQ(pf::URL::fileURLWithPath("/").path(), "/");
     char cwd[4096];

@@ -89,25 +89,19 @@ TEST(PropertyList, XmlIsWrittenInThePlatformLayout) {
     dict.set("a", 1);
     dict.set("b", pf::PlistArray{});
     dict.set("c", 0.5);
+    dict.set("d", std::numeric_limits<std::uint64_t>::max()); // written exactly
     const auto bytes = PropertyListSerialization::data(PlistValue(dict), PropertyListFormat::xml);
     const std::string xml(bytes.begin(), bytes.end());
-    EXPECT_EQ(
-        xml, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-             "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-             "<plist version=\"1.0\">\n<dict>\n\t<key>a</key>\n\t<integer>1</integer>\n"
-             "\t<key>b</key>\n\t<array/>\n\t<key>c</key>\n\t<real>0.5</real>\n</dict>\n</plist>\n");
+    EXPECT_EQ(xml,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+              "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+              "<plist version=\"1.0\">\n<dict>\n\t<key>a</key>\n\t<integer>1</integer>\n"
+              "\t<key>b</key>\n\t<array/>\n\t<key>c</key>\n\t<real>0.5</real>\n"
+              "\t<key>d</key>\n\t<integer>18446744073709551615</integer>\n</dict>\n</plist>\n");
 }
 
-TEST(PropertyList, UnsignedIntegersAreWrittenExactly) {
-    const auto bytes = PropertyListSerialization::data(
-        PlistValue(std::numeric_limits<std::uint64_t>::max()), PropertyListFormat::xml);
-    EXPECT_NE(
-        std::string(bytes.begin(), bytes.end()).find("<integer>18446744073709551615</integer>"),
-        std::string::npos);
-}
-
-TEST(PropertyList, TruncatedForeignAndEmptyInputGiveAClearErrorAndNoCrash) {
+TEST(PropertyList, TruncatedForeignEmptyOrTooDeepInputGivesAClearErrorAndNoCrash) {
     const PlistValue original(presetLike());
     for (auto format : {PropertyListFormat::xml, PropertyListFormat::binary}) {
         const auto bytes = PropertyListSerialization::data(original, format);
@@ -131,17 +125,11 @@ TEST(PropertyList, TruncatedForeignAndEmptyInputGiveAClearErrorAndNoCrash) {
                  pf::NSErrorException);
     EXPECT_THROW(PropertyListSerialization::propertyList(std::string_view("bplist00")),
                  pf::NSErrorException);
-}
-
-TEST(PropertyList, AbsurdlyDeepNestingIsRefusedNotACrash) {
-    std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
-    constexpr int kDepth = 100000;
-    for (int i = 0; i < kDepth; ++i)
-        xml += "<array>";
-    for (int i = 0; i < kDepth; ++i)
-        xml += "</array>";
-    xml += "</plist>";
-    EXPECT_THROW(PropertyListSerialization::propertyList(std::string_view(xml)),
+    // Absurdly deep nesting is refused, not a stack overflow.
+    std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<array>";
+    EXPECT_THROW(PropertyListSerialization::propertyList(std::string_view(deep)),
                  pf::NSErrorException);
 }
 

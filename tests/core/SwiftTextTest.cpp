@@ -6,50 +6,46 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "core/NSError.h"
 #include "core/SwiftText.h"
 
 namespace {
 
-TEST(SwiftText, DoublesUseShortestRoundTripTextWithAFractionalDigit) {
-    EXPECT_EQ(pf::swiftText(1.0), "1.0");
-    EXPECT_EQ(pf::swiftText(0.1), "0.1");
-    EXPECT_EQ(pf::swiftText(44100.0), "44100.0");
-    EXPECT_EQ(pf::swiftText(static_cast<double>(0.3f)), "0.30000001192092896");
-    EXPECT_EQ(pf::swiftText(-2.5), "-2.5");
-    EXPECT_EQ(pf::swiftText(123456.789), "123456.789");
-    EXPECT_EQ(pf::swiftText(0.001), "0.001");
-    EXPECT_EQ(pf::swiftText(0.0001), "0.0001");
-    EXPECT_EQ(pf::swiftText(9007199254740992.0), "9007199254740992.0");
-}
-
-TEST(SwiftText, VerySmallAndVeryLargeValuesUseExponentFormWithTwoExponentDigits) {
-    EXPECT_EQ(pf::swiftText(1e-7), "1e-07");
-    EXPECT_EQ(pf::swiftText(0.00001), "1e-05");
-    EXPECT_EQ(pf::swiftText(1e20), "1e+20");
-    EXPECT_EQ(pf::swiftText(-1.5e300), "-1.5e+300");
-    EXPECT_EQ(pf::swiftText(static_cast<double>(FLT_MIN)), "1.1754943508222875e-38");
-    EXPECT_EQ(pf::swiftText(FLT_MIN), "1.1754944e-38");
-    EXPECT_EQ(pf::swiftText(DBL_MIN), "2.2250738585072014e-308");
-    EXPECT_EQ(pf::swiftText(std::numeric_limits<double>::denorm_min()), "5e-324");
-}
-
-TEST(SwiftText, FloatsUseTheirOwnShortestText) {
-    EXPECT_EQ(pf::swiftText(0.3f), "0.3");
-    EXPECT_EQ(pf::swiftText(0.5f), "0.5");
-    EXPECT_EQ(pf::swiftText(16777216.0f), "16777216.0");
-    EXPECT_EQ(pf::swiftText(1e10f), "1e+10");
-}
-
-TEST(SwiftText, SignedZeroNanAndInfinities) {
-    EXPECT_EQ(pf::swiftText(0.0), "0.0");
-    EXPECT_EQ(pf::swiftText(-0.0), "-0.0");
-    EXPECT_EQ(pf::swiftText(-0.0f), "-0.0");
-    EXPECT_EQ(pf::swiftText(std::nan("")), "nan");
-    EXPECT_EQ(pf::swiftText(-std::numeric_limits<double>::quiet_NaN()), "-nan");
-    EXPECT_EQ(pf::swiftText(std::numeric_limits<float>::infinity()), "inf");
-    EXPECT_EQ(pf::swiftText(-std::numeric_limits<double>::infinity()), "-inf");
+// Shortest round-trip digits with at least one fractional digit; exponent form (with two exponent
+// digits at least) below 1e-4 and from 2^54 (2^25 for floats) on.
+TEST(SwiftText, NumbersUseShortestRoundTripTextInPositionalOrExponentForm) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+    const std::pair<double, const char*> doubles[] = {
+        {1.0, "1.0"},
+        {0.1, "0.1"},
+        {44100.0, "44100.0"},
+        {static_cast<double>(0.3f), "0.30000001192092896"},
+        {-2.5, "-2.5"},
+        {123456.789, "123456.789"},
+        {0.0001, "0.0001"},
+        {9007199254740992.0, "9007199254740992.0"},
+        {1e-7, "1e-07"},
+        {0.00001, "1e-05"},
+        {1e20, "1e+20"},
+        {-1.5e300, "-1.5e+300"},
+        {DBL_MIN, "2.2250738585072014e-308"},
+        {std::numeric_limits<double>::denorm_min(), "5e-324"},
+        {0.0, "0.0"},
+        {-0.0, "-0.0"},
+        {kNan, "nan"},
+        {-kNan, "-nan"},
+        {-kInf, "-inf"}};
+    for (auto [value, text] : doubles)
+        EXPECT_EQ(pf::swiftText(value), text);
+    const std::pair<float, const char*> floats[] = {
+        {0.3f, "0.3"},    {16777216.0f, "16777216.0"},
+        {1e10f, "1e+10"}, {FLT_MIN, "1.1754944e-38"},
+        {-0.0f, "-0.0"},  {std::numeric_limits<float>::infinity(), "inf"}};
+    for (auto [value, text] : floats)
+        EXPECT_EQ(pf::swiftText(value), text);
 }
 
 TEST(SwiftText, ShortestTextReadsBackToTheSameBits) {

@@ -112,6 +112,9 @@ TEST_F(UserDefaultsTest, FileUrlsAreKeptAsPathsWithTheHomeFolderAsTilde) {
     EXPECT_EQ(defaults->objectForKey("file"), pf::PlistValue("~/Music/a b.m4a"));
     EXPECT_EQ(defaults->URLForKey("file")->path(), std::string(home) + "/Music/a b.m4a");
     EXPECT_TRUE(defaults->URLForKey("file")->isFileURL());
+    // A folder whose name only begins with the home folder's is not shortened.
+    defaults->setURL(pf::URL::fileURLWithPath(std::string(home) + "-other/x"), "sibling");
+    EXPECT_EQ(defaults->objectForKey("sibling"), pf::PlistValue(std::string(home) + "-other/x"));
 }
 
 TEST_F(UserDefaultsTest, AddedSuitesAreReadAfterTheOwnDomainAndNeverWritten) {

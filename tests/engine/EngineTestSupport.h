@@ -16,7 +16,6 @@
 #include "audio/AVAudioEngine.h"
 #include "audio/AVAudioFile.h"
 #include "audio/devices/AudioOutputDevice.h"
-#include "core/RenderThread.h"
 
 namespace enginetest {
 
@@ -26,7 +25,6 @@ struct GainLog {
     std::vector<std::string> events;
     std::atomic<pf::AUAudioFrameCount> largestCycle{0};
     std::atomic<int> cycles{0};
-    std::atomic<bool> renderedOnRenderThread{true};
     // Cycles whose sample time does not continue the previous cycle.
     std::atomic<int> timeGaps{0};
     double nextSampleTime = -1;
@@ -94,7 +92,6 @@ public:
                          const pf::AURenderEvent*,
                          const pf::AURenderPullInputBlock& pull) noexcept -> pf::AUAudioUnitStatus {
                 log->cycles.fetch_add(1);
-                if (!pf::isRenderThread()) log->renderedOnRenderThread.store(false);
                 if (frames > log->largestCycle.load()) log->largestCycle.store(frames);
                 if (log->nextSampleTime >= 0 && ts->mSampleTime != log->nextSampleTime) {
                     log->timeGaps.fetch_add(1);

@@ -1,9 +1,11 @@
-// The player node's schedule and its completion handlers.
+// The player node's schedule and its completion handlers, and reading the files it plays.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 
 #include "EngineTestSupport.h"
+#include "core/NSError.h"
+#include "core/RenderThread.h"
 
 using namespace enginetest;
 
@@ -40,7 +42,6 @@ struct HandlerLog {
 struct PlayerGraph {
     ManualOutput manual;
     TempDir dir;
-    std::shared_ptr<pf::AVAudioFile> a = toneFile(dir, "a.m4a", 48000, 500, 4800);
     std::shared_ptr<pf::AVAudioEngine> engine = pf::AVAudioEngine::make();
     std::shared_ptr<pf::AVAudioPlayerNode> player = pf::AVAudioPlayerNode::make();
     PlayerGraph() {
@@ -85,11 +86,14 @@ TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsOnceItsDataIsReadAheadOffT
 
 TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier) {
     PlayerGraph g;
+    // Long enough that neither file is read ahead to its end before the stop.
+    const auto a = toneFile(g.dir, "long.m4a", 48000, 500, 24000);
     HandlerLog log;
-    g.player->scheduleFile(g.a, std::nullopt, log.handler("first"));
-    g.player->scheduleFile(g.a, std::nullopt, log.handler("second"));
+    g.player->scheduleFile(a, std::nullopt, log.handler("first"));
+    g.player->scheduleFile(a, std::nullopt, log.handler("second"));
     g.player->play();
     renderFrames(1000);
+    EXPECT_TRUE(log.snapshot().empty());
     g.player->stop();
     ASSERT_TRUE(log.waitFor(2));
     EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"first", "second"}));
@@ -98,39 +102,20 @@ TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier)
     EXPECT_EQ(peak(renderFrames(1000)[0], 0, 1000), 0.0) << "nothing left to play";
 }
 
-TEST(PlayerNode, PauseKeepsThePositionAndPlayResumesThere) {
-    PlayerGraph g;
-    g.player->scheduleFile(g.a, std::nullopt, nullptr);
-    g.player->play();
-    renderFrames(1000);
-    g.player->pause();
-    EXPECT_EQ(peak(renderFrames(500)[0], 0, 500), 0.0);
-    g.player->play();
-    const auto out = renderFrames(100);
-    for (std::size_t i = 0; i < 100; ++i)
-        ASSERT_EQ(out[0][i], g.a->samples()->samples[0][1000 + i]);
-}
-
-TEST(PlayerNode, AHandlerMayDropTheLastReferenceToItsPlayer) {
+TEST(AudioFile, OpensAtTheFilesOwnRateAndReadsFramesFromThePosition) {
     TempDir dir;
-    const auto a = toneFile(dir, "a.m4a", 48000, 500, 480);
-    HandlerLog log;
-    auto player = pf::AVAudioPlayerNode::make();
-    auto done = log.handler("done");
-    player->scheduleFile(a, std::nullopt, [player, done]() mutable { done(); });
-    player->stop(); // the handler now holds the only other reference
-    player.reset();
-    EXPECT_TRUE(log.waitFor(1));
-}
-
-TEST(PlayerNode, AFileAtAnotherRatePlaysAtItsOwnPitchForItsOwnDuration) {
-    PlayerGraph g; // the player's own format: 48 kHz
-    const auto file = toneFile(g.dir, "t.m4a", 44100, 440.0, 22050);
-    g.player->scheduleFile(file, std::nullopt, nullptr);
-    g.player->play();
-    const auto out = renderFrames(24000 + 2048);
-    EXPECT_NEAR(zeroCrossingFrequency(out[0], 2400, 21600, 48000.0), 440.0, 0.5);
-    // Half a second at 44.1 kHz lasts half a second at 48 kHz.
-    EXPECT_GT(peak(out[0], 23800, 23990), 0.1);
-    EXPECT_EQ(peak(out[0], 24100, out[0].size()), 0.0);
+    const auto file = toneFile(dir, "t.m4a", 44100, 1000.0, 22050);
+    EXPECT_TRUE(file->processingFormat()->isEqual(
+        *pf::AVAudioFormat::standardFormatWithSampleRate(44100, 2)));
+    EXPECT_EQ(file->length(), 22050);
+    auto buffer = pf::AVAudioPCMBuffer::initWithPCMFormat(file->processingFormat(), 1000);
+    file->setFramePosition(100);
+    file->read(*buffer);
+    EXPECT_EQ(buffer->frameLength(), 1000u);
+    EXPECT_EQ(buffer->floatChannelData()[1][0], file->samples()->samples[1][100]);
+    EXPECT_EQ(file->framePosition(), 1100);
+    file->setFramePosition(22000);
+    file->read(*buffer);
+    EXPECT_EQ(buffer->frameLength(), 50u) << "only what is left";
+    EXPECT_THROW(file->read(*buffer), pf::NSErrorException) << "at the end";
 }

@@ -1,28 +1,9 @@
-// No matching component (an empty component folder), and the start-up's refusal steps.
+// The start-up's refusal steps and the component log's flags, reached directly.
 #include "ManagerFixtures.h"
 
 namespace {
 
 using namespace test;
-
-TEST(ExtensionManagerNoMatch, PrintsOnlyTheNoteAndTheErrorAndNeverCallsTheDelegate) {
-    ManagerRun run;
-    ASSERT_TRUE(runMainUntilLine(run.console, "ERROR: There were no audio units found."));
-    pf::RunLoop::main().runFor(std::chrono::milliseconds(0));
-    EXPECT_EQ(run.console.lines(),
-              (std::vector<std::string>{kNote, "ERROR: There were no audio units found."}));
-    EXPECT_TRUE(run.delegate->events().empty());
-    EXPECT_TRUE(run.manager->availableAudioUnits().empty());
-}
-
-TEST(ExtensionManagerNoMatch, TogglePlaybackAnswersThePlayersStateAlsoBeforeTheSearchEnds) {
-    ManagerRun run;
-    // This test binary's folder holds no audio files, so a start cannot play (and says so).
-    EXPECT_FALSE(run.manager->togglePlayback());
-    EXPECT_FALSE(run.manager->togglePlayback());
-    ASSERT_TRUE(runMainUntilLine(run.console, "ERROR: There were no audio units found."));
-    EXPECT_TRUE(run.delegate->events().empty());
-}
 
 // Reaches the start-up's steps directly.
 class StepsManager : public AUExtensionManager {

@@ -55,22 +55,6 @@ TEST_F(AnimatorChainTest, ForwardChainStepsEachItemForItsNPlusOneTicks) {
     EXPECT_FALSE(chain->isRunning());
 }
 
-TEST_F(AnimatorChainTest, AsyncChainStartsOneItemPerTickOnItsOwnTimer) {
-    for (auto& item : items)
-        item->setInterval(kTickInterval);
-    int itemsDone = 0;
-    for (auto& item : items)
-        item->onFinished = [&](Animator&, float) { ++itemsDone; };
-    chain->async = true;
-    chain->start();
-    run(3);
-    EXPECT_EQ(worked, (std::vector<std::string>{"1:0", "2:1", "3:2"}));
-    EXPECT_EQ(finishedOnTick, 3);
-    EXPECT_EQ(itemsDone, 0); // item 0, started on tick 1, ends on tick 4
-    run(3);
-    EXPECT_EQ(itemsDone, 3);
-}
-
 TEST_F(AnimatorChainTest, RemovalBeyondTheIndexMakesTheNextTickWorkOnTheNewLastItem) {
     chain->start();
     run(7); // item 2 is current
@@ -84,7 +68,7 @@ TEST_F(AnimatorChainTest, RemovalBeyondTheIndexMakesTheNextTickWorkOnTheNewLastI
     chain->stop();
 }
 
-// Fault S11: getCurrentItem() answered only strictly inside the list.
+// getCurrentItem() answers for the first and the last index too.
 TEST_F(AnimatorChainTest, CurrentItemAnswersForEveryIndexInTheList) {
     EXPECT_EQ(chain->getCurrentItem(), items[0]);
     chain->start();
@@ -96,7 +80,7 @@ TEST_F(AnimatorChainTest, CurrentItemAnswersForEveryIndexInTheList) {
     EXPECT_EQ(empty->getCurrentItem(), nullptr);
 }
 
-// Fault S11: a backward walk ended when it reached index 0, never running item 0.
+// A backward walk runs item 0 before it ends.
 TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
     chain->start();
     run(6); // items 0 and 1 done, index 2
@@ -111,7 +95,7 @@ TEST_F(AnimatorChainTest, BackwardWalkRunsItemZeroLast) {
     EXPECT_EQ(chain->getCurrentIndex(), 0);
 }
 
-// Fault S10: onFinished came before stop(), so a restart from onFinished was undone at once.
+// The container stops before onFinished is told, so a restart made there survives.
 TEST_F(AnimatorChainTest, RestartFromOnFinishedSurvivesAndBeginsAtItemZero) {
     int finished = 0;
     chain->onFinished = [&](AnimatorChain& c) {
@@ -128,15 +112,27 @@ TEST_F(AnimatorChainTest, RestartFromOnFinishedSurvivesAndBeginsAtItemZero) {
     EXPECT_EQ(worked[9], "10:0");
 }
 
-// Fault S9: a second start() left an older timer that stepped the chain twice per period.
-TEST_F(AnimatorChainTest, SecondStartLeavesOneTimer) {
+// A stop() from onAnimation ends the tick before the item is stepped.
+TEST_F(AnimatorChainTest, StopFromOnAnimationEndsTheTick) {
+    chain->onAnimation = [](AnimatorChain& c, Animator&) { c.stop(); };
+    chain->animate();
+    EXPECT_EQ(items[0]->getValue(), 0.0f);
+}
+
+TEST_F(AnimatorChainTest, AsyncChainStartsOneItemPerTickOnItsOwnTimer) {
+    for (auto& item : items)
+        item->setInterval(kTickInterval);
+    int itemsDone = 0;
+    for (auto& item : items)
+        item->onFinished = [&](Animator&, float) { ++itemsDone; };
+    chain->async = true;
     chain->start();
-    chain->start();
-    run(2);
-    EXPECT_EQ(worked.size(), 2u);
-    chain->stop();
-    run(2);
-    EXPECT_EQ(worked.size(), 2u);
+    run(3);
+    EXPECT_EQ(worked, (std::vector<std::string>{"1:0", "2:1", "3:2"}));
+    EXPECT_EQ(finishedOnTick, 3);
+    EXPECT_EQ(itemsDone, 0); // item 0, started on tick 1, ends on tick 4
+    run(3);
+    EXPECT_EQ(itemsDone, 3);
 }
 
 TEST_F(AnimatorChainTest, EmptyChainWarnsOnEveryTickAndNeverFinishes) {
@@ -149,13 +145,6 @@ TEST_F(AnimatorChainTest, EmptyChainWarnsOnEveryTickAndNeverFinishes) {
               (std::vector<std::string>(3, "WARNUNG: Es sind keine Animator Objekte definiert.")));
     EXPECT_EQ(finishedOnTick, 0);
     chain->stop();
-}
-
-// Fault S15: a stop() from onAnimation used to let the tick step the item anyway.
-TEST_F(AnimatorChainTest, StopFromOnAnimationEndsTheTick) {
-    chain->onAnimation = [](AnimatorChain& c, Animator&) { c.stop(); };
-    chain->animate();
-    EXPECT_EQ(items[0]->getValue(), 0.0f);
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 //   TestGain: view loaded on the main thread: yes|no
 //   TestGain: createAudioUnit on the main thread: yes|no, view loaded: yes|no
 //   TestGain: bundle <path of Bundle::main() as this module sees it>
-//   TestGain: principal released on the main thread: yes|no
 //
 // Principal classes: "GainViewController" (the gain unit), "FailingViewController" (its factory
 // throws an NSErrorException), "StrangeViewController" (its factory throws a plain number). Built
@@ -77,10 +76,6 @@ class GainViewController : public AUAudioUnitFactory,
 public:
     enum class Failure { none, error, number };
     explicit GainViewController(Failure failure) : failure_(failure) {}
-    ~GainViewController() override {
-        Console::printLine(std::string("TestGain: principal released on the main thread: ") +
-                           yesNo(RunLoop::isMainThread()));
-    }
 
     void announce() {
         char line[128];
