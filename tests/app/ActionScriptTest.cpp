@@ -48,54 +48,49 @@ TEST(ActionScript, TapsTheShownControlOfATitleWaitsInRunLoopTimeAndEndsOnQuitOrA
     pf::RunLoop::main().setClock(clock);
     auto window = std::make_shared<pf::UIWindow>(pf::CGRect{0, 0, 300, 100});
     pf::UIApplication::shared().attach(*window);
-    // Play and Stop share a place; a tap on one shows the other, as on the main screen.
+    // Play is shown; Stop shares its place but is hidden; Help is covered at its centre.
     auto play = std::make_shared<pf::UIButton>(pf::CGRect{10, 10, 80, 30});
     auto stop = std::make_shared<pf::UIButton>(pf::CGRect{10, 10, 80, 30});
     auto covered = std::make_shared<pf::UIButton>(pf::CGRect{200, 10, 80, 30});
-    auto cover = std::make_shared<pf::UIView>(pf::CGRect{190, 0, 110, 100});
     play->setTitle("Play");
     stop->setTitle("Stop");
     covered->setTitle("Help");
     stop->setHidden(true);
     for (const auto& v : {std::shared_ptr<pf::UIView>(play), std::shared_ptr<pf::UIView>(stop),
-                          std::shared_ptr<pf::UIView>(covered), cover})
+                          std::shared_ptr<pf::UIView>(covered),
+                          std::make_shared<pf::UIView>(pf::CGRect{190, 0, 110, 100})})
         window->addSubview(v);
-    std::vector<std::string> taps;
-    const auto origin = clock->now();
-    for (const auto& [button, other] : {std::pair{play, stop}, std::pair{stop, play}}) {
-        const auto tapped = [&, b = button.get(), o = other.get()](pf::UIControl&,
-                                                                   const pf::UIEvent*) {
-            const auto ms =
-                std::chrono::duration_cast<std::chrono::milliseconds>(clock->now() - origin);
-            taps.push_back(b->title() + " at " + std::to_string(ms.count()));
-            b->setHidden(true);
-            o->setHidden(false);
-        };
-        button->addTarget(nullptr, "tap", tapped, pf::UIControlEventTouchUpInside);
-    }
     EXPECT_EQ(pf::controlTitled(*window, "Help"), nullptr) << "covered at its centre";
     EXPECT_EQ(pf::controlTitled(*window, "Stop"), nullptr) << "hidden";
+    std::vector<long> taps; // in milliseconds of run-loop time
+    const auto origin = clock->now();
+    play->addTarget(
+        nullptr, "tap",
+        [&](pf::UIControl&, const pf::UIEvent*) {
+            taps.push_back(
+                std::chrono::duration_cast<std::chrono::milliseconds>(clock->now() - origin)
+                    .count());
+        },
+        pf::UIControlEventTouchUpInside);
 
     std::optional<std::pair<int, std::string>> ended;
     const auto run = [&](const std::string& script) {
         std::string error;
         ended.reset();
-        const auto start = clock->now();
         pf::runUIActions(
             window, *pf::parseUIActions(script, error),
             [&](int status, const std::string& message) { ended.emplace(status, message); });
         pf::RunLoop::main().runUntil([&] { return ended.has_value(); }, std::chrono::hours(1));
-        return clock->now() - start;
     };
-    const auto took = run("Play; wait 2; Stop; wait 0.5; Play; quit");
-    EXPECT_EQ(taps, (std::vector<std::string>{"Play at 0", "Stop at 2000", "Play at 2500"}));
+    run("Play; wait 2; Play; wait 0.5; quit");
+    EXPECT_EQ(taps, (std::vector<long>{0, 2000}));
     EXPECT_EQ(ended, (std::pair<int, std::string>{0, ""}));
-    EXPECT_EQ(took, std::chrono::milliseconds(2500));
+    EXPECT_EQ(clock->now() - origin, std::chrono::milliseconds(2500));
 
-    run("Stop; Stop; quit");
+    run("Stop; Play; quit");
     EXPECT_EQ(ended, (std::pair<int, std::string>{
                          2, "pf: PF_UI_ACTIONS: no control titled 'Stop' on screen"}));
-    EXPECT_EQ(taps.size(), 4u) << "nothing runs after the failed tap";
+    EXPECT_EQ(taps.size(), 2u) << "nothing runs after the failed tap";
     pf::RunLoop::main().setClock(nullptr);
 }
 

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,25 +25,17 @@
 
 namespace apptest {
 
-// Records every URL the application asks the system browser to open.
+// Records every URL the application asks the system browser to open (on the main thread).
 class RecordingOpener {
 public:
     RecordingOpener() {
         pf::UIApplication::setURLOpenerForTesting([this](const pf::URL& url) {
-            std::lock_guard lock(mutex_);
-            urls_.push_back(url.absoluteString());
+            urls.push_back(url.absoluteString());
             return true;
         });
     }
     ~RecordingOpener() { pf::UIApplication::setURLOpenerForTesting(nullptr); }
-    std::vector<std::string> urls() const {
-        std::lock_guard lock(mutex_);
-        return urls_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> urls_;
+    std::vector<std::string> urls;
 };
 
 // A temporary Test.app with the real help pages; main() of every module answers it.
@@ -56,7 +47,8 @@ public:
         for (const auto& page : std::filesystem::directory_iterator(ORVEX_HELP_SOURCE_DIR)) {
             std::filesystem::copy_file(page.path(), resources_ / "help" / page.path().filename());
         }
-        pf::Bundle::setMainBundleOverride((std::filesystem::path(dir_.path()) / "Test.app").string());
+        pf::Bundle::setMainBundleOverride(
+            (std::filesystem::path(dir_.path()) / "Test.app").string());
     }
     ~TestBundle() { pf::Bundle::setMainBundleOverride(std::nullopt); }
     const std::filesystem::path& resources() const { return resources_; }
@@ -103,10 +95,8 @@ protected:
     ::testing::AssertionResult waitForLine(const std::string& line) {
         if (runUntil([&] { return contains(console_.lines(), line); }))
             return ::testing::AssertionSuccess();
-        auto failure = ::testing::AssertionFailure() << "no line \"" << line << "\" in:";
-        for (const auto& l : console_.lines())
-            failure << "\n  " << l;
-        return failure;
+        return ::testing::AssertionFailure() << "no line \"" << line << "\" in:\n"
+                                             << console_.text();
     }
     static void tap(pf::UIControl& control) {
         control.sendActions(pf::UIControlEventTouchUpInside);

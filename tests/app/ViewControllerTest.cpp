@@ -1,11 +1,7 @@
-// The main screen: start-up state, embedding of the plug-in's view, buttons, segues, layout
-// routine, picker and alert.
+// The main screen: embedding of the plug-in's view, buttons and segues.
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "core/SwiftText.h"
-#include "ui/UIAlertController.h"
-#include "ui/UIDocumentPickerViewController.h"
 
 namespace {
 
@@ -36,26 +32,6 @@ std::shared_ptr<pf::AVAudioUnit> unitAnswering(std::shared_ptr<pf::UIViewControl
     return node;
 }
 
-TEST_F(ScreenTest, StartsWithPlayShownStopHiddenAreaHiddenAndTheScreenAsThePlayersDelegate) {
-    EXPECT_FALSE(screen_->playButton->isHidden());
-    EXPECT_TRUE(screen_->stopButton->isHidden());
-    EXPECT_TRUE(screen_->pluginView->isHidden());
-    ASSERT_TRUE(screen_->audioUnitManager());
-    EXPECT_EQ(screen_->audioUnitManager()->auEngine->delegate().get(),
-              static_cast<AUEnginePlayerDelegate*>(screen_.get()));
-
-    auto lines = console_.lines();
-    lines.erase(std::remove(lines.begin(), lines.end(), "ERROR: There were no audio units found."),
-                lines.end());
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Info: Main view controller loaded.");
-    EXPECT_EQ(lines[1].rfind("NOTE: WE ARE IN AUDIO UNIT RELEASE MODE.", 0), 0u);
-    EXPECT_EQ(lines[2], "ViewController: The app's documents path is: " + screen_->documentsPath());
-    EXPECT_EQ(lines[3],
-              "ViewController: The app's resources path is: " + bundle_.resources().string());
-    EXPECT_EQ(screen_->resourcesPath(), bundle_.resources().string());
-}
-
 TEST_F(ScreenTest, EmbedsThePlugInViewPinnedToTheHiddenAreaOnTheMainThreadWhereverTheAnswerComes) {
     for (const bool offMain : {false, true}) {
         auto child = std::make_shared<ChildController>();
@@ -77,7 +53,7 @@ TEST_F(ScreenTest, EmbedsThePlugInViewPinnedToTheHiddenAreaOnTheMainThreadWherev
     }
 }
 
-TEST_F(ScreenTest, NoUnitNoControllerOrAScreenGoneEmbedNothingAndSayWhy) {
+TEST_F(ScreenTest, NoUnitOrNoControllerEmbedsNothingAndSaysWhy) {
     console_.clear();
     screen_->onFoundComponent(nullptr);
     EXPECT_EQ(console_.lines(),
@@ -89,19 +65,16 @@ TEST_F(ScreenTest, NoUnitNoControllerOrAScreenGoneEmbedNothingAndSayWhy) {
         "ERROR: Something is wrong with the view controller and view of the audio unit."));
     EXPECT_TRUE(screen_->pluginView->subviews().empty());
 
-    pf::AUViewControllerCompletion answer;
-    std::shared_ptr<enginetest::GainUnit> unit;
-    auto node = enginetest::makeGainNode(&unit);
-    unit->setViewControllerProvider([&](pf::AUViewControllerCompletion done) { answer = done; });
-    makeMainScreen()->onFoundComponent(node); // a screen without a view: nothing keeps it
-    ASSERT_TRUE(answer);
-    console_.clear();
-    answer(std::make_shared<ChildController>());
-    EXPECT_EQ(console_.lines(), std::vector<std::string>{"ERROR: Self is nil !?"});
     EXPECT_TRUE(screen_->children().empty());
 }
 
 TEST_F(ScreenTest, TheUnitButtonTogglesTheAreaAndBothPlaybackButtonsToggleFollowingTheReport) {
+    // At the start Play is shown, Stop and the area hidden, and the screen hears the player.
+    EXPECT_FALSE(screen_->playButton->isHidden());
+    EXPECT_TRUE(screen_->stopButton->isHidden());
+    EXPECT_TRUE(screen_->pluginView->isHidden());
+    EXPECT_EQ(screen_->audioUnitManager()->auEngine->delegate().get(),
+              static_cast<AUEnginePlayerDelegate*>(screen_.get()));
     tap(*screen_->buttonUnit);
     EXPECT_FALSE(screen_->pluginView->isHidden());
     tap(*screen_->buttonUnit);
@@ -132,7 +105,7 @@ TEST_F(ScreenTest, HelpHandsTheSiteRootToTheBrowserAndBothHelpButtonsShowTheHelp
     for (const auto& c : cases) {
         console_.clear();
         tap(c.button);
-        EXPECT_EQ(opener_.urls(), c.opened) << c.identifier;
+        EXPECT_EQ(opener_.urls, c.opened) << c.identifier;
         EXPECT_EQ(console_.lines().front(), c.identifier);
         const auto help =
             std::dynamic_pointer_cast<HelpViewController>(screen_->presentedViewController());
@@ -153,59 +126,6 @@ TEST_F(ScreenTest, SegueWithAnotherDestinationOrIdentifierOnlyPrintsTheIdentifie
     pf::UIStoryboardSegue unnamed(std::nullopt, screen_, std::make_shared<HelpViewController>());
     screen_->prepare(unnamed, nullptr);
     EXPECT_EQ(console_.lines(), (std::vector<std::string>{"ShowHelp", "ShowSomething"}));
-}
-
-TEST_F(ScreenTest, TheLayoutRoutineMakesAFourByThreeBoxOrOnlyWarnsWithoutAController) {
-    console_.clear();
-    screen_->centerPluginView();
-    EXPECT_EQ(console_.lines(),
-              std::vector<std::string>{"WARNING: Cannot reset the pluginview (yet)."});
-
-    auto child = std::make_shared<ChildController>();
-    screen_->setAudioUnitViewController(child);
-    screen_->view()->setFrame({0, 0, 300, 600});
-    screen_->resetPluginView(300, 600);
-    EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{-250, 0, 800, 600}));
-    EXPECT_EQ(child->view()->frame(), (pf::CGRect{0, 0, 800, 600}));
-
-    screen_->view()->setFrame({0, 0, 800, 500});
-    screen_->resetPluginView(800, 500);
-    EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{0, -50, 800, 600}));
-
-    screen_->view()->setFrame({0, 0, 400, 400});
-    screen_->centerPluginView(); // equal sides take the landscape branch
-    EXPECT_EQ(screen_->pluginView->frame(), (pf::CGRect{0, 50, 400, 300}));
-}
-
-TEST_F(ScreenTest, TheUncalledEmbeddingPickerCallbacksAndAlertPrintTheirLines) {
-    console_.clear();
-    screen_->embedPlugInView();
-    EXPECT_EQ(console_.lines(),
-              std::vector<std::string>{"ERROR: Could not load audio unit's view controller."});
-    pf::UIDocumentPickerViewController picker({"public.folder"}, pf::UIDocumentPickerMode::open);
-    const auto url = pf::URL::fileURLWithPath("/tmp/Orvex Folder", true);
-    console_.clear();
-    screen_->documentPicker(picker, std::vector<pf::URL>{url});
-    screen_->documentPicker(picker, url);
-    screen_->documentPickerWasCancelled(picker);
-    EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{"documentPicker: " + pf::swiftText(std::vector{url}),
-                                        "documentPicker (didPickDocumentsAt): /tmp/Orvex Folder",
-                                        "documentPicker (didPickDocumentAt): /tmp/Orvex Folder",
-                                        "The document picker was canceled."}));
-
-    console_.clear();
-    screen_->alertMessage("Title", "Message");
-    const auto alert =
-        std::dynamic_pointer_cast<pf::UIAlertController>(screen_->presentedViewController());
-    ASSERT_TRUE(alert);
-    ASSERT_EQ(alert->actions().size(), 2u);
-    EXPECT_EQ(alert->actions()[0]->title(), "OK");
-    EXPECT_EQ(alert->actions()[1]->style(), pf::UIAlertActionStyle::cancel);
-    alert->choose(alert->actions()[0]);
-    drain();
-    EXPECT_EQ(console_.lines(),
-              (std::vector<std::string>{"Title: Message", "Alert was confirmed."}));
 }
 
 } // namespace
