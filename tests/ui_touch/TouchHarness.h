@@ -57,18 +57,6 @@ public:
         e.modifiers = modifiers;
         window->sendInput(e);
     }
-    void text(const std::string& t) {
-        pf::InputEvent e;
-        e.kind = pf::InputEvent::Kind::text;
-        e.text = t;
-        window->sendInput(e);
-    }
-    void key(std::int32_t code) {
-        pf::InputEvent e;
-        e.kind = pf::InputEvent::Kind::keyDown;
-        e.key = code;
-        window->sendInput(e);
-    }
     // The centre of a view, in window points.
     static pf::CGPoint centreOf(const pf::UIView& view) {
         const pf::CGRect b = view.bounds();
