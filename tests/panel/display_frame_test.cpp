@@ -60,6 +60,18 @@ TEST(DynamicsDisplay, RedrawsOnlyForChangedValuesAndNeverWhileHidden) {
     EXPECT_EQ(bmp.image().pixel(static_cast<int>(p.x), static_cast<int>(p.y)).a, 0);
 }
 
+// A needle whose value is no number is drawn nowhere, not even at rest (straight up); the other
+// needle still stands.
+TEST(DynamicsDisplay, ANeedleWithNoNumberIsNotDrawn) {
+    DisplayFixture f;
+    f.display->setCompressionValues(std::nanf(""), 0.75f);
+    const pf::ImageSurface img = pf::renderView(*f.window);
+    CGPoint p = alongNeedle(0.5, 40);
+    EXPECT_TRUE(isBlack(img, p.x, p.y));
+    p = alongNeedle(0.75, 40);
+    EXPECT_TRUE(pixelNear(img, p.x, p.y, 0.6 * 49.725, 0.6 * 122.145, 0.6 * 191.25));
+}
+
 // The plate: inset by 2, in grey `contrast` (0.15 at first), following the view's proportions,
 // changed on screen only once a redraw is asked for.
 TEST(PluginFrame, PlateIsInsetByTwoInGreyContrastAndChangesOnlyWhenRedrawn) {

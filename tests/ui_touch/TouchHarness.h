@@ -31,8 +31,6 @@ public:
         pf::RunLoop::main().setClock(nullptr);
         pf::WindowBackend::setShared(std::move(previousBackend_));
     }
-    Harness(const Harness&) = delete;
-    Harness& operator=(const Harness&) = delete;
 
     void send(pf::InputEvent::Kind kind, pf::CGPoint p, int button = 1, int clicks = 1) {
         pf::InputEvent e;
