@@ -6,12 +6,10 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "audio/AUAudioUnit.h"
 #include "audio/ScopedFlushDenormals.h"
-#include "core/Check.h"
 #include "core/RenderThread.h"
 
 namespace pf::test {
@@ -40,8 +38,7 @@ struct RenderProbe {
 
 class TestUnit final : public AUAudioUnit {
 public:
-    explicit TestUnit(const AudioComponentDescription& description = kTestDescription,
-                      bool initialise = true)
+    explicit TestUnit(const AudioComponentDescription& description = kTestDescription)
         : probe_(std::make_shared<RenderProbe>()), values_(std::make_shared<Values>()) {
         const auto make = [](const char* id, AUParameterAddress address, AUValue min) {
             return AUParameterTree::createParameter(id, id, address, min, 1,
@@ -64,11 +61,8 @@ public:
                                             AUAudioUnitBusType::AUAudioUnitBusTypeInput, {bus()});
         outputs_ = AUAudioUnitBusArray::make(ownerAnchor(),
                                              AUAudioUnitBusType::AUAudioUnitBusTypeOutput, {bus()});
-        if (initialise) initWithComponentDescription(description);
+        initWithComponentDescription(description);
     }
-
-    // Runs the second phase for a unit constructed without it.
-    void finishInit(const AudioComponentDescription& d) { initWithComponentDescription(d); }
 
     std::shared_ptr<AUAudioUnitBusArray> inputBusses() override { return inputs_; }
     std::shared_ptr<AUAudioUnitBusArray> outputBusses() override { return outputs_; }
@@ -138,21 +132,6 @@ struct StereoCycle {
         AudioUnitRenderActionFlags flags = 0;
         return block(&flags, &time, frames, bus, &list, nullptr);
     }
-};
-
-// Collects what the platform layer reports as misuse, instead of aborting.
-class MisuseRecorder {
-public:
-    MisuseRecorder() : previous_(setCheckFailureHandler(&record)) { messages().clear(); }
-    ~MisuseRecorder() { setCheckFailureHandler(previous_); }
-    static std::vector<std::string>& messages() {
-        static std::vector<std::string> list;
-        return list;
-    }
-
-private:
-    static void record(std::string_view message) { messages().emplace_back(message); }
-    CheckFailureHandler previous_;
 };
 
 } // namespace pf::test

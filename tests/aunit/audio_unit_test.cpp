@@ -7,24 +7,7 @@
 namespace pf {
 namespace {
 
-using test::MisuseRecorder;
 using test::TestUnit;
-
-// Misuse is reported and not acted on: resources before the second phase of initialisation, and a
-// second initialisation.
-TEST(AudioUnitBase, MisuseBeforeInitialisationIsReportedAndNotActedOn) {
-    MisuseRecorder misuse;
-    const auto unit = std::make_shared<TestUnit>(test::kTestDescription, false);
-    unit->allocateRenderResources();
-    EXPECT_FALSE(unit->renderResourcesAllocated());
-    unit->finishInit(test::kTestDescription);
-    unit->finishInit(test::kTestDescription);
-    EXPECT_EQ(MisuseRecorder::messages().size(), 2u);
-    unit->allocateRenderResources();
-    unit->allocateRenderResources(); // reallocating is allowed
-    EXPECT_TRUE(unit->renderResourcesAllocated());
-    EXPECT_EQ(MisuseRecorder::messages().size(), 2u);
-}
 
 TEST(AudioUnitBase, RenderBlockAnswersStatusesInsteadOfRenderingOutsideTheAllocation) {
     auto unit = std::make_shared<TestUnit>();

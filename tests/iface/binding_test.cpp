@@ -94,19 +94,6 @@ TEST(Binding, HostChangesReachThePanelOnceOnTheMainThreadAfterTheObserverReturne
     EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueRatio, 0.5f);
 }
 
-TEST(Binding, AssigningNoUnitReportsTheMissingUnitAndKeepsTheConnection) {
-    Harness h;
-    h.show();
-    h.controller->setAudioUnit(makeUnit());
-    h.drain();
-    h.console.clear();
-    h.controller->setAudioUnit(nullptr);
-    h.drain();
-    EXPECT_TRUE(h.has("Error: could not set paths, audio unit is nil."));
-    EXPECT_TRUE(h.has("AU Diagnostics: WARNING: The audio unit is nil."));
-    EXPECT_EQ(h.controller->parameterList().size(), 12u);
-}
-
 // The panel's controls reach the unit's tree through the delegate. A knob follows the drag up or
 // to the right from its touch-down value and ends on it when lifted where it went down; the pan
 // on the controller's view saw the drag too, but the knob held the touch lock, so the panel
@@ -152,64 +139,4 @@ TEST(Binding, PanelControlsSetTheUnitsParametersAndLeaveThePanelInPlace) {
     h.send(pf::InputEvent::Kind::focusLost, {});
     EXPECT_FALSE(base.isRatioActive);
     EXPECT_FALSE(h.controller->touchesLocked);
-}
-
-// Values from the host map into the panel's model: the mode is truncated, and one that is no
-// number keeps its mode; only exactly 1 bypasses; the other values are taken unclamped.
-TEST(Binding, HostValuesMapIntoThePanelsModelAndAreLogged) {
-    Harness h;
-    h.show();
-    auto& view = *h.controller->mainView;
-    const auto& base = *view.baseClass;
-    const struct {
-        float value;
-        const char* mode;
-    } modes[] = {{2.9f, "m/s"}, {-0.5f, "dual"}, {std::nanf(""), "dual"}, {1e30f, "dual"}};
-    for (const auto& row : modes) {
-        view.setParameter(6, row.value);
-        EXPECT_EQ(base.valueMode, row.mode) << row.value;
-    }
-    view.setParameter(7, 1.0f);
-    EXPECT_TRUE(base.isBypassSelected);
-    view.setParameter(7, 0.999f);
-    EXPECT_FALSE(base.isBypassSelected);
-    view.setParameter(2, 1.5f);
-    EXPECT_DOUBLE_EQ(base.valueThreshold, 1.5);
-    h.console.clear();
-    view.setParameter(11, 1.0f);
-    EXPECT_EQ(h.lines(),
-              (std::vector<std::string>{"editor received parameter : address: 11, value: 1.0"}));
-}
-
-namespace {
-// A controller whose unit cannot be made.
-class RefusingController : public AudioUnitViewController {
-public:
-    std::shared_ptr<pf::AUAudioUnit>
-    createAudioUnit(const pf::AudioComponentDescription&) override {
-        throw pf::NSErrorException(pf::NSError(pf::NSOSStatusErrorDomain, -10875));
-    }
-};
-} // namespace
-
-// The factory entry returns the unit and no error; when the unit cannot be made it returns none,
-// hands the error to the host and leaves the unit as it was.
-TEST(Binding, TheFactoryEntryReturnsTheUnitOrTheErrorAndNoUnit) {
-    Harness h;
-    std::optional<pf::NSError> error;
-    auto unit = h.controller->createAudioUnitWithComponentDescription(
-        Orvex_Compander_Extension_AudioUnit::kComponentDescription, &error);
-    EXPECT_TRUE(unit);
-    EXPECT_FALSE(error);
-    EXPECT_EQ(h.controller->audioUnit(), unit);
-
-    auto refusing = std::make_shared<RefusingController>();
-    auto kept = makeUnit();
-    refusing->setAudioUnit(kept);
-    EXPECT_EQ(refusing->createAudioUnitWithComponentDescription(
-                  Orvex_Compander_Extension_AudioUnit::kComponentDescription, &error),
-              nullptr);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), -10875);
-    EXPECT_EQ(refusing->audioUnit(), kept);
 }

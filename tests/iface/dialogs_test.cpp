@@ -48,43 +48,10 @@ protected:
         h.window->runPasses();
         h.click(touchtest::Harness::centreOf(*alert->buttonFor(title)));
     }
-    void type(const std::string& text) {
-        auto field = shownAlert()->textFields().front();
-        h.click(touchtest::Harness::centreOf(*field));
-        while (!field->text().empty())
-            h.key(8);
-        h.text(text);
-    }
+    void type(const std::string& text) { shownAlert()->textFields().front()->setText(text); }
 };
 
 } // namespace
-
-TEST_F(Dialogs, AlertsAndSeguesLogTheirTextsAndTheAnswer) {
-    int completions = 0;
-    h.controller->alert("Caption", "Message", [&] { ++completions; });
-    EXPECT_EQ(h.lines().back(), "Alert: Caption : Message");
-    h.drain();
-    EXPECT_EQ(completions, 1); // nobody answered yet
-    press("OK");
-    EXPECT_EQ(h.lines().back(), "Alert was accepted.");
-    EXPECT_FALSE(h.controller->presentedViewController());
-
-    h.controller->alertQuestion("Load", "Really?", nullptr);
-    EXPECT_EQ(h.lines().back(), "Alert: Load : Really?");
-    press("No");
-    EXPECT_EQ(h.lines().back(), "Answer was NO.");
-    h.controller->reasonForQuestion = "load preset";
-    h.controller->alertQuestion("Load", "Really?", nullptr);
-    press("Yes");
-    EXPECT_EQ(h.lines().back(), "Answer was YES.");
-    // A segue logs its identifier only.
-    h.controller->registerSegue("ShowInfo",
-                                [] { return std::make_shared<pf::UIViewController>(); });
-    h.console.clear();
-    EXPECT_FALSE(h.controller->performSegue("Missing", nullptr));
-    h.controller->performSegue("ShowInfo", nullptr);
-    EXPECT_EQ(h.lines(), (std::vector<std::string>{"ShowInfo"}));
-}
 
 TEST_F(Dialogs, TheFileNamePromptRepeatsWhileTheNameIsTakenAndEndsOnAFreeOne) {
     h.controller->alertFileName("save", "taken.txt");
@@ -108,24 +75,4 @@ TEST_F(Dialogs, TheFileNamePromptRepeatsWhileTheNameIsTakenAndEndsOnAFreeOne) {
     h.controller->alertFileName("save", "");
     press("Cancel");
     EXPECT_EQ(h.lines().back(), "Save action was canceled.");
-}
-
-TEST_F(Dialogs, ThePickerOffersDataAndOneSinglePickLogsTwoLines) {
-    h.controller->openFilePicker();
-    auto picker = std::dynamic_pointer_cast<pf::UIDocumentPickerViewController>(
-        h.controller->presentedViewController());
-    ASSERT_TRUE(picker);
-    h.window->runPasses();
-    h.console.clear();
-    h.click(touchtest::Harness::centreOf(*picker->buttonFor("taken.txt")));
-    h.click(touchtest::Harness::centreOf(*picker->buttonFor("Open")));
-    const std::string url =
-        pf::URL::fileURLWithPath((documents / "taken.txt").string()).absoluteString();
-    EXPECT_EQ(h.lines(), (std::vector<std::string>{"documentPicker: [" + url + "]"}));
-
-    h.console.clear();
-    h.controller->documentPicker(*picker,
-                                 pf::URL::fileURLWithPath((documents / "taken.txt").string()));
-    EXPECT_EQ(h.lines(), (std::vector<std::string>{"documentPicker: " + url,
-                                                   "documentPicker: [" + url + "]"}));
 }

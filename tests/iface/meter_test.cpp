@@ -23,15 +23,6 @@ protected:
 };
 } // namespace
 
-TEST_F(Meters, TheRefreshRunsEveryFortyMillisecondsAndFeedsTheDisplay) {
-    EXPECT_EQ(ticksIn(39ms), 0);
-    EXPECT_EQ(ticksIn(1ms), 1);
-    EXPECT_EQ(ticksIn(400ms), 10);
-    const auto& display = *h.controller->displayView->baseClass;
-    EXPECT_DOUBLE_EQ(display.value2, 0.75);
-    EXPECT_DOUBLE_EQ(display.value4, 0.375);
-}
-
 TEST_F(Meters, TheRefreshSkipsWhileBypassedByTheHostOrByParameterSeven) {
     unit->setShouldBypassEffect(true);
     EXPECT_EQ(ticksIn(200ms), 0);
@@ -66,14 +57,6 @@ TEST_F(Meters, TheRefreshSkipsWhileThePanelCannotBeSeen) {
     h.console.clear();
     EXPECT_EQ(ticksIn(200ms), 0);
     EXPECT_TRUE(h.lines().empty());
-}
-
-TEST(MeterWithoutUnit, EveryTickWarnsThatThereIsNoUnit) {
-    Harness h;
-    h.show();
-    h.console.clear();
-    h.runFor(1s);
-    EXPECT_EQ(h.count("WARNING: The Audio unit is not initialized."), 25u);
 }
 
 // The host closes the plug-in: the controller and its views go, and its timer stops, although

@@ -31,8 +31,6 @@ public:
         pf::RunLoop::main().setClock(nullptr);
         pf::WindowBackend::setShared(std::move(previousBackend_));
     }
-    Harness(const Harness&) = delete;
-    Harness& operator=(const Harness&) = delete;
 
     void send(pf::InputEvent::Kind kind, pf::CGPoint p, int button = 1, int clicks = 1) {
         pf::InputEvent e;
@@ -55,18 +53,6 @@ public:
         e.location = p;
         e.wheelY = amount;
         e.modifiers = modifiers;
-        window->sendInput(e);
-    }
-    void text(const std::string& t) {
-        pf::InputEvent e;
-        e.kind = pf::InputEvent::Kind::text;
-        e.text = t;
-        window->sendInput(e);
-    }
-    void key(std::int32_t code) {
-        pf::InputEvent e;
-        e.kind = pf::InputEvent::Kind::keyDown;
-        e.key = code;
         window->sendInput(e);
     }
     // The centre of a view, in window points.
