@@ -79,8 +79,6 @@ TEST(EngineRender, ToneKeepsItsFrequencyLevelAndUnitTimeAcrossConversionFrom4410
         EXPECT_NEAR(zeroCrossingFrequency(out[c], 4800, 43200, 48000.0), 1000.0, 0.5);
         EXPECT_NEAR(peak(out[c], 4800, 43200), 0.5 * peak(in[c], 4410, 39690), 0.005);
     }
-    const auto events = g.unit->log()->snapshot();
-    EXPECT_NE(std::find(events.begin(), events.end(), "allocate 44100/44100"), events.end());
     // The mixer pulls the unit in chunks of its own; the unit's time still runs without gaps.
     EXPECT_EQ(g.unit->log()->timeGaps.load(), 0);
 }
