@@ -1,6 +1,7 @@
 // The engine's pull graph rendered through the manual device: exact gain and mixing at equal
 // rates, a tone kept across rate conversion, chunking, the order in which units are prepared,
-// try-locking, what an engine leaves behind when it goes, and the WAV output device.
+// try-locking, no allocation while rendering, what an engine leaves behind when it goes, and the
+// WAV output device.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "AllocationCounter.h"
 #include "EngineTestSupport.h"
 #include "audio/devices/PacedAudioDevice.h"
 
@@ -141,6 +143,35 @@ TEST(EngineRender, AnEngineThatGoesWhileRunningStopsADeviceHeldElsewhereAndRelea
     ASSERT_FALSE(device->isRunning());
     EXPECT_EQ(peak(device->render(256)[0], 0, 256), 0.0);
     EXPECT_FALSE(gain->auAudioUnit()->renderResourcesAllocated());
+}
+
+TEST(EngineRender, RenderCyclesAfterStartAllocateNothing) {
+    // A player mixing down, the unit, the mixer converting rates, files ending mid-cycle.
+    ManualOutput manual;
+    TempDir dir;
+    const auto file = toneFile(dir, "a.m4a", 44100, 700, 4410);
+    Graph g(pf::AVAudioFormat::standardFormatWithSampleRate(44100, 1));
+    g.engine->start();
+    for (int i = 0; i < 40; ++i)
+        g.player->scheduleFile(file, std::nullopt, [] {});
+    g.player->play();
+
+    auto device = pf::ManualAudioDevice::current();
+    std::vector<float> left(4096), right(4096);
+    float* channels[2] = {left.data(), right.data()};
+    device->render(512, channels); // warm-up: first use of every path
+    double loudest = 0;
+    long allocations = 0;
+    {
+        testsupport::AllocationCount count;
+        for (int cycle = 0; cycle < 300; ++cycle) {
+            device->render(cycle % 7 == 0 ? 4096 : 480, channels);
+            loudest = std::max(loudest, double(std::fabs(left[0])));
+        }
+        allocations = count.count();
+    }
+    EXPECT_EQ(allocations, 0);
+    EXPECT_GT(loudest, 0.01) << "the cycles rendered sound";
 }
 
 // The header and the size of a WAV file: {data bytes in the header, bytes after the header}.
