@@ -127,25 +127,20 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
     const Reason damagedOrTruncated[] = {Reason::damaged, Reason::truncated};
     std::vector<Case> cases;
     for (const std::string& address :
-         std::vector<std::string>{"https://example.org/1.m4a", "data:,abc", "pipe:0",
+         std::vector<std::string>{"https://example.org/1.m4a", "pipe:0",
                                   "concat:" + tone + "|" + tone, "file://example.org" + tone})
         cases.push_back({address, {Reason::notLocal}, address});
+    // A NUL ends the name nowhere: neither file exists.
     for (const std::string& missing : std::vector<std::string>{
-             dir.file("17.m4a"), text("plain", "x") + "/1.m4a", std::string(),
-             tone + std::string(1, '\0') + "x", "file://" + tone + "%00x",
-             // Not a scheme, so a relative path: FFmpeg's nested protocols never see it.
-             "subfile,,start,0,end,100,,:" + dir.file("plain")})
+             dir.file("17.m4a"), tone + std::string(1, '\0') + "x", "file://" + tone + "%00x"})
         cases.push_back({missing, {Reason::notFound}, ""});
-    cases.push_back({dir.path(), {Reason::notRegularFile}, ""});
     cases.push_back({dir.file("zero.m4a"), {Reason::notRegularFile}, ""});
     for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
              {"text.m4a", "This is not audio at all.\nJust some lines of text.\n"},
              {"empty.m4a", ""},
              {"hls.m4a", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n" + tone +
                              "\n#EXTINF:10,\nhttp://example.org/remote.aac\n#EXT-X-ENDLIST\n"},
-             {"concat.m4a", "ffconcat version 1.0\nfile '" + tone + "'\n"},
-             {"sdp.m4a", "v=0\no=- 0 0 IN IP4 127.0.0.1\ns=x\nc=IN IP4 127.0.0.1\nt=0 0\n"
-                         "m=audio 5004 RTP/AVP 96\na=rtpmap:96 L16/48000/2\n"}})
+             {"concat.m4a", "ffconcat version 1.0\nfile '" + tone + "'\n"}})
         cases.push_back({text(name, content), {Reason::unsupportedFormat}, ""});
     cases.push_back(
         {bytes("mulaw.wav", wavFile(7, 1, 8000, 8, std::vector<char>(8000, 0x55), 8000)),
