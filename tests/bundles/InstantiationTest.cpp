@@ -87,10 +87,7 @@ TEST_F(Instantiation, LoadsTheViewOnTheMainThreadBeforeTheFactoryRunsOnAGlobalTh
     // The plug-in's code finds its own bundle, not the host's.
     EXPECT_EQ(lines[3], "TestGain: bundle " + std::filesystem::canonical(bundle).string());
 
-    const auto& au = outcome->unit->auAudioUnit();
-    ASSERT_TRUE(au);
-    EXPECT_EQ(au->MIDIOutputNames(), std::vector<std::string>{"Test Gain MIDI Out"});
-    EXPECT_EQ(outcome->unit->audioComponentDescription(), kPlugin);
+    EXPECT_TRUE(outcome->unit->auAudioUnit());
 }
 
 TEST_F(Instantiation, EveryRefusalCompletesWithItsErrorOffTheMainThreadAndTheHostGoesOn) {
