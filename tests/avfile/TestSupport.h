@@ -4,7 +4,6 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -43,29 +42,6 @@ inline double zeroCrossingFrequency(const std::vector<float>& x, size_t from, si
         }
     }
     return crossings > 1 ? (crossings - 1) * sampleRate / (last - first) : 0.0;
-}
-
-/// Amplitude of one frequency in x[from, to) by the Goertzel recurrence (a sine of amplitude A
-/// gives about A).
-inline double goertzelAmplitude(const std::vector<float>& x, size_t from, size_t to,
-                                double frequency, double sampleRate) {
-    const double coeff = 2.0 * std::cos(2.0 * std::numbers::pi * frequency / sampleRate);
-    double s1 = 0.0;
-    double s2 = 0.0;
-    for (size_t i = from; i < to; ++i) {
-        const double s0 = x[i] + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double n = static_cast<double>(to - from);
-    return 2.0 * std::sqrt(s1 * s1 + s2 * s2 - coeff * s1 * s2) / n;
-}
-
-inline double rms(const std::vector<float>& x, size_t from, size_t to) {
-    double sum = 0.0;
-    for (size_t i = from; i < to; ++i)
-        sum += static_cast<double>(x[i]) * x[i];
-    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
 
 } // namespace avfiletest

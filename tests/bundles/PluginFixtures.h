@@ -1,9 +1,7 @@
 // Plug-in bundles made in a temporary folder for the registry tests.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
