@@ -8,8 +8,8 @@
 
 namespace {
 
-// A host may hand buffers shorter than the cycle; the kernel writes `frames` samples into every
-// output buffer that has memory, so each such buffer must hold them all.
+// A host may hand buffers shorter than the cycle; the kernel reads or writes `frames` samples in
+// every buffer that has memory, so each such buffer must hold them all.
 bool holdsFrames(const pf::AudioBufferList& list, pf::AUAudioFrameCount frames) noexcept {
     const std::uint64_t bytes = std::uint64_t{frames} * sizeof(float);
     const std::uint32_t count = std::min(list.mNumberBuffers, pf::kAudioBufferListCapacity);
@@ -125,6 +125,9 @@ pf::AUAudioUnitStatus Orvex_Compander_ExtensionDSPKernelAdapter::renderWith(
         const pf::AUAudioUnitStatus status =
             _inputBus.pullInput(&pullFlags, timestamp, frameCount, 0, pullInputBlock);
         if (status != pf::noErr) return status;
+        // The pull may point the input at buffers of its own: the kernel reads the whole cycle.
+        if (!holdsFrames(*_inputBus.mutableAudioBufferList, frameCount))
+            return pf::kAudio_ParamError;
     }
 
     pf::AudioBufferList* inputData = _inputBus.mutableAudioBufferList;

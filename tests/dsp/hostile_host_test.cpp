@@ -21,11 +21,13 @@ TEST(HostileHost, CyclesIntoBuffersShorterThanTheCycleWriteNothing) {
         const char* what;
         std::uint32_t leftFrames, rightFrames, cycle;
         pf::AUAudioUnitStatus status;
+        std::uint32_t pulledFrames = 0; // a pull that hands back input buffers of this length
     };
     const Case cases[] = {
         {"512 frames into buffers of 64", 64, 64, 512, pf::kAudio_ParamError},
         {"one buffer a frame short", 512, 511, 512, pf::kAudio_ParamError},
         {"buffers that hold the cycle exactly", 512, 512, 512, pf::noErr},
+        {"a pull handing back input of 64 frames", 512, 512, 512, pf::kAudio_ParamError, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -33,11 +35,18 @@ TEST(HostileHost, CyclesIntoBuffersShorterThanTheCycleWriteNothing) {
         ChannelBuffers out(2, 1024, kUntouched); // the memory behind the short byte sizes
         out.list.mBuffers[0].mDataByteSize = c.leftFrames * sizeof(float);
         out.list.mBuffers[1].mDataByteSize = c.rightFrames * sizeof(float);
+        ChannelBuffers shortInput(2, 64);
         int pulls = 0;
         const pf::AURenderPullInputBlock pull =
             [&](pf::AudioUnitRenderActionFlags*, const pf::AudioTimeStamp*, pf::AUAudioFrameCount,
-                pf::NSInteger, pf::AudioBufferList*) {
+                pf::NSInteger, pf::AudioBufferList* input) {
                 ++pulls;
+                if (c.pulledFrames > 0) {
+                    for (std::uint32_t ch = 0; ch < 2; ++ch) {
+                        input->mBuffers[ch].mData = shortInput[ch];
+                        input->mBuffers[ch].mDataByteSize = c.pulledFrames * sizeof(float);
+                    }
+                }
                 return pf::noErr;
             };
         pf::AudioUnitRenderActionFlags flags = 0;
@@ -46,7 +55,7 @@ TEST(HostileHost, CyclesIntoBuffersShorterThanTheCycleWriteNothing) {
                   c.status);
         const bool written = out[0][c.cycle - 1] != kUntouched || out[1][0] != kUntouched;
         EXPECT_EQ(written, c.status == pf::noErr);
-        EXPECT_EQ(pulls, c.status == pf::noErr ? 1 : 0);
+        EXPECT_EQ(pulls, c.status == pf::noErr || c.pulledFrames > 0 ? 1 : 0);
     }
 }
 
