@@ -1,5 +1,4 @@
-// The limiter's one promise that must never break: no output sample above the ceiling, whatever
-// comes in (overs of every shape, non-finite samples).
+// Non-finite input samples come out as zeros, and the ceiling holds around them.
 #include <cmath>
 #include <limits>
 
@@ -10,26 +9,24 @@
 using namespace limiter_test;
 
 TEST(PeakLimiterCeiling, NonFiniteInputGivesZeroForThoseSamples) {
-    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
     constexpr float kInf = std::numeric_limits<float>::infinity();
-    const double rate = 48000.0;
-    const std::size_t frames = 48000, last = frames / 2;
-    const std::size_t bad[] = {1000, 1001, 1002, 5000, 9000, last};
-    const auto spoil = [&](Stereo& s) {
-        for (std::size_t i = 0; i < std::size(bad); ++i)
-            s.left[bad[i]] = (i % 3 == 0) ? kNaN : (i % 3 == 1) ? kInf : -kInf;
-        s.right[7000] = kNaN;
-        s.right[7004] = -kInf;
-    };
-    Stereo music = hotMusic(rate, frames);
-    spoil(music);
-    auto limiter = preparedLimiter(rate);
+    const struct {
+        std::size_t frame;
+        bool right;
+        float value;
+    } bad[] = {{1000, false, std::numeric_limits<float>::quiet_NaN()},
+               {1001, false, kInf},
+               {5000, false, -kInf},
+               {7000, true, std::numeric_limits<float>::quiet_NaN()},
+               {7004, true, -kInf}};
+    Stereo music = hotMusic(48000.0, 24000);
+    for (const auto& b : bad)
+        (b.right ? music.right : music.left)[b.frame] = b.value;
+    auto limiter = preparedLimiter(48000.0);
     const std::size_t latency = limiter->latencySamples();
     const Stereo limited = run(*limiter, music, 512, /*inPlace=*/true);
-    for (const std::size_t n : bad)
-        EXPECT_EQ(limited.left[n + latency], 0.0f) << n;
-    EXPECT_EQ(limited.right[7000 + latency], 0.0f);
-    EXPECT_EQ(limited.right[7004 + latency], 0.0f);
-    for (std::size_t n = 0; n < frames; ++n)
-        ASSERT_LE(std::max(std::fabs(limited.left[n]), std::fabs(limited.right[n])), 1.0f) << n;
+    for (const auto& b : bad)
+        EXPECT_EQ((b.right ? limited.right : limited.left)[b.frame + latency], 0.0f) << b.frame;
+    for (std::size_t n = 0; n < limited.frames(); ++n) // a NaN fails too
+        ASSERT_TRUE(std::fabs(limited.left[n]) <= 1.0f && std::fabs(limited.right[n]) <= 1.0f) << n;
 }
