@@ -39,25 +39,6 @@ TEST(BandSplitFilter3, CrossoversStayInOrderAndIgnoreValuesOutsideZeroToOne) {
     EXPECT_EQ(splitter->hpf[1].fCutoff, 0.666f);
 }
 
-TEST(BandSplitFilter3, BandsSumToTheInputForAtMost4096FramesAndLeaveTheChannelsUnchanged) {
-    auto splitter = std::make_unique<BandSplitFilter3>();
-    auto signal = testsignals::musicLike(5000);
-    const auto original = signal;
-    splitter->split(signal.left.data(), signal.right.data(), 5000);
-    EXPECT_EQ(signal.left, original.left);
-    EXPECT_EQ(signal.right, original.right);
-    for (int c = 0; c < 2; ++c) {
-        const auto& input = c == 0 ? original.left : original.right;
-        for (int i = 0; i < 4096; ++i) {
-            const float sum =
-                splitter->bufferLP[c][i] + splitter->bufferBP[c][i] + splitter->bufferHP[c][i];
-            ASSERT_NEAR(sum, input[i], 1e-6f) << "channel " << c << " frame " << i;
-        }
-    }
-    splitter->split(signal.left.data(), signal.right.data(), -5);
-    splitter->split(signal.left.data(), signal.right.data(), 0);
-}
-
 TEST(BandSplitFilter3, LowToneLandsInTheLowBandAndHighToneInTheHighBand) {
     for (const double frequency : {40.0, 12000.0}) {
         auto splitter = std::make_unique<BandSplitFilter3>();

@@ -18,45 +18,6 @@ std::string kernelLine(int address, float value) {
 
 } // namespace
 
-TEST(UnitObject, ConstructionLogsInitAndTheComponentCodesOnTheMainQueue) {
-    pf::ConsoleCapture capture;
-    const auto unit = Unit::create(Unit::kComponentDescription, 0);
-    EXPECT_EQ(countOf(capture.lines(), "AUExtension::init()"), 0) << "printed on the main queue";
-    const auto lines = drainedLines(capture);
-    EXPECT_EQ(countOf(lines, "AUExtension::init()"), 1);
-    EXPECT_EQ(countOf(lines, "Qrbn : orvc"), 1);
-}
-
-TEST(UnitObject, FixedAnswersWithTheirLines) {
-    const auto unit = makeUnit();
-    pf::ConsoleCapture capture;
-    EXPECT_TRUE(unit->isMusicDeviceOrEffect());
-    EXPECT_EQ(unit->virtualMIDICableCount(), 1);
-    EXPECT_EQ(unit->MIDIOutputNames(), std::vector<std::string>{"Orvex Compander MIDI Out"});
-    EXPECT_TRUE(unit->canPerformInput());
-    EXPECT_TRUE(unit->canPerformOutput());
-    EXPECT_TRUE(unit->canProcessInPlace());
-    EXPECT_EQ(unit->channelCapabilities(), (std::vector<pf::NSInteger>{2, 2}));
-    EXPECT_TRUE(unit->parametersForOverview(4).empty());
-    EXPECT_TRUE(unit->supportedViewConfigurations({{400, 300, false}, {800, 600, true}}).empty());
-    EXPECT_FALSE(unit->supportsUserPresets());
-    unit->setChannelMap(std::vector<pf::NSInteger>{1, 0});
-    EXPECT_FALSE(unit->channelMap().has_value());
-    const auto tree = unit->parameterTree();
-    unit->setParameterTree(pf::AUParameterTree::createTree({}));
-    EXPECT_EQ(unit->parameterTree(), tree);
-
-    EXPECT_EQ(
-        drainedLines(capture),
-        (std::vector<std::string>{
-            "AUExtension::isMusicDeviceOrEffect: true", "AUExtension::virtualMIDICableCount: 1",
-            "AUExtension::midiOutputNames: [\"Orvex Compander MIDI Out\"]",
-            "AUExtension::canPerformInput: true", "AUExtension::canPerformOutput: true",
-            "AUExtension::canProcessInPlace() true", "AUExtension::channelCapabilities() 2:2",
-            "AUExtension::parametersForOverview()", "AUExtension::supportedViewConfigurations()",
-            "AUExtension::supportsUserPresets: true", "AUExtension::parameterTree (set) !!!"}));
-}
-
 TEST(UnitObject, MaximumFramesAndBypassReachTheAdapterAndTheLimiterOnEveryWrite) {
     const auto unit = makeUnit();
     pf::ConsoleCapture capture;

@@ -47,16 +47,3 @@ TEST(UnitRealtime, RenderCyclesAllocateNothingOnceResourcesAreAllocated) {
         ASSERT_LE(std::fabs(host.left()[i]), 1.0f);
     pf::drainMainQueue();
 }
-
-TEST(UnitRealtime, KernelLinesOfRenderEventsArePrintedUnchangedFromTheMainQueue) {
-    const auto unit = makeUnit();
-    RenderHarness host(unit);
-    host.allocate();
-    pf::drainMainQueue();
-    pf::ConsoleCapture capture;
-    ASSERT_TRUE(host.scheduleParameter(3, kCompanderGain, 0.75f));
-    ASSERT_EQ(host.renderCycle(64), pf::noErr);
-    const std::string line = "unit received parameter : address:4, value:0.750000";
-    EXPECT_EQ(countOf(capture.lines(), line), 0); // nothing printed on the render thread
-    EXPECT_EQ(countOf(drainedLines(capture), line), 1);
-}

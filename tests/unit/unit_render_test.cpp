@@ -45,41 +45,6 @@ pf::AUValue limiterParameter(const Unit& unit, pf::AudioUnitParameterID id) {
 
 } // namespace
 
-TEST(UnitAllocation, WithoutHostBlocksLogsThreeWarningsAndSucceeds) {
-    const auto unit = makeUnit();
-    pf::ConsoleCapture capture;
-    RenderHarness host(unit, {.sampleRate = 48000.0});
-    host.allocate();
-    const auto lines = drainedLines(capture);
-    const std::vector<std::string> expected{
-        "AUExtension::allocateRenderResources()",
-        "AUExtension::outputBusses: 1",
-        "AUExtension::outputBusses: 1",
-        "AUExtension: WARNING: The property 'musicalContextBlock' is NOT defined.",
-        "AUExtension: WARNING: The property 'transportStateBlock' is NOT defined.",
-        // A music effect takes MIDI: the platform offers its own block for scheduling it.
-        "AUExtension: The property 'scheduleMIDIEventBlock' is defined.",
-        "AUExtension::midiOutputEventBlock (get) ",
-        "AUExtension::midiOutputEventBlock (get) ",
-        "AUExtension: WARNING: The property 'midiOutputEventBlock' is NOT defined.",
-        "AUExtension: Native wrapped unit input samplerate (prior): 48000.0.",
-        "AUExtension: Native wrapped unit output samplerate (prior): 48000.0.",
-        "AUExtension::outputBusses: 1",
-        "AUExtension::outputBusses: 1",
-        "AUExtension: New wrapped unit input samplerate: 48000.0.",
-        "AUExtension: New wrapped unit output samplerate: 48000.0.",
-    };
-    auto first = std::find(lines.begin(), lines.end(), expected.front());
-    ASSERT_NE(first, lines.end());
-    std::vector<std::string> allocationLines;
-    for (auto it = first; it != lines.end(); ++it) {
-        if (it->rfind("AUExtension", 0) == 0) allocationLines.push_back(*it);
-    }
-    allocationLines.resize(std::min(allocationLines.size(), expected.size()));
-    EXPECT_EQ(allocationLines, expected);
-    EXPECT_TRUE(unit->renderResourcesAllocated());
-}
-
 TEST(UnitAllocation, LimiterReceivesItsPinnedSettingsAndTheFrameMaximumOnEveryAllocation) {
     const auto unit = makeUnit();
     RenderHarness host(unit, {.maximumFrames = 2048});

@@ -84,22 +84,6 @@ TEST(FactoryPresets, ListedNumberedInListingOrderAndRebuiltOnEveryRead) {
     EXPECT_EQ(unit->factoryPresets()->size(), 4u);
 }
 
-TEST(FactoryPresets, TheRepositorysOwnPresetsAreCompleteAndApply) {
-    TemporaryBundle bundle;
-    const auto folder = bundle.makePresetFolder();
-    for (const auto& entry : fs::directory_iterator(ORVEX_REPOSITORY_FACTORY_PRESETS))
-        fs::copy_file(entry.path(), folder / entry.path().filename());
-    const auto unit = makeUnit();
-    const auto presets = *unit->factoryPresets();
-    ASSERT_GE(presets.size(), 4u);
-    for (const auto& preset : presets) {
-        const auto state = unit->presetState(*preset);
-        EXPECT_EQ(state.find("group 0")->dictionary()->find("count")->integer(), 12);
-        unit->setCurrentPreset(preset);
-        EXPECT_EQ(unit->currentPreset(), preset) << preset->name;
-    }
-}
-
 TEST(CurrentPreset, ApplyingAFactoryPresetSetsTheTreeAndTheKernelAndBecomesCurrent) {
     TemporaryBundle bundle;
     const auto folder = bundle.makePresetFolder();

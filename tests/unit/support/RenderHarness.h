@@ -52,7 +52,6 @@ public:
     pf::AUAudioUnitStatus renderCycle(pf::AUAudioFrameCount frames, pf::NSInteger bus = 0) noexcept;
 
     // The output list of the last cycle, and its two channels.
-    pf::AudioBufferList& outputList() { return output_; }
     const float* left() const { return static_cast<const float*>(output_.mBuffers[0].mData); }
     const float* right() const { return static_cast<const float*>(output_.mBuffers[1].mData); }
 
