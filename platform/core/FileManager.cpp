@@ -195,7 +195,7 @@ std::vector<URL> FileManager::urls(SearchPathDirectory, SearchPathDomainMask) co
     return {URL::fileURLWithPath(folder, true)};
 }
 
-std::vector<std::uint8_t> FileManager::readData(const std::string& path) const {
+std::vector<std::uint8_t> FileManager::readData(const std::string& path, std::size_t limit) const {
     // Opened without blocking, then checked: opening a named pipe for reading would wait for a
     // writer, and reading a device may never end. Only regular files are read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -215,6 +215,13 @@ std::vector<std::uint8_t> FileManager::readData(const std::string& path) const {
                                              "regular file.",
                                          path, EINVAL));
     }
+    if (st.st_size < 0 || static_cast<std::uintmax_t>(st.st_size) > limit) {
+        ::close(fd);
+        throw NSErrorException(fileError(NSFileReadTooLargeError,
+                                         "The file " + quoted(baseName(path)) +
+                                             " couldn\u2019t be opened because it is too large.",
+                                         path, EFBIG));
+    }
     std::vector<std::uint8_t> data(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < data.size()) {
@@ -231,9 +238,10 @@ std::vector<std::uint8_t> FileManager::readData(const std::string& path) const {
     return data;
 }
 
-std::optional<std::vector<std::uint8_t>> FileManager::contents(const std::string& atPath) const {
+std::optional<std::vector<std::uint8_t>> FileManager::contents(const std::string& atPath,
+                                                               std::size_t limit) const {
     try {
-        return readData(atPath);
+        return readData(atPath, limit);
     } catch (const NSErrorException&) {
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 // throwing throw NSErrorException with an NSCocoaErrorDomain error (its NSFilePath entry names
 // the path, its description is the platform's wording).
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -38,11 +39,18 @@ public:
     // $HOME/.local/share; empty when neither is set. The folder is not created.
     std::vector<URL> urls(SearchPathDirectory directory, SearchPathDomainMask domain) const;
 
+    // The most `readData` reads unless told otherwise: far above any property list, image or page
+    // the system reads, far below what would strain memory.
+    static constexpr std::size_t kDefaultReadLimit = std::size_t{16} << 20; // 16 MiB
+
     // The whole content of a regular file; throws on any failure (a short read included). Anything
-    // else at `path` (a named pipe, a device, a directory) is refused without blocking.
-    std::vector<std::uint8_t> readData(const std::string& path) const;
+    // else at `path` (a named pipe, a device, a directory) is refused without blocking, and so is
+    // a file larger than `limit` bytes (NSFileReadTooLargeError), before anything is allocated.
+    std::vector<std::uint8_t> readData(const std::string& path,
+                                       std::size_t limit = kDefaultReadLimit) const;
     // Nothing instead of throwing.
-    std::optional<std::vector<std::uint8_t>> contents(const std::string& atPath) const;
+    std::optional<std::vector<std::uint8_t>> contents(const std::string& atPath,
+                                                      std::size_t limit = kDefaultReadLimit) const;
 
     // Writes `data` to a temporary file in the same folder, flushes it and renames it over
     // `path`: readers see the old content or the new one, never a part. On failure the
