@@ -1,11 +1,13 @@
 // The engine's pull graph per stereo frame: player → gain unit → main mixer → output, rendered
-// through the manual device in 512-frame cycles; and the unit's own render alone, so that the
-// difference is what the engine itself costs per frame.
+// through the manual device in 512-frame cycles; the unit's own render alone, so that the
+// difference is what the engine itself costs per frame; and the WAV output's file, written one
+// device period at a time.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "../../tests/engine/EngineTestSupport.h"
+#include "audio/devices/WavFileWriter.h"
 
 using namespace enginetest;
 
@@ -90,9 +92,33 @@ void BM_UnitRenderAlone(benchmark::State& state) {
     unit->deallocateRenderResources();
 }
 
+// One 512-frame period into the WAV file (interleaving, clamping, the write), started afresh
+// every 8 MiB so that the file stays small.
+void BM_WavFilePeriod(benchmark::State& state) {
+    TempDir dir;
+    const auto path = dir.file("out.wav");
+    std::vector<float> left(kCycle, 0.25f), right(kCycle, -0.25f);
+    const float* channels[2] = {left.data(), right.data()};
+    auto writer = std::make_unique<pf::WavFileWriter>(path, false);
+    std::int64_t periods = 0;
+    for (auto _ : state) {
+        writer->write(channels, kCycle);
+        if (++periods % 2048 == 0) {
+            state.PauseTiming();
+            writer.reset();
+            writer = std::make_unique<pf::WavFileWriter>(path, false);
+            state.ResumeTiming();
+        }
+    }
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(double(state.iterations()) * kCycle,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 } // namespace
 
 BENCHMARK(BM_EnginePullGraph);
 BENCHMARK(BM_EnginePullGraphConverting);
 BENCHMARK(BM_UnitRenderAlone);
+BENCHMARK(BM_WavFilePeriod);
 BENCHMARK_MAIN();

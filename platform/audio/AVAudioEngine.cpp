@@ -389,8 +389,7 @@ void AVAudioEngine::start() {
     try {
         prepared_ = true;
         allocateUnitsLocked(true);
-        device_ = makeAudioOutputDevice();
-        device_->start([this](AUAudioFrameCount frames, float* const* channels) {
+        device_ = startAudioOutputDevice([this](AUAudioFrameCount frames, float* const* channels) {
             renderCycle(frames, channels);
         });
     } catch (...) {

@@ -16,10 +16,16 @@ std::mutex& consoleMutex() {
 
 ConsoleCapture* gCapture = nullptr; // guarded by consoleMutex()
 
+std::function<void(std::string_view)>& observer() { // guarded by consoleMutex()
+    static auto* const slot = new std::function<void(std::string_view)>; // like the mutex
+    return *slot;
+}
+
 } // namespace
 
 void Console::emit(std::string_view text, std::string_view end) {
     std::lock_guard lock(consoleMutex());
+    if (observer()) observer()(std::string(text).append(end));
     if (gCapture != nullptr) {
         gCapture->append(text, end);
         return;
@@ -39,6 +45,11 @@ void Console::printLine(std::string_view line) {
 
 void Console::write(std::string_view text) {
     emit(text, {});
+}
+
+void Console::setObserver(std::function<void(std::string_view)> next) {
+    std::lock_guard lock(consoleMutex());
+    observer().swap(next);
 }
 
 ConsoleCapture::ConsoleCapture() {

@@ -2,6 +2,7 @@
 // Standard output as the system's log: whole lines, one at a time, from any thread.
 // Tests capture what would be printed with ConsoleCapture.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -19,6 +20,10 @@ public:
     // [any-thread] Writes `text` exactly as given (for callers whose text carries its own line
     // feeds), under the same lock.
     static void write(std::string_view text);
+    // [any-thread] Calls `observer` with every piece of text the console writes or a capture
+    // collects (a line with its line feed), under the console's lock: it must not print. One
+    // observer at a time; a new one replaces the old, an empty one removes it.
+    static void setObserver(std::function<void(std::string_view)> observer);
 
 private:
     friend class ConsoleCapture;

@@ -1,5 +1,6 @@
 #include "core/ProcessExit.h"
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace {
 std::mutex gMutex;
 std::vector<std::function<void()>> gHandlers;
 bool gRan = false;
+std::atomic<int> gFailure{0};
 
 } // namespace
 
@@ -29,6 +31,15 @@ void runProcessExitHandlers() {
     for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
         if (*it) (*it)();
     }
+}
+
+void recordProcessFailure(int status) noexcept {
+    int none = 0;
+    gFailure.compare_exchange_strong(none, status);
+}
+
+int recordedProcessFailure() noexcept {
+    return gFailure.load();
 }
 
 } // namespace pf

@@ -14,4 +14,11 @@ namespace pf {
 void addProcessExitHandler(std::function<void()> handler);
 void runProcessExitHandlers();
 
+// [any-thread] Records that work the user asked for failed for good (an audio output that could
+// not be opened or written), so that the application's entry ends with `status` (non-zero)
+// where it would have ended with 0. The first status recorded stays.
+void recordProcessFailure(int status) noexcept;
+// [any-thread] The status recorded, 0 when nothing failed.
+int recordedProcessFailure() noexcept;
+
 } // namespace pf

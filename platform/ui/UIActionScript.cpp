@@ -1,9 +1,11 @@
 #include "ui/UIActionScript.h"
 
-#include <cmath>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
+#include "core/Console.h"
 #include "core/Dispatch.h"
 #include "core/Timer.h"
 #include "ui/UIApplication.h"
@@ -61,10 +63,32 @@ void tap(UIWindow& window, UIControl& control) {
     UIApplication::shared().sendInput(window, event);
 }
 
+// The lines a script's `wait for` entries await, matched in order as the console prints them.
+struct LineWatch {
+    std::mutex mutex;
+    std::vector<std::string> texts;
+    std::size_t matched = 0;      // texts seen so far, in order
+    std::function<void()> resume; // set while the script waits for texts[matched]
+
+    void observe(std::string_view printed) {
+        std::function<void()> now;
+        {
+            std::lock_guard lock(mutex);
+            if (matched >= texts.size() || printed.find(texts[matched]) == std::string_view::npos)
+                return;
+            ++matched;
+            now.swap(resume);
+        }
+        if (now) now();
+    }
+};
+
 struct Runner : std::enable_shared_from_this<Runner> {
     std::weak_ptr<UIWindow> window;
     std::vector<UIAction> actions;
     std::size_t next = 0;
+    std::size_t waitsFor = 0; // `wait for` entries run so far
+    std::shared_ptr<LineWatch> lines;
     UIActionScriptEnd end;
 
     void step() {
@@ -78,6 +102,16 @@ struct Runner : std::enable_shared_from_this<Runner> {
         case UIAction::Kind::wait:
             Timer::scheduledTimer(action.seconds, false, [self](Timer&) { self->queueStep(); });
             return;
+        case UIAction::Kind::waitFor: {
+            const std::size_t index = waitsFor++;
+            std::lock_guard lock(lines->mutex);
+            if (lines->matched > index) {
+                queueStep();
+            } else {
+                lines->resume = [self] { self->queueStep(); };
+            }
+            return;
+        }
         case UIAction::Kind::tap: {
             const auto shown = window.lock();
             const auto control = shown ? controlTitled(*shown, action.title) : nullptr;
@@ -96,6 +130,25 @@ struct Runner : std::enable_shared_from_this<Runner> {
     }
 };
 
+// Digits with at most one '.', from 0 to 86400; nothing else (no sign, exponent, hex, inf).
+std::optional<double> decimalSeconds(const std::string& text) {
+    bool digit = false;
+    std::size_t points = 0;
+    for (const char c : text) {
+        digit = digit || (c >= '0' && c <= '9');
+        if (c == '.') ++points;
+        if ((c < '0' || c > '9') && c != '.') return std::nullopt;
+    }
+    double seconds = 0;
+    if (!digit || points > 1 ||
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed)
+                .ptr != text.data() + text.size() ||
+        seconds > 86400) {
+        return std::nullopt;
+    }
+    return seconds;
+}
+
 } // namespace
 
 std::optional<std::vector<UIAction>> parseUIActions(const std::string& script, std::string& error) {
@@ -110,17 +163,19 @@ std::optional<std::vector<UIAction>> parseUIActions(const std::string& script, s
         UIAction action;
         if (entry == "quit") {
             action.kind = UIAction::Kind::quit;
+        } else if (entry.rfind("wait for ", 0) == 0) {
+            action.kind = UIAction::Kind::waitFor;
+            action.title = trimmed(entry.substr(9));
         } else if (entry.rfind("wait", 0) == 0 && (entry.size() == 4 || entry[4] == ' ')) {
-            const std::string number = trimmed(entry.substr(4));
-            char* end = nullptr;
-            const double seconds = std::strtod(number.c_str(), &end);
-            if (number.empty() || end != number.c_str() + number.size() ||
-                !std::isfinite(seconds) || seconds < 0 || seconds > 86400) {
-                error = "pf: PF_UI_ACTIONS: '" + entry + "' is not 'wait' and a number of seconds";
+            const auto seconds = decimalSeconds(trimmed(entry.substr(4)));
+            if (!seconds) {
+                error = "pf: PF_UI_ACTIONS: '" + entry +
+                        "': a wait takes a decimal number of seconds from 0 to 86400, such as "
+                        "'wait 2.5', or 'wait for' and a text to wait for";
                 return std::nullopt;
             }
             action.kind = UIAction::Kind::wait;
-            action.seconds = seconds;
+            action.seconds = *seconds;
         } else {
             action.title = entry;
         }
@@ -139,6 +194,14 @@ void runUIActions(const std::shared_ptr<UIWindow>& window, std::vector<UIAction>
     runner->window = window;
     runner->actions = std::move(actions);
     runner->end = std::move(end);
+    runner->lines = std::make_shared<LineWatch>();
+    for (const auto& action : runner->actions) {
+        if (action.kind == UIAction::Kind::waitFor) runner->lines->texts.push_back(action.title);
+    }
+    if (!runner->lines->texts.empty()) {
+        Console::setObserver(
+            [lines = runner->lines](std::string_view printed) { lines->observe(printed); });
+    }
     runner->queueStep();
 }
 

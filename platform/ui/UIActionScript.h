@@ -7,7 +7,12 @@
 //   TITLE    taps the control on screen whose title is TITLE (a button's title, compared
 //            exactly): a click of the left button at its centre, through the window's input as
 //            a user's click would go, on any window backend
-//   wait N   waits N seconds (a decimal number, 0 to 86400) while the run loop keeps running
+//   wait N   waits N seconds while the run loop keeps running: a decimal number of seconds from
+//            0 to 86400, written with digits and at most one '.' (no sign, exponent or hex)
+//   wait for TEXT
+//            waits until the application prints a line containing TEXT on standard output
+//            after the script started and after the line that ended the previous `wait for`
+//            (the run loop keeps running; without such a line the script waits for ever)
 //   quit     ends the application as a user's quit does (UIApplicationMain's last step)
 // Each action runs from the main queue after what the previous one queued there, so a tap sees
 // the screen that the previous tap produced. A script that cannot be read, or a title that names
@@ -29,9 +34,9 @@ class UIControl;
 class UIWindow;
 
 struct UIAction {
-    enum class Kind { tap, wait, quit };
+    enum class Kind { tap, wait, waitFor, quit };
     Kind kind = Kind::tap;
-    std::string title;  // tap
+    std::string title;  // tap: the control's title; waitFor: the text awaited
     double seconds = 0; // wait
 };
 

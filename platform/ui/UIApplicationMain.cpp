@@ -41,8 +41,12 @@ std::atomic<int> gExitStatus{0};
 std::mutex gOpenerMutex;
 UIApplication::URLOpener gOpener;
 
+std::atomic<bool> gShuttingDown{false};
+
 // SIGINT, SIGTERM and SIGHUP end the run loop from a thread of their own, so they arrive as an
-// ordinary stop. Called before any other thread exists, so every later thread inherits the mask.
+// ordinary stop. A second signal, or one that comes while the application is already ending,
+// ends the process at once (a shutdown that hangs must not need SIGKILL). Called before any
+// other thread exists, so every later thread inherits the mask.
 void routeTerminationSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -51,10 +55,17 @@ void routeTerminationSignals() {
     sigaddset(&set, SIGHUP);
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
     std::thread([set] {
-        int signal = 0;
-        while (sigwait(&set, &signal) != 0) {
+        for (bool stopping = false;; stopping = true) {
+            int signal = 0;
+            while (sigwait(&set, &signal) != 0) {
+            }
+            if (stopping || gShuttingDown.load()) {
+                static constexpr char kLine[] = "pf: ending at once on a second signal\n";
+                (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+                ::_exit(128 + signal);
+            }
+            RunLoop::main().stop();
         }
-        RunLoop::main().stop();
     }).detach();
 }
 
@@ -203,11 +214,15 @@ int UIApplicationMainWithBundle(int argc, char** argv, const char* principalClas
 
     RunLoop::main().run();
 
+    gShuttingDown.store(true);
     delegate->applicationWillResignActive(application);
     delegate->applicationWillTerminate(application);
     runProcessExitHandlers();
     std::fflush(nullptr);
-    ::_exit(gExitStatus.load());
+    // A failure recorded on the way (an audio output that could not be opened or written)
+    // makes a run that would otherwise end with 0 end with its status.
+    const int status = gExitStatus.load();
+    ::_exit(status != 0 ? status : recordedProcessFailure());
 }
 
 void terminateApplication(int status) {

@@ -10,13 +10,16 @@
 //      backend picks SDL or offscreen, PF_UI_BACKEND), routes its input through
 //      UIApplication and calls applicationDidBecomeActive(_:);
 //   4. runs the main run loop until it is stopped: the window is closed, or the process gets
-//      SIGINT or SIGTERM;
+//      SIGINT, SIGTERM or SIGHUP;
 //   5. calls applicationWillResignActive(_:) and applicationWillTerminate(_:), runs the process
 //      exit handlers (core/ProcessExit.h: running audio output is stopped and its file
-//      finished), flushes standard output and ends the process with status 0, or the one given
-//      to terminateApplication (it never
-//      returns). Worker threads end with the process; no destructor of the application's
+//      finished), flushes standard output and ends the process (it never returns) with the
+//      status given to terminateApplication; without one (0), with the failure recorded on the
+//      way (recordProcessFailure: 3 when the audio output could not be opened or written), or
+//      else 0. Worker threads end with the process; no destructor of the application's
 //      objects runs.
+// A second SIGINT, SIGTERM or SIGHUP, or one that arrives during step 5, ends the process at
+// once with status 128 + the signal's number, finishing nothing.
 // With PF_UI_ACTIONS set, a script of taps, waits and a quit runs once the window is shown
 // (UIActionScript.h).
 // With PF_UI_SCREENSHOT=PATH the window is also written as PNG to PATH once, after

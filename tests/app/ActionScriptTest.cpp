@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "core/Clock.h"
+#include "core/Console.h"
 #include "core/RunLoop.h"
+#include "core/Timer.h"
 #include "ui/UIActionScript.h"
 #include "ui/UIApplication.h"
 #include "ui/UILabel.h"
@@ -15,24 +17,31 @@ std::string describe(const std::optional<std::vector<pf::UIAction>>& actions) {
     if (!actions) return "error";
     std::string text;
     for (const auto& a : *actions) {
-        text += a.kind == pf::UIAction::Kind::quit   ? "quit|"
-                : a.kind == pf::UIAction::Kind::wait ? "wait " + std::to_string(a.seconds) + "|"
-                                                     : "tap " + a.title + "|";
+        text += a.kind == pf::UIAction::Kind::quit      ? "quit|"
+                : a.kind == pf::UIAction::Kind::wait    ? "wait " + std::to_string(a.seconds) + "|"
+                : a.kind == pf::UIAction::Kind::waitFor ? "wait for " + a.title + "|"
+                                                        : "tap " + a.title + "|";
     }
     return text;
 }
 
-TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutANumberOfSeconds) {
+TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutADecimalNumberOfSeconds) {
     const std::pair<const char*, const char*> cases[] = {
         {"Plug-In; Play; wait 10; quit", "tap Plug-In|tap Play|wait 10.000000|quit|"},
         {" ;Play  ;; wait 0.25 ", "tap Play|wait 0.250000|"},
         {"Wait 2", "tap Wait 2|"},
         {"waiting", "tap waiting|"},
+        {"wait for  looped: 2. ;wait 86400", "wait for looped: 2.|wait 86400.000000|"},
         {"wait", "error"},
         {"wait ten", "error"},
         {"wait 3s", "error"},
         {"wait -1", "error"},
         {"wait nan", "error"},
+        {"wait 0x10", "error"},
+        {"wait 1e3", "error"},
+        {"wait 1.2.3", "error"},
+        {"wait 86400.5", "error"},
+        {"wait for", "error"},
     };
     for (const auto& [script, expected] : cases) {
         std::string error;
@@ -40,6 +49,11 @@ TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutANumberOfSeconds) 
         EXPECT_EQ(describe(actions), expected) << script;
         EXPECT_EQ(error.empty(), actions.has_value()) << script;
     }
+    std::string error;
+    pf::parseUIActions("Play; wait -1", error);
+    EXPECT_EQ(error,
+              "pf: PF_UI_ACTIONS: 'wait -1': a wait takes a decimal number of seconds from 0 "
+              "to 86400, such as 'wait 2.5', or 'wait for' and a text to wait for");
 }
 
 TEST(ActionScript, TapsTheShownControlOfATitleWaitsInRunLoopTimeAndEndsOnQuitOrAnUnknownTitle) {
@@ -91,6 +105,15 @@ TEST(ActionScript, TapsTheShownControlOfATitleWaitsInRunLoopTimeAndEndsOnQuitOrA
     EXPECT_EQ(ended, (std::pair<int, std::string>{
                          2, "pf: PF_UI_ACTIONS: no control titled 'Stop' on screen"}));
     EXPECT_EQ(taps.size(), 2u) << "nothing runs after the failed tap";
+
+    // A wait for a line ends when that line is printed, in order, not at an earlier one.
+    pf::ConsoleCapture console;
+    for (const auto& [seconds, line] :
+         {std::pair{0.5, "ready: no"}, {1.0, "step 1"}, {1.5, "step 2"}, {2.0, "ready: yes"}})
+        pf::Timer::scheduledTimer(seconds, false,
+                                  [line = line](pf::Timer&) { pf::Console::printLine(line); });
+    run("wait for step; wait for ready; Play; quit");
+    EXPECT_EQ(taps, (std::vector<long>{0, 2000, 4500}));
     pf::RunLoop::main().setClock(nullptr);
 }
 

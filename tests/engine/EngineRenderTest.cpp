@@ -1,12 +1,10 @@
 // The engine's pull graph rendered through the manual device: exact gain and mixing at equal
 // rates, a tone kept across rate conversion with no allocation while rendering, chunking, the
 // order in which units are prepared, try-locking, what an engine leaves behind when it goes, and
-// the WAV output device.
+// the samples the WAV output writes (its file: tests/app/ApplicationMainTest.cpp).
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <thread>
 
 #include "AllocationCounter.h"
@@ -160,65 +158,6 @@ TEST(EngineRender, AnEngineThatGoesWhileRunningStopsADeviceHeldElsewhereAndRelea
     ASSERT_FALSE(device->isRunning());
     EXPECT_EQ(peak(device->render(256)[0], 0, 256), 0.0);
     EXPECT_FALSE(gain->auAudioUnit()->renderResourcesAllocated());
-}
-
-// The header and the size of a WAV file: {data bytes in the header, bytes after the header}.
-static std::pair<std::uint32_t, long> wavSizes(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return {0, -1};
-    unsigned char h[44] = {};
-    const bool whole = std::fread(h, 1, 44, f) == 44;
-    std::fseek(f, 0, SEEK_END);
-    const long size = std::ftell(f);
-    std::fclose(f);
-    const bool valid = whole && std::string(reinterpret_cast<char*>(h), 4) == "RIFF" &&
-                       h[20] == 3 && h[22] == 2; // IEEE float, stereo
-    return {valid ? std::uint32_t(h[40] | h[41] << 8 | h[42] << 16 | h[43] << 24) : 0u, size - 44};
-}
-
-TEST(EngineRender, TheWavDeviceKeepsOneCompleteFilePerRunAppendingOnEveryStart) {
-    TempDir dir;
-    const auto wav = dir.file("out.wav");
-    pf::setAudioOutputOverride("wav:" + wav);
-    std::uint32_t first = 0;
-    {
-        Graph g;
-        g.engine->connect(g.player, g.engine->mainMixerNode(), nullptr);
-        ::testing::internal::CaptureStderr();
-        g.engine->start();
-        g.engine->stop();
-        const auto closing = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(closing.find("'" + wav + "' closed: "), std::string::npos) << closing;
-        EXPECT_NE(closing.find("0 samples clamped to full scale, 0 not finite"), std::string::npos)
-            << closing;
-        const auto [data, size] = wavSizes(wav);
-        first = data;
-        EXPECT_GT(data, 0u) << "the header is written on stop";
-        EXPECT_EQ(long(data), size);
-        EXPECT_EQ(data % (512 * 8), 0u);
-        g.engine->start(); // appends
-        // The engine goes with its device running: destruction stops and joins it.
-    }
-    pf::setAudioOutputOverride(std::nullopt);
-    const auto [data, size] = wavSizes(wav);
-    EXPECT_GT(data, first) << "a second start appends instead of truncating";
-    EXPECT_EQ(long(data), size);
-}
-
-TEST(EngineRender, AWavWriteErrorIsReportedWithThePathAndTheReason) {
-    pf::setAudioOutputOverride("wav:/dev/full");
-    ::testing::internal::CaptureStderr();
-    {
-        Graph g;
-        g.engine->start();
-        g.engine->stop();
-    }
-    const auto errors = ::testing::internal::GetCapturedStderr();
-    pf::setAudioOutputOverride(std::nullopt);
-    EXPECT_NE(errors.find("could not write the WAV file '/dev/full': " +
-                          std::string(std::strerror(ENOSPC))),
-              std::string::npos)
-        << errors;
 }
 
 TEST(EngineRender, TheWavFileHoldsWhatADeviceCouldPlayAndCountsWhatItHadToChange) {

@@ -1,5 +1,6 @@
 #include "audio/devices/AudioOutputDevice.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "audio/devices/PacedAudioDevice.h"
 #include "audio/devices/SDLAudioDevice.h"
 #include "core/NSError.h"
+#include "core/ProcessExit.h"
 #include "core/RenderThread.h"
 
 namespace pf {
@@ -58,6 +60,20 @@ std::shared_ptr<AudioOutputDevice> makeAudioOutputDevice() {
         NSOSStatusErrorDomain, kAudio_ParamError,
         {{NSLocalizedDescriptionKey, "Unknown audio output '" + selection +
                                          "' (PF_AUDIO_OUTPUT: sdl, null, wav:PATH, manual)"}}));
+}
+
+std::shared_ptr<AudioOutputDevice>
+startAudioOutputDevice(AudioOutputDevice::RenderCallback callback) {
+    try {
+        auto device = makeAudioOutputDevice();
+        device->start(std::move(callback));
+        return device;
+    } catch (const NSErrorException& e) {
+        std::fprintf(stderr, "pf: the audio output could not be opened: %s\n",
+                     e.error().localizedDescription().c_str());
+        recordProcessFailure(kAudioOutputFailedExitStatus);
+        throw;
+    }
 }
 
 void renderDeviceCycle(const AudioOutputDevice::RenderCallback& callback, AUAudioFrameCount frames,

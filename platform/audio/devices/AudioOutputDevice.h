@@ -46,6 +46,16 @@ public:
 // The device that PF_AUDIO_OUTPUT (or the override) names; "sdl" when neither is set. An unknown
 // name throws NSErrorException (no silent fallback).
 std::shared_ptr<AudioOutputDevice> makeAudioOutputDevice();
+
+// The process's exit status after its audio output could not be opened or written
+// (core/ProcessExit.h), however the application ends otherwise.
+constexpr int kAudioOutputFailedExitStatus = 3;
+
+// Makes the device (makeAudioOutputDevice) and starts it with `callback`. When either fails it
+// says so on standard error ("pf: the audio output could not be opened: " and the reason, which
+// names the path or the device), records kAudioOutputFailedExitStatus and rethrows.
+std::shared_ptr<AudioOutputDevice>
+startAudioOutputDevice(AudioOutputDevice::RenderCallback callback);
 // Tests: names the device that makeAudioOutputDevice makes, whatever the environment says;
 // nothing restores the environment's choice.
 void setAudioOutputOverride(std::optional<std::string> selection);
