@@ -107,7 +107,7 @@ WavFileWriter::WavFileWriter(const std::string& path, bool append)
     interleaved_.resize(std::size_t{4096} * AudioOutputDevice::kChannels);
     // Seen by readers while the device runs: a valid file of what is there so far.
     errno = 0;
-    if (!writeHeader(fd_, std::min(dataBytes_, limit_))) fail(nullptr);
+    if (!writeHeader(fd_, dataBytes_)) fail(nullptr);
 }
 
 WavFileWriter::~WavFileWriter() {
@@ -159,8 +159,7 @@ void WavFileWriter::close() noexcept {
     struct stat st {};
     std::uint64_t frames = dataBytes_ / kFrameBytes;
     if (::fstat(fd_, &st) == 0 && std::uint64_t(st.st_size) >= kHeaderBytes) {
-        frames = std::min((std::uint64_t(st.st_size) - kHeaderBytes) / kFrameBytes,
-                          limit_ / kFrameBytes);
+        frames = (std::uint64_t(st.st_size) - kHeaderBytes) / kFrameBytes;
     }
     errno = 0;
     if (::ftruncate(fd_, static_cast<off_t>(kHeaderBytes + frames * kFrameBytes)) != 0 ||
