@@ -130,20 +130,16 @@ struct Runner : std::enable_shared_from_this<Runner> {
     }
 };
 
-// Digits with at most one '.', from 0 to 86400; nothing else (no sign, exponent, hex, inf).
+// A decimal number of seconds from 0 to 86400: digits and a point only (from_chars alone would
+// take a sign, "inf" and "nan").
 std::optional<double> decimalSeconds(const std::string& text) {
-    bool digit = false;
-    std::size_t points = 0;
-    for (const char c : text) {
-        digit = digit || (c >= '0' && c <= '9');
-        if (c == '.') ++points;
-        if ((c < '0' || c > '9') && c != '.') return std::nullopt;
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) {
+        return std::nullopt;
     }
     double seconds = 0;
-    if (!digit || points > 1 ||
-        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed)
-                .ptr != text.data() + text.size() ||
-        seconds > 86400) {
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
+    if (error != std::errc() || end != text.data() + text.size() || seconds > 86400) {
         return std::nullopt;
     }
     return seconds;

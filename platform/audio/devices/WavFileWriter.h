@@ -61,8 +61,7 @@ public:
     WavFileWriter& operator=(const WavFileWriter&) = delete;
 
     // Appends `frames` frames of the two planar channels, as interleaveForOutputFile makes them.
-    // After a write error or at the size limit it writes nothing more. Allocates nothing for up to
-    // 4096 frames.
+    // After a write error or at the size limit it writes nothing more. Allocates nothing.
     void write(const float* const* channels, AUAudioFrameCount frames) noexcept;
     // Writes the header from what is on disk, closes the file and prints the closing line on
     // standard error (frames, clamped and non-finite samples). Idempotent.
