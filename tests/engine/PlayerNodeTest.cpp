@@ -1,8 +1,6 @@
 // The player node's schedule and its completion handlers, and reading the files it plays.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-
 #include "EngineTestSupport.h"
 #include "core/RenderThread.h"
 
@@ -10,10 +8,9 @@ using namespace enginetest;
 
 namespace {
 
-// Handler calls, in order, with the threads they ran on; waited for with a bound.
+// Handler calls, in order, with the threads they ran on.
 struct HandlerLog {
     std::mutex mutex;
-    std::condition_variable changed;
     std::vector<std::string> calls;
     bool offTheCallersThreads = true;
 
@@ -24,15 +21,11 @@ struct HandlerLog {
             calls.push_back(name);
             if (pf::isRenderThread() || std::this_thread::get_id() == caller)
                 offTheCallersThreads = false;
-            changed.notify_all();
         };
     }
-    bool waitFor(std::size_t count) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(2),
-                                [&] { return calls.size() >= count; });
-    }
-    std::vector<std::string> snapshot() {
+    // The calls once every handler the player has made due so far has run.
+    std::vector<std::string> settled(pf::AVAudioPlayerNode& player) {
+        player.waitForDueHandlersForTesting();
         std::lock_guard lock(mutex);
         return calls;
     }
@@ -55,24 +48,28 @@ struct PlayerGraph {
 
 TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsOnceItsDataIsReadAheadOffTheRenderThread) {
     PlayerGraph g;
+    const auto shortFile = toneFile(g.dir, "short.m4a", 48000, 700, 100);
     const auto a = toneFile(g.dir, "long.m4a", 48000, 500, 24000);
     const auto b = toneFile(g.dir, "b.m4a", 48000, 900, 2400);
     HandlerLog log;
+    using Calls = std::vector<std::string>;
+    g.player->scheduleFile(shortFile, std::nullopt, log.handler("short"));
     g.player->scheduleFile(a, std::nullopt, log.handler("a"));
     g.player->scheduleFile(b, std::nullopt, log.handler("b"));
     g.player->play();
 
+    renderFrames(512);
+    EXPECT_EQ(log.settled(*g.player), Calls{"short"}) << "a file that ends within one cycle";
     // The player reads a quarter of a second (12000 frames) ahead of what it renders.
-    renderFrames(24000 - 12000 - 1);
-    EXPECT_TRUE(log.snapshot().empty()) << "the first file's end is not read yet";
+    renderFrames(100 + 24000 - 12000 - 1 - 512);
+    EXPECT_EQ(log.settled(*g.player), Calls{"short"}) << "the first file's end is not read yet";
     renderFrames(1);
-    ASSERT_TRUE(log.waitFor(1));
+    EXPECT_EQ(log.settled(*g.player), (Calls{"short", "a"}));
     renderFrames(2400 - 1);
-    EXPECT_EQ(log.snapshot().size(), 1u) << "the second file's end is one frame too far";
+    EXPECT_EQ(log.settled(*g.player), (Calls{"short", "a"})) << "b's end is one frame too far";
     // One device cycle across the boundary: the first file's last frame, the whole second file.
     const auto second = pf::ManualAudioDevice::current()->render(9600 + 1 + 2400 + 100);
-    ASSERT_TRUE(log.waitFor(2)) << log.snapshot().size() << " handlers";
-    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(log.settled(*g.player), (Calls{"short", "a", "b"}));
     EXPECT_TRUE(log.offTheCallersThreads);
 
     // Gapless: the second file starts on the frame after the first one ends.
@@ -80,7 +77,7 @@ TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsOnceItsDataIsReadAheadOffT
     for (std::size_t i = 0; i < 2400; ++i)
         ASSERT_EQ(second[0][9601 + i], b->samples()->samples[0][i]);
     EXPECT_EQ(peak(second[0], 12001, 12101), 0.0);
-    EXPECT_EQ(g.player->renderedFrames(), 24000u + 2400u);
+    EXPECT_EQ(g.player->renderedFrames(), 100u + 24000u + 2400u);
 }
 
 TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier) {
@@ -92,10 +89,9 @@ TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier)
     g.player->scheduleFile(a, std::nullopt, log.handler("second"));
     g.player->play();
     renderFrames(1000);
-    EXPECT_TRUE(log.snapshot().empty());
+    EXPECT_TRUE(log.settled(*g.player).empty());
     g.player->stop();
-    ASSERT_TRUE(log.waitFor(2));
-    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(log.settled(*g.player), (std::vector<std::string>{"first", "second"}));
     EXPECT_TRUE(log.offTheCallersThreads) << "not inside stop";
     EXPECT_FALSE(g.player->isPlaying());
     EXPECT_EQ(peak(renderFrames(1000)[0], 0, 1000), 0.0) << "nothing left to play";
