@@ -152,7 +152,8 @@ void AUScheduledEventQueue::mergeArrivals(std::size_t count, AUEventSampleTime e
         merged_[kept++] = next;
         (takeArrived ? arrived : waiting)++;
     }
-    const auto refused = static_cast<std::uint64_t>((waitingEnd - waiting) + (arrivedEnd - arrived));
+    const auto refused =
+        static_cast<std::uint64_t>((waitingEnd - waiting) + (arrivedEnd - arrived));
     if (refused > 0) refused_.fetch_add(refused, std::memory_order_relaxed);
     std::swap(waiting_, merged_);
     waitingBegin_ = 0;

@@ -129,7 +129,7 @@ void pushWhileTheHostReleases(Host& host) {
 struct Limit {
     const char* claim;
     std::function<void(Host&)> run;
-    std::vector<Seen> firstSeen;                 // the first events the unit saw
+    std::vector<Seen> firstSeen;                  // the first events the unit saw
     std::optional<AUScheduledEventCounts> counts; // delivered, refused, dropped
 };
 
