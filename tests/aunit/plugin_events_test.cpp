@@ -112,18 +112,15 @@ struct Event {
 
 struct Case {
     const char* claim;
-    std::vector<Event> events, reference;
-    int firstChangedFrame; // from here on every frame differs; before it none does; -1: none does
+    std::vector<Event> events;
+    int firstChangedFrame; // from here on every frame differs from a run without the events
 };
 
 TEST_F(PlugInEvents, ScheduledParametersTakeEffectAtTheirExactFrame) {
     const AUEventSampleTime now = AUEventSampleTimeImmediate;
     const std::vector<Case> cases{
-        {"threshold and gain at frame 100",
-         {{100, kThreshold, 0.3f}, {100, kGain, 0.25f}},
-         {},
-         100},
-        {"an immediate event changes frame 0 on", {{now, kGain, 0.25f}}, {}, 0},
+        {"threshold and gain at frame 100", {{100, kThreshold, 0.3f}, {100, kGain, 0.25f}}, 100},
+        {"an immediate event changes frame 0 on", {{now, kGain, 0.25f}}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.claim);
@@ -132,16 +129,14 @@ TEST_F(PlugInEvents, ScheduledParametersTakeEffectAtTheirExactFrame) {
             const auto unit = instantiate(false);
             ASSERT_TRUE(unit);
             const auto schedule = unit->scheduleParameterBlock();
-            for (const Event& e : run == 0 ? c.events : c.reference) {
+            for (const Event& e : run == 0 ? c.events : std::vector<Event>{})
                 schedule(e.time == now ? now : kStart + e.time, 0, e.address, e.value);
-            }
             ASSERT_EQ(render(unit->renderBlock(), tone(), kStart, out[run]), noErr);
         }
         for (int ch = 0; ch < 2; ++ch) {
             for (int i = 0; i < int(kFrames); ++i) {
                 const bool changed = out[0].channel[ch][i] != out[1].channel[ch][i];
-                ASSERT_EQ(changed, c.firstChangedFrame >= 0 && i >= c.firstChangedFrame)
-                    << "channel " << ch << " frame " << i;
+                ASSERT_EQ(changed, i >= c.firstChangedFrame) << "channel " << ch << " frame " << i;
             }
         }
     }
@@ -163,12 +158,10 @@ TEST_F(PlugInEvents, TenThousandEventsFromAnotherThreadPassAFullWaitingListWitho
     Stereo first;
     ASSERT_EQ(render(block, pull, 0, first), noErr);
     const auto counted = [&] {
-        const auto counts = unit->scheduledEventCounts();
-        return counts.delivered + counts.refused;
+        return unit->scheduledEventCounts().delivered + unit->scheduledEventCounts().refused;
     };
 
-    std::atomic<bool> rendering{true};
-    std::atomic<bool> scheduled{false};
+    std::atomic<bool> rendering{true}, scheduled{false};
     long allocations = -1, cycles = 0;
     AUAudioUnitStatus status = noErr;
     std::thread renderer([&] {
@@ -195,10 +188,9 @@ TEST_F(PlugInEvents, TenThousandEventsFromAnotherThreadPassAFullWaitingListWitho
 
     EXPECT_EQ(status, noErr);
     EXPECT_EQ(allocations, 0) << "in " << cycles << " cycles";
-    const auto counts = unit->scheduledEventCounts();
-    EXPECT_EQ(counts.delivered, kEvents / 10 * 9);
-    EXPECT_EQ(counts.refused, kEvents / 10);
-    EXPECT_EQ(counts.dropped, 0u);
+    const auto n = unit->scheduledEventCounts();
+    EXPECT_EQ((std::array{n.delivered, n.refused, n.dropped}),
+              (std::array<std::uint64_t, 3>{9000, 1000, 0}));
 }
 
 } // namespace
