@@ -21,12 +21,14 @@
 //
 // Scheduled events: `scheduleParameterBlock` (every unit) and `scheduleMIDIEventBlock` (units of
 // the types that take MIDI: music devices, music effects, MIDI processors) queue events from any
-// thread without a lock; each cycle of `renderBlock()` hands the events due in it, in time order,
-// to the internal render block as its event list. Their sample times are those of the time stamps
-// the unit is rendered with (an engine counts them from 0 at the unit's allocation). Events
-// scheduled while the unit has no render resources are dropped; the queue holds
-// AUScheduledEventQueue::kRingCapacity events on their way and kWaitingCapacity waiting for a later
-// cycle, and refuses more; `scheduledEventCounts` tells what became of them.
+// thread without a lock; each cycle of `renderBlock()` that renders frames hands the events due in
+// it, in time order, to the internal render block as its event list. Their sample times are those
+// of the time stamps the unit is rendered with (an engine counts them from 0 at the unit's
+// allocation). Events scheduled while the unit has no render resources are dropped; the queue
+// holds AUScheduledEventQueue::kRingCapacity events on their way and kWaitingCapacity waiting for
+// a later cycle, and refuses more: the new event when the ring is full, the latest in time when
+// the waiting list is (events due in a cycle never wait). `scheduledEventCounts` tells what
+// became of every event.
 //
 // Threads: properties and the life cycle are [main-thread] or any one host thread at a time,
 // never concurrently with each other; `shouldBypassEffect`, `maximumFramesToRender` and the

@@ -1,6 +1,8 @@
 #include "audio/AUScheduledEvents.h"
 
 #include <algorithm>
+#include <thread>
+#include <utility>
 
 namespace pf {
 
@@ -13,10 +15,34 @@ static_assert((AUScheduledEventQueue::kRingCapacity & kRingMask) == 0, "a power 
 constexpr AUEventSampleTime kImmediateEnd =
     AUEventSampleTimeImmediate + (AUEventSampleTime{1} << 31);
 
+// Marks a push as under way for as long as it lives.
+class PushUnderWay {
+public:
+    explicit PushUnderWay(std::atomic<std::size_t>& pushing) noexcept : pushing_(pushing) {
+        pushing_.fetch_add(1, std::memory_order_seq_cst);
+    }
+    ~PushUnderWay() { pushing_.fetch_sub(1, std::memory_order_release); }
+    PushUnderWay(const PushUnderWay&) = delete;
+    PushUnderWay& operator=(const PushUnderWay&) = delete;
+
+private:
+    std::atomic<std::size_t>& pushing_;
+};
+
 } // namespace
 
 bool AUScheduledEventQueue::push(const AURenderEvent& event) noexcept {
+    // A push into a closed queue ends here, unannounced, so pushes that keep coming cannot hold
+    // `close` up.
     if (!accepting_.load(std::memory_order_acquire)) {
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    // Announced before `accepting_` is read again, and `close` reads the announcement after
+    // clearing it (both sequentially consistent): either `close` waits for this push, or the
+    // push sees the queue closed.
+    const PushUnderWay underWay(pushing_);
+    if (!accepting_.load(std::memory_order_seq_cst)) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
@@ -60,6 +86,7 @@ void AUScheduledEventQueue::dropAll() noexcept {
     std::uint64_t dropped = waitingCount_;
     while (pop(event))
         ++dropped;
+    waitingBegin_ = 0;
     waitingCount_ = 0;
     dueCount_ = 0;
     dropped_.fetch_add(dropped, std::memory_order_relaxed);
@@ -70,40 +97,76 @@ void AUScheduledEventQueue::open() {
         ring_ = std::make_unique<Slot[]>(kRingCapacity);
         for (std::size_t i = 0; i < kRingCapacity; ++i)
             ring_[i].sequence.store(i, std::memory_order_relaxed);
-        waiting_ = std::make_unique<Waiting[]>(kWaitingCapacity);
+        lists_ = std::make_unique<Waiting[]>(2 * kListCapacity + kRingCapacity);
+        waiting_ = lists_.get();
+        merged_ = waiting_ + kListCapacity;
+        arrived_ = merged_ + kListCapacity;
     }
-    dropAll();
-    accepting_.store(true, std::memory_order_release);
+    close();
+    accepting_.store(true, std::memory_order_seq_cst);
 }
 
 void AUScheduledEventQueue::close() noexcept {
-    accepting_.store(false, std::memory_order_release);
+    accepting_.store(false, std::memory_order_seq_cst);
+    // Every push that saw the queue open has claimed and written its slot once this ends, so
+    // nothing it queued is left behind, nor is a slot still being written when the ring is read.
+    while (pushing_.load(std::memory_order_seq_cst) != 0)
+        std::this_thread::yield();
     dropAll();
+}
+
+std::size_t AUScheduledEventQueue::takeArrivals(AUEventSampleTime start) noexcept {
+    // At most one ring's worth: producers that keep pushing cannot hold the cycle.
+    std::size_t count = 0;
+    while (count < kRingCapacity && pop(arrived_[count].event)) {
+        Waiting& arrived = arrived_[count++];
+        AUEventSampleTime time = arrived.event.head.eventSampleTime;
+        if (time >= AUEventSampleTimeImmediate && time < kImmediateEnd) {
+            time = start + (time - AUEventSampleTimeImmediate);
+        }
+        arrived.event.head.eventSampleTime = time;
+        arrived.time = time;
+        arrived.arrival = arrivals_++;
+    }
+    return count;
+}
+
+void AUScheduledEventQueue::mergeArrivals(std::size_t count, AUEventSampleTime end) noexcept {
+    // Arrival numbers are unique, so this order is the stable one.
+    const auto earlier = [](const Waiting& a, const Waiting& b) noexcept {
+        return a.time != b.time ? a.time < b.time : a.arrival < b.arrival;
+    };
+    std::sort(arrived_, arrived_ + count, earlier);
+    const Waiting* waiting = waiting_ + waitingBegin_;
+    const Waiting* const waitingEnd = waiting + waitingCount_;
+    const Waiting* arrived = arrived_;
+    const Waiting* const arrivedEnd = arrived_ + count;
+    std::size_t kept = 0, due = 0;
+    while (waiting != waitingEnd || arrived != arrivedEnd) {
+        const bool takeArrived =
+            arrived != arrivedEnd && (waiting == waitingEnd || earlier(*arrived, *waiting));
+        const Waiting& next = takeArrived ? *arrived : *waiting;
+        // Every event due in the cycle is kept; of the later ones, the earliest that fit.
+        if (next.time >= end && kept - due == kWaitingCapacity) break;
+        if (next.time < end) ++due;
+        merged_[kept++] = next;
+        (takeArrived ? arrived : waiting)++;
+    }
+    const auto refused =
+        static_cast<std::uint64_t>((waitingEnd - waiting) + (arrivedEnd - arrived));
+    if (refused > 0) refused_.fetch_add(refused, std::memory_order_relaxed);
+    std::swap(waiting_, merged_);
+    waitingBegin_ = 0;
+    waitingCount_ = kept;
 }
 
 const AURenderEvent* AUScheduledEventQueue::beginCycle(AUEventSampleTime start,
                                                        AUAudioFrameCount frames) noexcept {
     dueCount_ = 0;
-    if (!ring_) return nullptr;
-    bool arrived = false;
-    AURenderEvent event;
-    while (waitingCount_ < kWaitingCapacity && pop(event)) {
-        AUEventSampleTime time = event.head.eventSampleTime;
-        if (time >= AUEventSampleTimeImmediate && time < kImmediateEnd) {
-            time = start + (time - AUEventSampleTimeImmediate);
-        }
-        event.head.eventSampleTime = time;
-        waiting_[waitingCount_++] = Waiting{time, arrivals_++, event};
-        arrived = true;
-    }
-    Waiting* const first = waiting_.get();
-    if (arrived) {
-        // Arrival numbers are unique, so this order is the stable one.
-        std::sort(first, first + waitingCount_, [](const Waiting& a, const Waiting& b) {
-            return a.time != b.time ? a.time < b.time : a.arrival < b.arrival;
-        });
-    }
+    if (!ring_ || frames == 0) return nullptr;
     const AUEventSampleTime end = start + static_cast<AUEventSampleTime>(frames);
+    if (const std::size_t count = takeArrivals(start); count > 0) mergeArrivals(count, end);
+    Waiting* const first = waiting_ + waitingBegin_;
     while (dueCount_ < waitingCount_ && first[dueCount_].time < end)
         ++dueCount_;
     if (dueCount_ == 0) return nullptr;
@@ -115,9 +178,7 @@ const AURenderEvent* AUScheduledEventQueue::beginCycle(AUEventSampleTime start,
 }
 
 void AUScheduledEventQueue::endCycle() noexcept {
-    if (dueCount_ == 0) return;
-    Waiting* const first = waiting_.get();
-    std::move(first + dueCount_, first + waitingCount_, first);
+    waitingBegin_ += dueCount_;
     waitingCount_ -= dueCount_;
     dueCount_ = 0;
 }

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "audio/engine/FormatConverter.h"
@@ -88,11 +90,29 @@ struct AVAudioPlayerNode::Shared {
     sem_t wake{};
     std::atomic<bool> quit{false};
     std::thread notifier;
+    // Signals posted, and how many of them the notifier has answered (its handlers returned).
+    std::atomic<std::uint64_t> signalled{0};
+    std::mutex answeredMutex;
+    std::condition_variable answeredChanged;
+    std::uint64_t answered = 0;
 
     Shared() { sem_init(&wake, 0, 0); }
     ~Shared() { sem_destroy(&wake); }
 
-    void signal() noexcept { sem_post(&wake); }
+    void signal() noexcept {
+        signalled.fetch_add(1, std::memory_order_acq_rel);
+        sem_post(&wake);
+    }
+
+    // Hands every handler not handed over yet to the notifier and empties the schedule. A
+    // handler leaves its segment when it is handed over, so none is handed over twice.
+    void flushSchedule() {
+        for (auto& s : segments) {
+            if (s.handler) flushed.push_back(std::exchange(s.handler, nullptr));
+        }
+        segments.clear();
+        head = 0;
+    }
 
     void setReadAhead() {
         readAheadFrames =
@@ -108,6 +128,7 @@ struct AVAudioPlayerNode::Shared {
             while (sem_wait(&self->wake) != 0 && errno == EINTR) {
             }
             bool quit = false;
+            std::uint64_t answering = 0;
             {
                 std::lock_guard lock(self->mutex);
                 // Flushed files were scheduled before any file still in the schedule.
@@ -116,7 +137,7 @@ struct AVAudioPlayerNode::Shared {
                 self->flushed.clear();
                 for (auto& segment : self->segments) {
                     if (!segment.consumed) break;
-                    if (segment.handler) due.push_back(std::move(segment.handler));
+                    if (segment.handler) due.push_back(std::exchange(segment.handler, nullptr));
                 }
                 const auto end = self->segments.begin() + std::ptrdiff_t(self->head);
                 played.insert(played.end(), std::make_move_iterator(self->segments.begin()),
@@ -124,12 +145,18 @@ struct AVAudioPlayerNode::Shared {
                 self->segments.erase(self->segments.begin(), end);
                 self->head = 0;
                 quit = self->quit.load();
+                answering = self->signalled.load(std::memory_order_acquire);
             }
             played.clear();
             for (auto& handler : due) {
                 if (handler) handler();
             }
             due.clear();
+            {
+                std::lock_guard lock(self->answeredMutex);
+                self->answered = answering;
+            }
+            self->answeredChanged.notify_all();
             if (quit) return;
         }
     }
@@ -146,10 +173,7 @@ AVAudioPlayerNode::~AVAudioPlayerNode() {
     {
         std::lock_guard lock(shared_->mutex);
         // Handlers of unplayed files still run (as after stop), before the notifier ends.
-        for (auto& s : shared_->segments)
-            shared_->flushed.push_back(std::move(s.handler));
-        shared_->segments.clear();
-        shared_->head = 0;
+        shared_->flushSchedule();
         shared_->quit.store(true);
     }
     shared_->signal();
@@ -194,14 +218,17 @@ void AVAudioPlayerNode::pause() {
 void AVAudioPlayerNode::stop() {
     {
         std::lock_guard lock(shared_->mutex);
-        for (auto& s : shared_->segments)
-            shared_->flushed.push_back(std::move(s.handler));
-        shared_->segments.clear();
-        shared_->head = 0;
+        shared_->flushSchedule();
         shared_->playing = false;
         shared_->renderedFrames = 0;
     }
     shared_->signal();
+}
+
+void AVAudioPlayerNode::waitForDueHandlersForTesting() {
+    const std::uint64_t target = shared_->signalled.load(std::memory_order_acquire);
+    std::unique_lock lock(shared_->answeredMutex);
+    shared_->answeredChanged.wait(lock, [&] { return shared_->answered >= target; });
 }
 
 bool AVAudioPlayerNode::isPlaying() const {

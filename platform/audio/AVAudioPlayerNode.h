@@ -54,6 +54,9 @@ public:
     // Clears the schedule, hands every pending handler to the notifier thread, resets the time.
     void stop();
     bool isPlaying() const;
+    // [any-thread, never from a handler] Returns once every handler the player had made due when
+    // it was called has returned. For tests: a handler that has not run then was not due.
+    void waitForDueHandlersForTesting();
 
     NSUInteger numberOfInputs() const override { return 0; }
     NSUInteger numberOfOutputs() const override { return 1; }

@@ -1,8 +1,6 @@
 // The player node's schedule and its completion handlers, and reading the files it plays.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-
 #include "EngineTestSupport.h"
 #include "core/RenderThread.h"
 
@@ -10,35 +8,12 @@ using namespace enginetest;
 
 namespace {
 
-// Handler calls, in order, with the threads they ran on; waited for with a bound.
-struct HandlerLog {
+// An engine that plays a player node into the manual device, and the calls of the handlers
+// scheduled through it, in order, with the threads they ran on.
+struct PlayerGraph {
     std::mutex mutex;
-    std::condition_variable changed;
     std::vector<std::string> calls;
     bool offTheCallersThreads = true;
-
-    pf::AVAudioNodeCompletionHandler handler(std::string name) {
-        const auto caller = std::this_thread::get_id();
-        return [this, name, caller] {
-            std::lock_guard lock(mutex);
-            calls.push_back(name);
-            if (pf::isRenderThread() || std::this_thread::get_id() == caller)
-                offTheCallersThreads = false;
-            changed.notify_all();
-        };
-    }
-    bool waitFor(std::size_t count) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(2),
-                                [&] { return calls.size() >= count; });
-    }
-    std::vector<std::string> snapshot() {
-        std::lock_guard lock(mutex);
-        return calls;
-    }
-};
-
-struct PlayerGraph {
     ManualOutput manual;
     TempDir dir;
     std::shared_ptr<pf::AVAudioEngine> engine = pf::AVAudioEngine::make();
@@ -49,54 +24,71 @@ struct PlayerGraph {
         engine->start();
     }
     ~PlayerGraph() { engine->stop(); }
+
+    void schedule(const std::shared_ptr<pf::AVAudioFile>& file, std::string name) {
+        const auto caller = std::this_thread::get_id();
+        player->scheduleFile(file, std::nullopt, [this, name, caller] {
+            std::lock_guard lock(mutex);
+            calls.push_back(name);
+            if (pf::isRenderThread() || std::this_thread::get_id() == caller)
+                offTheCallersThreads = false;
+        });
+    }
+    // The calls once every handler the player has made due so far has run.
+    std::vector<std::string> settled() {
+        player->waitForDueHandlersForTesting();
+        std::lock_guard lock(mutex);
+        return calls;
+    }
 };
 
 } // namespace
 
 TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsOnceItsDataIsReadAheadOffTheRenderThread) {
     PlayerGraph g;
+    const auto shortFile = toneFile(g.dir, "short.m4a", 48000, 700, 100);
     const auto a = toneFile(g.dir, "long.m4a", 48000, 500, 24000);
     const auto b = toneFile(g.dir, "b.m4a", 48000, 900, 2400);
-    HandlerLog log;
-    g.player->scheduleFile(a, std::nullopt, log.handler("a"));
-    g.player->scheduleFile(b, std::nullopt, log.handler("b"));
+    using Calls = std::vector<std::string>;
+    g.schedule(shortFile, "short");
+    g.schedule(a, "a");
+    g.schedule(b, "b");
     g.player->play();
 
+    renderFrames(512);
+    EXPECT_EQ(g.settled(), Calls{"short"}) << "a file that ends within one cycle";
     // The player reads a quarter of a second (12000 frames) ahead of what it renders.
-    renderFrames(24000 - 12000 - 1);
-    EXPECT_TRUE(log.snapshot().empty()) << "the first file's end is not read yet";
+    renderFrames(100 + 24000 - 12000 - 1 - 512);
+    EXPECT_EQ(g.settled(), Calls{"short"}) << "the first file's end is not read yet";
     renderFrames(1);
-    ASSERT_TRUE(log.waitFor(1));
+    EXPECT_EQ(g.settled(), (Calls{"short", "a"}));
     renderFrames(2400 - 1);
-    EXPECT_EQ(log.snapshot().size(), 1u) << "the second file's end is one frame too far";
+    EXPECT_EQ(g.settled(), (Calls{"short", "a"})) << "b's end is one frame too far";
     // One device cycle across the boundary: the first file's last frame, the whole second file.
     const auto second = pf::ManualAudioDevice::current()->render(9600 + 1 + 2400 + 100);
-    ASSERT_TRUE(log.waitFor(2)) << log.snapshot().size() << " handlers";
-    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"a", "b"}));
-    EXPECT_TRUE(log.offTheCallersThreads);
+    EXPECT_EQ(g.settled(), (Calls{"short", "a", "b"}));
+    EXPECT_TRUE(g.offTheCallersThreads);
 
     // Gapless: the second file starts on the frame after the first one ends.
     EXPECT_EQ(second[0][9600], a->samples()->samples[0][23999]);
     for (std::size_t i = 0; i < 2400; ++i)
         ASSERT_EQ(second[0][9601 + i], b->samples()->samples[0][i]);
     EXPECT_EQ(peak(second[0], 12001, 12101), 0.0);
-    EXPECT_EQ(g.player->renderedFrames(), 24000u + 2400u);
+    EXPECT_EQ(g.player->renderedFrames(), 100u + 24000u + 2400u);
 }
 
 TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier) {
     PlayerGraph g;
     // Long enough that neither file is read ahead to its end before the stop.
     const auto a = toneFile(g.dir, "long.m4a", 48000, 500, 24000);
-    HandlerLog log;
-    g.player->scheduleFile(a, std::nullopt, log.handler("first"));
-    g.player->scheduleFile(a, std::nullopt, log.handler("second"));
+    g.schedule(a, "first");
+    g.schedule(a, "second");
     g.player->play();
     renderFrames(1000);
-    EXPECT_TRUE(log.snapshot().empty());
+    EXPECT_TRUE(g.settled().empty());
     g.player->stop();
-    ASSERT_TRUE(log.waitFor(2));
-    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"first", "second"}));
-    EXPECT_TRUE(log.offTheCallersThreads) << "not inside stop";
+    EXPECT_EQ(g.settled(), (std::vector<std::string>{"first", "second"}));
+    EXPECT_TRUE(g.offTheCallersThreads) << "not inside stop";
     EXPECT_FALSE(g.player->isPlaying());
     EXPECT_EQ(peak(renderFrames(1000)[0], 0, 1000), 0.0) << "nothing left to play";
 }
