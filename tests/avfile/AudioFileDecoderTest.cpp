@@ -3,8 +3,13 @@
 #include "audio/file/AudioFileDecoder.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <tuple>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +50,21 @@ std::vector<char> wavFile(uint16_t formatTag, uint16_t channels, uint32_t rate, 
     out.insert(out.end(), {'d', 'a', 't', 'a'});
     put(out, declaredBytes, 4);
     out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+// A CAF file of 16-bit big-endian stereo PCM whose description declares `rate`.
+std::vector<char> cafFile(double rate) {
+    std::vector<char> out{'c', 'a', 'f', 'f', 0, 1, 0, 0, 'd', 'e', 's', 'c'};
+    const auto be = [&](uint64_t v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    };
+    uint64_t rateBits = 0;
+    std::memcpy(&rateBits, &rate, 8);
+    be(32, 8), be(rateBits, 8), be(0x6c70636d /* lpcm */, 4), be(0, 4), be(4, 4), be(1, 4);
+    be(2, 4), be(16, 4), be(0x64617461 /* data */, 4), be(4 + 4000, 8), be(0, 4);
+    out.resize(out.size() + 4000, 0x10);
     return out;
 }
 
@@ -134,7 +154,15 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
     for (const std::string& missing : std::vector<std::string>{
              dir.file("17.m4a"), tone + std::string(1, '\0') + "x", "file://" + tone + "%00x"})
         cases.push_back({missing, {Reason::notFound}, ""});
-    cases.push_back({dir.file("zero.m4a"), {Reason::notRegularFile}, ""});
+    ASSERT_EQ(::mkfifo(dir.file("pipe.m4a").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.m4a"));
+    for (const char* name : {"zero.m4a", "pipe.m4a", "folder.m4a"})
+        cases.push_back({dir.file(name), {Reason::notRegularFile}, ""});
+    avfiletest::writeBytes(dir.file("huge.wav"), wavFile(1, 2, 48000, 16, pcm16Stereo(4800), 0));
+    std::filesystem::resize_file(dir.file("huge.wav"), (uint64_t{1} << 30) + 1); // sparse
+    cases.push_back({dir.file("huge.wav"), {Reason::tooLong}, ""});
+    for (const auto& [name, rate] : {std::pair{"inf.caf", HUGE_VAL}, std::pair{"1e300.caf", 1e300}})
+        cases.push_back({bytes(name, cafFile(rate)), {Reason::damaged}, "sample rate"});
     for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
              {"text.m4a", "This is not audio at all.\nJust some lines of text.\n"},
              {"empty.m4a", ""},
@@ -154,6 +182,7 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
         cases.push_back(
             {cut(keep), {std::begin(damagedOrTruncated), std::end(damagedOrTruncated)}, ""});
 
+    ::alarm(10); // a reader that blocks ends the test instead of hanging the suite
     for (const Case& c : cases) {
         try {
             pf::decodeAudioFile(c.input);
@@ -168,6 +197,7 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
             }
         }
     }
+    ::alarm(0);
 }
 
 } // namespace

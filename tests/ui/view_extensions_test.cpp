@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "../_support/TempDir.h"
 #include "ViewExtensions.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
 #include "ui/Offscreen.h"
+#include "ui/UIImage.h"
 
 using namespace pf;
 namespace fs = std::filesystem;
@@ -49,4 +53,36 @@ TEST(ImageLoading, LoadFromShowsAPngScaledLaterAndLogsOneLinePerFailure) {
                   "UIImageView::loadFrom() : Could not assign image.",
               }));
     EXPECT_TRUE(view->image()) << "failures leave the image as it was";
+}
+
+// A named pipe, a device, a folder or a file past 64 MiB named like an image is no image for
+// either loader, and no PNG is written over anything but a regular file. Nothing blocks: a
+// regression ends the test by its alarm instead of hanging the suite.
+TEST(ImageFiles, AnythingButARegularFileWithinTheBoundIsNoImageAndNothingIsWrittenOverIt) {
+    RunLoop::claimMainThread();
+    test::TempDir dir;
+    ImageSurface red(2, 2);
+    red.fill(UIColor(1, 0, 0, 1));
+    ASSERT_TRUE(red.writePNG(dir.file("red.png")) && red.writePNG(dir.file("huge.png")));
+    fs::resize_file(dir.file("huge.png"), (std::uintmax_t{64} << 20) + 1); // a PNG, then zeros
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    fs::create_directory(dir.file("folder.png"));
+    fs::create_symlink("/dev/zero", dir.file("zero.png"));
+    ::alarm(10);
+    EXPECT_TRUE(UIImage::contentsOfFile(dir.file("red.png")));
+    ConsoleCapture capture;
+    auto view = std::make_shared<UIImageView>(CGRect{0, 0, 4, 4});
+    for (const char* name : {"pipe.png", "folder.png", "zero.png", "huge.png"}) {
+        EXPECT_FALSE(UIImage::contentsOfFile(dir.file(name))) << name;
+        orvex::loadFrom(view, "file://" + dir.file(name));
+    }
+    drainMainQueue();
+    EXPECT_EQ(capture.lines(), std::vector<std::string>(
+                                   4, "UIImageView::loadFrom() : Could not encode image data."));
+    EXPECT_FALSE(view->image());
+    for (const std::string& target :
+         {dir.file("pipe.png"), dir.file("folder.png"), std::string("/dev/null")})
+        EXPECT_FALSE(red.writePNG(target)) << target;
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe.png")));
+    ::alarm(0);
 }
