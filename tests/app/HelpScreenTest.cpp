@@ -1,10 +1,4 @@
-// The help screen: page choice, the navigation policies and their lines, new windows, exit,
-// and pages that cannot be shown.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <fstream>
-
+// The help screen: page choice, the navigation policies and their lines, new windows, exit.
 #include "AppTestSupport.h"
 
 namespace {
@@ -82,34 +76,6 @@ TEST_F(HelpScreenTest, ResponsesPassOnlyWithoutExtensionOrAsPdfOrHtmlInAnyCase) 
         ASSERT_EQ(answers.size(), 1u) << name;
         EXPECT_EQ(answers[0] == pf::WKNavigationResponsePolicy::allow, allowed) << name;
     }
-}
-
-// The site root as a named pipe, a device, a folder or a file past 4 MiB: "Page not found" with
-// the reason, and nothing blocks (a regression ends the test by its alarm instead).
-TEST_F(HelpScreenTest, APageThatIsNoRegularFileWithinTheBoundIsNotFoundWithItsReason) {
-    const std::string page = (bundle_.resources() / "help" / "index.html").string();
-    const std::string noPage = "There is no page at this address.";
-    const std::pair<std::function<void()>, std::string> cases[] = {
-        {[&] { ASSERT_EQ(::mkfifo(page.c_str(), 0600), 0); }, noPage},
-        {[&] { std::filesystem::create_symlink("/dev/zero", page); }, noPage},
-        {[&] { std::filesystem::create_directory(page); }, noPage},
-        {[&] {
-             std::ofstream(page) << "<html><body>help</body></html>";
-             std::filesystem::resize_file(page, (std::uintmax_t{4} << 20) + 1);
-         },
-         "The page is too large to show."}};
-    ::alarm(10);
-    for (const auto& [make, reason] : cases) {
-        std::filesystem::remove(page);
-        make();
-        const auto help = show("ShowInfo");
-        EXPECT_EQ(help->webView()->title(), "Page not found") << reason;
-        ASSERT_EQ(help->webView()->pageBlocks().size(), 2u);
-        EXPECT_EQ(help->webView()->pageBlocks()[1].text,
-                  reason + "\n" + HelpViewController::helpSiteRootURL()->absoluteString());
-        presenter_->dismiss(true);
-    }
-    ::alarm(0);
 }
 
 } // namespace

@@ -60,14 +60,11 @@ TEST_F(CStringFile, SaveAndLoadRoundTripBinaryBytes) {
 // no disk space.
 TEST_F(CStringFile, AnythingButARegularFileBelowFourGigabytesIsRefusedWithoutBlocking) {
     const std::string huge = path("huge.bin"), fifo = path("pipe");
-    std::FILE* f = std::fopen(huge.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    const bool sized = ::ftruncate(fileno(f), 0x100000000LL) == 0;
-    std::fclose(f);
+    std::ofstream(huge).close();
+    fs::resize_file(huge, 0x100000000LL);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& file :
          {path("missing.txt"), dir_.string(), fifo, std::string("/dev/zero"), huge}) {
-        if (file == huge && !sized) continue;
         CString s("old");
         EXPECT_EQ(printed([&] { EXPECT_EQ(s << file.c_str(), 0); }), cannotLoad(file));
         EXPECT_TRUE(s.Empty()) << file;
@@ -76,7 +73,6 @@ TEST_F(CStringFile, AnythingButARegularFileBelowFourGigabytesIsRefusedWithoutBlo
     for (const std::string& file : {dir_.string(), fifo, std::string("/dev/null")})
         EXPECT_EQ(printed([&] { s >> file.c_str(); }),
                   "\nERROR: File '" + file + "' could not be opened for saving.");
-    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 // A kernel attribute file announces a page but delivers a line: exactly a short read, which
@@ -107,16 +103,14 @@ TEST_F(CStringFile, SaveFailuresAreReported) {
     CString s(std::string(64, 'x').c_str());
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 32; // room for the captured error line, not for the text
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    const std::string out = printed([&] {
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        EXPECT_EQ(s >> path("full.txt").c_str(), 0);
-        ::setrlimit(RLIMIT_FSIZE, &old);
-    });
-    std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(out, "\nERROR: While writing file.");
+    const rlimit small{32, old.rlim_max}; // room for the captured error line, not for the text
+    std::signal(SIGXFSZ, SIG_IGN);
+    EXPECT_EQ(printed([&] {
+                  ::setrlimit(RLIMIT_FSIZE, &small);
+                  s >> path("full.txt").c_str();
+                  ::setrlimit(RLIMIT_FSIZE, &old);
+              }),
+              "\nERROR: While writing file.");
 }
 
 } // namespace
