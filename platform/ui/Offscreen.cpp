@@ -76,12 +76,13 @@ bool ImageSurface::writePNG(const std::string& path) const {
     };
     if (cairo_surface_write_to_png_stream(surface_, append, &png) != CAIRO_STATUS_SUCCESS)
         return false;
-    // Opened without blocking and checked before anything is truncated or written: opening a
-    // named pipe for writing would wait for a reader.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    // Opened without blocking (opening a named pipe for writing would wait for a reader) and
+    // checked before anything is written. Opening truncates regular files only.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     struct stat st {};
-    bool written = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) == 0;
+    bool written = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     for (std::size_t done = 0; written && done < png.size();) {
         const auto n = ::write(fd, png.data() + done, png.size() - done);
         if (n < 0 && errno == EINTR) continue;

@@ -395,8 +395,9 @@ private:
 
     void checkSampleRate(int rate) const {
         if (rate < kMinSampleRate || rate > kMaxSampleRate) {
-            fail(Reason::damaged, "declares a sample rate of " + std::to_string(rate) +
-                                      " Hz; rates from " + std::to_string(kMinSampleRate) + " to " +
+            fail(Reason::damaged, "declares an unusable sample rate (read as " +
+                                      std::to_string(rate) + " Hz); only rates from " +
+                                      std::to_string(kMinSampleRate) + " to " +
                                       std::to_string(kMaxSampleRate) + " Hz are read.");
         }
     }
