@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "core/Bundle.h"
 #include "core/Console.h"
+#include "core/FileManager.h"
 
 using pf::Console;
 
@@ -131,14 +129,16 @@ void HelpViewController::navigateWeb() {
 void HelpViewController::loadHelpHtml() {
     const auto url = pf::Bundle::main().url("help", "html");
     if (!url) return;
-    std::ifstream in(url->path(), std::ios::binary);
-    std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
+    // Read as the web view reads its local pages: a regular file within its bound, nothing else.
+    const auto bytes =
+        pf::FileManager::defaultManager().contents(url->path(), pf::WKWebView::kMaxLocalPageBytes);
+    if (!bytes) {
         Console::printLine("The file \u201c" + url->lastPathComponent() +
                            "\u201d couldn\u2019t be opened.");
         return;
     }
-    (void)webView()->loadHTMLString(html, pf::URL::fileURLWithPath(url->path()));
+    (void)webView()->loadHTMLString(std::string(bytes->begin(), bytes->end()),
+                                    pf::URL::fileURLWithPath(url->path()));
 }
 
 // ---- Web view delegates --------------------------------------------------------------------

@@ -1,12 +1,11 @@
 #include "ViewExtensions.h"
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "URLLoader.h"
 #include "core/Console.h"
 #include "core/Dispatch.h"
+#include "core/FileManager.h"
 #include "core/ProcessInfo.h"
 #include "core/URL.h"
 #include "ui/UIImage.h"
@@ -21,12 +20,7 @@ void debugLine(std::string text) {
 }
 
 std::optional<std::vector<std::uint8_t>> readFile(const pf::URL& url) {
-    std::ifstream in(url.path(), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
+    return pf::FileManager::defaultManager().contents(url.path(), pf::UIImage::kMaxFileBytes);
 }
 
 // The whole content at the address, read on the calling thread; nothing on any failure. An HTTP

@@ -1,11 +1,16 @@
 #include "ui/Offscreen.h"
 
 #include <cairo.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace pf {
 
@@ -62,7 +67,29 @@ void ImageSurface::fill(const UIColor& color) {
 }
 
 bool ImageSurface::writePNG(const std::string& path) const {
-    return surface_ && cairo_surface_write_to_png(surface_, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    if (!surface_) return false;
+    std::vector<unsigned char> png;
+    const auto append = [](void* closure, const unsigned char* data, unsigned int length) {
+        auto* out = static_cast<std::vector<unsigned char>*>(closure);
+        out->insert(out->end(), data, data + length);
+        return CAIRO_STATUS_SUCCESS;
+    };
+    if (cairo_surface_write_to_png_stream(surface_, append, &png) != CAIRO_STATUS_SUCCESS)
+        return false;
+    // Opened without blocking (opening a named pipe for writing would wait for a reader) and
+    // checked before anything is written. Opening truncates regular files only.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool written = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    for (std::size_t done = 0; written && done < png.size();) {
+        const auto n = ::write(fd, png.data() + done, png.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && written;
 }
 
 BitmapContext::BitmapContext(int widthPoints, int heightPoints, CGFloat scale)

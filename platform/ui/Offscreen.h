@@ -36,7 +36,9 @@ public:
     // The pixel, un-premultiplied; transparent black outside the image.
     RGBA8 pixel(int x, int y) const;
     void fill(const UIColor& color);
-    // False when the file cannot be written.
+    // Writes the image as PNG over the regular file at `path` (made when missing). False when the
+    // file cannot be written, and for anything but a regular file (a named pipe, a device, a
+    // directory), which is refused without blocking and left untouched.
     bool writePNG(const std::string& path) const;
 
 private:

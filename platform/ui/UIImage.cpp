@@ -3,10 +3,8 @@
 #include <cairo.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <vector>
 
+#include "core/FileManager.h"
 #include "ui/CGContext.h"
 #include "ui/JPEGDecoder.h"
 
@@ -49,11 +47,8 @@ std::shared_ptr<UIImage> UIImage::fromData(std::span<const std::uint8_t> data) {
 }
 
 std::shared_ptr<UIImage> UIImage::contentsOfFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    return fromData(bytes);
+    const auto bytes = FileManager::defaultManager().contents(path, kMaxFileBytes);
+    return bytes ? fromData(*bytes) : nullptr;
 }
 
 std::shared_ptr<UIImage> UIImage::fromSurface(cairo_surface_t* surface) {

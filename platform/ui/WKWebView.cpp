@@ -4,22 +4,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <system_error>
 
 #include "core/Dispatch.h"
+#include "core/FileManager.h"
+#include "core/NSError.h"
 #include "ui/TextDrawing.h"
 #include "ui/UITouch.h"
 
 namespace pf {
 
 namespace {
-
-// Local pages larger than this are not read (help pages are a few kilobytes).
-constexpr std::uintmax_t kMaxLocalPageBytes = 4u * 1024 * 1024;
 
 std::string lowercase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -37,26 +31,25 @@ std::string mimeTypeFor(const URL& url) {
     return "application/octet-stream";
 }
 
-// The whole file when it is a regular file within the size limit.
+// The whole file when it is a regular file within the size limit; otherwise why not.
 std::optional<std::string> readLocalPage(const std::string& path, std::string& whyNot) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::is_regular_file(status)) {
-        whyNot = "There is no page at this address.";
+    try {
+        const auto bytes =
+            FileManager::defaultManager().readData(path, WKWebView::kMaxLocalPageBytes);
+        return std::string(bytes.begin(), bytes.end());
+    } catch (const NSErrorException& e) {
+        switch (e.error().code()) {
+        case NSFileReadTooLargeError:
+            whyNot = "The page is too large to show.";
+            break;
+        case NSFileReadNoPermissionError:
+            whyNot = "The page could not be read.";
+            break;
+        default:
+            whyNot = "There is no page at this address.";
+        }
         return std::nullopt;
     }
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxLocalPageBytes) {
-        whyNot = "The page is too large to show.";
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
-        whyNot = "The page could not be read.";
-        return std::nullopt;
-    }
-    return content;
 }
 
 // A decision handler that takes one answer: later calls are reported and ignored.

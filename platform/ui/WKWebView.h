@@ -7,7 +7,10 @@
 //      action (no target frame) goes to the UI delegate's createWebViewWith instead; a null
 //      answer drops it, a web view answered loads the request itself.
 //   2. fetch. `file:` URLs are read only for loads the application starts itself (load,
-//      loadHTMLString); a page's links never reach local files. `http:`/`https:` pages are not
+//      loadHTMLString); a page's links never reach local files. Only a regular file of at most
+//      kMaxLocalPageBytes is read; anything else (missing, a named pipe, a device, a directory:
+//      refused without blocking, or a larger file) shows a "Page not found" page that gives the
+//      reason and the address, and no response follows. `http:`/`https:` pages are not
 //      fetched (the application has no network access here): the view shows a page that says so
 //      and names the address, and no response follows. Other schemes are refused the same way.
 //   3. navigation response: the navigation delegate decides (no delegate: allow).
@@ -25,6 +28,7 @@
 // Ownership: delegates are held weakly. [main-thread] All of it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -131,6 +135,9 @@ public:
     explicit WKWebView(const CGRect& frame = CGRect::zero(),
                        WKWebViewConfiguration configuration = {});
     ~WKWebView() override;
+
+    // The largest local page read (help pages are a few kilobytes).
+    static constexpr std::size_t kMaxLocalPageBytes = std::size_t{4} << 20; // 4 MiB
 
     std::weak_ptr<WKNavigationDelegate> navigationDelegate;
     std::weak_ptr<WKUIDelegate> uiDelegate;

@@ -1,5 +1,9 @@
 // The web view: the order of the delegates' decisions, the page reduction, which addresses are
-// fetched (local files only for the application's own loads), and the application's URL opening.
+// fetched (local regular files only, for the application's own loads), and the application's URL
+// opening.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "AppTestSupport.h"
@@ -24,7 +28,7 @@ public:
     std::vector<std::string> events;
 };
 
-TEST(WebView, DecidesTheActionThenTheResponseThenShowsThePageAndNeverOpensALocalFileFromALink) {
+TEST(WebView, DecidesActionThenResponseThenShowsThePageReadingOnlyRegularFilesOfItsOwnLoads) {
     pf::RunLoop::claimMainThread();
     enginetest::TempDir dir;
     const auto page = pf::URL::fileURLWithPath(dir.file("page.html"));
@@ -56,6 +60,26 @@ TEST(WebView, DecidesTheActionThenTheResponseThenShowsThePageAndNeverOpensALocal
     EXPECT_EQ(web->title(), "Local file not opened");
     for (const auto& block : web->pageBlocks())
         EXPECT_EQ(block.text.find("root:"), std::string::npos);
+
+    // A named pipe, a folder or a file past 4 MiB is no page, and nothing blocks (a regression
+    // ends the test by its alarm instead of hanging the suite).
+    ASSERT_EQ(::mkfifo(dir.file("pipe.html").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.html"));
+    std::ofstream(dir.file("huge.html")) << "<p>big</p>";
+    std::filesystem::resize_file(dir.file("huge.html"), (std::uintmax_t{4} << 20) + 1);
+    ::alarm(10);
+    for (const std::string name : {"pipe.html", "folder.html", "huge.html"}) {
+        const auto url = pf::URL::fileURLWithPath(dir.file(name));
+        web->load(pf::URLRequest(url));
+        pf::RunLoop::main().drainQueue();
+        EXPECT_EQ(web->pageBlocks(),
+                  (std::vector<pf::WKPageBlock>{
+                      {K::heading, "Page not found"},
+                      {K::notice, (name == "huge.html" ? "The page is too large to show.\n"
+                                                       : "There is no page at this address.\n") +
+                                      url.absoluteString()}}));
+    }
+    ::alarm(0);
 }
 
 TEST(ApplicationOpenURL, OnlyWebFileAndMailAddressesReachTheOpener) {

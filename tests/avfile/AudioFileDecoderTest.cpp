@@ -3,8 +3,13 @@
 #include "audio/file/AudioFileDecoder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <filesystem>
 #include <tuple>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +51,18 @@ std::vector<char> wavFile(uint16_t formatTag, uint16_t channels, uint32_t rate, 
     put(out, declaredBytes, 4);
     out.insert(out.end(), data.begin(), data.end());
     return out;
+}
+
+// A CAF file of 1000 frames of 16-bit big-endian stereo PCM whose description declares `rate`.
+std::vector<char> cafFile(double rate) {
+    std::string out("caff\0\1\0\0desc\0\0\0\0\0\0\0\x20", 20);
+    for (int i = 7; i >= 0; --i)
+        out += static_cast<char>(std::bit_cast<uint64_t>(rate) >> (8 * i));
+    out += std::string("lpcm\0\0\0\0\0\0\0\4\0\0\0\1\0\0\0\2\0\0\0\x10"
+                       "data\0\0\0\0\0\0\x0f\xa4\0\0\0\0",
+                       40);
+    out.resize(out.size() + 4000, 0x10);
+    return {out.begin(), out.end()};
 }
 
 // Interleaved 16-bit stereo: left counts up from -20000, right is its negation.
@@ -134,7 +151,14 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
     for (const std::string& missing : std::vector<std::string>{
              dir.file("17.m4a"), tone + std::string(1, '\0') + "x", "file://" + tone + "%00x"})
         cases.push_back({missing, {Reason::notFound}, ""});
-    cases.push_back({dir.file("zero.m4a"), {Reason::notRegularFile}, ""});
+    ASSERT_EQ(::mkfifo(dir.file("pipe.m4a").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.m4a"));
+    for (const char* name : {"zero.m4a", "pipe.m4a", "folder.m4a"})
+        cases.push_back({dir.file(name), {Reason::notRegularFile}, ""});
+    std::filesystem::resize_file(text("huge.wav", ""), (uint64_t{1} << 30) + 1); // sparse
+    cases.push_back({dir.file("huge.wav"), {Reason::tooLong}, ""});
+    for (const auto& [name, rate] : {std::pair{"inf.caf", HUGE_VAL}, std::pair{"1e300.caf", 1e300}})
+        cases.push_back({bytes(name, cafFile(rate)), {Reason::damaged}, "sample rate"});
     for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
              {"text.m4a", "This is not audio at all.\nJust some lines of text.\n"},
              {"empty.m4a", ""},
@@ -154,6 +178,7 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
         cases.push_back(
             {cut(keep), {std::begin(damagedOrTruncated), std::end(damagedOrTruncated)}, ""});
 
+    ::alarm(10); // a reader that blocks ends the test instead of hanging the suite
     for (const Case& c : cases) {
         try {
             pf::decodeAudioFile(c.input);
@@ -168,6 +193,7 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
             }
         }
     }
+    ::alarm(0);
 }
 
 } // namespace

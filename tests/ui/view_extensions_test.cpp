@@ -1,28 +1,38 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "../_support/TempDir.h"
 #include "ViewExtensions.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
 #include "ui/Offscreen.h"
+#include "ui/UIImage.h"
 
 using namespace pf;
 namespace fs = std::filesystem;
 
-TEST(ImageLoading, LoadFromShowsAPngScaledLaterAndLogsOneLinePerFailure) {
+// Every failure logs one line and leaves the image as it was. A named pipe, a device, a folder
+// or a file past 64 MiB named like an image is no data for either loader, and no PNG is written
+// over anything but a regular file; nothing blocks (a regression ends the test by its alarm).
+TEST(ImageLoading, LoadFromShowsAPngScaledLaterAndLogsOneLinePerFailureWithoutEverBlocking) {
     RunLoop::claimMainThread();
-    const fs::path dir = fs::temp_directory_path() / ("pf_view_ext_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    test::TempDir dir;
     ImageSurface red(2, 2);
     red.fill(UIColor(1, 0, 0, 1));
-    ASSERT_TRUE(red.writePNG((dir / "red.png").string()));
-    EXPECT_FALSE(red.writePNG((dir / "no/such/dir.png").string()));
-    std::ofstream(dir / "text.txt") << "no image here";
-    fs::copy_file(dir / "red.png", dir / "cut.png");
-    fs::resize_file(dir / "cut.png", fs::file_size(dir / "red.png") / 2);
-    const auto url = [&](const char* name) { return "file://" + (dir / name).string(); };
+    ASSERT_TRUE(red.writePNG(dir.file("red.png")) && red.writePNG(dir.file("huge.png")));
+    fs::resize_file(dir.file("huge.png"), (std::uintmax_t{64} << 20) + 1); // a PNG, then zeros
+    std::ofstream(dir.file("text.txt")) << "no image here";
+    fs::copy_file(dir.file("red.png"), dir.file("cut.png"));
+    fs::resize_file(dir.file("cut.png"), fs::file_size(dir.file("red.png")) / 2);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    fs::create_directory(dir.file("folder.png"));
+    fs::create_symlink("/dev/zero", dir.file("zero.png"));
+    const auto url = [&](const char* name) { return "file://" + dir.file(name); };
+    ::alarm(10);
 
     ConsoleCapture capture;
     auto view = std::make_shared<UIImageView>(CGRect{0, 0, 4, 4});
@@ -30,23 +40,29 @@ TEST(ImageLoading, LoadFromShowsAPngScaledLaterAndLogsOneLinePerFailure) {
     EXPECT_FALSE(view->image()) << "nothing is read before the main queue runs";
     drainMainQueue();
     EXPECT_EQ(renderView(*view).pixel(3, 3), (RGBA8{255, 0, 0, 255})) << "scaled to the bounds";
+    EXPECT_TRUE(UIImage::contentsOfFile(dir.file("red.png")));
 
     orvex::loadFrom(view, "not a url");
-    orvex::loadFrom(view, url("missing.png"));
+    for (const char* name : {"missing.png", "pipe.png", "folder.png", "zero.png", "huge.png"}) {
+        orvex::loadFrom(view, url(name));
+        EXPECT_FALSE(UIImage::contentsOfFile(dir.file(name))) << name;
+    }
     orvex::loadFrom(view, url("text.txt"));
     orvex::loadFrom(view, url("cut.png"));
     auto gone = std::make_shared<UIImageView>();
     orvex::loadFrom(gone, url("red.png"));
     gone.reset();
     drainMainQueue();
-    fs::remove_all(dir);
+    const std::string noData = "UIImageView::loadFrom() : Could not encode image data.";
+    const std::string noImage = "UIImageView::loadFrom() : Could not assign image.";
     EXPECT_EQ(capture.lines(),
               (std::vector<std::string>{
-                  "UIImageView::loadFrom() : Could not encode url string : not a url",
-                  "UIImageView::loadFrom() : Could not encode image data.",
-                  "UIImageView::loadFrom() : Could not assign image.",
-                  "UIImageView::loadFrom() : Could not assign image.",
-                  "UIImageView::loadFrom() : Could not assign image.",
-              }));
+                  "UIImageView::loadFrom() : Could not encode url string : not a url", noData,
+                  noData, noData, noData, noData, noImage, noImage, noImage}));
     EXPECT_TRUE(view->image()) << "failures leave the image as it was";
+
+    for (const std::string& target : {dir.file("no/such/dir.png"), dir.file("pipe.png"),
+                                      dir.file("folder.png"), std::string("/dev/null")})
+        EXPECT_FALSE(red.writePNG(target)) << target;
+    ::alarm(0);
 }

@@ -1,6 +1,8 @@
 #include "Vesk/CString.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -23,6 +25,30 @@ CString empty(" ");
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
+
+// The regular file at path, opened with `flags`, or -1. Opened without blocking, as a named pipe
+// would wait for its other end, and refused unless it is a regular file: a device may never end.
+int openRegularFile(const char* path, int flags, struct stat& info) noexcept {
+    const int fd = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether exactly `size` bytes were read: a file that delivers fewer than it announced fails.
+bool readExactly(int fd, char* buffer, std::size_t size) noexcept {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 // Wide enough for "%d" of any int and "%f" of any double (309 digits and six decimals).
 struct NumberText {
@@ -312,23 +338,22 @@ int CString::operator>>(int n) {
 int CString::operator<<(const char* path) {
     if (path == nullptr) return 0;
     Clear();
-    std::FILE* file = std::fopen(path, "rb");
     struct stat info {};
+    const int fd = openRegularFile(path, O_RDONLY, info);
     // Only a regular file below 4 GiB can be held; anything else cannot be loaded at all.
-    if (file == nullptr || ::fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<unsigned long long>(info.st_size) > kMaxLength) {
-        if (file != nullptr) std::fclose(file);
+    if (fd < 0 || static_cast<unsigned long long>(info.st_size) > kMaxLength) {
+        if (fd >= 0) ::close(fd);
         std::printf("\nERROR: File '%s' could not be opened for loading.", path);
         return 0;
     }
     const std::size_t size = static_cast<std::size_t>(info.st_size);
     if (size == 0) {
-        std::fclose(file);
+        ::close(fd);
         return 0;
     }
     char* buffer = AllocText(size);
-    const bool complete = buffer != nullptr && std::fread(buffer, 1, size, file) == size;
-    std::fclose(file);
+    const bool complete = buffer != nullptr && readExactly(fd, buffer, size);
+    ::close(fd);
     if (!complete) {
         std::free(buffer);
         std::fputs("\nERROR: While reading file.", stdout);
@@ -344,8 +369,11 @@ int CString::operator>>(const char* path) {
         std::fputs("\nError: String object is empty.", stdout);
         return 0;
     }
-    std::FILE* file = std::fopen(path, "wb");
+    struct stat info {};
+    const int fd = openRegularFile(path, O_WRONLY | O_CREAT, info);
+    std::FILE* file = fd >= 0 && ::ftruncate(fd, 0) == 0 ? ::fdopen(fd, "wb") : nullptr;
     if (file == nullptr) {
+        if (fd >= 0) ::close(fd);
         std::printf("\nERROR: File '%s' could not be opened for saving.", path);
         return 0;
     }

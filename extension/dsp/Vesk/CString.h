@@ -86,10 +86,13 @@ public:
 
     // Writes the text n times to standard output; returns 0.
     virtual int operator>>(int n);
-    // Loads the regular file at path (below 4 GiB); returns the length, 0 on any failure (the
-    // string is then empty and a message was printed).
+    // Loads the regular file at path, below 4 GiB (at most that much is read); returns the
+    // length, 0 on any failure (the string is then empty and a message was printed). Anything but
+    // a regular file (a named pipe, a device, a directory) is refused without blocking, as is a
+    // larger file, before anything is read.
     virtual int operator<<(const char* path);
-    // Saves the text to the file at path; returns 0. Failures are printed.
+    // Saves the text over the regular file at path (made when missing); returns 0. Failures are
+    // printed; anything but a regular file is refused without blocking and left untouched.
     virtual int operator>>(const char* path);
 
     // Byte i as a signed character for 0 <= i < Length(), else 0.

@@ -4,11 +4,12 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string_view>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -113,48 +114,34 @@ std::string localPath(const std::string& pathOrURL) {
     return path;
 }
 
-void checkIsReadableFile(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) {
-            throw AudioFileError(Reason::notFound, "The audio file '" + path + "' does not exist.");
-        }
-        throw AudioFileError(Reason::unreadable, "The audio file '" + path + "' cannot be read: " +
-                                                     ffmpegText(AVERROR(err)) + ".");
-    }
-    if (!S_ISREG(st.st_mode)) {
-        throw AudioFileError(Reason::notRegularFile,
-                             "The audio file '" + path + "' is not a regular file.");
-    }
-}
-
 // Whether a RIFF/WAVE file's data chunk states more bytes than the file holds. FFmpeg drops a
 // stated size that runs past the end and reads to the end instead, so a file cut at a packet
 // boundary would otherwise pass as shorter audio. An unknown size (0 or 0xFFFFFFFF) states nothing.
-bool wavDataChunkRunsPastTheEnd(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    const auto fileSize = static_cast<uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
-    in.seekg(0);
+bool wavDataChunkRunsPastTheEnd(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    const auto fileSize = static_cast<uint64_t>(st.st_size);
+    char header[12];
+    const auto readAt = [&](uint64_t at, size_t bytes) {
+        return ::pread(fd, header, bytes, static_cast<off_t>(at)) == static_cast<ssize_t>(bytes);
+    };
     const auto le32 = [](const char* p) {
         uint32_t v = 0;
         for (int i = 3; i >= 0; --i)
             v = (v << 8) | static_cast<uint8_t>(p[i]);
         return v;
     };
-    char header[12];
-    if (!in.read(header, 12) || std::memcmp(header, "RIFF", 4) != 0 ||
+    if (!readAt(0, 12) || std::memcmp(header, "RIFF", 4) != 0 ||
         std::memcmp(header + 8, "WAVE", 4) != 0) {
         return false;
     }
     uint64_t at = 12;
-    for (int chunk = 0; chunk < 64 && in.read(header, 8); ++chunk) {
+    for (int chunk = 0; chunk < 64 && readAt(at, 8); ++chunk) {
         const uint64_t size = le32(header + 4);
         if (std::memcmp(header, "data", 4) == 0) {
             return size != 0 && size != 0xFFFFFFFFu && at + 8 + size > fileSize;
         }
         at += 8 + size + (size & 1);
-        in.seekg(static_cast<std::streamoff>(at));
     }
     return false;
 }
@@ -164,6 +151,14 @@ template <auto release> struct Release {
     template <typename T> void operator()(T* p) const { release(&p); }
 };
 template <typename T, auto release> using Owned = std::unique_ptr<T, Release<release>>;
+
+// An I/O context over our own descriptor owns its buffer, which FFmpeg may have replaced.
+void freeIOContext(AVIOContext** io) {
+    if (*io != nullptr) av_freep(&(*io)->buffer);
+    avio_context_free(io);
+}
+
+constexpr int kIOBufferBytes = 64 * 1024;
 
 // Options for every open FFmpeg makes for this file, nested opens by a demuxer included.
 class RestrictedOptions {
@@ -196,6 +191,11 @@ bool codecAccepted(AVCodecID id) {
 class Decoder {
 public:
     explicit Decoder(std::string path) : path_(std::move(path)), url_("file:" + path_) {}
+    ~Decoder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
 
     DecodedAudio run() {
         openInput();
@@ -209,10 +209,57 @@ private:
         throw AudioFileError(reason, "The audio file '" + path_ + "' " + why);
     }
 
+    // Opened without blocking (a named pipe put in the file's place would wait for a writer) and
+    // checked on the open descriptor. FFmpeg reads this descriptor and never opens the path
+    // itself, so what was checked is what is read.
+    void openFile() {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+            const int err = errno;
+            if (err == ENOENT || err == ENOTDIR) fail(Reason::notFound, "does not exist.");
+            // A socket, or a device without its driver.
+            if (err == ENXIO) fail(Reason::notRegularFile, "is not a regular file.");
+            fail(Reason::unreadable, "cannot be read: " + ffmpegText(AVERROR(err)) + ".");
+        }
+        if (!S_ISREG(st.st_mode)) {
+            fail(Reason::notRegularFile, "is not a regular file.");
+        }
+        if (static_cast<uint64_t>(st.st_size) > kMaxAudioFileBytes) {
+            fail(Reason::tooLong, "is too large to be read: it holds more than 1 GiB.");
+        }
+    }
+
+    static int readPacket(void* opaque, uint8_t* buffer, int size) {
+        const int fd = static_cast<Decoder*>(opaque)->fd_;
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, static_cast<size_t>(size));
+            if (n > 0) return static_cast<int>(n);
+            if (n == 0) return AVERROR_EOF;
+            if (errno != EINTR) return AVERROR(errno);
+        }
+    }
+
+    static int64_t seekTo(void* opaque, int64_t offset, int whence) {
+        const int fd = static_cast<Decoder*>(opaque)->fd_;
+        if (whence & AVSEEK_SIZE) {
+            struct stat st {};
+            return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
+        }
+        const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
+    }
+
     void openInput() {
-        AVIOContext* io = nullptr;
-        int err = avio_open2(&io, url_.c_str(), AVIO_FLAG_READ, nullptr, RestrictedOptions().get());
-        if (err < 0) fail(Reason::unreadable, "cannot be read: " + ffmpegText(err) + ".");
+        openFile();
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kIOBufferBytes));
+        AVIOContext* io = buffer == nullptr ? nullptr
+                                            : avio_alloc_context(buffer, kIOBufferBytes, 0, this,
+                                                                 &readPacket, nullptr, &seekTo);
+        if (io == nullptr) {
+            av_free(buffer);
+            fail(Reason::unreadable, "cannot be read: out of memory.");
+        }
         io_.reset(io);
 
         // Probe first and refuse anything that is not an accepted container before any demuxer
@@ -232,7 +279,7 @@ private:
         ctx->pb = io_.get();
         ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
         // On failure this frees ctx, but not the I/O context it was given.
-        err = avformat_open_input(&ctx, url_.c_str(), format, RestrictedOptions().get());
+        const int err = avformat_open_input(&ctx, url_.c_str(), format, RestrictedOptions().get());
         if (err == AVERROR_EOF) fail(Reason::truncated, "is truncated: it ends inside its header.");
         if (err < 0) fail(Reason::damaged, "is damaged or incomplete: " + ffmpegText(err) + ".");
         input_.reset(ctx);
@@ -259,6 +306,9 @@ private:
                 static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
         }
         stream_ = ctx->streams[index];
+        // FFmpeg clamps a declared rate of +inf or 1e300 to the largest int: refuse it before
+        // anything is decoded. A rate not known yet (0) is checked on the first frame.
+        if (stream_->codecpar->sample_rate != 0) checkSampleRate(stream_->codecpar->sample_rate);
         reserveDeclaredLength();
         const AVCodecParameters* par = stream_->codecpar;
         const AVCodec* codec = avcodec_find_decoder(par->codec_id);
@@ -343,11 +393,21 @@ private:
         }
     }
 
+    void checkSampleRate(int rate) const {
+        if (rate < kMinSampleRate || rate > kMaxSampleRate) {
+            fail(Reason::damaged, "declares an unusable sample rate (read as " +
+                                      std::to_string(rate) + " Hz); only rates from " +
+                                      std::to_string(kMinSampleRate) + " to " +
+                                      std::to_string(kMaxSampleRate) + " Hz are read.");
+        }
+    }
+
     void append(const AVFrame& frame) {
         const auto channels = static_cast<uint32_t>(frame.ch_layout.nb_channels);
-        if (frame.sample_rate <= 0 || channels == 0 || channels > kMaxChannels) {
+        if (channels == 0 || channels > kMaxChannels) {
             fail(Reason::damaged, "holds audio in an invalid format.");
         }
+        checkSampleRate(frame.sample_rate);
         if (out_.channels == 0) {
             out_.sampleRate = frame.sample_rate;
             out_.channels = channels;
@@ -424,7 +484,7 @@ private:
 
     // A container that declares more audio than the file holds was cut short.
     void checkComplete() const {
-        if (std::string_view(input_->iformat->name) == "wav" && wavDataChunkRunsPastTheEnd(path_)) {
+        if (std::string_view(input_->iformat->name) == "wav" && wavDataChunkRunsPastTheEnd(fd_)) {
             fail(Reason::truncated, "is truncated: its data chunk ends early.");
         }
         if (stream_->duration == AV_NOPTS_VALUE || stream_->duration <= 0) return;
@@ -439,7 +499,8 @@ private:
 
     std::string path_;
     std::string url_;
-    Owned<AVIOContext, avio_closep> io_; // outlives input_ (declared first)
+    int fd_ = -1;
+    Owned<AVIOContext, freeIOContext> io_; // outlives input_ (declared first)
     Owned<AVFormatContext, avformat_close_input> input_;
     Owned<AVCodecContext, avcodec_free_context> codec_;
     Owned<AVPacket, av_packet_free> packet_;
@@ -459,9 +520,7 @@ private:
 } // namespace
 
 DecodedAudio decodeAudioFile(const std::string& pathOrFileURL) {
-    std::string path = localPath(pathOrFileURL);
-    checkIsReadableFile(path);
-    return Decoder(std::move(path)).run();
+    return Decoder(localPath(pathOrFileURL)).run();
 }
 
 } // namespace pf

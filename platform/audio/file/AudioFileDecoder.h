@@ -38,14 +38,16 @@ public:
     enum class Reason {
         notLocal,          ///< a URL whose scheme is not "file"
         notFound,          ///< nothing at that path
-        notRegularFile,    ///< a directory, device or other non-file
+        notRegularFile,    ///< a directory, device, named pipe or other non-file
         unreadable,        ///< exists but cannot be read (permissions, I/O error)
         unsupportedFormat, ///< not one of the accepted containers or codecs (a text file, a
                            ///< playlist)
         noAudioStream,     ///< a media file without any audio stream
-        damaged,           ///< the container or the coded audio is corrupt
+        damaged,           ///< the container or the coded audio is corrupt, or it declares a
+                           ///< sample rate outside `kMinSampleRate`…`kMaxSampleRate`
         truncated,         ///< fewer frames than the container declares
-        tooLong,           ///< longer than `kMaxDecodedSamples` allows
+        tooLong,           ///< longer than `kMaxDecodedSamples` allows, or a file larger
+                           ///< than `kMaxAudioFileBytes`
     };
 
     AudioFileError(Reason reason, const std::string& message)
@@ -60,7 +62,17 @@ private:
 /// Upper bound on decoded samples over all channels (20 minutes of 48 kHz stereo, about 440 MiB).
 inline constexpr uint64_t kMaxDecodedSamples = 20ull * 60 * 48000 * 2;
 
-/// [any-thread, blocking] Decodes a whole audio file.
+/// Upper bound on the size of a file read (1 GiB): no file within `kMaxDecodedSamples` is larger
+/// (20 minutes of 48 kHz stereo as 64-bit PCM is 0.9 GiB); a larger one is refused unread.
+inline constexpr uint64_t kMaxAudioFileBytes = uint64_t{1} << 30;
+
+/// The sample rates a file may declare; a rate outside (FFmpeg turns a declared +inf or 1e300
+/// into 2,147,483,647 Hz) is damage.
+inline constexpr int kMinSampleRate = 1000;
+inline constexpr int kMaxSampleRate = 768000;
+
+/// [any-thread, blocking] Decodes a whole audio file: a regular file only (a named pipe, a device
+/// or a directory is refused without blocking), opened once and read through that descriptor.
 /// `pathOrFileURL` is a filesystem path or a "file:" URL ("file:///a/b.m4a", "file://localhost/…",
 /// percent-encoded). Any other "scheme:" prefix is refused as not local, so a relative path whose
 /// first component holds a ':' must be written "./a:b.m4a".
