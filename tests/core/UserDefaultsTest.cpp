@@ -72,20 +72,49 @@ TEST_F(UserDefaultsTest, RefusedSuiteNamesGiveNoObject) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
-TEST_F(UserDefaultsTest, CorruptFileIsSetAsideAndTheDomainStartsEmpty) {
-    std::ofstream(dir.path() + "/group.broken.plist")
-        << "<?xml version=\"1.0\"?><plist><dict><key>";
-    auto defaults = suite("group.broken");
-    EXPECT_EQ(defaults->integerForKey("anything"), 0);
-    EXPECT_TRUE(defaults->dictionaryRepresentation().empty());
-    defaults->setInteger(3, "after");
-    reopen();
-    EXPECT_EQ(suite("group.broken")->integerForKey("after"), 3);
-    int asides = 0;
-    for (const auto& entry : fs::directory_iterator(dir.path())) {
-        if (entry.path().filename().string().starts_with("group.broken.plist.corrupt-")) ++asides;
+// A damaged file, then one over the 4 MiB limit: each is kept beside the new one, under a name
+// no earlier one holds, and the domain starts empty and is saved again.
+TEST_F(UserDefaultsTest, UnreadableFilesAreKeptBesideTheNewOneAndNeverOverwritten) {
+    const std::string file = dir.path() + "/group.broken.plist";
+    const std::string damaged = "<?xml version=\"1.0\"?><plist><dict><key>";
+    const std::string tooLarge((4 << 20) + 1, ' ');
+    for (const auto& [content, aside] : {std::pair{damaged, file + ".unreadable"},
+                                         std::pair{tooLarge, file + ".unreadable-2"}}) {
+        std::ofstream(file) << content;
+        reopen();
+        testing::internal::CaptureStderr();
+        auto defaults = suite("group.broken");
+        EXPECT_TRUE(defaults->dictionaryRepresentation().empty());
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find("pf: the property list " + file + " cannot be read: "),
+                  std::string::npos)
+            << errors;
+        EXPECT_NE(errors.find("kept as " + aside + "\n"), std::string::npos) << errors;
+        defaults->setInteger(3, "after");
+        reopen();
+        EXPECT_EQ(suite("group.broken")->integerForKey("after"), 3);
     }
-    EXPECT_EQ(asides, 1);
+    EXPECT_EQ(fs::file_size(file + ".unreadable"), damaged.size());
+    EXPECT_EQ(fs::file_size(file + ".unreadable-2"), tooLarge.size());
+}
+
+// Text holding U+0000, at the top and nested, reads back exactly from the file; a key holding it,
+// which no property list can hold, is refused with a line and changes nothing.
+TEST_F(UserDefaultsTest, TextHoldingNulRoundTripsAndAKeyHoldingNulIsRefused) {
+    const pf::PlistValue text(std::string("a\0b caf\xC3\xA9 \xF0\x9F\x8E\xB5\0", 15));
+    auto defaults = suite();
+    defaults->setObject(text, "text");
+    defaults->setObject(pf::PlistValue(pf::PlistArray{text, "plain"}), "list");
+    testing::internal::CaptureStderr();
+    defaults->setInteger(1, std::string("bad\0key", 7));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "pf: the setting \"bad\" of domain group.test.suite is not saved: a dictionary key "
+              "holds U+0000\n");
+    reopen();
+    auto fresh = suite();
+    EXPECT_EQ(fresh->objectForKey("text"), text);
+    EXPECT_EQ(fresh->objectForKey("list"), pf::PlistValue(pf::PlistArray{text, "plain"}));
+    EXPECT_EQ(fresh->dictionaryRepresentation().keys(), (std::vector<std::string>{"text", "list"}));
 }
 
 } // namespace
