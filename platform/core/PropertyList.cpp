@@ -506,10 +506,7 @@ PlistValue dictionaryFromPairs(plist_t node, Dictionaries& dictionaries) {
                                ? plist_get_string_ptr(key, &length)
                                : nullptr;
         if (text == nullptr) throw NSErrorException(corruptDataError("a dictionary key is missing"));
-        if (std::string_view(text, length).find('\0') != std::string_view::npos) {
-            throw NSErrorException(corruptDataError("a dictionary key holds U+0000"));
-        }
-        entries.emplace_back(std::string(text, length),
+        entries.emplace_back(std::string(std::string_view(text, length)),
                              fromNode(plist_array_get_item(node, i + 1), dictionaries));
     }
     return PlistValue(PlistDictionary::fromEntries(std::move(entries)));
