@@ -301,10 +301,6 @@ public:
             count_ > (end_ - table_) / offsetSize_) {
             damaged();
         }
-        if (count_ > PropertyListSerialization::kMaximumObjects) {
-            throw NSErrorException(
-                tooLargeError("objects", PropertyListSerialization::kMaximumObjects));
-        }
         walk(top);
     }
 
@@ -379,8 +375,8 @@ private:
                 tooLargeError("objects", PropertyListSerialization::kMaximumObjects));
         }
         if (bytes > PropertyListSerialization::kMaximumBytes) {
-            throw NSErrorException(tooLargeError("bytes of text and data",
-                                                 PropertyListSerialization::kMaximumBytes));
+            throw NSErrorException(
+                tooLargeError("bytes of text and data", PropertyListSerialization::kMaximumBytes));
         }
     }
 
@@ -493,19 +489,19 @@ private:
 
 PlistValue fromNode(plist_t node, Dictionaries& dictionaries);
 
-// An array of keys and values, as the XML path hands dictionaries to the parser.
+// An array of keys and values, as the XML path hands dictionaries to the parser. The document
+// was checked to alternate keys and values, so anything else means the parser read it otherwise.
 PlistValue dictionaryFromPairs(plist_t node, Dictionaries& dictionaries) {
     const std::uint32_t n = plist_array_get_size(node);
-    if (n % 2 != 0) throw NSErrorException(corruptDataError("a dictionary key has no value"));
     std::vector<PlistDictionary::Entry> entries;
     entries.reserve(n / 2);
     for (std::uint32_t i = 0; i < n; i += 2) {
         const plist_t key = plist_array_get_item(node, i);
         std::uint64_t length = 0;
-        const char* text = plist_get_node_type(key) == PLIST_STRING
+        const char* text = plist_get_node_type(key) == PLIST_STRING && i + 1 < n
                                ? plist_get_string_ptr(key, &length)
                                : nullptr;
-        if (text == nullptr) throw NSErrorException(corruptDataError("a dictionary key is missing"));
+        if (text == nullptr) throw NSErrorException(corruptDataError("not a property list"));
         entries.emplace_back(std::string(std::string_view(text, length)),
                              fromNode(plist_array_get_item(node, i + 1), dictionaries));
     }
@@ -588,10 +584,11 @@ PlistValue fromNode(plist_t node, Dictionaries& dictionaries) {
 }
 
 NSError writeError(std::string_view reason) {
-    return NSError(NSCocoaErrorDomain, kWriteInvalidError,
-                   {{NSLocalizedDescriptionKey,
-                     "The data couldn\u2019t be written because it isn\u2019t in the correct format."},
-                    {NSDebugDescriptionErrorKey, std::string(reason)}});
+    return NSError(
+        NSCocoaErrorDomain, kWriteInvalidError,
+        {{NSLocalizedDescriptionKey,
+          "The data couldn\u2019t be written because it isn\u2019t in the correct format."},
+         {NSDebugDescriptionErrorKey, std::string(reason)}});
 }
 
 // `text` as UTF-16 code units; nothing when it is not UTF-8.
@@ -601,8 +598,11 @@ std::optional<std::u16string> utf16(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t n = lead < 0x80 ? 1 : lead >> 5 == 0x6 ? 2 : lead >> 4 == 0xE ? 3
-                                            : lead >> 3 == 0x1E ? 4 : 0;
+        const std::size_t n = lead < 0x80         ? 1
+                              : lead >> 5 == 0x6  ? 2
+                              : lead >> 4 == 0xE  ? 3
+                              : lead >> 3 == 0x1E ? 4
+                                                  : 0;
         if (n == 0 || i + n > text.size()) return std::nullopt;
         std::uint32_t code = n == 1 ? lead : lead & (0x7F >> n);
         for (std::size_t k = 1; k < n; ++k) {
@@ -723,8 +723,7 @@ private:
         if (const std::string* string = value.string()) return text(*string, false);
         const std::uint64_t id = begin();
         switch (value.type()) {
-        case PlistValue::Type::integer:
-        {
+        case PlistValue::Type::integer: {
             const std::uint64_t bits = value.isUnsignedInteger()
                                            ? *value.unsignedInteger()
                                            : static_cast<std::uint64_t>(*value.integer());
@@ -885,8 +884,8 @@ PlistValue PropertyListSerialization::propertyList(std::span<const std::uint8_t>
                                                    PropertyListFormat* format) {
     if (data.empty()) throw NSErrorException(corruptDataError("no data"));
     if (data.size() > kMaximumBytes) {
-        throw NSErrorException(corruptDataError("larger than " + std::to_string(kMaximumBytes) +
-                                                " bytes"));
+        throw NSErrorException(
+            corruptDataError("larger than " + std::to_string(kMaximumBytes) + " bytes"));
     }
     const auto* bytes = reinterpret_cast<const char*>(data.data());
     const auto length = static_cast<std::uint32_t>(data.size());

@@ -87,8 +87,8 @@ TEST_F(UserDefaultsTest, UnreadableFilesAreKeptBesideTheNewOneAndNeverOverwritte
     const std::string file = dir.path() + "/group.broken.plist";
     const std::string damaged = "<?xml version=\"1.0\"?><plist><dict><key>";
     const std::string tooLarge((4 << 20) + 1, ' ');
-    for (const auto& [content, aside] : {std::pair{damaged, file + ".unreadable"},
-                                         std::pair{tooLarge, file + ".unreadable-2"}}) {
+    for (const auto& [content, aside] :
+         {std::pair{damaged, file + ".unreadable"}, std::pair{tooLarge, file + ".unreadable-2"}}) {
         std::ofstream(file) << content;
         reopen();
         testing::internal::CaptureStderr();
