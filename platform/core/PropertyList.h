@@ -20,8 +20,9 @@
 // document is parsed only when it is at most kMaximumBytes long and would expand to at most
 // kMaximumObjects objects (262,144, keys and containers included) and kMaximumBytes (16 MiB) of
 // text and data once its shared references are followed (a binary list may name one child again
-// and again, and the parser copies it once per reference). Reading at those bounds takes about
-// 100 MB at most and a time linear in the size of the document.
+// and again, and the parser copies it once per reference). Reading at those bounds takes under
+// 100 MB (a file of 131,071 small keys, the worst shape, peaks at about 66 MB) and a time linear
+// in the size of the document.
 //
 // Thread: values are plain data; serialisation functions are [any-thread].
 
