@@ -19,6 +19,7 @@ const auto* const kEnvironment =
 
 TEST(PersistentAppData, CombinedIsTheStandardStoreAndSharedIsTheGroupAlone) {
     auto& data = PersistentAppData::sharedInstance();
+    data.setObject("groupOnly", std::nullopt, Storage::defaults); // as an earlier run left it
     data.setInteger("viaCombined", 42, Storage::combined);
     EXPECT_EQ(data.getInteger("viaCombined", Storage::defaults), 42);
     EXPECT_EQ(data.getInteger("viaCombined", Storage::shared), 0);
