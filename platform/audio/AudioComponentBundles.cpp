@@ -98,7 +98,8 @@ std::optional<AudioComponentBundleInfo> readAudioComponentBundle(const std::stri
     try {
         // Read here rather than through propertyListWithContentsOfFile, which prints a line of
         // its own: a skipped bundle gets exactly one line, the one below, with the reason.
-        const auto bytes = FileManager::defaultManager().readData(bundlePath + "/Info.plist");
+        const auto bytes = FileManager::defaultManager().readData(
+            bundlePath + "/Info.plist", PropertyListSerialization::kFileLimit);
         PlistValue root = PropertyListSerialization::propertyList(std::span(bytes));
         if (PlistDictionary* dictionary = root.dictionary()) info = std::move(*dictionary);
     } catch (const NSErrorException& e) {

@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,8 @@
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
 #include <unordered_map>
 
 #include "core/FileManager.h"
@@ -150,6 +153,7 @@ namespace {
 
 constexpr std::int64_t kReferenceDateUnix = 978307200; // 2001-01-01T00:00:00Z
 constexpr std::int64_t kNoSuchFileError = 260;         // the file layer's code for a missing file
+constexpr std::int64_t kWriteInvalidError = 3851;      // a value the chosen form cannot hold
 
 NSError corruptDataError(std::string_view reason) {
     return NSError(NSCocoaErrorDomain, NSPropertyListReadCorruptError,
@@ -167,15 +171,40 @@ using PlistPtr = std::unique_ptr<void, PlistFree>;
 // level. Counted in containers, the outermost one included.
 constexpr std::size_t kMaximumDepth = 512;
 
+NSError tooLargeError(std::string_view what, std::uint64_t bound) {
+    return corruptDataError("expands to more than " + std::to_string(bound) + " " +
+                            std::string(what));
+}
+
+// An XML document as it is handed to the parser: dictionaries rewritten as arrays and their keys
+// as strings, because the parser looks up every key it adds in a hash table of a fixed size (the
+// time grows with the square of the key count); the dictionaries are rebuilt from the arrays.
+struct XmlDocument {
+    std::string text;
+    std::vector<bool> dictionaries; // per container, in document order: was it a dictionary
+};
+
 // Walks the elements of an XML document before it is parsed, refusing what the parser would
-// recurse into too deeply and a dictionary key without a value (the parser drops such a key
-// silently). Everything else is left to the parser.
-void checkXml(std::string_view text) {
+// recurse into too deeply, more elements than a document may hold, U+0000 (which XML cannot
+// hold; the parser would change it), and a dictionary key without a value or a value without a
+// key. Everything else is left to the parser.
+XmlDocument prepareXml(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) {
+        throw NSErrorException(corruptDataError("the document holds U+0000"));
+    }
     struct Container {
         bool dictionary;
         bool keyPending;
     };
     std::vector<Container> open;
+    XmlDocument out;
+    out.text.reserve(text.size() + text.size() / 8);
+    std::size_t copied = 0;
+    std::uint64_t objects = 0;
+    const auto rename = [&](std::size_t at, std::size_t length, std::string_view to) {
+        out.text.append(text.substr(copied, at - copied)).append(to);
+        copied = at + length;
+    };
     const auto skipPast = [&](std::size_t from, std::string_view end) {
         const auto at = text.find(end, from);
         return at == std::string_view::npos ? text.size() : at + end.size();
@@ -196,8 +225,9 @@ void checkXml(std::string_view text) {
             continue;
         }
         const auto close = text.find('>', i);
-        if (close == std::string_view::npos) return;
+        if (close == std::string_view::npos) break;
         std::string_view tag = text.substr(i + 1, close - i - 1);
+        const std::size_t nameAt = i + 1 + (tag.starts_with('/') ? 1 : 0);
         i = close + 1;
         if (tag.starts_with('!')) continue; // the document type
         const bool closing = tag.starts_with('/');
@@ -206,6 +236,8 @@ void checkXml(std::string_view text) {
         if (empty) tag.remove_suffix(1);
         const std::string_view name = tag.substr(0, tag.find_first_of(" \t\r\n"));
         const bool container = name == "dict" || name == "array";
+        if (name == "dict") rename(nameAt, name.size(), "array");
+        if (name == "key") rename(nameAt, name.size(), "string");
         if (closing) {
             if (!container || open.empty()) continue;
             if (open.back().keyPending) {
@@ -214,7 +246,19 @@ void checkXml(std::string_view text) {
             open.pop_back();
             continue;
         }
-        if (!open.empty() && open.back().dictionary) open.back().keyPending = name == "key";
+        if (name != "plist" && ++objects > PropertyListSerialization::kMaximumObjects) {
+            throw NSErrorException(
+                tooLargeError("objects", PropertyListSerialization::kMaximumObjects));
+        }
+        if (!open.empty() && open.back().dictionary) {
+            const bool key = name == "key";
+            if (key == open.back().keyPending) {
+                throw NSErrorException(corruptDataError(key ? "a dictionary key has no value"
+                                                            : "a dictionary value has no key"));
+            }
+            open.back().keyPending = key;
+        }
+        if (container) out.dictionaries.push_back(name == "dict");
         if (container && !empty) {
             if (open.size() >= kMaximumDepth) {
                 throw NSErrorException(corruptDataError("nested too deeply"));
@@ -222,6 +266,8 @@ void checkXml(std::string_view text) {
             open.push_back({name == "dict", false});
         }
     }
+    out.text.append(text.substr(copied));
+    return out;
 }
 
 std::uint64_t bigEndian(const std::uint8_t* bytes, std::size_t count) noexcept {
@@ -232,8 +278,10 @@ std::uint64_t bigEndian(const std::uint8_t* bytes, std::size_t count) noexcept {
 }
 
 // Walks the object graph of a binary property list before it is parsed: containers nested too
-// deeply, a container that holds itself, and dictionary keys holding U+0000 (the parser asserts
-// on them) are refused, as are offsets and references outside the document.
+// deeply, a container that holds itself, dictionary keys holding U+0000 (the parser asserts on
+// them), and a graph that expands past the bounds once shared references are followed (the
+// parser copies a child once per reference) are refused, as are offsets, references and lengths
+// outside the document.
 class BinaryCheck {
 public:
     explicit BinaryCheck(std::span<const std::uint8_t> data) : data_(data) {}
@@ -268,6 +316,8 @@ private:
         Container container;
         std::uint64_t next = 0;
         std::uint16_t deepest = 0; // levels of containers below this one
+        std::uint64_t objects = 1; // expanded so far, this container included
+        std::uint64_t bytes = 0;   // of text and data, expanded so far
     };
 
     [[noreturn]] static void damaged() {
@@ -308,6 +358,35 @@ private:
         return object;
     }
 
+    // The bytes of text or data a leaf expands to (UTF-16 text takes up to 3 bytes a unit).
+    std::uint64_t leafBytes(std::uint64_t object) const {
+        const std::uint64_t offset = offsetOf(object);
+        const unsigned kind = data_[offset] >> 4;
+        if (kind != 0x4 && kind != 0x5 && kind != 0x6) return 0;
+        const auto [length, content] = lengthAt(offset);
+        const std::uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > (end_ - content) / unit) damaged();
+        return length * (kind == 0x6 ? 3 : 1);
+    }
+
+    static void checkExpansion(std::uint64_t objects, std::uint64_t bytes) {
+        if (objects > PropertyListSerialization::kMaximumObjects) {
+            throw NSErrorException(
+                tooLargeError("objects", PropertyListSerialization::kMaximumObjects));
+        }
+        if (bytes > PropertyListSerialization::kMaximumBytes) {
+            throw NSErrorException(
+                tooLargeError("bytes of text and data", PropertyListSerialization::kMaximumBytes));
+        }
+    }
+
+    // Adds what a child expands to, each time it is referenced.
+    static void add(Frame& frame, std::uint64_t objects, std::uint64_t bytes) {
+        frame.objects += objects;
+        frame.bytes += bytes;
+        checkExpansion(frame.objects, frame.bytes);
+    }
+
     void checkKey(std::uint64_t object) const {
         const std::uint64_t offset = offsetOf(object);
         const unsigned kind = data_[offset] >> 4;
@@ -323,10 +402,14 @@ private:
     }
 
     // Depth first with a stack of our own. Every container is walked once and remembers how
-    // many levels of containers it holds, so one shared by several parents counts at its deepest.
+    // many levels of containers it holds, so one shared by several parents counts at its deepest,
+    // and what it expands to, so a parent adds that once per reference. Totals are checked as
+    // they grow, so they stay below twice the bounds.
     void walk(std::uint64_t top) {
         std::vector<std::uint8_t> state(count_, unseen);
         std::vector<std::uint16_t> height(count_, 0);
+        std::vector<std::uint32_t> objects(count_, 1);
+        std::vector<std::uint32_t> bytes(count_, 0);
         std::vector<Frame> path;
         const auto enter = [&](std::uint64_t object) {
             if (state[object] == onPath) {
@@ -341,12 +424,19 @@ private:
                     path.push_back({object, *container});
                     return;
                 }
+                bytes[object] = static_cast<std::uint32_t>(
+                    std::min<std::uint64_t>(leafBytes(object), UINT32_MAX));
                 state[object] = done;
             }
             if (path.size() + height[object] > kMaximumDepth) {
                 throw NSErrorException(corruptDataError("nested too deeply"));
             }
-            if (!path.empty()) path.back().deepest = std::max(path.back().deepest, height[object]);
+            if (path.empty()) {
+                checkExpansion(1, bytes[object]); // a document of one leaf
+            } else {
+                path.back().deepest = std::max(path.back().deepest, height[object]);
+                add(path.back(), objects[object], bytes[object]);
+            }
         };
         enter(top);
         while (!path.empty()) {
@@ -360,9 +450,14 @@ private:
             }
             const std::uint64_t object = frame.object;
             height[object] = static_cast<std::uint16_t>(frame.deepest + 1);
+            objects[object] = static_cast<std::uint32_t>(frame.objects);
+            bytes[object] = static_cast<std::uint32_t>(frame.bytes);
             state[object] = done;
             path.pop_back();
-            if (!path.empty()) path.back().deepest = std::max(path.back().deepest, height[object]);
+            if (!path.empty()) {
+                path.back().deepest = std::max(path.back().deepest, height[object]);
+                add(path.back(), objects[object], bytes[object]);
+            }
         }
     }
 
@@ -374,8 +469,47 @@ private:
     unsigned refSize_ = 0;
 };
 
+// Which of the arrays the parser built from an XML document were dictionaries, in the order a
+// depth-first walk meets them; none for a binary document.
+class Dictionaries {
+public:
+    explicit Dictionaries(const std::vector<bool>* flags = nullptr) : flags_(flags) {}
+    bool next() {
+        if (flags_ == nullptr) return false;
+        if (next_ >= flags_->size()) {
+            throw NSErrorException(corruptDataError("not a property list"));
+        }
+        return (*flags_)[next_++];
+    }
+
+private:
+    const std::vector<bool>* flags_;
+    std::size_t next_ = 0;
+};
+
+PlistValue fromNode(plist_t node, Dictionaries& dictionaries);
+
+// An array of keys and values, as the XML path hands dictionaries to the parser. The document
+// was checked to alternate keys and values, so anything else means the parser read it otherwise.
+PlistValue dictionaryFromPairs(plist_t node, Dictionaries& dictionaries) {
+    const std::uint32_t n = plist_array_get_size(node);
+    std::vector<PlistDictionary::Entry> entries;
+    entries.reserve(n / 2);
+    for (std::uint32_t i = 0; i < n; i += 2) {
+        const plist_t key = plist_array_get_item(node, i);
+        std::uint64_t length = 0;
+        const char* text = plist_get_node_type(key) == PLIST_STRING && i + 1 < n
+                               ? plist_get_string_ptr(key, &length)
+                               : nullptr;
+        if (text == nullptr) throw NSErrorException(corruptDataError("not a property list"));
+        entries.emplace_back(std::string(std::string_view(text, length)),
+                             fromNode(plist_array_get_item(node, i + 1), dictionaries));
+    }
+    return PlistValue(PlistDictionary::fromEntries(std::move(entries)));
+}
+
 // The nesting was checked before parsing, so this recursion is bounded.
-PlistValue fromNode(plist_t node) {
+PlistValue fromNode(plist_t node, Dictionaries& dictionaries) {
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
         std::uint8_t b = 0;
@@ -419,11 +553,12 @@ PlistValue fromNode(plist_t node) {
         return PlistValue(PlistDate{sec + usec / 1e6});
     }
     case PLIST_ARRAY: {
+        if (dictionaries.next()) return dictionaryFromPairs(node, dictionaries);
         PlistArray array;
         const std::uint32_t n = plist_array_get_size(node);
         array.reserve(n);
         for (std::uint32_t i = 0; i < n; ++i)
-            array.push_back(fromNode(plist_array_get_item(node, i)));
+            array.push_back(fromNode(plist_array_get_item(node, i), dictionaries));
         return PlistValue(std::move(array));
     }
     case PLIST_DICT: {
@@ -439,7 +574,7 @@ PlistValue fromNode(plist_t node) {
             if (key == nullptr) break;
             std::string k = key;
             std::free(key);
-            entries.emplace_back(std::move(k), fromNode(value));
+            entries.emplace_back(std::move(k), fromNode(value, dictionaries));
         }
         return PlistValue(PlistDictionary::fromEntries(std::move(entries)));
     }
@@ -448,45 +583,197 @@ PlistValue fromNode(plist_t node) {
     }
 }
 
-plist_t toNode(const PlistValue& value) {
-    switch (value.type()) {
-    case PlistValue::Type::string:
-        return plist_new_string(value.string()->c_str());
-    case PlistValue::Type::integer:
-        return plist_new_uint(value.isUnsignedInteger()
-                                  ? *value.unsignedInteger()
-                                  : static_cast<std::uint64_t>(*value.integer()));
-    case PlistValue::Type::real:
-        return plist_new_real(*value.real());
-    case PlistValue::Type::boolean:
-        return plist_new_bool(*value.boolean() ? 1 : 0);
-    case PlistValue::Type::data:
-        return plist_new_data(reinterpret_cast<const char*>(value.data()->data()),
-                              value.data()->size());
-    case PlistValue::Type::date: {
-        const double seconds = value.date()->secondsSinceReferenceDate;
-        const double whole = std::floor(seconds);
-        return plist_new_date(static_cast<std::int32_t>(whole),
-                              static_cast<std::int32_t>(std::lround((seconds - whole) * 1e6)));
-    }
-    case PlistValue::Type::array: {
-        plist_t node = plist_new_array();
-        for (const auto& item : *value.array())
-            plist_array_append_item(node, toNode(item));
-        return node;
-    }
-    case PlistValue::Type::dictionary: {
-        plist_t node = plist_new_dict();
-        for (const auto& [key, item] : *value.dictionary()) {
-            plist_dict_set_item(node, key.c_str(), toNode(item));
-        }
-        return node;
-    }
-    }
-    return nullptr;
+NSError writeError(std::string_view reason) {
+    return NSError(
+        NSCocoaErrorDomain, kWriteInvalidError,
+        {{NSLocalizedDescriptionKey,
+          "The data couldn\u2019t be written because it isn\u2019t in the correct format."},
+         {NSDebugDescriptionErrorKey, std::string(reason)}});
 }
 
+// `text` as UTF-16 code units; nothing when it is not UTF-8.
+std::optional<std::u16string> utf16(std::string_view text) {
+    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t n = lead < 0x80         ? 1
+                              : lead >> 5 == 0x6  ? 2
+                              : lead >> 4 == 0xE  ? 3
+                              : lead >> 3 == 0x1E ? 4
+                                                  : 0;
+        if (n == 0 || i + n > text.size()) return std::nullopt;
+        std::uint32_t code = n == 1 ? lead : lead & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next >> 6 != 0x2) return std::nullopt;
+            code = code << 6 | (next & 0x3F);
+        }
+        if (code < kSmallest[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return std::nullopt;
+        }
+        if (code >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(code);
+        }
+        i += n;
+    }
+    return out;
+}
+
+// The binary form, written here rather than by libplist, whose writer cuts strings at U+0000.
+// Objects are written children first, so a container knows its children's numbers; nothing is
+// shared. Text that is ASCII without U+0000 is written as ASCII, other text as UTF-16 (the reader
+// keeps U+0000 only in UTF-16 text).
+class BinaryWriter {
+public:
+    std::vector<std::uint8_t> write(const PlistValue& root) {
+        const std::uint64_t count = countObjects(root);
+        refSize_ = byteCount(count - 1);
+        out_ = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+        const std::uint64_t top = add(root);
+        const std::uint64_t table = out_.size();
+        const unsigned offsetSize = byteCount(table);
+        for (const std::uint64_t offset : offsets_)
+            appendBigEndian(offset, offsetSize);
+        out_.insert(out_.end(), 6, 0);
+        out_.push_back(static_cast<std::uint8_t>(offsetSize));
+        out_.push_back(static_cast<std::uint8_t>(refSize_));
+        appendBigEndian(count, 8);
+        appendBigEndian(top, 8);
+        appendBigEndian(table, 8);
+        return std::move(out_);
+    }
+
+private:
+    static unsigned byteCount(std::uint64_t value) {
+        return value <= 0xFF ? 1 : value <= 0xFFFF ? 2 : value <= 0xFFFFFFFF ? 4 : 8;
+    }
+
+    static std::uint64_t countObjects(const PlistValue& value) {
+        std::uint64_t count = 1;
+        if (const PlistArray* array = value.array()) {
+            for (const auto& item : *array)
+                count += countObjects(item);
+        } else if (const PlistDictionary* dictionary = value.dictionary()) {
+            for (const auto& entry : *dictionary)
+                count += 1 + countObjects(entry.second);
+        }
+        return count;
+    }
+
+    void appendBigEndian(std::uint64_t value, unsigned bytes) {
+        for (unsigned i = bytes; i-- > 0;)
+            out_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+
+    // A marker and its count; counts of 15 and more follow as an integer object.
+    void head(unsigned kind, std::uint64_t count) {
+        if (count < 15) {
+            out_.push_back(static_cast<std::uint8_t>(kind << 4 | count));
+            return;
+        }
+        out_.push_back(static_cast<std::uint8_t>(kind << 4 | 0xF));
+        integer(count);
+    }
+
+    void integer(std::uint64_t bits) {
+        const unsigned bytes = byteCount(bits);
+        out_.push_back(static_cast<std::uint8_t>(0x10 | std::countr_zero(bytes)));
+        appendBigEndian(bits, bytes);
+    }
+
+    std::uint64_t begin() {
+        offsets_.push_back(out_.size());
+        return offsets_.size() - 1;
+    }
+
+    std::uint64_t text(std::string_view text, bool key) {
+        const bool hasNul = text.find('\0') != std::string_view::npos;
+        if (key && hasNul) throw NSErrorException(writeError("a dictionary key holds U+0000"));
+        const std::uint64_t id = begin();
+        if (!hasNul && std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            head(0x5, text.size());
+            out_.insert(out_.end(), text.begin(), text.end());
+            return id;
+        }
+        const auto units = utf16(text);
+        if (!units) throw NSErrorException(writeError("a string is not UTF-8"));
+        head(0x6, units->size());
+        for (const char16_t unit : *units)
+            appendBigEndian(unit, 2);
+        return id;
+    }
+
+    std::uint64_t add(const PlistValue& value) {
+        std::vector<std::uint64_t> children;
+        if (const PlistArray* array = value.array()) {
+            for (const auto& item : *array)
+                children.push_back(add(item));
+        } else if (const PlistDictionary* dictionary = value.dictionary()) {
+            for (const auto& entry : *dictionary)
+                children.push_back(text(entry.first, true));
+            for (const auto& entry : *dictionary)
+                children.push_back(add(entry.second));
+        }
+        if (const std::string* string = value.string()) return text(*string, false);
+        const std::uint64_t id = begin();
+        switch (value.type()) {
+        case PlistValue::Type::integer: {
+            const std::uint64_t bits = value.isUnsignedInteger()
+                                           ? *value.unsignedInteger()
+                                           : static_cast<std::uint64_t>(*value.integer());
+            if (value.integer().value_or(-1) >= 0) {
+                integer(bits);
+            } else { // negative, or unsigned past INT64_MAX: all 64 bits
+                out_.push_back(0x13);
+                appendBigEndian(bits, 8);
+            }
+            break;
+        }
+        case PlistValue::Type::real:
+            out_.push_back(0x23);
+            appendBigEndian(std::bit_cast<std::uint64_t>(*value.real()), 8);
+            break;
+        case PlistValue::Type::boolean:
+            out_.push_back(*value.boolean() ? 0x09 : 0x08);
+            break;
+        case PlistValue::Type::data:
+            head(0x4, value.data()->size());
+            out_.insert(out_.end(), value.data()->begin(), value.data()->end());
+            break;
+        case PlistValue::Type::date:
+            out_.push_back(0x33);
+            appendBigEndian(std::bit_cast<std::uint64_t>(value.date()->secondsSinceReferenceDate),
+                            8);
+            break;
+        case PlistValue::Type::array:
+            head(0xA, children.size());
+            break;
+        case PlistValue::Type::dictionary:
+            head(0xD, children.size() / 2);
+            break;
+        case PlistValue::Type::string:
+            break;
+        }
+        for (const std::uint64_t child : children)
+            appendBigEndian(child, refSize_);
+        return id;
+    }
+
+    std::vector<std::uint8_t> out_;
+    std::vector<std::uint64_t> offsets_;
+    unsigned refSize_ = 1;
+};
+
 void appendEscaped(std::string& out, std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) {
+        throw NSErrorException(writeError("a string holds U+0000, which XML cannot hold"));
+    }
     for (char c : text) {
         switch (c) {
         case '<':
@@ -596,12 +883,15 @@ void writeXml(std::string& out, const PlistValue& value, int depth) {
 PlistValue PropertyListSerialization::propertyList(std::span<const std::uint8_t> data,
                                                    PropertyListFormat* format) {
     if (data.empty()) throw NSErrorException(corruptDataError("no data"));
-    if (data.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw NSErrorException(corruptDataError("data too large"));
+    if (data.size() > kMaximumBytes) {
+        throw NSErrorException(
+            corruptDataError("larger than " + std::to_string(kMaximumBytes) + " bytes"));
     }
     const auto* bytes = reinterpret_cast<const char*>(data.data());
     const auto length = static_cast<std::uint32_t>(data.size());
     const bool binary = plist_is_binary(bytes, length) != 0;
+    plist_t root = nullptr;
+    XmlDocument xml;
     if (!binary) {
         // libplist accepts a document cut right before its closing tag; the platform does not.
         std::string_view text(bytes, length);
@@ -609,19 +899,20 @@ PlistValue PropertyListSerialization::propertyList(std::span<const std::uint8_t>
             text.remove_suffix(1);
         }
         if (!text.ends_with("</plist>")) throw NSErrorException(corruptDataError("truncated XML"));
-        checkXml(text);
+        xml = prepareXml(text);
+        plist_from_xml(xml.text.data(), static_cast<std::uint32_t>(xml.text.size()), &root);
     } else {
         BinaryCheck(data).run();
+        plist_from_bin(bytes, length, &root);
     }
-    plist_t root = nullptr;
-    plist_from_memory(bytes, length, &root);
     PlistPtr owner(root);
     if (root == nullptr) {
         throw NSErrorException(corruptDataError(binary ? "truncated or damaged binary property list"
                                                        : "not a property list"));
     }
     if (format != nullptr) *format = binary ? PropertyListFormat::binary : PropertyListFormat::xml;
-    return fromNode(root);
+    Dictionaries dictionaries(binary ? nullptr : &xml.dictionaries);
+    return fromNode(root, dictionaries);
 }
 
 PlistValue PropertyListSerialization::propertyList(std::string_view data,
@@ -633,7 +924,7 @@ PlistValue PropertyListSerialization::propertyList(std::string_view data,
 PlistValue PropertyListSerialization::propertyListWithContentsOfFile(const std::string& path,
                                                                      PropertyListFormat* format) {
     try {
-        const auto bytes = FileManager::defaultManager().readData(path);
+        const auto bytes = FileManager::defaultManager().readData(path, kFileLimit);
         return propertyList(std::span<const std::uint8_t>(bytes), format);
     } catch (const NSErrorException& e) {
         // A missing file is the caller's to word; anything else is named here, once for all
@@ -652,16 +943,7 @@ PlistValue PropertyListSerialization::propertyListWithContentsOfFile(const std::
 
 std::vector<std::uint8_t> PropertyListSerialization::data(const PlistValue& value,
                                                           PropertyListFormat format) {
-    if (format == PropertyListFormat::binary) {
-        PlistPtr root(toNode(value));
-        char* bytes = nullptr;
-        std::uint32_t length = 0;
-        plist_to_bin(root.get(), &bytes, &length);
-        std::vector<std::uint8_t> out(reinterpret_cast<std::uint8_t*>(bytes),
-                                      reinterpret_cast<std::uint8_t*>(bytes) + length);
-        plist_to_bin_free(bytes);
-        return out;
-    }
+    if (format == PropertyListFormat::binary) return BinaryWriter().write(value);
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                       "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
                       "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"

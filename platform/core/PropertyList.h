@@ -12,8 +12,21 @@
 // libplist 2.2, which keeps 64 bits but not their signedness: an unsigned value of 2^63 or more
 // reads back as the signed value with the same bits.
 //
+// Text keeps every character in the binary form, U+0000 included; the XML form cannot hold
+// U+0000, so writing it refuses such text rather than change it.
+//
+// Bounds. Nothing we write comes near them (a preset or a settings file is a few KiB): a
+// property-list file is read only when it is a regular file of at most kFileLimit (4 MiB); a
+// document is parsed only when it is at most kMaximumBytes long and would expand to at most
+// kMaximumObjects objects (262,144, keys and containers included) and kMaximumBytes (16 MiB) of
+// text and data once its shared references are followed (a binary list may name one child again
+// and again, and the parser copies it once per reference). Reading at those bounds takes under
+// 100 MB (a file of 131,071 small keys, the worst shape, peaks at about 66 MB) and a time linear
+// in the size of the document.
+//
 // Thread: values are plain data; serialisation functions are [any-thread].
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -130,21 +143,32 @@ enum class PropertyListFormat { xml, binary };
 
 class PropertyListSerialization {
 public:
+    static constexpr std::size_t kFileLimit = std::size_t{4} << 20;
+    static constexpr std::uint64_t kMaximumObjects = std::uint64_t{1} << 18;
+    static constexpr std::uint64_t kMaximumBytes = std::uint64_t{16} << 20;
+
     // Parses a property list in XML or binary form; `format` receives the form found. Throws
     // NSErrorException (NSCocoaErrorDomain, NSPropertyListReadCorruptError, "The data couldn’t be
     // read because it isn’t in the correct format.", the reason in NSDebugDescription) for empty,
     // truncated or foreign data, for containers nested deeper than 512 levels, for a dictionary
-    // key without a value, for a key holding U+0000 and for a container that holds itself. The
-    // nesting and the dictionaries are checked before the document is parsed: the parser and
-    // the tree it builds recurse once per level. Strings keep every character, U+0000 included.
+    // key without a value (or a value without a key), for a key holding U+0000, for XML holding
+    // U+0000, for a container that holds itself, and for a document past the bounds above. All
+    // of these are checked before the document is parsed: the parser and the tree it builds
+    // recurse once per level and copy a shared child once per reference. Strings keep every
+    // character, U+0000 included.
     static PlistValue propertyList(std::span<const std::uint8_t> data,
                                    PropertyListFormat* format = nullptr);
     static PlistValue propertyList(std::string_view data, PropertyListFormat* format = nullptr);
-    // Reads and parses a whole file; a file that cannot be read throws the file error. Any failure
-    // but a missing file also prints one line naming the file and the reason to standard error.
+    // Reads and parses a whole file; a file that cannot be read (not a regular file, larger than
+    // kFileLimit) throws the file error, refused before anything is read. Any failure but a
+    // missing file also prints "pf: the property list <path> cannot be read: <reason>" to
+    // standard error.
     static PlistValue propertyListWithContentsOfFile(const std::string& path,
                                                      PropertyListFormat* format = nullptr);
     // Serialises `value`. XML is written in the platform's layout (tabs, one element a line).
+    // Throws NSErrorException (NSCocoaErrorDomain, 3851, the reason in NSDebugDescription) for
+    // what the form cannot hold exactly: U+0000 anywhere in XML; in binary a key holding U+0000
+    // or text that is not UTF-8.
     static std::vector<std::uint8_t> data(const PlistValue& value, PropertyListFormat format);
 };
 

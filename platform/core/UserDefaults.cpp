@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <map>
 
 #include "core/Bundle.h"
@@ -23,6 +22,8 @@
 
 namespace pf {
 namespace {
+
+constexpr std::int64_t kNoSuchFileError = 260; // the file layer's code for a missing file
 
 bool isRefusedName(std::string_view name) {
     return name.empty() || name == "NSGlobalDomain" || name == "." || name == ".." ||
@@ -103,13 +104,15 @@ public:
         std::lock_guard lock(mutex_);
         const int lockFd = lockFile();
         refresh();
+        PlistValue updated(values_);
+        PlistDictionary& values = *updated.dictionary();
         if (value) {
-            values_.set(std::string(key), std::move(*value));
-        } else if (!values_.erase(key)) {
+            values.set(std::string(key), std::move(*value));
+        } else if (!values.erase(key)) {
             unlockFile(lockFd);
             return;
         }
-        save();
+        if (save(updated, key)) values_ = std::move(values);
         unlockFile(lockFd);
     }
 
@@ -137,34 +140,74 @@ private:
                 values_ = std::move(*dict);
                 return;
             }
-            throw NSErrorException(NSError(NSCocoaErrorDomain, NSPropertyListReadCorruptError));
+            std::fprintf(stderr, "pf: the property list %s cannot be read: %s\n", path_.c_str(),
+                         "it holds no dictionary");
+            setAside();
         } catch (const NSErrorException& e) {
-            if (e.error().code() != NSPropertyListReadCorruptError) {
+            const std::int64_t code = e.error().code();
+            if (code == NSPropertyListReadCorruptError || code == NSFileReadTooLargeError) {
+                setAside();
+            } else if (code == kNoSuchFileError) { // removed since it was looked at
+                values_ = {};
+            } else { // the file may be sound: left as it is, never written
                 warnOnce(e.error().localizedDescription());
                 inMemoryOnly_ = true;
-                return;
             }
-            const std::string aside = path_ + ".corrupt-" + std::to_string(std::time(nullptr));
-            std::fprintf(stderr,
-                         "pf: user defaults file %s is damaged; moved to %s, starting empty\n",
-                         path_.c_str(), aside.c_str());
-            ::rename(path_.c_str(), aside.c_str());
-            values_ = {};
-            stamp_ = stampOf(path_);
         }
     }
 
-    void save() {
-        if (path_.empty() || inMemoryOnly_) return;
+    // Moves an unreadable file beside the new one, under a name no earlier one holds; when it
+    // cannot be moved, the domain stays in memory, so the file is never overwritten.
+    void setAside() {
+        values_ = {};
+        for (int n = 1; n <= 100; ++n) {
+            const std::string aside =
+                path_ + ".unreadable" + (n == 1 ? std::string() : "-" + std::to_string(n));
+            if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) ==
+                0) {
+                std::fprintf(stderr,
+                             "pf: user defaults domain %s starts empty; its unreadable file is "
+                             "kept as %s\n",
+                             name_.c_str(), aside.c_str());
+                stamp_ = stampOf(path_);
+                return;
+            }
+            if (errno != EEXIST) break;
+        }
+        warnOnce("its file " + path_ + " cannot be read, and cannot be moved aside (" +
+                 std::strerror(errno) + ")");
+        inMemoryOnly_ = true;
+    }
+
+    // Writes `values` to the file: XML, or binary when text holds U+0000, which XML cannot hold.
+    // False, with a line on standard error, when neither form holds them exactly (a key holding
+    // U+0000): the change is refused. A file that cannot be written keeps the domain in memory.
+    bool save(const PlistValue& values, std::string_view key) {
+        if (path_.empty() || inMemoryOnly_) return true;
+        std::vector<std::uint8_t> bytes;
         try {
-            FileManager::defaultManager().writeAtomically(
-                path_,
-                PropertyListSerialization::data(PlistValue(values_), PropertyListFormat::xml));
+            try {
+                bytes = PropertyListSerialization::data(values, PropertyListFormat::xml);
+            } catch (const NSErrorException&) {
+                bytes = PropertyListSerialization::data(values, PropertyListFormat::binary);
+            }
+        } catch (const NSErrorException& e) {
+            const auto& info = e.error().userInfo();
+            const auto reason = info.find(NSDebugDescriptionErrorKey);
+            std::fprintf(stderr, "pf: the setting \"%s\" of domain %s is not saved: %s\n",
+                         std::string(key).c_str(), name_.c_str(),
+                         reason != info.end() ? reason->second.c_str()
+                                              : e.error().localizedDescription().c_str());
+            return false;
+        }
+        try {
+            FileManager::defaultManager().writeAtomically(path_, bytes);
             stamp_ = stampOf(path_);
         } catch (const NSErrorException& e) {
             warnOnce(e.error().localizedDescription());
             inMemoryOnly_ = true;
         }
+        return true;
     }
 
     // Serialises writers across processes; -1 when the lock file cannot be made (then only this

@@ -1,13 +1,18 @@
 #pragma once
-// User defaults: typed settings kept in named domains, one XML property-list file per domain
-// under $XDG_CONFIG_HOME/pf-preferences (else ~/.config/pf-preferences).
+// User defaults: typed settings kept in named domains, one property-list file per domain under
+// $XDG_CONFIG_HOME/pf-preferences (else ~/.config/pf-preferences): XML, or binary while some text
+// holds U+0000 (which XML cannot hold), so every string reads back exactly. A change the file
+// cannot hold exactly (a key holding U+0000) is refused with a line on standard error, and the
+// domain keeps its previous value.
 //
 // A domain is shared by every object of the process that names it, and by other processes of
 // the same user: a read reloads the file when it changed on disk, and a write takes a file
 // lock, reloads, applies the change and replaces the file atomically, so two processes writing
-// lose no update. A domain whose file cannot be read or written keeps working in memory and
-// says so once on standard error; an unreadable (corrupt) file is set aside as
-// <file>.corrupt-<seconds> and the domain starts empty.
+// lose no update. A file whose content cannot be read (damaged, larger than the property-list
+// limit, past its bounds) is never overwritten: it is kept beside the new one as
+// <file>.unreadable (-2, -3 … when that name is taken), standard error says so, and the domain
+// starts empty. A domain whose file cannot be opened (no permission, not a regular file) or
+// written, or cannot be moved aside, keeps working in memory and says so once on standard error.
 //
 // The standard defaults of a module are the domain named by its bundle identifier (the bundle
 // of the module, see Bundle::main(); the process name when there is none). A suite object reads

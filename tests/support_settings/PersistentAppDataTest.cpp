@@ -19,6 +19,7 @@ const auto* const kEnvironment =
 
 TEST(PersistentAppData, CombinedIsTheStandardStoreAndSharedIsTheGroupAlone) {
     auto& data = PersistentAppData::sharedInstance();
+    data.setObject("groupOnly", std::nullopt, Storage::defaults); // as an earlier run left it
     data.setInteger("viaCombined", 42, Storage::combined);
     EXPECT_EQ(data.getInteger("viaCombined", Storage::defaults), 42);
     EXPECT_EQ(data.getInteger("viaCombined", Storage::shared), 0);
@@ -74,14 +75,17 @@ TEST(PersistentAppData, DumpoutPrintsEachStoreUnderItsHeading) {
                   "PersistentAppData::dumpout() : UserDefaults.combined : ", "count = 3 ", ""}));
 }
 
-// A refused group suite keeps its settings in memory instead of taking the process down.
+// A refused group suite keeps its settings in memory instead of taking the process down. The
+// line is told once per name for the life of the process, so each run takes a name of its own.
 TEST(PersistentAppData, RefusedSuiteFallsBackToMemoryWithOneLogLine) {
     namespace fs = std::filesystem;
+    static int run = 0;
+    const std::string name = "group/../escape-" + std::to_string(++run);
     testing::internal::CaptureStderr();
-    auto refused = NSUserDefaultsExt::suite("group/../escape");
+    auto refused = NSUserDefaultsExt::suite(name);
     ASSERT_TRUE(refused);
     refused->setInteger(5, "k");
-    EXPECT_EQ(NSUserDefaultsExt::suite("group/../escape")->integerForKey("k"), 5);
+    EXPECT_EQ(NSUserDefaultsExt::suite(name)->integerForKey("k"), 5);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find("refused"), std::string::npos) << err;
