@@ -40,3 +40,21 @@ function(orvex_add_benchmark name)
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark Threads::Threads)
 endfunction()
+
+# orvex_build_uninstrumented(TARGET)
+# Builds TARGET, a program that only makes files at build time, without the sanitizers and
+# optimised whatever the build type, so a sanitizer build runs it at full speed. It must link
+# nothing built with the sanitizers.
+function(orvex_build_uninstrumented target)
+  if(NOT ORVEX_SANITIZE)
+    return()
+  endif()
+  foreach(property COMPILE_OPTIONS LINK_OPTIONS)
+    get_target_property(options ${target} ${property})
+    if(options)
+      list(REMOVE_ITEM options ${ORVEX_SANITIZE_COMPILE_OPTIONS} ${ORVEX_SANITIZE_LINK_OPTIONS})
+      set_target_properties(${target} PROPERTIES ${property} "${options}")
+    endif()
+  endforeach()
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-O2>)
+endfunction()

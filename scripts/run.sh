@@ -9,7 +9,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" "$build" -DORVEX_BUILD_TESTS=OFF -DORVEX_BUILD_BENCH=OFF
+# Only the application and what it needs are built; the folder's other settings (tests,
+# benchmarks) stay as scripts/test.sh or the developer left them.
+"$root/scripts/build.sh" "$build" -DORVEX_BUILD_APP=ON -- Orvex_Compander panelshot
 app="$build/Orvex_Compander.app/MacOS/Orvex_Compander"
 if [ ! -x "$app" ]; then
   echo "The container application is not built yet." >&2

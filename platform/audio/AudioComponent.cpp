@@ -114,9 +114,10 @@ std::mutex& handlesMutex() {
     return mutex;
 }
 
+// Never destroyed: a unit released on another thread while the process exits still unregisters.
 std::unordered_set<AudioUnit>& liveHandles() {
-    static std::unordered_set<AudioUnit> handles;
-    return handles;
+    static auto* const handles = new std::unordered_set<AudioUnit>;
+    return *handles;
 }
 
 std::shared_ptr<AUAudioUnit> unitOf(AudioUnit handle) {
