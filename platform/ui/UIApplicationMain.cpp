@@ -169,6 +169,9 @@ int UIApplicationMainWithBundle(int argc, char** argv, const char* principalClas
                                 const char* delegateClassName, const Bundle& mainBundle) {
     (void)argc, (void)argv, (void)principalClassName; // one application class on this platform
     routeTerminationSignals();
+    // A write past the process's file-size limit then fails with EFBIG, which the writer reports,
+    // instead of killing the process with its files half written.
+    std::signal(SIGXFSZ, SIG_IGN);
     RunLoop::claimMainThread();
 
     auto delegate = delegateClassName

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,9 +32,9 @@ struct Child {
 
 // Starts the application of the loop bundle with the offscreen backend, the WAV output and
 // `actions`; reads its standard output until `until` has arrived (empty: the end), then sends
-// `signal` (0: none) and reads to the end.
+// `signal` (0: none) and reads to the end. A `fileSizeLimit` (bytes) is the child's RLIMIT_FSIZE.
 Child runApplication(const std::string& wav, const std::string& actions,
-                     const std::string& until = {}, int signal = 0) {
+                     const std::string& until = {}, int signal = 0, rlim_t fileSizeLimit = 0) {
     Child child;
     int out[2];
     if (::pipe(out) != 0) return child;
@@ -55,7 +56,12 @@ Child runApplication(const std::string& wav, const std::string& actions,
     std::string program = ORVEX_LOOP_APP "/MacOS/Orvex_Compander";
     char* argv[] = {program.data(), nullptr};
     pid_t pid = 0;
+    rlimit unlimited{};
+    ::getrlimit(RLIMIT_FSIZE, &unlimited);
+    const rlimit limited{fileSizeLimit, unlimited.rlim_max};
+    if (fileSizeLimit != 0) ::setrlimit(RLIMIT_FSIZE, &limited);
     const int spawned = ::posix_spawn(&pid, program.c_str(), &files, nullptr, argv, envp.data());
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
     posix_spawn_file_actions_destroy(&files);
     ::close(out[1]);
     if (spawned != 0) {
@@ -174,6 +180,19 @@ TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsClean
     const auto finished = readWav(killedPath);
     EXPECT_TRUE(finished.complete);
     EXPECT_GE(finished.frames(), kFileFrames / 2);
+
+    // A file-size limit reached while recording is a write error the run reports, not a signal
+    // that kills it with the header unwritten: the audio plays on and the status says it failed.
+    const auto limitedPath = dir_.file("limited.wav");
+    const auto limited =
+        runApplication(limitedPath, "Play; wait for looped: 1.; quit", {}, 0, 40000);
+    ASSERT_TRUE(WIFEXITED(limited.status)) << limited.err;
+    EXPECT_EQ(WEXITSTATUS(limited.status), 3);
+    EXPECT_NE(
+        limited.err.find("pf: could not write the WAV file '" + limitedPath + "': File too large"),
+        std::string::npos)
+        << limited.err;
+    EXPECT_TRUE(readWav(limitedPath).complete);
 
     // A named pipe as the WAV file is refused at once: the engine's line on standard output, the
     // path and the reason on standard error. A title that names nothing on screen then ends the
