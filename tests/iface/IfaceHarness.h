@@ -1,9 +1,11 @@
-// The plug-in's controller in a window of the offscreen backend, the main run loop on a manual
-// clock, a unit whose meters the test sets, and the console captured.
+// The plug-in's interface as a host shows it: its controller in a 1024 x 680 window of the
+// offscreen backend (the panel fills it at twice its 512 x 340 design size), the main run loop
+// on a manual clock, mouse input through the application's routing, the console captured, and
+// probes that read what the window shows.
 #pragma once
 
 #include <algorithm>
-#include <atomic>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,33 +13,48 @@
 #include "../ui_touch/TouchHarness.h"
 #include "AudioUnitViewController.h"
 #include "core/Console.h"
+#include "ui/Offscreen.h"
 
 namespace ifacetest {
 
 using namespace std::chrono_literals;
+using pf::CGPoint;
+using Unit = Orvex_Compander_Extension_AudioUnit;
 
-// The real unit with meters the test sets and counts.
-class MeterUnit : public Orvex_Compander_Extension_AudioUnit {
-public:
-    MeterUnit() : Orvex_Compander_Extension_AudioUnit(kComponentDescription, 0) {}
-    std::atomic<float> meters[4] = {0.25f, 0.75f, 0.125f, 0.375f};
-    std::atomic<int> reads{0};
-    float getDynamicsValue1() override {
-        ++reads;
-        return meters[0];
-    }
-    float getDynamicsValue2() override { return meters[1]; }
-    float getPeakValue1() override { return meters[2]; }
-    float getPeakValue2() override { return meters[3]; }
+inline std::shared_ptr<Unit> makeUnit() {
+    return Unit::create(Unit::kComponentDescription, 0);
+}
+
+// Where the panel draws its controls, in design units, as read off its picture: the centre of
+// each knob (its pointer's pivot) and of each button, and the meter's needle pivot.
+struct Control {
+    const char* name;
+    CGPoint at;
+    int address;
 };
+inline const Control kKnobs[] = {{"attack", {84, 94.5}, 0},     {"release", {183, 94.5}, 1},
+                                 {"threshold", {330, 94.5}, 2}, {"ratio", {429, 94.5}, 3},
+                                 {"gain", {84.5, 202}, 4},      {"mix", {429.5, 202}, 5}};
+inline const Control kMode{"mode", {256.5, 74.5}, 6};
+inline const Control kBypass{"bypass", {88, 284}, 7};
+inline const Control kAudition{"audition", {424, 282}, 8};
+inline constexpr CGPoint kNeedlePivot{256.5, 233.5};
 
-inline std::shared_ptr<MeterUnit> makeUnit() {
-    return std::make_shared<MeterUnit>();
+// What a pixel shows: the panel's grey lines, and its red and blue marks (red also where it
+// covers blue).
+inline bool grey(pf::RGBA8 p) {
+    return p.r > 150 && std::abs(p.r - p.g) < 24 && std::abs(p.r - p.b) < 24;
+}
+inline bool red(pf::RGBA8 p) {
+    return p.r > p.g + 40 && p.r > p.b + 20;
+}
+inline bool blue(pf::RGBA8 p) {
+    return p.b > p.r + 50;
 }
 
 class Harness : public touchtest::Harness {
 public:
-    Harness() : touchtest::Harness({0, 0, 768, 510}) {
+    Harness() : touchtest::Harness({0, 0, 1024, 680}) {
         controller = AudioUnitViewController::make();
     }
     ~Harness() { controller.reset(); }
@@ -48,6 +65,35 @@ public:
         v->setFrame(window->bounds());
         window->addSubview(v);
         window->runPasses();
+    }
+    // Shows the view with `unit` connected, as a host opens the plug-in.
+    template <class U> std::shared_ptr<U> open(std::shared_ptr<U> unit) {
+        show();
+        controller->setAudioUnit(unit);
+        drain();
+        return unit;
+    }
+    // Gives the plug-in an area of w x h.
+    void resize(double w, double h) {
+        controller->view()->setFrame({0, 0, w, h});
+        window->runPasses();
+    }
+    // Mouse gestures, each followed by a second of quiet so the next is not a double click.
+    void drag(CGPoint from, CGPoint by) {
+        down(from);
+        move({from.x + by.x / 2, from.y + by.y / 2});
+        move({from.x + by.x, from.y + by.y});
+        up({from.x + by.x, from.y + by.y});
+        runFor(1s);
+    }
+    void tap(CGPoint p) {
+        click(p);
+        runFor(1s);
+    }
+    void doubleClick(CGPoint p) {
+        click(p);
+        runFor(100ms);
+        tap(p);
     }
     // Lines printed since the capture began (or was cleared), without the unit's own.
     std::vector<std::string> lines() const {
@@ -62,15 +108,45 @@ public:
     }
     bool has(const std::string& line) const { return count(line) > 0; }
 
-    // A point of the panel in design units, in window points.
-    pf::CGPoint panelPoint(pf::CGPoint design) const {
-        const auto& s = controller->mainView->baseClass->viewScale;
-        return controller->mainView->convertTo(pf::CGPoint{design.x * s.width, design.y * s.height},
-                                               nullptr);
+    // A point of the panel in design units, in window points, wherever the panel now is.
+    CGPoint at(CGPoint design) const {
+        const pf::CGRect f = controller->pluginView->frame();
+        const double s = f.size.width / 512;
+        return {f.origin.x + design.x * s, f.origin.y + design.y * s};
     }
-    static pf::CGPoint centre(const pf::UIBezierPath& path) {
-        const pf::CGRect b = path.bounds();
-        return {b.midX(), b.midY()};
+    pf::RGBA8 pixel(const pf::ImageSurface& img, CGPoint design) const {
+        const CGPoint p = at(design);
+        return img.pixel(static_cast<int>(p.x), static_cast<int>(p.y));
+    }
+    // What the window shows now.
+    pf::ImageSurface shown() { return pf::renderView(*window); }
+
+    // The direction, in degrees clockwise from straight up, in which pixels of the kind `is`
+    // lie on the circle of `radius` design units about `centre`: the middle of those found
+    // within `sweep` degrees of straight up; NaN when there are none.
+    template <class Is>
+    double direction(const pf::ImageSurface& img, CGPoint centre, double radius, Is is,
+                     double sweep = 180) const {
+        double sum = 0;
+        int hits = 0;
+        for (double a = -sweep; a <= sweep; a += 0.25) {
+            const double r = a * M_PI / 180;
+            if (is(pixel(img, {centre.x + radius * std::sin(r), centre.y - radius * std::cos(r)}))) {
+                sum += a;
+                ++hits;
+            }
+        }
+        return hits ? sum / hits : std::nan("");
+    }
+    // Where a knob's pointer points.
+    double pointer(const pf::ImageSurface& img, const Control& knob) const {
+        return direction(img, knob.at, 11, grey);
+    }
+    // Where the meter's marks point: the gain needles (`radius` 50) or the peak dots (87) of
+    // the left channel (red) or of the right (blue).
+    double meter(const pf::ImageSurface& img, double radius, bool left) const {
+        return left ? direction(img, kNeedlePivot, radius, red, 100)
+                    : direction(img, kNeedlePivot, radius, blue, 100);
     }
 
     pf::ConsoleCapture console;

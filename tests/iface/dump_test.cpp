@@ -8,8 +8,9 @@ using pf::AUParameterTree;
 namespace {
 
 // The real unit with a tree of the test's making.
-class TreeUnit : public MeterUnit {
+class TreeUnit : public Unit {
 public:
+    TreeUnit() : Unit(kComponentDescription, 0) {}
     std::shared_ptr<pf::AUParameterTree> tree;
     std::shared_ptr<pf::AUParameterTree> parameterTree() override { return tree; }
 };

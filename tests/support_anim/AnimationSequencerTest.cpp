@@ -34,18 +34,6 @@ protected:
     std::shared_ptr<AnimationSequencer> seq;
 };
 
-TEST_F(AnimationSequencerTest, PlacementsComeInOnTheirFramesAndTheRunEndsAfterTheLastStep) {
-    seq->add(item("b", 4), 3);
-    seq->add(item("a", 4), 1);
-    EXPECT_EQ(seq->getMaxFrames(), 7);
-    seq->start();
-    run(9);
-    EXPECT_EQ(log, (std::vector<std::string>{"1 a", "2 a", "3 a", "3 b", "4 a", "4 b", "5 a done",
-                                             "5 b", "6 b", "7 b done", "7 end"}));
-    EXPECT_EQ(seq->getCurrentFrame(), 0);
-    EXPECT_FALSE(seq->isRunning());
-}
-
 // An entry placed at frame 0 comes in on frame 1, and its end counts from there: the run must
 // not end before the entry's last step.
 TEST_F(AnimationSequencerTest, EntryPlacedAtFrameZeroCompletes) {

@@ -38,16 +38,6 @@ protected:
     int finishedOnTick = 0;
 };
 
-TEST_F(AnimatorChainTest, ForwardChainStepsEachItemForItsNPlusOneTicks) {
-    chain->start();
-    run(12);
-    EXPECT_EQ(worked, (std::vector<std::string>{"1:0", "2:0", "3:0", "4:1", "5:1", "6:1", "7:2",
-                                                "8:2", "9:2"}));
-    EXPECT_EQ(finishedOnTick, 9);
-    EXPECT_EQ(chain->getCurrentIndex(), 0);
-    EXPECT_FALSE(chain->isRunning());
-}
-
 TEST_F(AnimatorChainTest, RemovalBeyondTheIndexMakesTheNextTickWorkOnTheNewLastItem) {
     chain->start();
     run(7); // item 2 is current
