@@ -1,19 +1,24 @@
 // The plug-in's interface as a host shows it: its controller in a 1024 x 680 window of the
 // offscreen backend (the panel fills it at twice its 512 x 340 design size), the main run loop
-// on a manual clock, mouse input through the application's routing, the console captured, and
-// probes that read what the window shows.
+// on a manual clock, mouse input through the application's routing (left button = one touch,
+// right button = long press, wheel = pinch), the console captured, and probes that read what
+// the window shows.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "../ui_touch/TouchHarness.h"
 #include "AudioUnitViewController.h"
 #include "core/Console.h"
+#include "core/RunLoop.h"
 #include "ui/Offscreen.h"
+#include "ui/UIApplication.h"
+#include "ui/UIWindow.h"
+#include "ui/WindowBackend.h"
 
 namespace ifacetest {
 
@@ -38,6 +43,8 @@ inline const Control kKnobs[] = {{"attack", {84, 94.5}, 0},     {"release", {183
 inline const Control kMode{"mode", {256.5, 74.5}, 6};
 inline const Control kBypass{"bypass", {88, 284}, 7};
 inline const Control kAudition{"audition", {424, 282}, 8};
+// The contrast and freeze buttons a long press shows, in the panel's top corners.
+inline constexpr CGPoint kContrastButton{62, 31}, kFreezeButton{450, 31};
 inline constexpr CGPoint kNeedlePivot{256.5, 233.5};
 
 // What a pixel shows: the panel's grey lines, and its red and blue marks (red also where it
@@ -52,12 +59,24 @@ inline bool blue(pf::RGBA8 p) {
     return p.b > p.r + 50;
 }
 
-class Harness : public touchtest::Harness {
+class Harness {
 public:
-    Harness() : touchtest::Harness({0, 0, 1024, 680}) {
+    Harness() {
+        pf::RunLoop::claimMainThread();
+        previousBackend_ = pf::WindowBackend::setShared(std::make_unique<pf::OffscreenBackend>());
+        pf::RunLoop::main().setClock(clock_);
+        window = std::make_shared<pf::UIWindow>(pf::CGRect{0, 0, 1024, 680});
+        pf::UIApplication::shared().attach(*window);
         controller = AudioUnitViewController::make();
     }
-    ~Harness() { controller.reset(); }
+    ~Harness() {
+        controller.reset();
+        drain();
+        window.reset();
+        runFor(1s); // let one-shot timers of the test go
+        pf::RunLoop::main().setClock(nullptr);
+        pf::WindowBackend::setShared(std::move(previousBackend_));
+    }
 
     // Loads the view into the window and runs a layout and display pass.
     void show() {
@@ -78,7 +97,30 @@ public:
         controller->view()->setFrame({0, 0, w, h});
         window->runPasses();
     }
-    // Mouse gestures, each followed by a second of quiet so the next is not a double click.
+    void runFor(pf::Clock::duration d) { pf::RunLoop::main().runFor(d); }
+    void drain() { pf::RunLoop::main().drainQueue(); }
+
+    // Mouse input, in window points.
+    void send(pf::InputEvent::Kind kind, CGPoint p = {}, int button = 1, double wheel = 0) {
+        pf::InputEvent e;
+        e.kind = kind;
+        e.location = p;
+        e.button = button;
+        e.clicks = 1;
+        e.wheelY = wheel;
+        e.modifiers = kind == pf::InputEvent::Kind::wheel ? unsigned{pf::InputModifierControl} : 0u;
+        window->sendInput(e);
+    }
+    void down(CGPoint p, int button = 1) { send(pf::InputEvent::Kind::mouseDown, p, button); }
+    void move(CGPoint p) { send(pf::InputEvent::Kind::mouseMove, p); }
+    void up(CGPoint p, int button = 1) { send(pf::InputEvent::Kind::mouseUp, p, button); }
+    void click(CGPoint p) {
+        down(p);
+        up(p);
+    }
+    // Ctrl + wheel by `notches`.
+    void wheel(CGPoint p, double notches) { send(pf::InputEvent::Kind::wheel, p, 0, notches); }
+    // Gestures, each followed by a second of quiet so the next is not a double click.
     void drag(CGPoint from, CGPoint by) {
         down(from);
         move({from.x + by.x / 2, from.y + by.y / 2});
@@ -90,11 +132,12 @@ public:
         click(p);
         runFor(1s);
     }
-    void doubleClick(CGPoint p) {
+    void doubleClick(CGPoint p, pf::Clock::duration apart = 100ms) {
         click(p);
-        runFor(100ms);
+        runFor(apart);
         tap(p);
     }
+
     // Lines printed since the capture began (or was cleared), without the unit's own.
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
@@ -106,7 +149,6 @@ public:
         const auto all = lines();
         return static_cast<std::size_t>(std::count(all.begin(), all.end(), line));
     }
-    bool has(const std::string& line) const { return count(line) > 0; }
 
     // A point of the panel in design units, in window points, wherever the panel now is.
     CGPoint at(CGPoint design) const {
@@ -150,7 +192,12 @@ public:
     }
 
     pf::ConsoleCapture console;
+    std::shared_ptr<pf::UIWindow> window;
     std::shared_ptr<AudioUnitViewController> controller;
+
+private:
+    std::shared_ptr<pf::ManualClock> clock_ = std::make_shared<pf::ManualClock>();
+    std::unique_ptr<pf::WindowBackend> previousBackend_;
 };
 
 } // namespace ifacetest

@@ -1,3 +1,5 @@
+// Connecting the unit and the panel: the console lines of the connection with the dump of the
+// parameter tree, the panel showing the unit's values and following the host.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -5,11 +7,44 @@
 #include "IfaceHarness.h"
 
 using namespace ifacetest;
+using pf::AUParameterTree;
 
 namespace {
+
 std::size_t indexOf(const std::vector<std::string>& lines, const std::string& line) {
     return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
 }
+
+// The real unit with a tree of the test's making.
+class TreeUnit : public Unit {
+public:
+    TreeUnit() : Unit(kComponentDescription, 0) {}
+    std::shared_ptr<pf::AUParameterTree> tree;
+    std::shared_ptr<pf::AUParameterTree> parameterTree() override { return tree; }
+};
+
+std::shared_ptr<pf::AUParameter>
+param(pf::AUParameterAddress address, const std::string& name, pf::AudioUnitParameterOptions flags,
+      pf::AudioUnitParameterUnit unit, std::optional<std::string> unitName = std::nullopt,
+      std::optional<std::vector<std::string>> strings = std::nullopt) {
+    return AUParameterTree::createParameter(name, name, address, 0, 1, unit, unitName, flags,
+                                            strings, std::nullopt);
+}
+
+std::vector<std::string> dumpOf(const std::shared_ptr<pf::AUParameterTree>& tree) {
+    Harness h;
+    auto unit = std::make_shared<TreeUnit>();
+    unit->tree = tree;
+    h.open(unit);
+    const auto all = h.lines();
+    const auto from = std::find(all.begin(), all.end(),
+                                "ExtensionViewController: Extracting at the parameter tree: ");
+    const auto to = std::find(all.begin(), all.end(),
+                              "AU Diagnostics: Connected parameters to the plugins interface.");
+    if (from == all.end() || to == all.end()) return {"<no dump>"};
+    return {from + 1, to};
+}
+
 } // namespace
 
 TEST(Binding, ViewFirstThenFactoryConnectsTheTreeAndShowsTheUnitsValues) {
@@ -39,7 +74,6 @@ TEST(Binding, ViewFirstThenFactoryConnectsTheTreeAndShowsTheUnitsValues) {
     const std::size_t connect = indexOf(lines, order[2]);
     EXPECT_EQ(lines[connect + 1].rfind("Audio Unit's documents path is: ", 0), 0u);
     EXPECT_EQ(lines[connect + 2].rfind("Audio Unit's resources path is: ", 0), 0u);
-    EXPECT_EQ(h.controller->parameterList().size(), 12u);
     EXPECT_NEAR(h.pointer(h.shown(), kKnobs[2]), 87, 3); // the unit's threshold, 0.8
     // The panel model reaches the unit through its controller, and none without one.
     EXPECT_EQ(h.controller->mainView->baseClass->audioUnit(), unit);
@@ -51,8 +85,8 @@ TEST(Binding, AUnitWhoseContinuationRanBeforeTheViewLoadedIsConnectedByViewDidLo
     auto unit = makeUnit();
     h.controller->setAudioUnit(unit);
     h.drain(); // the continuation finds no view
-    EXPECT_TRUE(h.has("AU Diagnostics: WARNING: Plugin view is not loaded."));
-    EXPECT_FALSE(h.has("AU Diagnostics: Connected parameters to the plugins interface."));
+    EXPECT_EQ(h.count("AU Diagnostics: WARNING: Plugin view is not loaded."), 1u);
+    EXPECT_EQ(h.count("AU Diagnostics: Connected parameters to the plugins interface."), 0u);
     h.show();
     EXPECT_EQ(h.count("AU Diagnostics: Connected parameters to the plugins interface."), 1u);
     // The panel shows the unit's values (attack 0.1), so the first drag starts from them ...
@@ -74,7 +108,7 @@ TEST(Binding, HostChangesReachThePanelOnceOnTheMainThreadAfterTheObserverReturne
     h.console.clear();
     std::thread host([&] { unit->parameterTree()->parameterWithAddress(3)->setValue(0.25f); });
     host.join();
-    EXPECT_FALSE(h.has("editor received parameter : address: 3, value: 0.25")); // queued only
+    EXPECT_EQ(h.count("editor received parameter : address: 3, value: 0.25"), 0u); // queued only
     h.drain();
     EXPECT_EQ(h.count("editor received parameter : address: 3, value: 0.25"), 1u);
 
@@ -85,6 +119,37 @@ TEST(Binding, HostChangesReachThePanelOnceOnTheMainThreadAfterTheObserverReturne
     h.console.clear();
     unit->parameterTree()->parameterWithAddress(3)->setValue(0.9f);
     h.drain();
-    EXPECT_FALSE(h.has("editor received parameter : address: 3, value: 0.9"));
+    EXPECT_EQ(h.count("editor received parameter : address: 3, value: 0.9"), 0u);
     EXPECT_NEAR(h.pointer(h.shown(), kKnobs[3]), 0, 3); // the new unit's ratio, 0.5
+}
+
+// The unit's own tree, and a tree with meter flags, an unknown unit kind and value strings: each
+// parameter is one block of exact lines, at level one inside its group.
+TEST(ParameterDump, EachParameterPrintsOneBlockOfTheExactLines) {
+    const std::string found = "\tExtensionViewController: Folllowing AU parameter was found... ";
+    const auto unit = makeUnit();
+    const auto unitDump = dumpOf(unit->parameterTree());
+    EXPECT_EQ(std::count(unitDump.begin(), unitDump.end(), found), 12);
+    EXPECT_EQ(std::count(unitDump.begin(), unitDump.end(), "\t- address:  11"), 1);
+    const auto tree = AUParameterTree::createTree({AUParameterTree::createGroup(
+        "g", "g",
+        {param(5, "Meter", 0x8000 | 0x30000, pf::AudioUnitParameterUnit(13), "dB",
+               std::vector<std::string>{"a", "b"}),
+         param(6, "Odd", 0, pf::AudioUnitParameterUnit(99))})});
+    const auto treeDump = dumpOf(tree);
+    // The meter parameter's block, its lines joined.
+    const std::string meter =
+        "\n" + found +
+        "\n\t- address:  5\n\t- displayName:  Meter\n\t- value:  0.0\n\t- options:  "
+        "AudioUnitParameterOptions(rawValue: 229376)\n\t- The flag value includes the following "
+        "flags... \n - flag_MeterReadOnly\n\t - flag_DisplaySquareRoot\n\t - flag_DisplaySquared\n"
+        "\t - flag_DisplayCubed\n\t- maxValue:  1.0\n\t- minValue:  0.0\n\t- unit: (type 13)  "
+        "decibels\n\t- unitName:  dB\n\t- valueStrings:  [\"a\", \"b\"]\n";
+    std::string block;
+    for (std::size_t i = 0; i < 16 && i < treeDump.size(); ++i)
+        block += treeDump[i] + "\n";
+    EXPECT_EQ(block, meter);
+    EXPECT_NE(
+        std::find(treeDump.begin(), treeDump.end(), "\t- unit: (type 99)  unknown parameter kind"),
+        treeDump.end());
 }

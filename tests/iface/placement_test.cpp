@@ -1,6 +1,6 @@
 // Where the panel sits and how the mouse moves it: fitted into the plug-in's area, dragged by
 // its background, scaled by Ctrl + wheel, put back by a double click, held still by freeze; and
-// the appearance controls a long press shows.
+// the appearance controls a long press shows; the info overlay on top.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -32,12 +32,20 @@ protected:
         c.view()->setNeedsLayout();
         h.window->runPasses();
     }
-    // A long press on the background: shows (or hides) the contrast and freeze buttons.
-    void longPress() {
-        h.down(background);
-        h.runFor(600ms);
-        h.up(background);
-        h.window->runPasses();
+    // A still hold of half a second on the background, or a right click: shows (or hides) the
+    // contrast and freeze buttons.
+    void longPress(int button = 1) {
+        const bool hidden = c.freezeButton->isHidden();
+        h.down(background, button);
+        if (button == 1) {
+            h.runFor(490ms);
+            EXPECT_EQ(c.freezeButton->isHidden(), hidden) << "before half a second";
+            h.runFor(20ms);
+        }
+        EXPECT_NE(c.freezeButton->isHidden(), hidden);
+        EXPECT_EQ(c.contrastButton->isHidden(), c.freezeButton->isHidden());
+        h.up(background, button);
+        h.runFor(1s);
     }
 };
 
@@ -55,12 +63,15 @@ TEST_F(Placement, TheFitFillsTheHeightOfALandscapeAreaOrTheWidthOtherwise) {
     expectRect(c.pluginView->frame(), 0, 200 - 400 * 0.6640625 / 2, 400, 400 * 0.6640625);
 }
 
-// A drag on the background moves the panel with the pointer, and a layout pass on the way does
-// not put it back; the next one does, and so does a double click. A control that lost its touch
-// to the window does not keep the panel from moving.
+// A drag on the background moves the panel once the pointer has gone 10 points, then with the
+// pointer; a layout pass on the way does not put it back, the next one does, and so does a
+// double click (two clicks within 0.35 s). Losing the focus ends a drag where it is. A knob
+// that lost its touch that way does not keep the panel from being dragged beside it.
 TEST_F(Placement, ADragOnTheBackgroundMovesThePanelUntilALayoutPassOrADoubleClick) {
+    h.drag(background, {9, 0});
+    EXPECT_EQ(c.pluginView->frame(), fitted);
     h.down(background);
-    h.move({36, 660});
+    h.move({28, 660});
     h.move({56, 630});
     layoutPass();
     h.move({76, 630});
@@ -68,26 +79,35 @@ TEST_F(Placement, ADragOnTheBackgroundMovesThePanelUntilALayoutPassOrADoubleClic
     EXPECT_EQ(c.pluginView->frame(), fitted.offsetBy(60, -30));
     layoutPass();
     EXPECT_EQ(c.pluginView->frame(), fitted);
-
-    h.down(h.at(kKnobs[3].at));
-    h.send(pf::InputEvent::Kind::focusLost, {});
     h.drag(background, {-50, 20});
+    h.doubleClick(corner, 360ms);
     EXPECT_EQ(c.pluginView->frame(), fitted.offsetBy(-50, 20));
-    h.doubleClick(corner);
+    h.doubleClick(corner, 340ms);
     EXPECT_EQ(c.pluginView->frame(), fitted);
+
+    h.resize(1200, 680); // the panel, 1024 wide, with 88 points either side
+    const CGRect wide = c.pluginView->frame();
+    h.down(h.at(kKnobs[3].at));
+    h.send(pf::InputEvent::Kind::focusLost);
+    h.down({40, 340});
+    h.move({30, 350});
+    h.move({20, 360});
+    h.send(pf::InputEvent::Kind::focusLost);
+    h.move({0, 400});
+    h.up({0, 400});
+    EXPECT_EQ(c.pluginView->frame(), wide.offsetBy(-20, 20));
 }
 
 // Ctrl + wheel: each notch scales the panel by a tenth about its centre, within 128 to 2048
-// points of width, held through layout passes until the gesture ends; a double click puts it
-// back.
+// points of width; notches less than a quarter second apart make one gesture, held through
+// layout passes until it ends. A double click puts the panel back.
 TEST_F(Placement, EachWheelNotchScalesThePanelAboutItsCentreWithinItsWidthBounds) {
     const struct {
         double notches;
         bool applied;
     } rows[] = {{1, true}, {-21, true}, {-22, false}, {7, true}, {8, false}};
     for (const auto& row : rows) {
-        h.wheel(h.at({256, 170}), row.notches, pf::InputModifierControl);
-        layoutPass();
+        h.wheel(h.at({256, 170}), row.notches);
         const CGRect r = c.pluginView->frame();
         const double width = row.applied ? 1024 * std::pow(1.1, row.notches) : 1024;
         EXPECT_NEAR(r.size.width, width, 1e-6) << row.notches;
@@ -97,6 +117,15 @@ TEST_F(Placement, EachWheelNotchScalesThePanelAboutItsCentreWithinItsWidthBounds
         h.doubleClick(corner);
         EXPECT_EQ(c.pluginView->frame(), fitted);
     }
+    for (const double notches : {1, 1, -1}) {
+        h.wheel(h.at({256, 170}), notches);
+        h.runFor(240ms);
+        layoutPass();
+    }
+    EXPECT_NEAR(c.pluginView->frame().size.width, 1024 * 1.1, 1e-6);
+    h.runFor(20ms);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
 }
 
 // A long press shows the contrast and freeze buttons; the contrast button shows and hides the
@@ -108,33 +137,33 @@ TEST_F(Placement, TheLongPressControlsShowTheSliderAndFreezeThePanel) {
     longPress();
     ASSERT_FALSE(c.freezeButton->isHidden());
     EXPECT_FALSE(c.touchesLocked);
-    h.tap(Harness::centreOf(*c.contrastButton));
+    h.tap(h.at(kContrastButton));
     EXPECT_FALSE(c.brightnessSlider->isHidden());
     EXPECT_TRUE(c.touchesLocked);
-    h.tap(Harness::centreOf(*c.contrastButton));
+    h.tap(h.at(kContrastButton));
     EXPECT_TRUE(c.brightnessSlider->isHidden());
     EXPECT_EQ(c.contrastButton->alpha(), 0.5);
     EXPECT_FALSE(c.touchesLocked);
 
-    h.tap(Harness::centreOf(*c.freezeButton));
+    h.tap(h.at(kFreezeButton));
     EXPECT_EQ(c.freezeButton->alpha(), 1.0);
     h.drag(background, {40, 40});
-    h.wheel(h.at({256, 170}), 2, pf::InputModifierControl);
+    h.wheel(h.at({256, 170}), 2);
     h.runFor(300ms);
     EXPECT_EQ(c.pluginView->frame(), fitted);
     c.pluginView->setFrame(fitted.offsetBy(30, 30));
     h.doubleClick(corner);
     EXPECT_EQ(c.pluginView->frame(), fitted);
 
-    h.tap(Harness::centreOf(*c.contrastButton));
+    h.tap(h.at(kContrastButton));
     longPress();
     EXPECT_TRUE(c.contrastButton->isHidden());
     EXPECT_TRUE(c.freezeButton->isHidden());
     EXPECT_TRUE(c.brightnessSlider->isHidden());
     h.drag(background, {40, 40});
     EXPECT_EQ(c.pluginView->frame(), fitted);
-    longPress();
-    h.tap(Harness::centreOf(*c.freezeButton));
+    longPress(3); // the right button
+    h.tap(h.at(kFreezeButton));
     EXPECT_EQ(c.freezeButton->alpha(), 0.5);
     h.drag(background, {40, 40});
     EXPECT_EQ(c.pluginView->frame(), fitted.offsetBy(40, 40));
@@ -148,10 +177,12 @@ TEST_F(Placement, TheBrightnessSetsThePlateAndPanelsAndTheButtonsStayLegible) {
         return h.shown().pixel(static_cast<int>(p.x), static_cast<int>(p.y)).r;
     };
     EXPECT_NEAR(plateRed(), 0.15 * 255, 2);
+    // The plate leaves a margin of 2, where the plug-in's own background shows.
+    EXPECT_NEAR(h.shown().pixel(1, 340).r, 0.1 * 255, 2);
     c.brightnessSlider->setValue(0.75f);
     c.onBrightnessSlider(*c.brightnessSlider);
     EXPECT_NEAR(plateRed(), 0.75 * 255, 2);
-    EXPECT_EQ(c.displayView->baseClass->colorContrastInverted, pf::UIColor(0.75, 0.75, 0.75, 1));
+    EXPECT_NEAR(h.pixel(h.shown(), {16.5, 170}).r, 0.25 * 255, 2); // the panel's outline
     const auto luminance = [](double v) {
         v = std::clamp(v, 0.0, 1.0);
         return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
@@ -165,4 +196,27 @@ TEST_F(Placement, TheBrightnessSetsThePlateAndPanelsAndTheButtonsStayLegible) {
                 << "brightness " << v << ", " << button->title();
         }
     }
+}
+
+// A message shows at once, grows and fades in for about three seconds, then shrinks and fades
+// out for about one, and the overlay ends hidden, at the faint alpha its fade-out stops at, with
+// its text cleared.
+TEST(Overlay, AMessageFadesInThenOutAndTheOverlayEndsHiddenWithItsLastAlpha) {
+    Harness h;
+    h.show();
+    pf::UIView& info = *h.controller->infoView;
+    h.controller->showInfo("Preset loaded");
+    EXPECT_FALSE(info.isHidden()); // at once, before the first tick
+    EXPECT_EQ(info.alpha(), 0.0);
+    EXPECT_EQ(h.controller->infoMessage->text(), "Preset loaded");
+    h.runFor(2800ms);
+    EXPECT_GT(info.alpha(), 0.99);
+    h.runFor(700ms);
+    EXPECT_FALSE(info.isHidden());
+    EXPECT_LT(info.alpha(), 0.99); // fading out
+    EXPECT_NEAR(info.transform().a, info.alpha(), 1e-6);
+    h.runFor(700ms);
+    EXPECT_TRUE(info.isHidden());
+    EXPECT_NEAR(info.alpha(), 0.056, 0.005);
+    EXPECT_EQ(h.controller->infoMessage->text(), "");
 }
