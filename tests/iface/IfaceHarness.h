@@ -173,7 +173,8 @@ public:
         int hits = 0;
         for (double a = -sweep; a <= sweep; a += 0.25) {
             const double r = a * M_PI / 180;
-            if (is(pixel(img, {centre.x + radius * std::sin(r), centre.y - radius * std::cos(r)}))) {
+            if (is(pixel(img,
+                         {centre.x + radius * std::sin(r), centre.y - radius * std::cos(r)}))) {
                 sum += a;
                 ++hits;
             }

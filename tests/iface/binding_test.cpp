@@ -23,14 +23,6 @@ public:
     std::shared_ptr<pf::AUParameterTree> parameterTree() override { return tree; }
 };
 
-std::shared_ptr<pf::AUParameter>
-param(pf::AUParameterAddress address, const std::string& name, pf::AudioUnitParameterOptions flags,
-      pf::AudioUnitParameterUnit unit, std::optional<std::string> unitName = std::nullopt,
-      std::optional<std::vector<std::string>> strings = std::nullopt) {
-    return AUParameterTree::createParameter(name, name, address, 0, 1, unit, unitName, flags,
-                                            strings, std::nullopt);
-}
-
 std::vector<std::string> dumpOf(const std::shared_ptr<pf::AUParameterTree>& tree) {
     Harness h;
     auto unit = std::make_shared<TreeUnit>();
@@ -50,8 +42,7 @@ std::vector<std::string> dumpOf(const std::shared_ptr<pf::AUParameterTree>& tree
 TEST(Binding, ViewFirstThenFactoryConnectsTheTreeAndShowsTheUnitsValues) {
     Harness h;
     h.show();
-    auto unit = std::static_pointer_cast<Orvex_Compander_Extension_AudioUnit>(
-        h.controller->createAudioUnit(Orvex_Compander_Extension_AudioUnit::kComponentDescription));
+    auto unit = h.controller->createAudioUnit(Unit::kComponentDescription);
     h.drain();
     const auto lines = h.lines();
     const std::vector<std::string> order{
@@ -133,9 +124,11 @@ TEST(ParameterDump, EachParameterPrintsOneBlockOfTheExactLines) {
     EXPECT_EQ(std::count(unitDump.begin(), unitDump.end(), "\t- address:  11"), 1);
     const auto tree = AUParameterTree::createTree({AUParameterTree::createGroup(
         "g", "g",
-        {param(5, "Meter", 0x8000 | 0x30000, pf::AudioUnitParameterUnit(13), "dB",
-               std::vector<std::string>{"a", "b"}),
-         param(6, "Odd", 0, pf::AudioUnitParameterUnit(99))})});
+        {AUParameterTree::createParameter("Meter", "Meter", 5, 0, 1, pf::AudioUnitParameterUnit(13),
+                                          "dB", 0x8000 | 0x30000,
+                                          std::vector<std::string>{"a", "b"}, std::nullopt),
+         AUParameterTree::createParameter("Odd", "Odd", 6, 0, 1, pf::AudioUnitParameterUnit(99),
+                                          std::nullopt, 0, std::nullopt, std::nullopt)})});
     const auto treeDump = dumpOf(tree);
     // The meter parameter's block, its lines joined.
     const std::string meter =

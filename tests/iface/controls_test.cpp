@@ -34,9 +34,9 @@ void setAll(Unit& unit, const Values& v) {
     for (int i = 0; i < 12; ++i) {
         const float want = i == address ? expected : before[i];
         if (std::fabs(now[i] - want) > 1e-6f || unit.getParameter(i) != now[i])
-            return ::testing::AssertionFailure() << "parameter " << i << " is " << now[i]
-                                                 << " (kernel " << unit.getParameter(i)
-                                                 << "), expected " << want;
+            return ::testing::AssertionFailure()
+                   << "parameter " << i << " is " << now[i] << " (kernel " << unit.getParameter(i)
+                   << "), expected " << want;
     }
     return ::testing::AssertionSuccess();
 }
@@ -86,7 +86,7 @@ TEST_F(Controls, EachKnobDraggedSetsItsOwnParameterOnlyAndPointsAtTheNewValue) {
         CGPoint drag;
         float value; // from the unit's defaults 0.1, 0.5, 0.8, 0.5, 0.5, 1
         double degrees;
-    } rows[] = {{{0, -60}, 0.25f, -72.5}, {{0, 60}, 0.35f, -43.5}, {{0, 60}, 0.65f, 43.5},
+    } rows[] = {{{0, -60}, 0.25f, -72.5}, {{0, 60}, 0.35f, -43.5},  {{0, 60}, 0.65f, 43.5},
                 {{60, 0}, 0.65f, 43.5},   {{-60, 0}, 0.35f, -43.5}, {{0, 100}, 0.75f, 72.5}};
     for (int k = 0; k < 6; ++k) {
         SCOPED_TRACE(kKnobs[k].name);
@@ -112,8 +112,8 @@ TEST_F(Controls, ClicksAndDragsHitTheirControlsAtEverySizeOfThePanel) {
         h.tap(h.at(kBypass.at));
         EXPECT_TRUE(setOnly(*unit, before, 7, before[7] == 0 ? 1 : 0));
         h.drag(h.at(kKnobs[1].at), {0, 30 * up * w / 512}); // 30 design units up or down
-        EXPECT_NEAR(unit->parameterTree()->parameterWithAddress(1)->value(),
-                    before[1] - 0.15f * up, 1e-6);
+        EXPECT_NEAR(unit->parameterTree()->parameterWithAddress(1)->value(), before[1] - 0.15f * up,
+                    1e-6);
     }
 }
 
@@ -125,9 +125,12 @@ TEST_F(Controls, EachButtonClickedSetsItsOwnParameterOnlyAndShowsIt) {
         double dx; // from the button's centre, design units
         float value;
         const char* shown;
-    } clicks[] = {{kBypass, -36, 1, "dual bypass"},   {kBypass, 38, 0, "dual"},
-                  {kAudition, -36, 1, "dual audition"}, {kAudition, 38, 0, "dual"},
-                  {kMode, -24, 1, "linked"},          {kMode, 24, 2, "m/s"},
+    } clicks[] = {{kBypass, -36, 1, "dual bypass"},
+                  {kBypass, 38, 0, "dual"},
+                  {kAudition, -36, 1, "dual audition"},
+                  {kAudition, 38, 0, "dual"},
+                  {kMode, -24, 1, "linked"},
+                  {kMode, 24, 2, "m/s"},
                   {kMode, 0, 0, "dual"}};
     for (const auto& c : clicks) {
         SCOPED_TRACE(std::string(c.button.name) + " to " + std::to_string(c.value));
@@ -153,7 +156,8 @@ TEST_F(Controls, ValuesFromTheHostAPresetOrARestoredStateAreDrawnOnTheirOwnContr
              OrvexPreset writer;
              writer.makeFrom(source->parameterTree());
              const std::string name = "Preset " + std::to_string(files++);
-             ASSERT_TRUE(writer.save(pf::URL::fileURLWithPath((presets / (name + ".plist")).string())));
+             ASSERT_TRUE(
+                 writer.save(pf::URL::fileURLWithPath((presets / (name + ".plist")).string())));
              const auto listed = unit->factoryPresets();
              for (const auto& preset : *listed)
                  if (preset->name == name) unit->setCurrentPreset(preset);
@@ -169,9 +173,11 @@ TEST_F(Controls, ValuesFromTheHostAPresetOrARestoredStateAreDrawnOnTheirOwnContr
         double degrees[6];
         const char* buttons;
     } settings[] = {
-        {{0.3f, 0.7f, 0.2f, 0.9f, 0.4f, 0.6f, 2, 1, 1, 0, 1, 1}, {-58, 58, -87, 116, -29, 29},
+        {{0.3f, 0.7f, 0.2f, 0.9f, 0.4f, 0.6f, 2, 1, 1, 0, 1, 1},
+         {-58, 58, -87, 116, -29, 29},
          "m/s bypass audition"},
-        {{0.9f, 0.1f, 0.6f, 0.3f, 0.8f, 0.15f, 1, 0, 0, 0, 1, 0}, {116, -116, 29, -58, 87, -101.5},
+        {{0.9f, 0.1f, 0.6f, 0.3f, 0.8f, 0.15f, 1, 0, 0, 0, 1, 0},
+         {116, -116, 29, -58, 87, -101.5},
          "linked"},
     };
     for (const auto& [from, apply] : sources) {

@@ -71,8 +71,8 @@ TEST(Needles, EachNeedleAndDotShowsItsOwnChannelAsTheUnitRenders) {
                 {0.5f, 0, 0, 0.8f, 0, NAN},
                 {0.5f, 0, 0.2f, 0.8f, 0, NAN}}; // the gain steady, the left output not
     for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::Message() << "ratio " << row.ratio << ", levels " << row.left
-                                          << " and " << row.right);
+        SCOPED_TRACE(::testing::Message()
+                     << "ratio " << row.ratio << ", levels " << row.left << " and " << row.right);
         unit->setParameter(2, row.threshold);
         unit->setParameter(3, row.ratio);
         host.setInput(tone(row.left), tone(row.right));
