@@ -74,25 +74,15 @@ struct ManagerRun {
     std::shared_ptr<AUExtensionManager> manager = AUExtensionManager::make(delegate);
 };
 
-// Runs the main loop until `console` holds the line `line`. A watcher thread (no sleeping: it
-// yields) hands the news to the main queue, which wakes the loop.
+// Runs the main loop until `console` holds the line `line` (the capture wakes the loop for
+// every line printed on another thread).
 inline bool runMainUntilLine(const pf::ConsoleCapture& console, const std::string& line) {
-    const auto contains = [&console, line] {
-        const auto lines = console.lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    };
-    auto seen = std::make_shared<std::atomic<bool>>(false);
-    std::atomic<bool> stop{false};
-    std::thread watcher([&] {
-        while (!stop.load() && !contains())
-            std::this_thread::yield();
-        pf::DispatchQueue::main().async([seen] { seen->store(true); });
-    });
-    const bool found =
-        pf::RunLoop::main().runUntil([&] { return seen->load(); }, std::chrono::seconds(10));
-    stop.store(true);
-    watcher.join();
-    return found && contains();
+    return pf::RunLoop::main().runUntil(
+        [&] {
+            const auto lines = console.lines();
+            return std::find(lines.begin(), lines.end(), line) != lines.end();
+        },
+        std::chrono::seconds(10));
 }
 
 // The console lines without the test plug-in's own reports.

@@ -26,17 +26,15 @@ TEST(ExtensionManagerNoMatch, StepsRefuseAMissingComponentOrDescriptionAndLogFla
                                                          "Error: Component description is nil."}));
     EXPECT_FALSE(completed);
 
-    // Flags 0 take no 0x prefix in the alternate form.
-    console.clear();
-    manager->log({0x61756D66, 0x6F727663, 0x5172626E, 0, 0});
-    auto expected = logLines("0000000000");
-    expected.erase(expected.begin()); // the "Loaded component" line belongs to the caller
-    EXPECT_EQ(console.lines(), expected);
-    EXPECT_EQ(console.text().substr(0, 14), "\nProcess Name:");
-
-    console.clear();
-    manager->log({0x61756D66, 0x6F727663, 0x5172626E, 0x8000000F, 0});
-    EXPECT_EQ(console.lines()[7], "flags: 0x8000000f");
+    // Flags in the alternate printf form: 0 takes no 0x prefix.
+    for (const auto& [flags, shown] : {std::pair{0u, "0000000000"}, {0x8000000Fu, "0x8000000f"}}) {
+        console.clear();
+        manager->log({0x61756D66, 0x6F727663, 0x5172626E, flags, 0});
+        auto expected = logLines(shown);
+        expected.erase(expected.begin()); // the "Loaded component" line belongs to the caller
+        EXPECT_EQ(console.lines(), expected);
+        EXPECT_EQ(console.text().substr(0, 14), "\nProcess Name:");
+    }
     EXPECT_TRUE(delegate->events().empty());
 }
 
