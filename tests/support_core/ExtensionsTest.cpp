@@ -23,14 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(StringValue, FourCharacterCodesReadMostSignificantByteFirstInMacOsRoman) {
-    EXPECT_EQ(stringValue(0x61756D66), "aumf");
-    EXPECT_EQ(stringValue(0x6F727663), "orvc");
-    EXPECT_EQ(stringValue(0x5172626E), "Qrbn");
-    EXPECT_EQ(stringValue(0), std::string(4, '\0')); // four NULs, not "FAIL", not empty
-    EXPECT_EQ(stringValue(0x80818283), "\u00C4\u00C5\u00C7\u00C9"); // high bytes as Mac OS Roman
-}
-
 TEST(Logging, RenderThreadLinesGoThroughTheRingWithoutAllocating) {
     pf::ConsoleCapture capture;
     int allocations = -1;
