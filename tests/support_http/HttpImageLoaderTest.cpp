@@ -16,6 +16,7 @@
 #include "ViewExtensions.h"
 #include "core/Check.h"
 #include "core/Console.h"
+#include "core/RenderThread.h"
 #include "core/RunLoop.h"
 #include "ui/Offscreen.h"
 
@@ -170,4 +171,23 @@ TEST(URLLoaderSchemes, OnlyHttpAndHttpsAreFetched) {
     EXPECT_TRUE(result.body.empty());
     EXPECT_TRUE(orvex::URLLoader::handles(*URL::string("https://127.0.0.1/")));
     EXPECT_FALSE(orvex::URLLoader::handles(*URL::string("ftp://127.0.0.1/")));
+}
+
+// The loader's thread checks are compiled in whatever the build type (see CMakeLists.txt).
+TEST_F(HttpImageLoaders, TheRenderThreadIsRefusedWithoutTouchingTheNetwork) {
+    const auto url = *URL::string(server_.url("/png"));
+    orvex::URLLoadResult result;
+    bool completed = false;
+    {
+        RenderThreadScope render;
+        result = orvex::URLLoader::load(url);
+        orvex::URLLoader::loadAsync(url, [&](orvex::URLLoadResult) { completed = true; });
+    }
+    EXPECT_EQ(gCheckFailures.load(), 2);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code(), orvex::NSURLErrorUnknown);
+    EXPECT_FALSE(completed);
+    // A request that did reach the server would have been counted before this one.
+    EXPECT_EQ(orvex::URLLoader::load(url).statusCode, 200);
+    EXPECT_EQ(server_.requests("/png"), 1u);
 }
