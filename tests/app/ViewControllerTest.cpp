@@ -5,7 +5,6 @@
 
 namespace {
 
-using apptest::contains;
 using apptest::ScreenTest;
 
 // A plug-in controller stand-in that records where it moved.
