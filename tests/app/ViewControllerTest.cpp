@@ -5,7 +5,6 @@
 
 namespace {
 
-using apptest::contains;
 using apptest::ScreenTest;
 
 // A plug-in controller stand-in that records where it moved.
@@ -32,25 +31,26 @@ std::shared_ptr<pf::AVAudioUnit> unitAnswering(std::shared_ptr<pf::UIViewControl
     return node;
 }
 
-TEST_F(ScreenTest, EmbedsThePlugInViewPinnedToTheHiddenAreaOnTheMainThreadWhereverTheAnswerComes) {
-    for (const bool offMain : {false, true}) {
-        auto child = std::make_shared<ChildController>();
-        console_.clear();
-        const auto before = screen_->children().size();
-        std::thread([&] { screen_->onFoundComponent(unitAnswering(child, offMain)); }).join();
-        EXPECT_EQ(screen_->children().size(), before) << "no view work off the main thread";
-        ASSERT_TRUE(runUntil([&] { return child->movedTo == screen_.get(); }));
-        EXPECT_EQ(console_.lines(), std::vector<std::string>{
-                                        "ViewController: Loading the audio unit's interface..."});
-        EXPECT_EQ(screen_->children().back(), child);
-        EXPECT_EQ(child->view()->superview(), screen_->pluginView.get());
-        EXPECT_EQ(screen_->pluginView->constraints().size(), 4u * (offMain ? 2 : 1));
-        screen_->pluginView->setFrame({0, 52, 500, 300});
-        window_->layoutIfNeeded();
-        EXPECT_EQ(child->view()->frame(), screen_->pluginView->bounds());
-        EXPECT_TRUE(screen_->pluginView->isHidden());
-        EXPECT_FALSE(screen_->audioUnitViewController()) << "held as a child only";
-    }
+// Whichever thread answers the request (the main queue or a worker), each on a fresh screen.
+class EmbeddingTest : public ScreenTest, public ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(AnswerOnMainQueueOrWorker, EmbeddingTest, ::testing::Bool());
+
+TEST_P(EmbeddingTest, EmbedsThePlugInViewPinnedToTheHiddenAreaOnTheMainThread) {
+    auto child = std::make_shared<ChildController>();
+    console_.clear();
+    std::thread([&] { screen_->onFoundComponent(unitAnswering(child, GetParam())); }).join();
+    EXPECT_TRUE(screen_->children().empty()) << "no view work off the main thread";
+    ASSERT_TRUE(runUntil([&] { return child->movedTo == screen_.get(); }));
+    EXPECT_EQ(console_.lines(),
+              std::vector<std::string>{"ViewController: Loading the audio unit's interface..."});
+    EXPECT_EQ(screen_->children(), std::vector<std::shared_ptr<pf::UIViewController>>{child});
+    EXPECT_EQ(child->view()->superview(), screen_->pluginView.get());
+    EXPECT_EQ(screen_->pluginView->constraints().size(), 4u) << "pinned at its four edges";
+    screen_->pluginView->setFrame({0, 52, 500, 300});
+    window_->layoutIfNeeded();
+    EXPECT_EQ(child->view()->frame(), screen_->pluginView->bounds());
+    EXPECT_TRUE(screen_->pluginView->isHidden());
+    EXPECT_FALSE(screen_->audioUnitViewController()) << "held as a child only";
 }
 
 TEST_F(ScreenTest, NoUnitOrNoControllerEmbedsNothingAndSaysWhy) {
@@ -106,7 +106,9 @@ TEST_F(ScreenTest, HelpHandsTheSiteRootToTheBrowserAndBothHelpButtonsShowTheHelp
         console_.clear();
         tap(c.button);
         EXPECT_EQ(opener_.urls, c.opened) << c.identifier;
-        EXPECT_EQ(console_.lines().front(), c.identifier);
+        const auto lines = console_.lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.front(), c.identifier);
         const auto help =
             std::dynamic_pointer_cast<HelpViewController>(screen_->presentedViewController());
         ASSERT_TRUE(help);

@@ -2,6 +2,7 @@
 // reports, notifications on the main thread, the MIDI output log, and the faults fixed on its
 // start path.
 #include <fstream>
+#include <set>
 
 #include "PlayerFixture.h"
 
@@ -44,7 +45,7 @@ TEST_F(PlayerTest, PlaysIntoTheMixerLoopsSeamlesslyReportingEachTurnOnTheMainThr
     }
     EXPECT_EQ(delegate_->events(),
               (std::vector<std::string>{"file " + path, "playing", "loop 0", "loop 1", "loop 2"}));
-    EXPECT_TRUE(delegate_->allOnMain());
+    EXPECT_FALSE(delegate_->offMain);
 
     takeLines();
     EXPECT_FALSE(player_->toggle());
@@ -230,4 +231,38 @@ TEST_F(PlayerTest, ConnectingUnitsOnAnotherThreadWhileStartingAndStoppingEndsInA
     player_->start();
     EXPECT_GT(peak(render(2400)[0], 0, 2400), 0.1);
     EXPECT_GT(unit->log()->cycles.load(), 0) << "the last unit is wired between player and mixer";
+}
+
+// A file shorter than a render cycle ends within the cycle that plays it: each turn is still
+// heard, reported and counted.
+TEST_F(PlayerTest, AFileShorterThanARenderCycleLoopsAndEveryTurnIsCounted) {
+    const auto path = addFile(1, 48000, 500.0, 300);
+    const auto file = samplesOf(path);
+    ASSERT_LT(file.size(), 512u);
+    player_->start();
+    for (int turn = 1; turn <= 3; ++turn) {
+        const auto cycle = render(512);
+        for (std::size_t i = 0; i < file.size(); ++i)
+            ASSERT_EQ(cycle[0][i], file[i]) << "turn " << turn << ", frame " << i;
+        ASSERT_TRUE(waitForLoop(path, turn));
+    }
+    EXPECT_EQ(delegate_->events(),
+              (std::vector<std::string>{"file " + path, "playing", "loop 0", "loop 1", "loop 2"}));
+}
+
+// Play draws the file at random from the bundle's 1.m4a … 80.m4a: over many plays every number
+// comes up and none outside. The bundle here is empty, so each play names the number it drew.
+TEST_F(PlayerTest, PlayDrawsEveryNumberFromOneToEightyAndNoOther) {
+    player_ = AUEnginePlayer::make(); // with its own draw, not the script's
+    std::set<int> drawn;
+    const std::string before = "AUEnginePlayer::ERROR: The audio file '";
+    for (int play = 0; play < 3000; ++play) {
+        player_->start();
+        for (const auto& line : takeLines())
+            if (line.starts_with(before)) drawn.insert(std::stoi(line.substr(before.size())));
+    }
+    std::set<int> all;
+    for (int n = 1; n <= 80; ++n)
+        all.insert(n);
+    EXPECT_EQ(drawn, all);
 }

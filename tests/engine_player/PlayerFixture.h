@@ -1,11 +1,12 @@
 // The engine player's bench: a temporary application bundle with generated tones, the manual
-// output device, captured standard output and a delegate that records what it hears and on which
-// thread. Waits are for events (a line printed, a report queued on the main queue); their bound
-// is only reached when the event never comes.
+// output device, captured standard output and a delegate that records what it hears. Waits are
+// for events (a line printed, a report queued on the main queue); their bound is only reached
+// when the event never comes.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <mutex>
@@ -19,36 +20,32 @@
 
 namespace playertest {
 
+// Records the reports in order, and whether one that belongs on the main queue came elsewhere
+// (onFileSelect comes on the loader's thread).
 class RecordingDelegate final : public AUEnginePlayerDelegate {
 public:
     void onPlayerStateChanged(bool playing) override { add(playing ? "playing" : "stopped"); }
-    void onFileSelect(const std::string& file) override { add("file " + file); }
+    void onFileSelect(const std::string& file) override { add("file " + file, false); }
     void onLoop(std::int64_t count) override { add("loop " + std::to_string(count)); }
 
     std::vector<std::string> events() {
         std::lock_guard lock(mutex_);
         return events_;
     }
-    std::size_t count(const std::string& prefix) {
-        std::size_t n = 0;
-        for (const auto& e : events())
-            n += e.rfind(prefix, 0) == 0 ? 1 : 0;
-        return n;
+    std::size_t count(const std::string& event) {
+        const auto all = events();
+        return std::size_t(std::count(all.begin(), all.end(), event));
     }
-    bool allOnMain() {
-        std::lock_guard lock(mutex_);
-        return offMain_.empty() || offMain_ == "file"; // onFileSelect comes on the loader's thread
-    }
+    std::atomic<bool> offMain{false};
 
 private:
-    void add(std::string what) {
+    void add(std::string what, bool mainQueue = true) {
+        if (mainQueue && !pf::RunLoop::isMainThread()) offMain = true;
         std::lock_guard lock(mutex_);
-        if (!pf::RunLoop::isMainThread()) offMain_ = what.substr(0, what.find(' '));
         events_.push_back(std::move(what));
     }
     std::mutex mutex_;
     std::vector<std::string> events_;
-    std::string offMain_;
 };
 
 class PlayerTest : public ::testing::Test {
@@ -58,20 +55,17 @@ protected:
 
     PlayerTest() {
         pf::RunLoop::claimMainThread();
-        resources_ = std::filesystem::path(dir_.path()) / "Test.app" / "Resources";
         std::filesystem::create_directories(resources_);
         pf::Bundle::setMainBundleOverride(dir_.file("Test.app"));
         player_->setDelegate(delegate_);
-        player_->setRandomDrawForTesting([this](int low, int high) {
-            EXPECT_EQ(low, 1);
-            EXPECT_EQ(high, 80);
+        // Files are drawn as scripted by drawNext(), then 1.
+        player_->setRandomDrawForTesting([this](int, int) {
             std::lock_guard lock(drawMutex_);
             const int n = draws_.empty() ? 1 : draws_.front();
             if (!draws_.empty()) draws_.pop_front();
             return n;
         });
     }
-
     ~PlayerTest() override {
         player_->stop();
         drain();
@@ -95,17 +89,19 @@ protected:
     }
 
     void drain() { pf::RunLoop::main().drainQueue(); }
-    bool runUntil(const std::function<bool()>& done) {
-        return pf::RunLoop::main().runUntil(done, std::chrono::seconds(60));
-    }
-    ::testing::AssertionResult waitForLine(const std::string& line) {
-        if (runUntil([&] { return hasLine(line); })) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "no line \"" << line << "\" in:\n"
-                                             << console_.text();
-    }
     bool hasLine(const std::string& line) const {
         const auto lines = console_.lines();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    // Waits for a loop line and for the state queue block that scheduled the next file with it.
+    ::testing::AssertionResult waitForLoop(const std::string& path, int count) {
+        const auto line = loopLine(path, count);
+        const bool seen =
+            pf::RunLoop::main().runUntil([&] { return hasLine(line); }, std::chrono::seconds(60));
+        player_->syncStateQueueForTesting();
+        if (seen) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no line \"" << line << "\" in:\n"
+                                             << console_.text();
     }
     std::vector<std::string> takeLines() {
         drain();
@@ -117,16 +113,10 @@ protected:
         return "AUEnginePlayer: Current audio file '" + path +
                "' looped: " + std::to_string(count) + ".";
     }
-    // Waits for a loop line and for the state queue block that scheduled the next file with it.
-    ::testing::AssertionResult waitForLoop(const std::string& path, int count) {
-        auto result = waitForLine(loopLine(path, count));
-        player_->syncStateQueueForTesting();
-        return result;
-    }
 
     enginetest::ManualOutput output_;
     enginetest::TempDir dir_;
-    std::filesystem::path resources_;
+    std::filesystem::path resources_ = std::filesystem::path(dir_.path()) / "Test.app/Resources";
     pf::ConsoleCapture console_;
     std::shared_ptr<RecordingDelegate> delegate_ = std::make_shared<RecordingDelegate>();
     std::shared_ptr<AUEnginePlayer> player_ = AUEnginePlayer::make();

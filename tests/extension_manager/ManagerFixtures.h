@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,11 +21,9 @@
 
 namespace test {
 
-// What the delegate heard, in order, with the thread and the console's length at that moment.
+// What the delegate heard, in order, and the console's length at that moment.
 struct DelegateEvent {
     std::string name;
-    bool onMainThread = false;
-    std::thread::id thread;
     std::size_t linesBefore = 0;
     std::shared_ptr<pf::AVAudioUnit> unit;
 };
@@ -55,8 +52,7 @@ public:
 private:
     void record(std::string name, std::shared_ptr<pf::AVAudioUnit> unit) {
         std::lock_guard lock(mutex_);
-        events_.push_back({std::move(name), pf::RunLoop::isMainThread(), std::this_thread::get_id(),
-                           console_.lines().size(), std::move(unit)});
+        events_.push_back({std::move(name), console_.lines().size(), std::move(unit)});
     }
 
     const pf::ConsoleCapture& console_;
@@ -74,25 +70,15 @@ struct ManagerRun {
     std::shared_ptr<AUExtensionManager> manager = AUExtensionManager::make(delegate);
 };
 
-// Runs the main loop until `console` holds the line `line`. A watcher thread (no sleeping: it
-// yields) hands the news to the main queue, which wakes the loop.
+// Runs the main loop until `console` holds the line `line` (the capture wakes the loop for
+// every line printed on another thread).
 inline bool runMainUntilLine(const pf::ConsoleCapture& console, const std::string& line) {
-    const auto contains = [&console, line] {
-        const auto lines = console.lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    };
-    auto seen = std::make_shared<std::atomic<bool>>(false);
-    std::atomic<bool> stop{false};
-    std::thread watcher([&] {
-        while (!stop.load() && !contains())
-            std::this_thread::yield();
-        pf::DispatchQueue::main().async([seen] { seen->store(true); });
-    });
-    const bool found =
-        pf::RunLoop::main().runUntil([&] { return seen->load(); }, std::chrono::seconds(10));
-    stop.store(true);
-    watcher.join();
-    return found && contains();
+    return pf::RunLoop::main().runUntil(
+        [&] {
+            const auto lines = console.lines();
+            return std::find(lines.begin(), lines.end(), line) != lines.end();
+        },
+        std::chrono::seconds(10));
 }
 
 // The console lines without the test plug-in's own reports.
