@@ -90,6 +90,8 @@ TEST_P(PluginSound, RatioExpandsOrLiftsTonesBelowTheThreshold) {
         expectLevels({{kThreshold, 0.5f}, {kRatio, c.ratio}},
                      {{0.5f, c.at6dB}, {0.1f, c.at20dB}, {0.01f, c.at40dB}}, 0.15);
     }
+    // A ratio below the published range, as a careless host may send, expands no further.
+    expectLevels({{kThreshold, 0.5f}, {kRatio, -0.5f}}, {{0.5f, -6.02}, {0.1f, -20.0}});
 }
 
 // Make-up gain in dB, the mix as the share of the wet signal, and audition, which plays what the
