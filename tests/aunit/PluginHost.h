@@ -119,12 +119,14 @@ protected:
 
     // Renders `input` as a host does at `rate`, in cycles of 512 frames: into its own buffers, or
     // at 96 kHz into buffers without memory, so that the plug-in renders in place on its input.
-    static Stereo render(const std::shared_ptr<AUAudioUnit>& unit, double rate,
-                         const Stereo& input) {
+    // `whilePlaying` is set once the plug-in is prepared.
+    static Stereo render(const std::shared_ptr<AUAudioUnit>& unit, double rate, const Stereo& input,
+                         const Settings& whilePlaying = {}) {
         unittest::RenderHarness host(
             unit, {.sampleRate = rate, .maximumFrames = 512, .outputInPlace = rate > 48000});
         host.setInput(input.left, input.right);
         host.allocate();
+        set(*unit, whilePlaying);
         Stereo output;
         for (std::size_t done = 0; done < input.left.size(); done += 512) {
             const auto frames = std::min<std::size_t>(512, input.left.size() - done);
@@ -136,9 +138,9 @@ protected:
     }
 
     // A new instance with `settings`, rendered over `input`.
-    Stereo play(const Settings& settings, const Signal& input) {
+    Stereo play(const Settings& settings, const Signal& input, const Settings& whilePlaying = {}) {
         const auto unit = instantiate(settings);
-        return unit ? render(unit, input.rate, input.samples) : Stereo{};
+        return unit ? render(unit, input.rate, input.samples, whilePlaying) : Stereo{};
     }
 
     ConsoleCapture console_; // the plug-in's lines stay off the test's output

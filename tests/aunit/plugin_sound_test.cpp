@@ -14,6 +14,11 @@ constexpr AUParameterAddress kAttack = 0, kRelease = 1, kThreshold = 2, kRatio =
 constexpr double kSilent = -INFINITY;
 const std::pair<AUParameterAddress, AUValue> kLimiterOff{kFinalLimiter, 0.0f};
 
+Settings with(Settings settings, const Settings& more) {
+    settings.insert(settings.end(), more.begin(), more.end());
+    return settings;
+}
+
 // The tone's level in each channel, and the gain in dB each channel should come out with.
 struct LevelCase {
     Settings settings;
@@ -28,11 +33,9 @@ protected:
     // Renders 0.3 s of each row's tone and compares the level of the last 0.1 s.
     void expectLevels(const std::vector<LevelCase>& rows, double tolerance = 0.1) {
         for (const LevelCase& row : rows) {
-            Settings settings{kLimiterOff};
-            settings.insert(settings.end(), row.settings.begin(), row.settings.end());
             Signal input(rate());
             input.tone(0.3, row.left, row.right);
-            const Stereo out = play(settings, input);
+            const Stereo out = play(with({kLimiterOff}, row.settings), input);
             const std::size_t from = input.frame(0.2);
             const double gains[2] = {decibels(level(out.left, from) / std::fabs(row.left)),
                                      decibels(level(out.right, from) / std::fabs(row.right))};
@@ -108,15 +111,11 @@ TEST_P(PluginSound, GainMixAndAuditionBlendTheWetAndDrySignals) {
     expectLevels({{kGain, 1.0f}, {kMix, 0.5f}}, {{0.1f, 3.52}}); // half dry, half wet at +6 dB
     // The expander takes a tone 12 dB down to -24 dB, so 3/4 of it is taken away.
     const Settings expander{{kThreshold, 0.5f}, {kRatio, 0.0f}};
-    auto with = [&](Settings more) {
-        more.insert(more.end(), expander.begin(), expander.end());
-        return more;
-    };
-    expectLevels(with({}), {{0.25f, -12.04}});
-    expectLevels(with({{kAudition, 1.0f}}), {{0.25f, -2.50}});
-    expectLevels(with({{kAudition, 1.0f}, {kMix, 0.5f}}), {{0.25f, -2.50}});
-    expectLevels(with({{kAudition, 0.999f}}), {{0.25f, -12.04}});
-    expectLevels(with({{kAudition, 1.0f}, {kGain, 0.0f}}), {{0.25f, 0.0}});
+    expectLevels(expander, {{0.25f, -12.04}});
+    expectLevels(with(expander, {{kAudition, 1.0f}}), {{0.25f, -2.50}});
+    expectLevels(with(expander, {{kAudition, 1.0f}, {kMix, 0.5f}}), {{0.25f, -2.50}});
+    expectLevels(with(expander, {{kAudition, 0.999f}}), {{0.25f, -12.04}});
+    expectLevels(with(expander, {{kAudition, 1.0f}, {kGain, 0.0f}}), {{0.25f, 0.0}});
 }
 
 // With the expander of the lowest ratio, each channel's gain is the level its detector sees:
@@ -138,35 +137,40 @@ TEST_P(PluginSound, LinkModesDecideWhichDetectorSetsEachChannelsGain) {
 
 // The time from a step in the input to the moment the expander of the lowest ratio has moved
 // half-way: the detector ramps linearly, so that is half the attack or release time (the release
-// after a hold of 0.1 ms). A setting made before the host prepares the plug-in counts.
+// after a hold of 0.1 ms). A time set before the host prepares the plug-in counts, and so does
+// one set while it plays.
 TEST_P(PluginSound, AttackAndReleaseTakeTheirTimeInMillisecondsAtEveryRate) {
     const Settings expander{kLimiterOff, {kThreshold, 0.5f}, {kRatio, 0.0f}};
-    for (const float attack : {0.01f, 0.1f, 1.0f}) {
-        // Silence, then a full-scale tone that fades in as the detector rises.
-        Signal input(rate());
-        input.silence(0.01).tone(attack + 0.01, 1.0f);
-        Settings settings = expander;
-        settings.emplace_back(kAttack, attack);
-        const Stereo out = play(settings, input);
-        std::size_t n = input.frame(0.01);
-        while (n < out.left.size() && std::fabs(out.left[n]) < 0.5f)
+    // Time from `from` (s) to the first frame whose magnitude passes `level`, in ms.
+    const auto msUntil = [&](const std::vector<float>& out, double from, auto passes) {
+        std::size_t n = std::size_t(from * rate());
+        while (n < out.size() && !passes(std::fabs(out[n])))
             ++n;
-        const double ms = (double(n) - double(input.frame(0.01))) * 1000.0 / rate();
-        EXPECT_NEAR(ms, attack * 500.0, 2000.0 / rate() + attack * 5.0) << "attack " << attack;
-    }
-    for (const float release : {0.05f, 0.5f, 1.0f}) {
-        // A full-scale burst, then a tone 40 dB down that the expander closes on.
-        Signal input(rate());
-        input.tone(0.05, 1.0f).tone(release, 0.01f);
-        Settings settings = expander;
-        settings.insert(settings.end(), {{kAttack, 0.01f}, {kRelease, release}});
-        const Stereo out = play(settings, input);
-        std::size_t n = input.frame(0.05);
-        while (n < out.right.size() && std::fabs(out.right[n]) > 0.005f)
-            ++n;
-        const double ms = (double(n) - double(input.frame(0.05))) * 1000.0 / rate();
-        EXPECT_NEAR(ms, release * 500.0 + 0.1, 2000.0 / rate() + release * 10.0)
-            << "release " << release;
+        return (double(n) - from * rate()) * 1000.0 / rate();
+    };
+    for (const bool playing : {false, true}) {
+        for (const float attack : {0.01f, 0.1f, 1.0f}) {
+            // Silence, then a full-scale tone that fades in as the detector rises.
+            Signal input(rate());
+            input.silence(0.01).tone(attack + 0.01, 1.0f);
+            const Settings time{{kAttack, attack}};
+            const Stereo out =
+                play(playing ? expander : with(expander, time), input, playing ? time : Settings{});
+            EXPECT_NEAR(msUntil(out.left, 0.01, [](float x) { return x >= 0.5f; }), attack * 500.0,
+                        2000.0 / rate() + attack * 5.0)
+                << "attack " << attack << (playing ? " set while playing" : "");
+        }
+        for (const float release : {0.05f, 0.5f, 1.0f}) {
+            // A full-scale burst, then a tone 40 dB down that the expander closes on.
+            Signal input(rate());
+            input.tone(0.05, 1.0f).tone(release, 0.01f);
+            const Settings time{{kAttack, 0.01f}, {kRelease, release}};
+            const Stereo out =
+                play(playing ? expander : with(expander, time), input, playing ? time : Settings{});
+            EXPECT_NEAR(msUntil(out.right, 0.05, [](float x) { return x <= 0.005f; }),
+                        release * 500.0 + 0.1, 2000.0 / rate() + release * 10.0)
+                << "release " << release << (playing ? " set while playing" : "");
+        }
     }
 }
 
@@ -188,8 +192,8 @@ TEST_P(PluginSound, BypassesGiveBackTheInputUntouched) {
     }
 }
 
-// A tone at +7 dBFS: the final limiter, on only at exactly 1, holds it at or below 0 dBFS, also
-// while the bypass parameter is on; the unit's own bypass lets it through.
+// A tone at +7 dBFS: the final limiter, on only at exactly 1, holds both channels just below
+// 0 dBFS, also while the bypass parameter is on; the unit's own bypass lets it through.
 TEST_P(PluginSound, TheFinalLimiterKeepsTheOutputAtOrBelowFullScale) {
     Signal input(rate());
     input.tone(0.2, 2.24f, -2.24f);
@@ -207,12 +211,13 @@ TEST_P(PluginSound, TheFinalLimiterKeepsTheOutputAtOrBelowFullScale) {
         ASSERT_TRUE(unit);
         unit->setShouldBypassEffect(c.unitBypassed);
         const Stereo out = render(unit, rate(), input.samples);
-        const float loudest = std::max(peak(out.left), peak(out.right));
-        if (c.limited) {
-            EXPECT_LE(loudest, 1.0f);
-            EXPECT_GT(loudest, 0.9f);
-        } else {
-            EXPECT_NEAR(loudest, 2.24f, 0.01f);
+        for (const auto* channel : {&out.left, &out.right}) {
+            if (c.limited) {
+                EXPECT_LE(peak(*channel), 1.0f);
+                EXPECT_GT(peak(*channel), 0.9f);
+            } else {
+                EXPECT_NEAR(peak(*channel), 2.24f, 0.01f);
+            }
         }
     }
 }
