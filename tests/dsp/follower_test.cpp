@@ -39,11 +39,12 @@ TEST(Follower, ReleaseHoldsFourSamplesThenFallsLinearlyToZero) {
     EXPECT_NEAR(feed(follower, 0.0f, 11999), 0.5, 1e-9);
     EXPECT_EQ(feed(follower, 0.0f, 30000), 0.0) << "the peak never goes below zero";
 
-    // A sample equal to the peak changes nothing, not even the hold count.
+    // A sample equal to the peak changes nothing, not even what is left of the hold.
     feed(follower, 1.0f, 16);
     feed(follower, 0.0f, 2);
     feed(follower, 1.0f, 100);
-    EXPECT_EQ(follower.decayTime, 2);
-    follower.setRelease(10.0f);
-    EXPECT_EQ(follower.releaseTime, 480000.0f) << "the longest release";
+    EXPECT_EQ(feed(follower, 0.0f, 2), 1.0);
+    EXPECT_LT(feed(follower, 0.0f, 1), 1.0);
+    follower.setRelease(10.0f); // the longest release: 0.1 of full scale a second
+    EXPECT_NEAR(feed(follower, 0.0f, 48000), 0.9, 1e-4);
 }

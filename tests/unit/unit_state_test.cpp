@@ -1,5 +1,7 @@
 // Factory presets, the current preset, preset state and the full state, with the factory folder
 // of a temporary plug-in bundle.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -84,26 +86,6 @@ TEST(FactoryPresets, ListedNumberedInListingOrderAndRebuiltOnEveryRead) {
     EXPECT_EQ(unit->factoryPresets()->size(), 4u);
 }
 
-TEST(CurrentPreset, ApplyingAFactoryPresetSetsTheTreeAndTheKernelAndBecomesCurrent) {
-    TemporaryBundle bundle;
-    const auto folder = bundle.makePresetFolder();
-    writePreset(folder / "Bright.plist", kBright);
-    writePreset(folder / "Warm.plist", kWarm);
-    const auto unit = makeUnit();
-    int notified = 0;
-    unit->parameterTree()->tokenByAddingParameterObserver(
-        [&](pf::AUParameterAddress, pf::AUValue) { ++notified; });
-    const auto presets = *unit->factoryPresets();
-    unit->setCurrentPreset(presets[1]);
-    EXPECT_EQ(unit->currentPreset(), presets[1]);
-    EXPECT_EQ(treeValues(*unit), kWarm);
-    EXPECT_EQ(kernelValues(*unit), kWarm);
-    EXPECT_EQ(notified, 12); // the panel hears of every value
-    unit->setCurrentPreset(nullptr);
-    EXPECT_EQ(unit->currentPreset(), nullptr);
-    EXPECT_EQ(kernelValues(*unit), kWarm);
-}
-
 TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
     TemporaryBundle bundle;
     const auto folder = bundle.makePresetFolder();
@@ -131,29 +113,47 @@ TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
             "AUExtension::ERROR: The preset file '...plist' does not exist."}));
 }
 
-// An unparsable file, or one with a value of the wrong type, used to become current and answer
-// its state as success.
+// Files that cannot be read as presets used to become current and answer their state as success:
+// no property list, a value of the wrong type, a key without a value, a named pipe (which is not
+// listed, and never blocks). Each applies nothing and says why on standard error.
 TEST(CurrentPreset, AnUnreadableFileAppliesNothingAndDoesNotBecomeCurrent) {
     TemporaryBundle bundle;
     const auto folder = bundle.makePresetFolder();
     writePreset(folder / "Good.plist", kWarm);
     std::ofstream(folder / "Broken.plist") << "<plist><dict><key>name</key>";
-    writePreset(folder / "Odd.plist", kBright);
-    const auto path = (folder / "Odd.plist").string(); // one value turned into text
-    auto root = pf::PropertyListSerialization::propertyListWithContentsOfFile(path);
-    root.dictionary()->find("group 0")->dictionary()->find("param 3")->dictionary()->set(
+    const auto good = pf::PropertyListSerialization::propertyListWithContentsOfFile(
+        (folder / "Good.plist").string());
+    auto odd = good; // one value turned into text
+    odd.dictionary()->find("group 0")->dictionary()->find("param 3")->dictionary()->set(
         "value", pf::PlistValue("0.6"));
+    const auto bytes = pf::PropertyListSerialization::data(good, pf::PropertyListFormat::xml);
+    std::string dangling(bytes.begin(), bytes.end());
+    dangling.insert(dangling.find("</dict>"), "<key>extra</key>"); // at the end of a group
     pf::FileManager::defaultManager().writeAtomically(
-        path, pf::PropertyListSerialization::data(root, pf::PropertyListFormat::xml));
+        (folder / "Odd.plist").string(),
+        pf::PropertyListSerialization::data(odd, pf::PropertyListFormat::xml));
+    std::ofstream(folder / "Dangling.plist") << dangling;
+    ASSERT_EQ(::mkfifo((folder / "Pipe.plist").c_str(), 0600), 0);
+
     const auto unit = makeUnit();
-    const auto presets = *unit->factoryPresets(); // Broken 0, Good 1, Odd 2
-    unit->setCurrentPreset(presets[1]);
-    for (const std::size_t bad : {0u, 2u}) {
-        unit->setCurrentPreset(presets[bad]);
-        EXPECT_EQ(unit->currentPreset(), presets[1]) << bad;
-        EXPECT_EQ(kernelValues(*unit), kWarm) << bad;
-        EXPECT_EQ(thrownCode([&] { unit->presetState(*presets[bad]); }),
-                  pf::kAudioUnitErr_InvalidFile);
+    const auto presets = *unit->factoryPresets();
+    EXPECT_EQ(names(presets), (std::vector<std::string>{"Broken", "Dangling", "Good", "Odd"}));
+    unit->setCurrentPreset(presets[2]);
+    testing::internal::CaptureStderr();
+    for (const auto& bad :
+         {presets[0], presets[1], presets[3], pf::AUAudioUnitPreset::make("Pipe", 1)}) {
+        unit->setCurrentPreset(bad);
+        EXPECT_EQ(unit->currentPreset(), presets[2]) << bad->name;
+        EXPECT_EQ(kernelValues(*unit), kWarm) << bad->name;
+        EXPECT_EQ(thrownCode([&] { unit->presetState(*bad); }), pf::kAudioUnitErr_InvalidFile)
+            << bad->name;
+    }
+    const std::string errors = testing::internal::GetCapturedStderr();
+    for (const auto& [file, reason] : {std::pair{"Dangling.plist", "a dictionary key has no value"},
+                                       std::pair{"Pipe.plist", "isn\u2019t a regular file"}}) {
+        const auto at = errors.find((folder / file).string() + " cannot be read: ");
+        ASSERT_NE(at, std::string::npos) << errors;
+        EXPECT_NE(errors.find(reason, at), std::string::npos) << errors;
     }
 }
 
