@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../ui_touch/TouchHarness.h"
 #include "AudioUnitViewController.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
@@ -156,6 +157,18 @@ public:
         const double s = f.size.width / 512;
         return {f.origin.x + design.x * s, f.origin.y + design.y * s};
     }
+    // A point of the panel in design units, in window points, as the panel's own scale maps it.
+    CGPoint panelPoint(CGPoint design) const {
+        const auto& s = controller->mainView->baseClass->viewScale;
+        return controller->mainView->convertTo(CGPoint{design.x * s.width, design.y * s.height},
+                                               nullptr);
+    }
+    static CGPoint centre(const pf::UIBezierPath& path) {
+        const pf::CGRect b = path.bounds();
+        return {b.midX(), b.midY()};
+    }
+    // The centre of a view, in window points.
+    static CGPoint centreOf(const pf::UIView& view) { return touchtest::Harness::centreOf(view); }
     pf::RGBA8 pixel(const pf::ImageSurface& img, CGPoint design) const {
         const CGPoint p = at(design);
         return img.pixel(static_cast<int>(p.x), static_cast<int>(p.y));

@@ -65,6 +65,8 @@ TEST(Binding, ViewFirstThenFactoryConnectsTheTreeAndShowsTheUnitsValues) {
     const std::size_t connect = indexOf(lines, order[2]);
     EXPECT_EQ(lines[connect + 1].rfind("Audio Unit's documents path is: ", 0), 0u);
     EXPECT_EQ(lines[connect + 2].rfind("Audio Unit's resources path is: ", 0), 0u);
+    EXPECT_EQ(h.controller->parameterList().size(), 12u);
+    EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueThreshold, 0.8f);
     EXPECT_NEAR(h.pointer(h.shown(), kKnobs[2]), 87, 3); // the unit's threshold, 0.8
     // The panel model reaches the unit through its controller, and none without one.
     EXPECT_EQ(h.controller->mainView->baseClass->audioUnit(), unit);
@@ -81,10 +83,12 @@ TEST(Binding, AUnitWhoseContinuationRanBeforeTheViewLoadedIsConnectedByViewDidLo
     h.show();
     EXPECT_EQ(h.count("AU Diagnostics: Connected parameters to the plugins interface."), 1u);
     // The panel shows the unit's values (attack 0.1), so the first drag starts from them ...
+    EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueAttack, 0.1f);
     EXPECT_NEAR(h.pointer(h.shown(), kKnobs[0]), -116, 3);
     // ... and follows the host.
     unit->parameterTree()->parameterWithAddress(3)->setValue(0.7f);
     h.drain();
+    EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueRatio, 0.7f);
     EXPECT_NEAR(h.pointer(h.shown(), kKnobs[3]), 58, 3);
     // A later continuation of the same assignment connects nothing twice.
     h.drain();
@@ -111,7 +115,55 @@ TEST(Binding, HostChangesReachThePanelOnceOnTheMainThreadAfterTheObserverReturne
     unit->parameterTree()->parameterWithAddress(3)->setValue(0.9f);
     h.drain();
     EXPECT_EQ(h.count("editor received parameter : address: 3, value: 0.9"), 0u);
+    EXPECT_DOUBLE_EQ(h.controller->mainView->baseClass->valueRatio, 0.5f);
     EXPECT_NEAR(h.pointer(h.shown(), kKnobs[3]), 0, 3); // the new unit's ratio, 0.5
+}
+
+// The panel's controls reach the unit's tree through the delegate. A knob follows the drag up or
+// to the right from its touch-down value and ends on it when lifted where it went down; the pan
+// on the controller's view saw the drag too, but the knob held the touch lock, so the panel
+// stays. The mode button cycles, and a cancelled touch releases the lock.
+TEST(Binding, PanelControlsSetTheUnitsParametersAndLeaveThePanelInPlace) {
+    Harness h;
+    h.show();
+    auto unit = makeUnit();
+    h.controller->setAudioUnit(unit);
+    h.drain();
+    h.resize(768, 510);
+    const auto& base = *h.controller->mainView->baseClass;
+    const auto value = [&](int address) {
+        return unit->parameterTree()->parameterWithAddress(address)->value();
+    };
+    ASSERT_DOUBLE_EQ(base.viewScale.width, 1.5); // 768 x 510 panel
+    const pf::CGRect panelBefore = h.controller->pluginView->frame();
+    const CGPoint start = h.panelPoint(Harness::centre(base.hotspotAttackPath));
+    h.down(start);
+    EXPECT_TRUE(base.isAttackActive);
+    const struct {
+        CGPoint offset;
+        float expected;
+    } moves[] = {{{0, -30}, 0.2f}, {{0, -60}, 0.3f}, {{60, 0}, 0.3f}, {{0, 300}, 0}};
+    for (const auto& m : moves) {
+        h.move({start.x + m.offset.x, start.y + m.offset.y});
+        EXPECT_FLOAT_EQ(value(0), m.expected) << m.offset.x << ", " << m.offset.y;
+        EXPECT_TRUE(h.controller->touchesLocked);
+    }
+    h.up(start);
+    EXPECT_FLOAT_EQ(value(0), 0.1f);
+    EXPECT_FALSE(base.isAttackActive);
+    EXPECT_FALSE(h.controller->touchesLocked);
+    EXPECT_EQ(h.controller->pluginView->frame(), panelBefore);
+
+    for (const float mode : {1.0f, 2.0f, 0.0f}) {
+        h.runFor(1s);
+        h.click(h.panelPoint(Harness::centre(base.hotspotModePath)));
+        EXPECT_EQ(value(6), mode);
+    }
+    h.down(h.panelPoint(Harness::centre(base.hotspotRatioPath)));
+    ASSERT_TRUE(h.controller->touchesLocked);
+    h.send(pf::InputEvent::Kind::focusLost, {});
+    EXPECT_FALSE(base.isRatioActive);
+    EXPECT_FALSE(h.controller->touchesLocked);
 }
 
 // The unit's own tree, and a tree with meter flags, an unknown unit kind and value strings: each

@@ -13,12 +13,17 @@ using namespace ifacetest;
 
 namespace {
 
-// The real unit, with meters the test sets instead of rendering.
+// The real unit, with meters the test sets instead of rendering, and the refreshes that read
+// them counted.
 class MeterUnit : public Unit {
 public:
     MeterUnit() : Unit(kComponentDescription, 0) {}
     std::atomic<float> meters[4] = {0.25f, 0.75f, 0.125f, 0.375f};
-    float getDynamicsValue1() override { return meters[0]; }
+    std::atomic<int> reads{0};
+    float getDynamicsValue1() override {
+        ++reads;
+        return meters[0];
+    }
     float getDynamicsValue2() override { return meters[1]; }
     float getPeakValue1() override { return meters[2]; }
     float getPeakValue2() override { return meters[3]; }
@@ -52,7 +57,59 @@ std::vector<float> tone(float amplitude) {
     return v;
 }
 
+class Meters : public ::testing::Test {
+protected:
+    Harness h;
+    std::shared_ptr<MeterUnit> unit = std::make_shared<MeterUnit>();
+    void SetUp() override {
+        h.show();
+        h.controller->setAudioUnit(unit);
+        h.drain();
+    }
+    int ticksIn(std::chrono::milliseconds d) {
+        const int before = unit->reads;
+        h.runFor(d);
+        return unit->reads - before;
+    }
+};
+
 } // namespace
+
+TEST_F(Meters, TheRefreshSkipsWhileBypassedByTheHostOrByParameterSeven) {
+    unit->setShouldBypassEffect(true);
+    EXPECT_EQ(ticksIn(200ms), 0);
+    unit->setShouldBypassEffect(false);
+    EXPECT_EQ(ticksIn(200ms), 5);
+    unit->setParameter(7, 1.0f);
+    h.drain();
+    EXPECT_EQ(ticksIn(200ms), 0);
+    unit->setParameter(7, 0.0f);
+    h.drain();
+    EXPECT_EQ(ticksIn(40ms), 1);
+}
+
+TEST_F(Meters, TheRefreshSkipsWhileThePanelCannotBeSeen) {
+    h.controller->mainView->setHidden(true);
+    EXPECT_EQ(ticksIn(200ms), 0);
+    h.controller->mainView->setHidden(false);
+    h.controller->pluginView->setHidden(true); // an ancestor
+    EXPECT_EQ(ticksIn(200ms), 0);
+    h.controller->pluginView->setHidden(false);
+    h.window->setHidden(true); // the top-most view does not count
+    EXPECT_EQ(ticksIn(200ms), 5);
+    h.window->setHidden(false);
+    // Dragged off its superview's bounds, or still overlapping them.
+    const pf::CGRect fitted = h.controller->pluginView->frame();
+    h.controller->pluginView->setFrame(fitted.offsetBy(fitted.size.width + 1, 0));
+    EXPECT_EQ(ticksIn(200ms), 0);
+    h.controller->pluginView->setFrame(fitted.offsetBy(fitted.size.width - 1, 0));
+    EXPECT_EQ(ticksIn(200ms), 5);
+    // Out of the window: no update and no message.
+    h.controller->view()->removeFromSuperview();
+    h.console.clear();
+    EXPECT_EQ(ticksIn(200ms), 0);
+    EXPECT_TRUE(h.lines().empty());
+}
 
 // The real unit rendered by a host: the needles and dots show what the unit reports for each
 // channel. At full ratio a silent channel is lifted (its needle flat to the right); with the

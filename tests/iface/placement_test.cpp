@@ -1,6 +1,6 @@
 // Where the panel sits and how the mouse moves it: fitted into the plug-in's area, dragged by
 // its background, scaled by Ctrl + wheel, put back by a double click, held still by freeze; and
-// the appearance controls a long press shows; the info overlay on top.
+// the appearance controls a long press shows; the outlets by which the panel's parts are set.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,6 +47,11 @@ protected:
         h.up(background, button);
         h.runFor(1s);
     }
+    // The plug-in in an area of 768 x 510: the panel fitted at one and a half times its design
+    // size.
+    void use768By510Area() { h.resize(768, 510); }
+    // A point on the plug-in's own background, off the panel's controls.
+    CGPoint emptyPanelPoint() const { return h.panelPoint({8, 330}); }
 };
 
 } // namespace
@@ -182,6 +187,7 @@ TEST_F(Placement, TheBrightnessSetsThePlateAndPanelsAndTheButtonsStayLegible) {
     c.brightnessSlider->setValue(0.75f);
     c.onBrightnessSlider(*c.brightnessSlider);
     EXPECT_NEAR(plateRed(), 0.75 * 255, 2);
+    EXPECT_EQ(c.displayView->baseClass->colorContrastInverted, pf::UIColor(0.75, 0.75, 0.75, 1));
     EXPECT_NEAR(h.pixel(h.shown(), {16.5, 170}).r, 0.25 * 255, 2); // the panel's outline
     const auto luminance = [](double v) {
         v = std::clamp(v, 0.0, 1.0);
@@ -198,25 +204,145 @@ TEST_F(Placement, TheBrightnessSetsThePlateAndPanelsAndTheButtonsStayLegible) {
     }
 }
 
-// A message shows at once, grows and fades in for about three seconds, then shrinks and fades
-// out for about one, and the overlay ends hidden, at the faint alpha its fade-out stops at, with
-// its text cleared.
-TEST(Overlay, AMessageFadesInThenOutAndTheOverlayEndsHiddenWithItsLastAlpha) {
-    Harness h;
-    h.show();
-    pf::UIView& info = *h.controller->infoView;
-    h.controller->showInfo("Preset loaded");
-    EXPECT_FALSE(info.isHidden()); // at once, before the first tick
-    EXPECT_EQ(info.alpha(), 0.0);
-    EXPECT_EQ(h.controller->infoMessage->text(), "Preset loaded");
-    h.runFor(2800ms);
-    EXPECT_GT(info.alpha(), 0.99);
-    h.runFor(700ms);
-    EXPECT_FALSE(info.isHidden());
-    EXPECT_LT(info.alpha(), 0.99); // fading out
-    EXPECT_NEAR(info.transform().a, info.alpha(), 1e-6);
-    h.runFor(700ms);
-    EXPECT_TRUE(info.isHidden());
-    EXPECT_NEAR(info.alpha(), 0.056, 0.005);
-    EXPECT_EQ(h.controller->infoMessage->text(), "");
+TEST_F(Placement, ADragOnThePanelsBackgroundMovesItUntilTheNextLayout) {
+    use768By510Area();
+    const CGRect fitted = h.controller->pluginView->frame();
+    const CGPoint p = emptyPanelPoint();
+    h.down(p);
+    EXPECT_FALSE(h.controller->touchesLocked);
+    h.move({p.x + 20, p.y});
+    EXPECT_TRUE(h.controller->isAutoLayoutLocked());
+    h.move({p.x + 40, p.y - 30});
+    h.window->runPasses(); // a layout pass during the gesture does not re-centre
+    expectRect(h.controller->pluginView->frame(), fitted.origin.x + 40, fitted.origin.y - 30,
+               fitted.size.width, fitted.size.height);
+    h.up({p.x + 40, p.y - 30});
+    EXPECT_FALSE(h.controller->isAutoLayoutLocked());
+    EXPECT_EQ(h.controller->savedControlFrame(), h.controller->pluginView->frame());
+}
+
+// The appearance controls: a long press shows the buttons, the contrast button the slider; the
+// freeze button toggles sizing; a long press that hides the buttons hides the slider too.
+TEST_F(Placement, ALongPressShowsTheButtonsWhichShowTheSliderAndFreezeThePanel) {
+    use768By510Area();
+    ASSERT_TRUE(c.contrastButton->isHidden());
+    h.down(emptyPanelPoint(), 3);
+    EXPECT_FALSE(c.contrastButton->isHidden());
+    EXPECT_FALSE(c.freezeButton->isHidden());
+    EXPECT_TRUE(c.touchesLocked);
+    h.up(emptyPanelPoint(), 3);
+    EXPECT_FALSE(c.touchesLocked);
+    EXPECT_EQ(c.contrastButton->alpha(), 1.0);
+    h.window->runPasses();
+
+    h.click(Harness::centreOf(*c.contrastButton));
+    EXPECT_FALSE(c.brightnessSlider->isHidden());
+    EXPECT_TRUE(c.touchesLocked);
+    h.click(Harness::centreOf(*c.contrastButton));
+    EXPECT_TRUE(c.brightnessSlider->isHidden());
+    EXPECT_EQ(c.contrastButton->alpha(), 0.5);
+    EXPECT_FALSE(c.touchesLocked);
+
+    h.click(Harness::centreOf(*c.freezeButton));
+    EXPECT_FALSE(c.isSizeable);
+    EXPECT_EQ(c.freezeButton->alpha(), 1.0);
+
+    c.onContrastButton(*c.contrastButton);
+    h.runFor(1s);
+    h.down(emptyPanelPoint());
+    h.runFor(600ms);
+    h.up(emptyPanelPoint());
+    EXPECT_TRUE(c.contrastButton->isHidden());
+    EXPECT_TRUE(c.freezeButton->isHidden());
+    EXPECT_TRUE(c.brightnessSlider->isHidden());
+    EXPECT_FALSE(c.isSizeable);
+}
+
+// Ctrl + wheel: a pinch begins at scale 1, so its first notch already scales the panel about
+// its centre; a width outside 128 to 2048 leaves the fitted frame.
+TEST_F(Placement, EachCtrlWheelPinchScalesTheFittedPanelAboutItsCentreWithinItsWidthBounds) {
+    use768By510Area();
+    const CGRect fitted = h.controller->pluginView->frame(); // 768 wide
+    const struct {
+        double notches;
+        bool applied;
+    } rows[] = {{1, true}, {-18, true}, {-19, false}, {10, true}, {11, false}};
+    for (const auto& row : rows) {
+        h.controller->centerpluginView();
+        h.wheel({384, 255}, row.notches);
+        const CGRect r = h.controller->pluginView->frame();
+        const double width = row.applied ? 768 * std::pow(1.1, row.notches) : 768;
+        EXPECT_NEAR(r.size.width, width, 1e-6) << row.notches;
+        EXPECT_NEAR(r.midX(), fitted.midX(), 1e-6) << row.notches;
+        EXPECT_NEAR(r.midY(), fitted.midY(), 1e-6) << row.notches;
+        h.runFor(300ms); // the gesture ends
+    }
+}
+
+TEST_F(Placement, LayoutPassesRecentreThePanelExceptWhileAGestureHoldsIt) {
+    use768By510Area();
+    const CGRect fitted = c.pluginView->frame();
+    c.pluginView->setFrame(fitted.offsetBy(50, 20));
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+    h.wheel({384, 255}, 1); // a pinch holds the placement until it ends
+    const CGRect scaled = c.pluginView->frame();
+    ASSERT_NE(scaled, fitted);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), scaled);
+    h.runFor(300ms);
+    layoutPass();
+    EXPECT_EQ(c.pluginView->frame(), fitted);
+}
+
+TEST_F(Placement, TapsAndPinchesReleaseTheTouchLockAndATapSavesThePanelsFrame) {
+    const std::pair<const char*, pf::UIGestureRecognizer*> actions[] = {
+        {"onTapGesture:", c.tapGesture.get()},
+        {"onDoubleTapGesture:", c.doubleTapGesture.get()},
+        {"onPinchGesture:", c.pinchGesture.get()}};
+    for (const auto& [selector, sender] : actions) {
+        c.touchesLocked = true;
+        ASSERT_TRUE(c.performAction(selector, *sender));
+        EXPECT_FALSE(c.touchesLocked) << selector;
+    }
+    const CGRect moved = c.pluginView->frame().offsetBy(-30, 12);
+    c.pluginView->setFrame(moved);
+    c.performAction("onTapGesture:", *c.tapGesture);
+    EXPECT_EQ(c.savedControlFrame(), moved);
+}
+
+TEST_F(Placement, TheOutletsAreReachableByNameAndTheirSettersTakeOnlyTheirOwnClass) {
+    const auto members = [&] {
+        return std::vector<const void*>{
+            c.pluginFrame.get(),    c.pluginView.get(),       c.displayView.get(),
+            c.mainView.get(),       c.infoView.get(),         c.infoMessage.get(),
+            c.contrastButton.get(), c.brightnessSlider.get(), c.freezeButton.get(),
+            c.panGesture.get(),     c.pinchGesture.get(),     c.doubleTapGesture.get(),
+            c.tapGesture.get(),     c.longPressGesture.get()};
+    };
+    const auto& names = AudioUnitViewController::outletNames();
+    const auto& setters = AudioUnitViewController::outletSetterSelectors();
+    ASSERT_EQ(names.size(), 14u);
+    ASSERT_EQ(setters.size(), 14u);
+    EXPECT_EQ(setters[13], "setLongPressGesture:");
+    const auto loaded = members();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto view = c.viewOutlet(names[i]);
+        const auto gesture = c.gestureOutlet(names[i]);
+        const void* got = view ? static_cast<const void*>(view.get()) : gesture.get();
+        ASSERT_NE(got, nullptr) << names[i];
+        EXPECT_EQ(got, loaded[i]) << names[i];
+        // The setter writes its own outlet: cleared, then put back.
+        EXPECT_TRUE(view ? c.performSetter(setters[i], std::shared_ptr<pf::UIView>())
+                         : c.performSetter(setters[i], std::shared_ptr<pf::UIGestureRecognizer>()));
+        EXPECT_EQ(members()[i], nullptr) << setters[i];
+        EXPECT_TRUE(view ? c.performSetter(setters[i], view)
+                         : c.performSetter(setters[i], gesture));
+    }
+    EXPECT_EQ(members(), loaded);
+    // Objects of another class, and unknown names, change nothing.
+    EXPECT_FALSE(c.performSetter("setPluginFrame:", c.infoView));
+    EXPECT_FALSE(c.performSetter("setPinchGesture:", c.panGesture));
+    EXPECT_FALSE(c.performSetter("setNothing:", c.infoView));
+    EXPECT_EQ(members(), loaded);
 }

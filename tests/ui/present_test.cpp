@@ -13,33 +13,12 @@
 #include "ui/UIWindow.h"
 #include "ui/WindowBackend.h"
 
+#include "PresentProbes.h"
 #include "Swatch.h"
 
 using namespace pf;
 
 namespace {
-
-// Every byte of two images of one size.
-bool samePixels(const ImageSurface& a, const ImageSurface& b) {
-    cairo_surface_flush(a.surface());
-    cairo_surface_flush(b.surface());
-    return a.width() == b.width() && a.height() == b.height() &&
-           std::memcmp(cairo_image_surface_get_data(a.surface()),
-                       cairo_image_surface_get_data(b.surface()),
-                       std::size_t(cairo_image_surface_get_stride(a.surface())) * a.height()) == 0;
-}
-
-// Draws a small mark at `at` in a large transparent view, as the meter draws its needles over
-// the whole panel.
-class Marker : public UIView {
-public:
-    using UIView::UIView;
-    void draw(const CGRect&) override {
-        UIColor(1, 1, 0, 1).setFill();
-        UIBezierPath::rect({at.x, at.y, 6, 6}).fill();
-    }
-    CGPoint at{20, 20};
-};
 
 // The window surface after a present equals a composite of the whole window made from scratch,
 // though only the changed rectangles were drawn and uploaded.

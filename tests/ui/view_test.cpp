@@ -7,6 +7,27 @@
 
 using namespace pf;
 
+namespace {
+
+// Pins `plugin` to the four edges of its superview `area` (100 x 100), then grows `area` to
+// 200 x 150: after each layout `plugin` fills it.
+void pinAndGrow(const std::shared_ptr<UIView>& area, const std::shared_ptr<UIView>& plugin) {
+    plugin->translatesAutoresizingMaskIntoConstraints = false;
+    NSLayoutConstraint::activate({
+        {plugin, NSLayoutAttribute::top, area, NSLayoutAttribute::top},
+        {plugin, NSLayoutAttribute::leading, area, NSLayoutAttribute::leading},
+        {plugin, NSLayoutAttribute::bottom, area, NSLayoutAttribute::bottom},
+        {plugin, NSLayoutAttribute::trailing, area, NSLayoutAttribute::trailing},
+    });
+    area->layoutIfNeeded();
+    EXPECT_EQ(plugin->frame(), (CGRect{0, 0, 100, 100}));
+    area->setBounds({0, 0, 200, 150});
+    area->layoutIfNeeded();
+    EXPECT_EQ(plugin->frame(), (CGRect{0, 0, 200, 150}));
+}
+
+} // namespace
+
 TEST(ViewHitTesting, FrontMostVisibleInteractiveViewWinsAndTransformsCount) {
     auto root = std::make_shared<UIView>(CGRect{0, 0, 200, 200});
     auto back = std::make_shared<UIView>(CGRect{0, 0, 200, 200});
@@ -28,23 +49,28 @@ TEST(ViewHitTesting, FrontMostVisibleInteractiveViewWinsAndTransformsCount) {
     EXPECT_EQ(root->hitTest({75, 75}, nullptr), back.get()) << "a collapsed view takes no touch";
 }
 
-// Autoresizing is covered where windows resize (the presents' test); here the edge constraints.
+TEST(ViewLayout, AutoresizingAndEdgeConstraintsMakeSubviewsFollowTheirSuperview) {
+    auto area = std::make_shared<UIView>(CGRect{0, 0, 100, 100});
+    auto fill = std::make_shared<UIView>(CGRect{10, 10, 80, 80});
+    fill->autoresizingMask = UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight;
+    auto pinnedRight = std::make_shared<UIView>(CGRect{70, 0, 30, 10});
+    pinnedRight->autoresizingMask = UIViewAutoresizingFlexibleLeftMargin;
+    auto plugin = std::make_shared<UIView>(CGRect{5, 5, 10, 10});
+    for (const auto& v : {fill, pinnedRight, plugin})
+        area->addSubview(v);
+    pinAndGrow(area, plugin);
+    EXPECT_EQ(fill->frame(), (CGRect{10, 10, 180, 130}));
+    EXPECT_EQ(pinnedRight->frame(), (CGRect{170, 0, 30, 10}));
+    plugin->removeFromSuperview();
+    EXPECT_TRUE(area->constraints().empty()) << "its constraints leave with the view";
+}
+
+// The edge constraints alone, with no sibling laid out by its autoresizing mask.
 TEST(ViewLayout, EdgeConstraintsMakeASubviewFollowItsSuperviewAndLeaveWithIt) {
     auto area = std::make_shared<UIView>(CGRect{0, 0, 100, 100});
     auto plugin = std::make_shared<UIView>(CGRect{5, 5, 10, 10});
     area->addSubview(plugin);
-    plugin->translatesAutoresizingMaskIntoConstraints = false;
-    NSLayoutConstraint::activate({
-        {plugin, NSLayoutAttribute::top, area, NSLayoutAttribute::top},
-        {plugin, NSLayoutAttribute::leading, area, NSLayoutAttribute::leading},
-        {plugin, NSLayoutAttribute::bottom, area, NSLayoutAttribute::bottom},
-        {plugin, NSLayoutAttribute::trailing, area, NSLayoutAttribute::trailing},
-    });
-    area->layoutIfNeeded();
-    EXPECT_EQ(plugin->frame(), (CGRect{0, 0, 100, 100}));
-    area->setBounds({0, 0, 200, 150});
-    area->layoutIfNeeded();
-    EXPECT_EQ(plugin->frame(), (CGRect{0, 0, 200, 150}));
+    pinAndGrow(area, plugin);
     plugin->removeFromSuperview();
     EXPECT_TRUE(area->constraints().empty()) << "its constraints leave with the view";
 }
