@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "Extensions.h"
 #include "URLLoader.h"
 #include "core/Console.h"
 #include "core/Dispatch.h"
@@ -13,11 +14,6 @@
 namespace orvex {
 
 namespace {
-
-// The support library's debug log: the line is printed later, on the main queue.
-void debugLine(std::string text) {
-    pf::DispatchQueue::main().async([text = std::move(text)] { pf::Console::printLine(text); });
-}
 
 std::optional<std::vector<std::uint8_t>> readFile(const pf::URL& url) {
     return pf::FileManager::defaultManager().contents(url.path(), pf::UIImage::kMaxFileBytes);
@@ -93,13 +89,6 @@ void requestImageFromURL(std::shared_ptr<pf::UIImageView> imageView, const pf::U
     });
 }
 
-// An address is text that parses as an absolute URL.
-std::optional<pf::URL> address(std::string_view text) {
-    auto url = pf::URL::string(text);
-    if (!url || url->scheme().empty()) return std::nullopt;
-    return url;
-}
-
 } // namespace
 
 std::string uniqueName(const std::optional<std::string>& withPrefix) {
@@ -123,17 +112,17 @@ void pinToSuperviewEdges(pf::UIView& view) {
 }
 
 void loadFrom(const std::shared_ptr<pf::UIImageView>& imageView, std::string_view URLAddress) {
-    const auto url = address(URLAddress);
+    const auto url = pf::URL::string(URLAddress);
     if (!url) {
-        debugLine("UIImageView::loadFrom() : Could not encode url string : " +
-                  std::string(URLAddress));
+        debugprint("UIImageView::loadFrom() : Could not encode url string : " +
+                   std::string(URLAddress));
         return;
     }
     std::weak_ptr<pf::UIImageView> weak = imageView;
     pf::DispatchQueue::main().async([url = *url, weak] {
         const auto data = readWhole(url);
         if (!data) {
-            debugLine("UIImageView::loadFrom() : Could not encode image data.");
+            debugprint("UIImageView::loadFrom() : Could not encode image data.");
             return;
         }
         auto image = pf::UIImage::fromData(*data);
@@ -142,13 +131,13 @@ void loadFrom(const std::shared_ptr<pf::UIImageView>& imageView, std::string_vie
             view->setImage(std::move(image));
             return;
         }
-        debugLine("UIImageView::loadFrom() : Could not assign image.");
+        debugprint("UIImageView::loadFrom() : Could not assign image.");
     });
 }
 
 void getImageFromURLString(const std::shared_ptr<pf::UIImageView>& imageView,
                            std::string_view imageURLString) {
-    const auto url = address(imageURLString);
+    const auto url = pf::URL::string(imageURLString);
     if (!url) return;
     requestImageFromURL(imageView, *url);
 }

@@ -25,17 +25,20 @@ void pinToSuperviewEdges(pf::UIView& view);
 
 // Queues a load of the address on the main queue and returns. The queued work reads the whole
 // content (blocking the main thread while it reads), makes an image and sets it on the image
-// view if the view still exists. Each failure logs one line through the main queue: the text
-// is no address, there is no data, or no image could be assigned (no image in the data, or
-// the view is gone). Addresses read: file: (a regular file of at most UIImage::kMaxFileBytes;
-// anything else, a named pipe, a device or a directory, is no data, refused without blocking),
-// and http and https through URLLoader with its bounds (time-outs, body cap, redirects only to
-// http and https); any HTTP response is data, whatever its status; a failed transfer or another
-// scheme is no data.
+// view if the view still exists. Each failure logs one line through debugprint(): the text
+// cannot be parsed as an address (empty, or holding characters an address may not hold, such as
+// spaces; nothing is queued then), there is no data, or no image could be assigned (no image in
+// the data, or the view is gone). A relative reference ("red.png") is an address, but there is
+// nothing to read it against, so it is no data. Addresses read: file: (a regular file of at most
+// UIImage::kMaxFileBytes; anything else, a named pipe, a device or a directory, is no data,
+// refused without blocking), and http and https through URLLoader with its bounds (time-outs,
+// body cap, redirects only to http and https); any HTTP response is data, whatever its status;
+// a failed transfer or another scheme is no data.
 void loadFrom(const std::shared_ptr<pf::UIImageView>& imageView, std::string_view URLAddress);
 
 // Starts an asynchronous fetch of the address and returns before the request is made; the fetch
-// holds the view until it is done. Text that is no address does nothing. http and https run on
+// holds the view until it is done. Text that cannot be parsed as an address does nothing (a
+// relative reference is an address, and fails as another scheme does). http and https run on
 // URLLoader's thread, file: URLs on a worker (read as loadFrom reads them: a file that is not
 // regular or is too large fails as a missing one); the data is decoded off the main thread.
 // Then, on the main queue: a failed fetch prints its error's description to standard output and

@@ -4,7 +4,11 @@
 #include <limits>
 #include <utility>
 
+#include "Vesk/Vesk.h"
 #include "audio/ScopedFlushDenormals.h"
+
+// Vesk.h gives this file its own Vesk namespace objects, built when the module loads and
+// destroyed at exit; nothing here uses them.
 
 namespace {
 

@@ -33,6 +33,4 @@ CPrinTable::CPrinTable() noexcept {
     }
 }
 
-const CPrinTable PrinTable;
-
 } // namespace Vesk

@@ -23,7 +23,4 @@ public:
     const char* strings[128];
 };
 
-// Each program has one table.
-extern const CPrinTable PrinTable;
-
 } // namespace Vesk

@@ -13,14 +13,14 @@
 #include <utility>
 
 #include "Vesk/CStringList.h"
+#include "Vesk/Vesk.h"
 
 namespace Vesk {
 
 int CString::count = -1;
+// After this file's own PrinTable, invalid and empty (from Vesk.h), as they are defined first.
 CString CString::tempstr;
 char CString::nirvana = 0;
-CString invalid("null");
-CString empty(" ");
 
 namespace {
 

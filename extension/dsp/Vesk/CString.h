@@ -154,8 +154,4 @@ private:
     static CString& Result(char* buffer, std::size_t size) noexcept;
 };
 
-// Each program has one of each.
-extern CString invalid; // "null"
-extern CString empty;   // " "
-
 } // namespace Vesk
