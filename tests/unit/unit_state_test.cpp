@@ -86,6 +86,26 @@ TEST(FactoryPresets, ListedNumberedInListingOrderAndRebuiltOnEveryRead) {
     EXPECT_EQ(unit->factoryPresets()->size(), 4u);
 }
 
+TEST(CurrentPreset, ApplyingAFactoryPresetSetsTheTreeAndTheKernelAndBecomesCurrent) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Bright.plist", kBright);
+    writePreset(folder / "Warm.plist", kWarm);
+    const auto unit = makeUnit();
+    int notified = 0;
+    unit->parameterTree()->tokenByAddingParameterObserver(
+        [&](pf::AUParameterAddress, pf::AUValue) { ++notified; });
+    const auto presets = *unit->factoryPresets();
+    unit->setCurrentPreset(presets[1]);
+    EXPECT_EQ(unit->currentPreset(), presets[1]);
+    EXPECT_EQ(treeValues(*unit), kWarm);
+    EXPECT_EQ(kernelValues(*unit), kWarm);
+    EXPECT_EQ(notified, 12); // the panel hears of every value
+    unit->setCurrentPreset(nullptr);
+    EXPECT_EQ(unit->currentPreset(), nullptr);
+    EXPECT_EQ(kernelValues(*unit), kWarm);
+}
+
 TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
     TemporaryBundle bundle;
     const auto folder = bundle.makePresetFolder();
