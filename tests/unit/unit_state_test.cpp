@@ -143,7 +143,9 @@ TEST(CurrentPreset, AnUnreadableFileAppliesNothingAndDoesNotBecomeCurrent) {
     std::ofstream(folder / "Broken.plist") << "<plist><dict><key>name</key>";
     const auto good = pf::PropertyListSerialization::propertyListWithContentsOfFile(
         (folder / "Good.plist").string());
-    auto odd = good; // one value turned into text
+    writePreset(folder / "Odd.plist", kBright); // other values, so a part applied shows
+    auto odd = pf::PropertyListSerialization::propertyListWithContentsOfFile(
+        (folder / "Odd.plist").string()); // one value turned into text
     odd.dictionary()->find("group 0")->dictionary()->find("param 3")->dictionary()->set(
         "value", pf::PlistValue("0.6"));
     const auto bytes = pf::PropertyListSerialization::data(good, pf::PropertyListFormat::xml);
