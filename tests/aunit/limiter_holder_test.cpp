@@ -1,7 +1,8 @@
 // The final-limiter holder: the settings it sends to the platform limiter (pinned, in order, as
-// 32-bit floats), and the self-test: its steps, then a dump of the limiter it attached.
+// 32-bit floats), and the self-test: its steps, then the exact dump of the limiter it attached.
 #include <algorithm>
 #include <cmath>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -113,6 +114,33 @@ TEST_F(LimiterHolder, WithoutAnEffectSettingsAreOnlyStoredAndTheSelfTestRefuses)
     EXPECT_TRUE(sent().empty());
 }
 
+// The lines of the attached limiter's dump that say which unit it is and how it is set up, in
+// order, addresses written as 0x?. The whole dump is framed by a banner line.
+const std::vector<std::string> kDumpMarks{
+    " - node name: Peak Limiter",
+    " - node unit: <AUAudioUnit: 0x?: Orvex Platform: Peak Limiter>",
+    " -- unit channel capabilities: Optional([1, 1, 2, 2])",
+    " -- unit component version: 65537",
+    " --- bus 0 type: input",
+    " -- unit latency: 0.0014965986394557824",
+    " -- unit max. frames to render: 1156",
+    " --- bus 0 type: output",
+    " -- unit parameter tree: Optional(<AUParameterTree: 3 parameters>)",
+    " - node last render time: <AVAudioTime: host time 0, sample time invalid>"};
+
+// Checks the dump in lines[from..]: 88 lines framed by two banners, holding the marks in order.
+void expectDump(const std::vector<std::string>& lines, std::size_t from) {
+    const std::string banner = "AUPeakLimiter::nodeDiagnostics(): " + std::string(45, '-');
+    ASSERT_EQ(lines.size(), from + 88);
+    EXPECT_EQ(lines[from + 1], banner);
+    EXPECT_EQ(lines[from + 86], banner);
+    std::size_t mark = 0;
+    for (std::size_t i = from; i < lines.size() && mark < kDumpMarks.size(); ++i)
+        if (std::regex_replace(lines[i], std::regex("0x[0-9a-f]+"), "0x?") == kDumpMarks[mark])
+            ++mark;
+    EXPECT_EQ(mark, kDumpMarks.size()) << "missing or out of order: " << kDumpMarks[mark];
+}
+
 TEST_F(LimiterHolder, SelfTestPrintsItsStepsDirectlyAndQueuesTheDumpOfTheAttachedLimiter) {
     AUPeakLimiter holder;
     capture.clear();
@@ -122,6 +150,7 @@ TEST_F(LimiterHolder, SelfTestPrintsItsStepsDirectlyAndQueuesTheDumpOfTheAttache
                                          "DETACHING EFFECT .."};
     EXPECT_EQ(capture.lines(), steps);
     const auto lines = drainedLines();
+    expectDump(lines, 3);
     const auto dumped = [](const std::vector<std::string>& all, std::size_t from) {
         return std::count(all.begin() + std::ptrdiff_t(from), all.end(),
                           " - node name: Peak Limiter");
@@ -135,7 +164,9 @@ TEST_F(LimiterHolder, SelfTestPrintsItsStepsDirectlyAndQueuesTheDumpOfTheAttache
     EXPECT_EQ(holder.internalEffect->engine(), nullptr);
     holder.run(nullptr);
     EXPECT_NE(holder.lastEngine(), first);
-    EXPECT_EQ(dumped(drainedLines(), lines.size() + 3), 1);
+    const auto again = drainedLines();
+    expectDump(again, lines.size() + 3);
+    EXPECT_EQ(dumped(again, lines.size() + 3), 1);
 }
 
 } // namespace

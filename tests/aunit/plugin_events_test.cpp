@@ -1,6 +1,6 @@
 // The plug-in as a host meets it: found and loaded through the component registry, then fed
 // parameter events scheduled at exact frames, and thousands of them from another thread while
-// it renders with its waiting list full.
+// it renders, with its waiting list free and full.
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -38,6 +38,20 @@ float input(int channel, double time) {
 struct Stereo {
     std::array<float, kFrames> channel[2]{};
 };
+
+// Renders one cycle of kFrames stamped `start` into `out`.
+AUAudioUnitStatus render(const AURenderBlock& block, const AURenderPullInputBlock& pull,
+                         AUEventSampleTime start, Stereo& out) {
+    AudioBufferList list;
+    list.mNumberBuffers = 2;
+    for (std::uint32_t c = 0; c < 2; ++c)
+        list.mBuffers[c] = {1, kFrames * sizeof(float), out.channel[c].data()};
+    AudioTimeStamp time;
+    time.mSampleTime = static_cast<double>(start);
+    time.mFlags = kAudioTimeStampSampleTimeValid;
+    AudioUnitRenderActionFlags flags = 0;
+    return block(&flags, &time, kFrames, 0, &list, pull);
+}
 
 class PlugInEvents : public testing::Test {
 protected:
@@ -85,19 +99,6 @@ protected:
         });
     }
 
-    static AUAudioUnitStatus render(const AURenderBlock& block, const AURenderPullInputBlock& pull,
-                                    AUEventSampleTime start, Stereo& out) {
-        AudioBufferList list;
-        list.mNumberBuffers = 2;
-        for (std::uint32_t c = 0; c < 2; ++c)
-            list.mBuffers[c] = {1, kFrames * sizeof(float), out.channel[c].data()};
-        AudioTimeStamp time;
-        time.mSampleTime = static_cast<double>(start);
-        time.mFlags = kAudioTimeStampSampleTimeValid;
-        AudioUnitRenderActionFlags flags = 0;
-        return block(&flags, &time, kFrames, 0, &list, pull);
-    }
-
     ConsoleCapture console_; // the kernel's line for every event
     std::vector<std::shared_ptr<AVAudioUnit>> nodes_;
     static inline std::unique_ptr<AudioComponentRegistry> registry_;
@@ -142,55 +143,80 @@ TEST_F(PlugInEvents, ScheduledParametersTakeEffectAtTheirExactFrame) {
     }
 }
 
-TEST_F(PlugInEvents, TenThousandEventsFromAnotherThreadPassAFullWaitingListWithoutAllocating) {
-    const auto unit = instantiate(true);
-    ASSERT_TRUE(unit);
-    const auto block = unit->renderBlock();
-    const auto pull = tone();
-    const auto schedule = unit->scheduleParameterBlock();
+constexpr AUEventSampleTime kLater = AUEventSampleTime{1} << 40; // long after every cycle
+
+struct Flood {
+    AUAudioUnitStatus status = noErr;
+    long allocations = -1, cycles = 0;
+    std::array<std::uint64_t, 3> counts{}; // delivered, refused, dropped
+};
+
+// Ten thousand gain events scheduled from this thread, at most 512 of them not yet counted,
+// while another thread renders until each is delivered or refused; when `everyTenthLater`, every
+// tenth event is for much later instead of due in its cycle.
+Flood flood(AUAudioUnit& unit, const AURenderPullInputBlock& pull, bool everyTenthLater) {
+    const auto block = unit.renderBlock();
+    const auto schedule = unit.scheduleParameterBlock();
     constexpr std::uint64_t kEvents = 10000;
     constexpr std::uint64_t kInFlight = 512; // below the queue's capacity
-    // Events for much later fill the waiting list before the first cycle; every tenth event is
-    // one more of them, refused in its cycle, while the others are due in theirs.
-    constexpr AUEventSampleTime kLater = AUEventSampleTime{1} << 40;
-    for (std::size_t i = 0; i < AUScheduledEventQueue::kWaitingCapacity; ++i)
-        schedule(kLater, 0, kGain, 0.5f);
-    Stereo first;
-    ASSERT_EQ(render(block, pull, 0, first), noErr);
     const auto counted = [&] {
-        return unit->scheduledEventCounts().delivered + unit->scheduledEventCounts().refused;
+        const auto n = unit.scheduledEventCounts();
+        return n.delivered + n.refused;
     };
-
+    Flood result;
     std::atomic<bool> rendering{true}, scheduled{false};
-    long allocations = -1, cycles = 0;
-    AUAudioUnitStatus status = noErr;
     std::thread renderer([&] {
         Stereo out;
-        status = render(block, pull, 0, out); // the first cycle may set up thread-local state
+        // The first cycle may set up thread-local state.
+        result.status = render(block, pull, 0, out);
         testsupport::AllocationCount count;
         // Ends when everything scheduled arrived, or long after it should have.
-        while (status == noErr && !(scheduled && counted() == kEvents) && cycles < 200000) {
-            ++cycles;
-            status = render(block, pull, cycles * kFrames, out);
+        while (result.status == noErr && !(scheduled && counted() == kEvents) &&
+               result.cycles < 200000) {
+            ++result.cycles;
+            result.status = render(block, pull, result.cycles * kFrames, out);
         }
-        allocations = count.count();
+        result.allocations = count.count();
         rendering = false;
     });
     for (std::uint64_t i = 0; i < kEvents; ++i) {
         while (rendering && i >= kInFlight && counted() + kInFlight <= i)
             std::this_thread::yield();
-        schedule(i % 10 == 0 ? kLater : AUEventSampleTimeImmediate + AUEventSampleTime(i % kFrames),
-                 0, kGain, i % 2 == 0 ? 0.25f : 0.75f);
+        const bool later = everyTenthLater && i % 10 == 0;
+        schedule(later ? kLater : AUEventSampleTimeImmediate + AUEventSampleTime(i % kFrames), 0,
+                 kGain, i % 2 == 0 ? 0.25f : 0.75f);
     }
     scheduled = true;
     renderer.join();
     RunLoop::main().drainQueue();
+    const auto n = unit.scheduledEventCounts();
+    result.counts = {n.delivered, n.refused, n.dropped};
+    return result;
+}
 
-    EXPECT_EQ(status, noErr);
-    EXPECT_EQ(allocations, 0) << "in " << cycles << " cycles";
-    const auto n = unit->scheduledEventCounts();
-    EXPECT_EQ((std::array{n.delivered, n.refused, n.dropped}),
-              (std::array<std::uint64_t, 3>{9000, 1000, 0}));
+TEST_F(PlugInEvents, TenThousandEventsFromAnotherThreadArriveWithoutAllocating) {
+    const auto unit = instantiate(true);
+    ASSERT_TRUE(unit);
+    const Flood f = flood(*unit, tone(), false);
+    EXPECT_EQ(f.status, noErr);
+    EXPECT_EQ(f.allocations, 0) << "in " << f.cycles << " cycles";
+    EXPECT_EQ(f.counts, (std::array<std::uint64_t, 3>{10000, 0, 0}));
+}
+
+TEST_F(PlugInEvents, TenThousandEventsFromAnotherThreadPassAFullWaitingListWithoutAllocating) {
+    const auto unit = instantiate(true);
+    ASSERT_TRUE(unit);
+    // Events for much later fill the waiting list before the first cycle; every tenth event is
+    // one more of them, refused in its cycle, while the others are due in theirs.
+    const auto schedule = unit->scheduleParameterBlock();
+    for (std::size_t i = 0; i < AUScheduledEventQueue::kWaitingCapacity; ++i)
+        schedule(kLater, 0, kGain, 0.5f);
+    Stereo first;
+    ASSERT_EQ(render(unit->renderBlock(), tone(), 0, first), noErr);
+    const Flood f = flood(*unit, tone(), true);
+    EXPECT_EQ(f.status, noErr);
+    EXPECT_EQ(f.allocations, 0) << "in " << f.cycles << " cycles";
+    EXPECT_EQ(f.counts, (std::array<std::uint64_t, 3>{9000, 1000, 0}));
 }
 
 } // namespace

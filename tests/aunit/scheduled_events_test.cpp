@@ -149,7 +149,41 @@ TEST(ScheduledEvents, ReachTheUnitInTimeOrderAndAreEachCountedOnceUpToTheQueuesL
         EXPECT_EQ(first, c.firstSeen);
         const auto n = host.unit->scheduledEventCounts();
         EXPECT_EQ((std::array{n.delivered, n.refused, n.dropped}), c.counts);
+        EXPECT_EQ(std::uint64_t(host.unit->probe()->seenCount.load()), n.delivered)
+            << "the unit saw each event delivered, once";
     }
+}
+
+TEST(ScheduledEvents, AreDroppedOutsideTheAllocationAndRefusedBeyondTheQueue) {
+    // A unit type that takes no MIDI offers no MIDI block.
+    EXPECT_FALSE(std::make_shared<TestUnit>()->scheduleMIDIEventBlock());
+
+    const auto unit = std::make_shared<TestUnit>(kMusicEffect);
+    const auto parameter = unit->scheduleParameterBlock();
+    parameter(AUEventSampleTimeImmediate, 0, 0, 1.0f); // not yet allocated
+    unit->allocateRenderResources();
+    const auto block = unit->renderBlock();
+    for (std::size_t i = 0; i <= AUScheduledEventQueue::kRingCapacity; ++i) {
+        parameter(AUEventSampleTimeImmediate, 0, 0, 1.0f); // the last one finds the ring full
+    }
+    EXPECT_EQ(test::StereoCycle().render(block, 0, 64, 1), noErr); // another bus takes no events
+    EXPECT_EQ(unit->probe()->seenCount.load(), 0);
+    EXPECT_EQ(test::StereoCycle().render(block, 64), noErr);
+    EXPECT_EQ(unit->probe()->seenCount.load(), int(AUScheduledEventQueue::kRingCapacity));
+
+    parameter(1000, 0, 0, 1.0f); // waits for its cycle, and the unit is released before it
+    EXPECT_EQ(test::StereoCycle().render(block, 128), noErr);
+    unit->deallocateRenderResources();
+    parameter(1000, 0, 0, 1.0f);
+    EXPECT_EQ(unit->scheduledEventCounts().dropped, 3u); // at once, not at the next allocation
+    unit->allocateRenderResources();
+    EXPECT_EQ(test::StereoCycle().render(block, 1000), noErr);
+    EXPECT_EQ(unit->probe()->seenCount.load(), int(AUScheduledEventQueue::kRingCapacity));
+
+    const auto counts = unit->scheduledEventCounts();
+    EXPECT_EQ(counts.delivered, AUScheduledEventQueue::kRingCapacity);
+    EXPECT_EQ(counts.refused, 1u);
+    EXPECT_EQ(counts.dropped, 3u);
 }
 
 TEST(ScheduledEvents, AHostSchedulesOnTheClockTheEngineRendersTheUnitWith) {

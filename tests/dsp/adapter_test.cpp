@@ -1,5 +1,5 @@
-// The kernel adapter: the cycles it refuses (and touches nothing of), the sample rate, and the
-// MIDI output block. Rendering in place is measured on the plug-in's output.
+// The kernel adapter: the cycles it refuses (and touches nothing of), pulling, in-place rendering,
+// the sample rate, and the MIDI output block.
 #include <atomic>
 #include <functional>
 #include <limits>
@@ -10,22 +10,15 @@
 
 #include "Orvex_Compander_ExtensionDSPKernelAdapter.h"
 #include "support/Buffers.h"
-#include "support/Defaults.h"
+#include "support/Host.h"
 
+using testsupport::Adapter;
 using testsupport::ChannelBuffers;
+using testsupport::makeAllocatedAdapter;
 using testsupport::RecordedLog;
+using testsupport::SignalSource;
 
 namespace {
-
-using Adapter = Orvex_Compander_ExtensionDSPKernelAdapter;
-
-std::shared_ptr<Adapter> makeAllocatedAdapter(pf::AUAudioFrameCount maximumFrames = 4096) {
-    auto adapter = std::make_shared<Adapter>();
-    testsupport::pushDefaults(*adapter);
-    adapter->setMaximumFramesToRender(maximumFrames);
-    adapter->allocateRenderResources();
-    return adapter;
-}
 
 pf::AUAudioUnitStatus render(Adapter& adapter, pf::AUAudioFrameCount frames,
                              pf::AudioBufferList* out, const pf::AURenderPullInputBlock& pull) {
@@ -110,10 +103,38 @@ TEST(KernelAdapter, RefusedCyclesReturnTheirStatusAndTouchNothing) {
         EXPECT_EQ(pulls, pulled ? 1 : 0);
         const bool written = out[0][c.frames - 1] != kUntouched || out[1][0] != kUntouched;
         EXPECT_EQ(written, c.expected == pf::noErr);
+        if (c.expected != pf::noErr) {
+            EXPECT_EQ(out.channels[0], std::vector<float>(4097, kUntouched));
+        }
     }
     auto adapter = makeAllocatedAdapter(512);
+    pf::AudioBufferList inPlace = testsupport::nullBufferList(2);
+    EXPECT_EQ(render(*adapter, 512, &inPlace, {}), pf::noErr) << "exactly the maximum, in place";
     adapter->setMaximumFramesToRender(0xFFFFFFFFu);
     EXPECT_EQ(adapter->maximumFramesToRender(), 0x7FFFFFFFu);
+}
+
+TEST(KernelAdapter, NullOutputBuffersThatBothListsHoldAreRenderedInPlaceOnTheInput) {
+    auto adapter = makeAllocatedAdapter();
+    auto reference = makeAllocatedAdapter();
+    adapter->setParameter(3, 1.0f);
+    reference->setParameter(3, 1.0f);
+    SignalSource source(testsignals::musicLike(512)), same(testsignals::musicLike(512));
+    pf::AudioBufferList inPlace = testsupport::nullBufferList(3);
+    ASSERT_EQ(render(*adapter, 512, &inPlace, source.pullBlock()), pf::noErr);
+    EXPECT_EQ(inPlace.mBuffers[0].mData, adapter->inputs()->mBuffers[0].mData);
+    EXPECT_EQ(inPlace.mBuffers[1].mData, adapter->inputs()->mBuffers[1].mData);
+    EXPECT_EQ(inPlace.mBuffers[2].mData, nullptr);
+
+    ChannelBuffers own(2, 512);
+    ASSERT_EQ(render(*reference, 512, &own.list, same.pullBlock()), pf::noErr);
+    const auto* left = static_cast<const float*>(inPlace.mBuffers[0].mData);
+    EXPECT_EQ(std::vector<float>(left, left + 512), own.channels[0]);
+    EXPECT_NE(own.channels[0], source.signal().left) << "the compander ran";
+
+    pf::AudioBufferList mono = testsupport::nullBufferList(1);
+    EXPECT_EQ(render(*adapter, 256, &mono, source.pullBlock()), pf::noErr);
+    EXPECT_EQ(mono.mBuffers[1].mData, nullptr);
 }
 
 TEST(KernelAdapter, AllocationRunsAtTheBusRateAndIgnoresNonFiniteRates) {
@@ -126,6 +147,19 @@ TEST(KernelAdapter, AllocationRunsAtTheBusRateAndIgnoresNonFiniteRates) {
     adapter->setSamplerate(std::numeric_limits<float>::quiet_NaN());
     adapter->setSamplerate(std::numeric_limits<float>::infinity());
     EXPECT_EQ(adapter->getSamplerate(), 44100.0f);
+    EXPECT_EQ(adapter->kernel().compander.inputFollower[0].fSamplerate.load(), 44100.0f);
+}
+
+TEST(KernelAdapter, MidiOutputBlockReachesTheKernelEachCycle) {
+    auto adapter = makeAllocatedAdapter();
+    SignalSource source(testsignals::musicLike(256));
+    ChannelBuffers out(2, 256);
+    for (const auto& block :
+         {midiBlock(0), midiBlock(0), midiBlock(1), pf::AUMIDIOutputEventBlock{}}) {
+        adapter->setAUMIDIOutputEventBlock(block);
+        ASSERT_EQ(render(*adapter, 256, &out.list, source.pullBlock()), pf::noErr);
+        EXPECT_TRUE(adapter->kernel().midiOut == block);
+    }
 }
 
 // The MIDI output block used to be replaced while the render thread read it. Each cycle renders
@@ -140,11 +174,12 @@ TEST(KernelAdapter, MidiOutputBlockMayBeReplacedWhileRendering) {
         for (int i = 0; !stop.load(); ++i)
             adapter->setAUMIDIOutputEventBlock(blocks[i % 4]);
     });
+    SignalSource source(testsignals::musicLike(256));
     ChannelBuffers out(2, 256);
     int failures = 0;
     for (int cycle = 0; cycle < 3000; ++cycle) {
         adapter->setAUMIDIOutputEventBlock(blocks[cycle % 4]);
-        if (render(*adapter, 256, &out.list, {}) != pf::noErr) ++failures;
+        if (render(*adapter, 256, &out.list, source.pullBlock()) != pf::noErr) ++failures;
         if (adapter->kernel().midiOut) {
             const pf::OSStatus which = adapter->kernel().midiOut(0, 0, 0, nullptr);
             if (which < 0 || which > 3) ++failures;

@@ -1,5 +1,6 @@
-// Band splitter: each tone lands in its own band.
+// Band splitter: crossovers, and each tone landing in its own band.
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,25 @@ double rms(const float* x, int n) {
 }
 
 } // namespace
+
+TEST(BandSplitFilter3, CrossoversStayInOrderAndIgnoreValuesOutsideZeroToOne) {
+    auto splitter = std::make_unique<BandSplitFilter3>();
+    splitter->setCutoff1(0.8f);
+    EXPECT_EQ(splitter->fCutoff1, 0.666f);
+    splitter->setCutoff1(0.333f);
+    splitter->setCutoff2(0.2f);
+    EXPECT_EQ(splitter->fCutoff2, 0.333f);
+    splitter->setCutoff2(0.666f);
+    for (float bad : {-0.1f, 1.5f, std::numeric_limits<float>::quiet_NaN(),
+                      std::numeric_limits<float>::infinity()}) {
+        splitter->setCutoff1(bad);
+        splitter->setCutoff2(bad);
+    }
+    EXPECT_EQ(splitter->fCutoff1, 0.333f);
+    EXPECT_EQ(splitter->fCutoff2, 0.666f);
+    EXPECT_EQ(splitter->lpf[0].fCutoff, 0.333f);
+    EXPECT_EQ(splitter->hpf[1].fCutoff, 0.666f);
+}
 
 TEST(BandSplitFilter3, LowToneLandsInTheLowBandAndHighToneInTheHighBand) {
     for (const double frequency : {40.0, 12000.0}) {

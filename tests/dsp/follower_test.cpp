@@ -43,8 +43,10 @@ TEST(Follower, ReleaseHoldsFourSamplesThenFallsLinearlyToZero) {
     feed(follower, 1.0f, 16);
     feed(follower, 0.0f, 2);
     feed(follower, 1.0f, 100);
+    EXPECT_EQ(follower.decayTime, 2);
     EXPECT_EQ(feed(follower, 0.0f, 2), 1.0);
     EXPECT_LT(feed(follower, 0.0f, 1), 1.0);
     follower.setRelease(10.0f); // the longest release: 0.1 of full scale a second
+    EXPECT_EQ(follower.releaseTime, 480000.0f);
     EXPECT_NEAR(feed(follower, 0.0f, 48000), 0.9, 1e-4);
 }

@@ -1,10 +1,12 @@
 // The engine's pull graph rendered through the manual device: exact gain and mixing at equal
 // rates, a tone kept across rate conversion with no allocation while rendering, chunking, the
 // order in which units are prepared, try-locking, what an engine leaves behind when it goes, and
-// the samples the WAV output writes (its file: tests/app/ApplicationMainTest.cpp).
+// the WAV output device: its file per run, its errors and the samples it writes (how a failed
+// output ends the application: tests/app/ApplicationMainTest.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include "AllocationCounter.h"
@@ -96,33 +98,44 @@ TEST(EngineRender, ToneKeepsItsFrequencyLevelAndUnitTimeFrom44100To48000WithoutA
         EXPECT_NEAR(zeroCrossingFrequency(out[c], 4800, 43200, 48000.0), 1000.0, 0.5);
         EXPECT_NEAR(peak(out[c], 4800, 43200), 0.5 * peak(in[c], 4410, 39690), 0.005);
     }
+    // The mixer pulls the unit in chunks of its own; the unit's time still runs without gaps.
+    EXPECT_EQ(g.unit->log()->timeGaps.load(), 0);
 }
 
-// The engine goes while running: it stops its device (held elsewhere too) and releases its units.
+// The engine stops, or goes while running: either way it releases its units; going, it also
+// stops its device (held elsewhere too).
 TEST(EngineRender, UnitsArePreparedInOrderRenderedInChunksReallocatedOnAFormatChangeAndReleased) {
-    ManualOutput manual;
-    Graph g;
-    g.unit->setMIDIOutputEventBlock(
-        [](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger, const std::uint8_t*) { return 0; });
-    EXPECT_EQ(g.unit->log()->snapshot(), std::vector<std::string>{"midiOutputEventBlock"})
-        << "connecting alone allocates nothing";
-    g.engine->start();
-    EXPECT_EQ(pf::ManualAudioDevice::current()->render(10000)[0].size(), 10000u);
-    EXPECT_EQ(g.unit->log()->largestCycle.load(), 4096u);
-    EXPECT_EQ(g.unit->log()->cycles.load(), 3);
+    for (const bool goes : {false, true}) {
+        SCOPED_TRACE(goes ? "the engine goes" : "the engine stops");
+        ManualOutput manual;
+        Graph g;
+        g.unit->setMIDIOutputEventBlock([](pf::AUEventSampleTime, std::uint8_t, pf::NSInteger,
+                                           const std::uint8_t*) { return 0; });
+        EXPECT_EQ(g.unit->log()->snapshot(), std::vector<std::string>{"midiOutputEventBlock"})
+            << "connecting alone allocates nothing";
+        g.engine->start();
+        EXPECT_EQ(pf::ManualAudioDevice::current()->render(10000)[0].size(), 10000u);
+        EXPECT_EQ(g.unit->log()->largestCycle.load(), 4096u);
+        EXPECT_EQ(g.unit->log()->cycles.load(), 3);
 
-    g.engine->connect(g.player, g.gain, pf::AVAudioFormat::standardFormatWithSampleRate(44100, 2));
-    EXPECT_TRUE(g.gain->auAudioUnit()->renderResourcesAllocated());
-    const auto device = pf::ManualAudioDevice::current();
-    g.engine.reset();
-    ASSERT_FALSE(device->isRunning());
-    EXPECT_EQ(peak(device->render(256)[0], 0, 256), 0.0);
-    EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
-    EXPECT_EQ(g.unit->log()->snapshot(),
-              (std::vector<std::string>{
-                  "midiOutputEventBlock", "maximumFramesToRender 4096", "allocate 48000/48000",
-                  "renderBlock with midi", "deallocate", "maximumFramesToRender 4096",
-                  "allocate 44100/44100", "renderBlock with midi", "deallocate"}));
+        g.engine->connect(g.player, g.gain,
+                          pf::AVAudioFormat::standardFormatWithSampleRate(44100, 2));
+        EXPECT_TRUE(g.gain->auAudioUnit()->renderResourcesAllocated());
+        if (goes) {
+            const auto device = pf::ManualAudioDevice::current();
+            g.engine.reset();
+            ASSERT_FALSE(device->isRunning());
+            EXPECT_EQ(peak(device->render(256)[0], 0, 256), 0.0);
+        } else {
+            g.engine->stop();
+        }
+        EXPECT_FALSE(g.gain->auAudioUnit()->renderResourcesAllocated());
+        EXPECT_EQ(g.unit->log()->snapshot(),
+                  (std::vector<std::string>{
+                      "midiOutputEventBlock", "maximumFramesToRender 4096", "allocate 48000/48000",
+                      "renderBlock with midi", "deallocate", "maximumFramesToRender 4096",
+                      "allocate 44100/44100", "renderBlock with midi", "deallocate"}));
+    }
 }
 
 TEST(EngineRender, ACycleThatFindsTheGraphLockedRendersSilenceAndCountsADropout) {
@@ -148,6 +161,67 @@ TEST(EngineRender, ACycleThatFindsTheGraphLockedRendersSilenceAndCountsADropout)
 
     EXPECT_EQ(peak(busy[0], 0, 512), 0.0);
     EXPECT_EQ(g.engine->renderDropouts(), 1u);
+}
+
+// The header and the size of a WAV file: {data bytes in the header, bytes after the header}.
+static std::pair<std::uint32_t, long> wavSizes(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return {0, -1};
+    unsigned char h[44] = {};
+    const bool whole = std::fread(h, 1, 44, f) == 44;
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fclose(f);
+    const bool valid = whole && std::string(reinterpret_cast<char*>(h), 4) == "RIFF" &&
+                       h[20] == 3 && h[22] == 2; // IEEE float, stereo
+    return {valid ? std::uint32_t(h[40] | h[41] << 8 | h[42] << 16 | h[43] << 24) : 0u, size - 44};
+}
+
+TEST(EngineRender, TheWavDeviceKeepsOneCompleteFilePerRunAppendingOnEveryStart) {
+    TempDir dir;
+    const auto wav = dir.file("out.wav");
+    pf::setAudioOutputOverride("wav:" + wav);
+    std::uint32_t first = 0;
+    {
+        Graph g;
+        g.engine->connect(g.player, g.engine->mainMixerNode(), nullptr);
+        ::testing::internal::CaptureStderr();
+        g.engine->start();
+        g.engine->stop();
+        const auto closing = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(closing.find("'" + wav + "' closed: "), std::string::npos) << closing;
+        EXPECT_NE(closing.find("0 samples clamped to full scale, 0 not finite"), std::string::npos)
+            << closing;
+        const auto [data, size] = wavSizes(wav);
+        first = data;
+        EXPECT_GT(data, 0u) << "the header is written on stop";
+        EXPECT_EQ(long(data), size);
+        EXPECT_EQ(data % (512 * 8), 0u);
+        g.engine->start(); // appends
+        // The engine goes with its device running: destruction stops and joins it.
+    }
+    pf::setAudioOutputOverride(std::nullopt);
+    const auto [data, size] = wavSizes(wav);
+    EXPECT_GT(data, first) << "a second start appends instead of truncating";
+    EXPECT_EQ(long(data), size);
+}
+
+// A device such as /dev/full is no file to write: the output refuses it when the engine starts,
+// saying which path and why.
+TEST(EngineRender, AWavWriteErrorIsReportedWithThePathAndTheReason) {
+    pf::setAudioOutputOverride("wav:/dev/full");
+    ::testing::internal::CaptureStderr();
+    {
+        Graph g;
+        EXPECT_THROW(g.engine->start(), pf::NSErrorException);
+        g.engine->stop();
+    }
+    const auto errors = ::testing::internal::GetCapturedStderr();
+    pf::setAudioOutputOverride(std::nullopt);
+    EXPECT_NE(errors.find("the audio output could not be opened: Could not create the WAV file "
+                          "'/dev/full': not a regular file"),
+              std::string::npos)
+        << errors;
 }
 
 TEST(EngineRender, TheWavFileHoldsWhatADeviceCouldPlayAndCountsWhatItHadToChange) {

@@ -44,37 +44,51 @@ struct PlayerGraph {
 
 } // namespace
 
+// Two files, alone or after one that ends within the first cycle (100 frames): every count below
+// moves by that lead.
 TEST(PlayerNode, FilesPlayBackToBackAndEachHandlerRunsOnceItsDataIsReadAheadOffTheRenderThread) {
-    PlayerGraph g;
-    const auto shortFile = toneFile(g.dir, "short.m4a", 48000, 700, 100);
-    const auto a = toneFile(g.dir, "long.m4a", 48000, 500, 24000);
-    const auto b = toneFile(g.dir, "b.m4a", 48000, 900, 2400);
     using Calls = std::vector<std::string>;
-    g.schedule(shortFile, "short");
-    g.schedule(a, "a");
-    g.schedule(b, "b");
-    g.player->play();
+    for (const bool shortFirst : {false, true}) {
+        SCOPED_TRACE(shortFirst ? "after a file shorter than a cycle" : "two files");
+        PlayerGraph g;
+        const auto shortFile = toneFile(g.dir, "short.m4a", 48000, 700, 100);
+        const auto a = toneFile(g.dir, "long.m4a", 48000, 500, 24000);
+        const auto b = toneFile(g.dir, "b.m4a", 48000, 900, 2400);
+        const std::size_t lead = shortFirst ? 100 : 0;
+        Calls calls;
+        if (shortFirst) g.schedule(shortFile, "short");
+        g.schedule(a, "a");
+        g.schedule(b, "b");
+        g.player->play();
 
-    renderFrames(512);
-    EXPECT_EQ(g.settled(), Calls{"short"}) << "a file that ends within one cycle";
-    // The player reads a quarter of a second (12000 frames) ahead of what it renders.
-    renderFrames(100 + 24000 - 12000 - 1 - 512);
-    EXPECT_EQ(g.settled(), Calls{"short"}) << "the first file's end is not read yet";
-    renderFrames(1);
-    EXPECT_EQ(g.settled(), (Calls{"short", "a"}));
-    renderFrames(2400 - 1);
-    EXPECT_EQ(g.settled(), (Calls{"short", "a"})) << "b's end is one frame too far";
-    // One device cycle across the boundary: the first file's last frame, the whole second file.
-    const auto second = pf::ManualAudioDevice::current()->render(9600 + 1 + 2400 + 100);
-    EXPECT_EQ(g.settled(), (Calls{"short", "a", "b"}));
-    EXPECT_TRUE(g.offTheCallersThreads);
+        std::size_t rendered = 0;
+        if (shortFirst) {
+            renderFrames(512);
+            rendered = 512;
+            calls.push_back("short");
+            EXPECT_EQ(g.settled(), calls) << "a file that ends within one cycle";
+        }
+        // The player reads a quarter of a second (12000 frames) ahead of what it renders.
+        renderFrames(lead + 24000 - 12000 - 1 - rendered);
+        EXPECT_EQ(g.settled(), calls) << "the first file's end is not read yet";
+        renderFrames(1);
+        calls.push_back("a");
+        EXPECT_EQ(g.settled(), calls);
+        renderFrames(2400 - 1);
+        EXPECT_EQ(g.settled(), calls) << "b's end is one frame too far";
+        // One device cycle across the boundary: the first file's last frame, the whole second.
+        const auto second = pf::ManualAudioDevice::current()->render(9600 + 1 + 2400 + 100);
+        calls.push_back("b");
+        EXPECT_EQ(g.settled(), calls);
+        EXPECT_TRUE(g.offTheCallersThreads);
 
-    // Gapless: the second file starts on the frame after the first one ends.
-    EXPECT_EQ(second[0][9600], a->samples()->samples[0][23999]);
-    for (std::size_t i = 0; i < 2400; ++i)
-        ASSERT_EQ(second[0][9601 + i], b->samples()->samples[0][i]);
-    EXPECT_EQ(peak(second[0], 12001, 12101), 0.0);
-    EXPECT_EQ(g.player->renderedFrames(), 100u + 24000u + 2400u);
+        // Gapless: the second file starts on the frame after the first one ends.
+        EXPECT_EQ(second[0][9600], a->samples()->samples[0][23999]);
+        for (std::size_t i = 0; i < 2400; ++i)
+            ASSERT_EQ(second[0][9601 + i], b->samples()->samples[0][i]);
+        EXPECT_EQ(peak(second[0], 12001, 12101), 0.0);
+        EXPECT_EQ(g.player->renderedFrames(), lead + 24000u + 2400u);
+    }
 }
 
 TEST(PlayerNode, StopFlushesTheScheduleAndHandsEveryPendingHandlerToTheNotifier) {

@@ -1,6 +1,11 @@
-// A misbehaving host: misuse is refused before the unit takes any step, and an impossible maximum
-// frame count fails the allocation. (Damaged preset files: unit_state_test.)
+// A misbehaving host and damaged preset files: misuse is refused before the unit takes any step,
+// an impossible maximum frame count fails the allocation, and a broken or blocking preset never
+// becomes current.
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +70,42 @@ TEST(HostileHost, AMaximumFrameCountNoBufferCanHoldFailsTheAllocation) {
     }
     // What was allocated before is released, not left half-made.
     EXPECT_FALSE(unit->renderResourcesAllocated());
+}
+
+TEST(HostilePresets, ABrokenOrBlockingPresetNeverBecomesCurrent) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    const auto unit = makeUnit();
+    unit->parameterTree()->parameterWithAddress(0)->setValue(0.25f);
+    OrvexPreset writer;
+    writer.makeFrom(unit->parameterTree());
+    ASSERT_TRUE(writer.save(pf::URL::fileURLWithPath((folder / "Good.plist").string())));
+    std::stringstream good;
+    good << std::ifstream(folder / "Good.plist").rdbuf();
+    std::string dangling = good.str(); // a key with no value at the end of a group
+    dangling.insert(dangling.find("</dict>"), "<key>extra</key>");
+    std::ofstream(folder / "Dangling.plist") << dangling;
+    ASSERT_EQ(::mkfifo((folder / "Pipe.plist").c_str(), 0600), 0);
+
+    const auto presets = *unit->factoryPresets();
+    ASSERT_EQ(presets.size(), 2u); // the pipe is not listed
+    EXPECT_EQ(presets[0]->name, "Dangling");
+    unit->parameterTree()->parameterWithAddress(0)->setValue(0.75f);
+    unit->setCurrentPreset(presets[1]);
+    ASSERT_EQ(unit->currentPreset(), presets[1]);
+
+    testing::internal::CaptureStderr();
+    unit->setCurrentPreset(presets[0]);
+    unit->setCurrentPreset(pf::AUAudioUnitPreset::make("Pipe", 1));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(unit->currentPreset(), presets[1]);
+    EXPECT_EQ(unit->parameterTree()->parameterWithAddress(0)->value(), 0.25f);
+    for (const auto& [file, reason] : {std::pair{"Dangling.plist", "a dictionary key has no value"},
+                                       std::pair{"Pipe.plist", "isn\u2019t a regular file"}}) {
+        const auto at = errors.find((folder / file).string() + " cannot be read: ");
+        ASSERT_NE(at, std::string::npos) << errors;
+        EXPECT_NE(errors.find(reason, at), std::string::npos) << errors;
+    }
 }
 
 } // namespace

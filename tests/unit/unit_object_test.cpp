@@ -18,16 +18,23 @@ std::string kernelLine(int address, float value) {
 
 } // namespace
 
-// What bypass does to the sound is measured on the plug-in's output; here, the lines.
+// Maximum frames and bypass reach the adapter and the final limiter on every write, and every write
+// is logged. What bypass does to the sound is measured on the plug-in's output.
 TEST(UnitObject, MaximumFramesReachTheAdapterAndEveryWriteIsLogged) {
     const auto unit = makeUnit();
     pf::ConsoleCapture capture;
     unit->setMaximumFramesToRender(1024);
     EXPECT_EQ(unit->maximumFramesToRender(), 1024u);
     EXPECT_EQ(unit->adapter()->maximumFramesToRender(), 1024u);
+
     unit->setShouldBypassEffect(true);
     unit->setShouldBypassEffect(true);
+    EXPECT_TRUE(unit->adapter()->shouldBypassEffect());
+    EXPECT_TRUE(unit->wrapped()->shouldBypassEffect());
     unit->setShouldBypassEffect(false);
+    EXPECT_FALSE(unit->adapter()->shouldBypassEffect());
+    EXPECT_FALSE(unit->wrapped()->shouldBypassEffect());
+
     const auto lines = drainedLines(capture);
     EXPECT_EQ(countOf(lines, "AUExtension::maximumFramesToRender (set): 1024"), 1);
     EXPECT_EQ(countOf(lines, "AUExtension::shouldBypassEffect (did set)"), 3);

@@ -27,6 +27,14 @@ void feedHotSine(RenderHarness& host, double rate = 48000.0) {
     host.setInput(std::move(left), std::move(right));
 }
 
+float peakOf(const RenderHarness& host, pf::AUAudioFrameCount frames) {
+    float peak = 0.0f;
+    for (pf::AUAudioFrameCount i = 0; i < frames; ++i) {
+        peak = std::max({peak, std::fabs(host.left()[i]), std::fabs(host.right()[i])});
+    }
+    return peak;
+}
+
 pf::AUValue limiterParameter(const Unit& unit, pf::AudioUnitParameterID id) {
     pf::AUValue value = -1000.0f;
     EXPECT_EQ(pf::AudioUnitGetParameter(unit.wrapped()->audioUnitHandle(), id,
@@ -73,6 +81,29 @@ TEST(UnitAllocation, AMonoPublishedFormatIsRefusedBeforeAnythingIsPrepared) {
     EXPECT_FALSE(unit->wrapped()->renderResourcesAllocated());
     EXPECT_EQ(drainedLines(capture),
               std::vector<std::string>{"AUExtension::allocateRenderResources()"});
+}
+
+// In place, as a host that hands in buffers without memory asks for.
+TEST(UnitRender, LimiterRunsOnlyWhileParameterElevenIsExactlyOne) {
+    const auto unit = makeUnit();
+    RenderHarness host(unit, {.outputInPlace = true});
+    feedHotSine(host);
+    host.allocate();
+    // The kernel leaves the audio as it is, so what comes out is the limiter's doing alone.
+    unit->setParameter(kCompanderBypass, 1.0f);
+    for (const float setting : {0.0f, 0.999f, 1.0f}) {
+        unit->setParameter(kCompanderFinalLimiter, setting);
+        float peak = 0.0f;
+        for (int cycle = 0; cycle < 10; ++cycle) {
+            ASSERT_EQ(host.renderCycle(512), pf::noErr);
+            peak = std::max(peak, peakOf(host, 512));
+        }
+        if (setting == 1.0f) {
+            EXPECT_LE(peak, 1.0f);
+        } else {
+            EXPECT_GT(peak, 2.0f) << "parameter 11 at " << setting;
+        }
+    }
 }
 
 TEST(UnitRender, ABusOtherThanZeroIsRefusedWithNothingTouched) {

@@ -86,6 +86,26 @@ TEST(FactoryPresets, ListedNumberedInListingOrderAndRebuiltOnEveryRead) {
     EXPECT_EQ(unit->factoryPresets()->size(), 4u);
 }
 
+TEST(CurrentPreset, ApplyingAFactoryPresetSetsTheTreeAndTheKernelAndBecomesCurrent) {
+    TemporaryBundle bundle;
+    const auto folder = bundle.makePresetFolder();
+    writePreset(folder / "Bright.plist", kBright);
+    writePreset(folder / "Warm.plist", kWarm);
+    const auto unit = makeUnit();
+    int notified = 0;
+    unit->parameterTree()->tokenByAddingParameterObserver(
+        [&](pf::AUParameterAddress, pf::AUValue) { ++notified; });
+    const auto presets = *unit->factoryPresets();
+    unit->setCurrentPreset(presets[1]);
+    EXPECT_EQ(unit->currentPreset(), presets[1]);
+    EXPECT_EQ(treeValues(*unit), kWarm);
+    EXPECT_EQ(kernelValues(*unit), kWarm);
+    EXPECT_EQ(notified, 12); // the panel hears of every value
+    unit->setCurrentPreset(nullptr);
+    EXPECT_EQ(unit->currentPreset(), nullptr);
+    EXPECT_EQ(kernelValues(*unit), kWarm);
+}
+
 TEST(CurrentPreset, RefusedPresetsChangeNothingAndLogWhy) {
     TemporaryBundle bundle;
     const auto folder = bundle.makePresetFolder();
@@ -123,7 +143,9 @@ TEST(CurrentPreset, AnUnreadableFileAppliesNothingAndDoesNotBecomeCurrent) {
     std::ofstream(folder / "Broken.plist") << "<plist><dict><key>name</key>";
     const auto good = pf::PropertyListSerialization::propertyListWithContentsOfFile(
         (folder / "Good.plist").string());
-    auto odd = good; // one value turned into text
+    writePreset(folder / "Odd.plist", kBright); // other values, so a part applied shows
+    auto odd = pf::PropertyListSerialization::propertyListWithContentsOfFile(
+        (folder / "Odd.plist").string()); // one value turned into text
     odd.dictionary()->find("group 0")->dictionary()->find("param 3")->dictionary()->set(
         "value", pf::PlistValue("0.6"));
     const auto bytes = pf::PropertyListSerialization::data(good, pf::PropertyListFormat::xml);
