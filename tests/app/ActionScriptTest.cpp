@@ -25,6 +25,26 @@ std::string describe(const std::optional<std::vector<pf::UIAction>>& actions) {
     return text;
 }
 
+TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutANumberOfSeconds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Plug-In; Play; wait 10; quit", "tap Plug-In|tap Play|wait 10.000000|quit|"},
+        {" ;Play  ;; wait 0.25 ", "tap Play|wait 0.250000|"},
+        {"Wait 2", "tap Wait 2|"},
+        {"waiting", "tap waiting|"},
+        {"wait", "error"},
+        {"wait ten", "error"},
+        {"wait 3s", "error"},
+        {"wait -1", "error"},
+        {"wait nan", "error"},
+    };
+    for (const auto& [script, expected] : cases) {
+        std::string error;
+        const auto actions = pf::parseUIActions(script, error);
+        EXPECT_EQ(describe(actions), expected) << script;
+        EXPECT_EQ(error.empty(), actions.has_value()) << script;
+    }
+}
+
 TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutADecimalNumberOfSeconds) {
     const std::pair<const char*, const char*> cases[] = {
         {"Plug-In; Play; wait 10; quit", "tap Plug-In|tap Play|wait 10.000000|quit|"},

@@ -81,6 +81,23 @@ TEST_F(UserDefaultsTest, RefusedSuiteNamesGiveNoObject) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+// A damaged file is kept aside once, as "<file>.unreadable", and the domain starts empty.
+TEST_F(UserDefaultsTest, CorruptFileIsSetAsideAndTheDomainStartsEmpty) {
+    std::ofstream(dir.path() + "/group.broken.plist")
+        << "<?xml version=\"1.0\"?><plist><dict><key>";
+    auto defaults = suite("group.broken");
+    EXPECT_EQ(defaults->integerForKey("anything"), 0);
+    EXPECT_TRUE(defaults->dictionaryRepresentation().empty());
+    defaults->setInteger(3, "after");
+    reopen();
+    EXPECT_EQ(suite("group.broken")->integerForKey("after"), 3);
+    int asides = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename().string().starts_with("group.broken.plist.unreadable")) ++asides;
+    }
+    EXPECT_EQ(asides, 1);
+}
+
 // A damaged file, then one over the 4 MiB limit: each is kept beside the new one, under a name
 // no earlier one holds, and the domain starts empty and is saved again.
 TEST_F(UserDefaultsTest, UnreadableFilesAreKeptBesideTheNewOneAndNeverOverwritten) {
