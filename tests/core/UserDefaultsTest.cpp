@@ -37,6 +37,7 @@ TEST_F(UserDefaultsTest, EveryTypeRoundTripsThroughTheDomainFile) {
     pf::PlistDictionary nested;
     nested.set("width", 640.0f);
     defaults->setObject(pf::PlistValue(nested), "frame");
+    defaults->setValue(pf::PlistValue("text"), "string");
     defaults->setValue(strings, "strings");
     testing::internal::CaptureStderr();
     defaults->setInteger(1, std::string("bad\0key", 7));
@@ -52,14 +53,17 @@ TEST_F(UserDefaultsTest, EveryTypeRoundTripsThroughTheDomainFile) {
     reopen();
     auto fresh = suite();
     EXPECT_EQ(fresh->objectForKey("frame"), pf::PlistValue(nested));
+    EXPECT_EQ(fresh->stringForKey("string"), "text");
     EXPECT_EQ(fresh->objectForKey("strings"), strings);
     EXPECT_EQ(fresh->integerForKey("integer"), -1234567890123LL);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(fresh->floatForKey("float")),
               std::bit_cast<std::uint32_t>(0.1f));
     EXPECT_TRUE(fresh->boolForKey("bool"));
     EXPECT_EQ(fresh->URLForKey("web"), pf::URL::string("https://example.org/help"));
+    EXPECT_EQ(fresh->URLForKey("web")->absoluteString(), "https://example.org/help");
     EXPECT_EQ(fresh->dictionaryRepresentation().keys(),
-              (std::vector<std::string>{"frame", "strings", "integer", "float", "bool", "web"}));
+              (std::vector<std::string>{"frame", "string", "strings", "integer", "float", "bool",
+                                        "web"}));
 }
 
 TEST_F(UserDefaultsTest, FileUrlsAreKeptAsPathsWithTheHomeFolderAsTilde) {
