@@ -2,6 +2,8 @@
 // reaches, waits in the run loop's time, and how it ends.
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/RunLoop.h"
@@ -25,6 +27,31 @@ std::string describe(const std::optional<std::vector<pf::UIAction>>& actions) {
     return text;
 }
 
+// Each script reads as the expected actions ("error" for a refused one, which then says why).
+void expectReads(std::span<const std::pair<const char*, const char*>> cases) {
+    for (const auto& [script, expected] : cases) {
+        std::string error;
+        const auto actions = pf::parseUIActions(script, error);
+        EXPECT_EQ(describe(actions), expected) << script;
+        EXPECT_EQ(error.empty(), actions.has_value()) << script;
+    }
+}
+
+TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutANumberOfSeconds) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Plug-In; Play; wait 10; quit", "tap Plug-In|tap Play|wait 10.000000|quit|"},
+        {" ;Play  ;; wait 0.25 ", "tap Play|wait 0.250000|"},
+        {"Wait 2", "tap Wait 2|"},
+        {"waiting", "tap waiting|"},
+        {"wait", "error"},
+        {"wait ten", "error"},
+        {"wait 3s", "error"},
+        {"wait -1", "error"},
+        {"wait nan", "error"},
+    };
+    expectReads(cases);
+}
+
 TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutADecimalNumberOfSeconds) {
     const std::pair<const char*, const char*> cases[] = {
         {"Plug-In; Play; wait 10; quit", "tap Plug-In|tap Play|wait 10.000000|quit|"},
@@ -33,12 +60,7 @@ TEST(ActionScript, ReadsTapsWaitsAndQuitAndRefusesAWaitWithoutADecimalNumberOfSe
         {"waiting", "tap waiting|"},
         {"wait for  looped: 2. ;wait 86400", "wait for looped: 2.|wait 86400.000000|"},
     };
-    for (const auto& [script, expected] : cases) {
-        std::string error;
-        const auto actions = pf::parseUIActions(script, error);
-        EXPECT_EQ(describe(actions), expected) << script;
-        EXPECT_EQ(error.empty(), actions.has_value()) << script;
-    }
+    expectReads(cases);
     for (const std::string wrong : {"wait", "wait ten", "wait -1", "wait nan", "wait 0x10",
                                     "wait 1e3", "wait 1.2.3", "wait 86400.5", "wait for"}) {
         std::string error;

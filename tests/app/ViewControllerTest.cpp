@@ -31,6 +31,27 @@ std::shared_ptr<pf::AVAudioUnit> unitAnswering(std::shared_ptr<pf::UIViewControl
     return node;
 }
 
+TEST_F(ScreenTest, EmbedsThePlugInViewPinnedToTheHiddenAreaOnTheMainThreadWhereverTheAnswerComes) {
+    for (const bool offMain : {false, true}) {
+        auto child = std::make_shared<ChildController>();
+        console_.clear();
+        const auto before = screen_->children().size();
+        std::thread([&] { screen_->onFoundComponent(unitAnswering(child, offMain)); }).join();
+        EXPECT_EQ(screen_->children().size(), before) << "no view work off the main thread";
+        ASSERT_TRUE(runUntil([&] { return child->movedTo == screen_.get(); }));
+        EXPECT_EQ(console_.lines(), std::vector<std::string>{
+                                        "ViewController: Loading the audio unit's interface..."});
+        EXPECT_EQ(screen_->children().back(), child);
+        EXPECT_EQ(child->view()->superview(), screen_->pluginView.get());
+        EXPECT_EQ(screen_->pluginView->constraints().size(), 4u * (offMain ? 2 : 1));
+        screen_->pluginView->setFrame({0, 52, 500, 300});
+        window_->layoutIfNeeded();
+        EXPECT_EQ(child->view()->frame(), screen_->pluginView->bounds());
+        EXPECT_TRUE(screen_->pluginView->isHidden());
+        EXPECT_FALSE(screen_->audioUnitViewController()) << "held as a child only";
+    }
+}
+
 // Whichever thread answers the request (the main queue or a worker), each on a fresh screen.
 class EmbeddingTest : public ScreenTest, public ::testing::WithParamInterface<bool> {};
 INSTANTIATE_TEST_SUITE_P(AnswerOnMainQueueOrWorker, EmbeddingTest, ::testing::Bool());

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -20,6 +21,7 @@
 
 #include "AacM4aWriter.h"
 #include "TempDir.h"
+#include "audio/AVAudioFile.h"
 
 extern char** environ;
 
@@ -83,9 +85,14 @@ Child runApplication(const std::string& wav, const std::string& actions,
     return child;
 }
 
-// The interleaved stereo samples of a float WAV file, and whether the data size in its header
-// counts all of them (every field of the header: tests/app/ApplicationMainTest.cpp).
+// A float WAV as the output device writes it: whether its header is a float stereo one, the data
+// size its header gives, the size of the file, whether that data size counts all the samples
+// (every field of the header: tests/app/ApplicationMainTest.cpp), and the interleaved stereo
+// frames.
 struct Wav {
+    bool valid = false;
+    std::uint32_t dataBytes = 0;
+    std::uintmax_t fileBytes = 0;
     bool complete = false;
     std::vector<float> samples;
     std::size_t frames() const { return samples.size() / 2; }
@@ -96,9 +103,12 @@ Wav readWav(const std::string& path) {
     const std::string b((std::istreambuf_iterator<char>(in)), {});
     Wav wav;
     if (b.size() < 44) return wav;
-    std::uint32_t dataBytes = 0;
-    std::memcpy(&dataBytes, b.data() + 40, 4); // little-endian, as the machine
-    wav.complete = b.compare(0, 4, "RIFF") == 0 && dataBytes == b.size() - 44;
+    const auto* h = reinterpret_cast<const unsigned char*>(b.data());
+    wav.valid = std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVEfmt ", 8) == 0 &&
+                h[20] == 3 && h[22] == 2 && std::memcmp(h + 36, "data", 4) == 0;
+    wav.dataBytes = std::uint32_t(h[40] | h[41] << 8 | h[42] << 16 | h[43] << 24);
+    wav.fileBytes = b.size();
+    wav.complete = b.compare(0, 4, "RIFF") == 0 && wav.dataBytes == b.size() - 44;
     wav.samples.resize((b.size() - 44) / sizeof(float));
     std::memcpy(wav.samples.data(), b.data() + 44, wav.samples.size() * sizeof(float));
     return wav;
@@ -114,7 +124,7 @@ std::size_t countOf(const std::string& text, const std::string& part) {
 class Application : public ::testing::Test {
 protected:
     // Every resource of the loop bundle is one short generated tone: 0.5 s, twice the player's
-    // read-ahead, without silence of its own, at the device's rate.
+    // read-ahead, without silence of its own (checked below), at the device's rate.
     static void SetUpTestSuite() {
         const std::filesystem::path resources = ORVEX_LOOP_APP "/Resources";
         std::filesystem::create_directories(resources);
@@ -132,6 +142,13 @@ protected:
 };
 
 TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsCleanly) {
+    const auto tone =
+        pf::AVAudioFile::forReading(pf::URL::fileURLWithPath(ORVEX_LOOP_APP "/Resources/tone.m4a"));
+    const auto& decoded = tone->samples()->samples[0];
+    ASSERT_EQ(decoded.size(), kFileFrames);
+    ASSERT_GT(std::fabs(decoded.front()) + std::fabs(decoded[1]), 0.0f) << "no silence of its own";
+    ASSERT_GT(std::fabs(decoded.back()), 0.0f);
+
     // Play once the plug-in is connected; quit once the loop has turned four times.
     const auto path = dir_.file("out.wav");
     const auto run = runApplication(path, "Plug-In; wait for AUExtensionManager: Performed audio "
@@ -143,6 +160,9 @@ TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsClean
                             0),
               0u)
         << run.out;
+    ASSERT_LT(run.out.find("AUExtensionManager: Performed audio unit connection."),
+              run.out.find("AUEnginePlayer: Audio engine starting."))
+        << "the plug-in was connected only after the start";
     // One loop line per turn, each naming the file that loops.
     for (int turn = 1; turn <= 3; ++turn) {
         EXPECT_EQ(countOf(run.out, "' looped: " + std::to_string(turn) + ".\n"), 1u) << run.out;
@@ -152,7 +172,9 @@ TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsClean
         << run.err;
 
     const auto wav = readWav(path);
-    ASSERT_TRUE(wav.complete && wav.frames() > 0) << "the header holds the whole run";
+    ASSERT_TRUE(wav.valid && wav.frames() > 0);
+    EXPECT_EQ(wav.dataBytes + 44u, wav.fileBytes) << "the header holds the whole run";
+    ASSERT_TRUE(wav.complete) << "the header holds the whole run";
     // From the first sound to the last: three turns at least, and never more than 8 silent
     // frames in a row.
     const auto silent = [&](std::size_t i) {
@@ -168,8 +190,11 @@ TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsClean
     double peak = 0;
     for (float x : wav.samples)
         peak = std::max(peak, double(std::fabs(x)));
+    std::fprintf(stderr, "loop figures: %zu frames played; longest silent run %zu\n", last - first,
+                 longest);
     EXPECT_GE(last - first, 3 * kFileFrames);
     EXPECT_LE(longest, 8u) << "silence where the loop turns";
+    EXPECT_LE(peak, 1.0);
     EXPECT_GT(peak, 0.4);
 
     // Ended by SIGTERM while playing: the file is finished all the same.
@@ -178,6 +203,8 @@ TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsClean
     ASSERT_TRUE(WIFEXITED(killed.status)) << killed.err;
     EXPECT_EQ(WEXITSTATUS(killed.status), 0);
     const auto finished = readWav(killedPath);
+    EXPECT_TRUE(finished.valid);
+    EXPECT_EQ(finished.dataBytes + 44u, finished.fileBytes);
     EXPECT_TRUE(finished.complete);
     EXPECT_GE(finished.frames(), kFileFrames / 2);
 
@@ -193,6 +220,13 @@ TEST_F(Application, PlaysAHeadlessScriptIntoAWavThatLoopsWithoutGapsAndEndsClean
         std::string::npos)
         << limited.err;
     EXPECT_TRUE(readWav(limitedPath).complete);
+
+    // A title that names nothing on screen ends the run at once with status 2.
+    const auto wrongTitle = runApplication(dir_.file("none.wav"), "Plug-In; Paly; quit");
+    ASSERT_TRUE(WIFEXITED(wrongTitle.status));
+    EXPECT_EQ(WEXITSTATUS(wrongTitle.status), 2);
+    EXPECT_NE(wrongTitle.err.find("no control titled 'Paly' on screen"), std::string::npos)
+        << wrongTitle.err;
 
     // A named pipe as the WAV file is refused at once: the engine's line on standard output, the
     // path and the reason on standard error. A title that names nothing on screen then ends the

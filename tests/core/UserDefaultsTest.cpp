@@ -37,6 +37,7 @@ TEST_F(UserDefaultsTest, EveryTypeRoundTripsThroughTheDomainFile) {
     pf::PlistDictionary nested;
     nested.set("width", 640.0f);
     defaults->setObject(pf::PlistValue(nested), "frame");
+    defaults->setValue(pf::PlistValue("text"), "string");
     defaults->setValue(strings, "strings");
     testing::internal::CaptureStderr();
     defaults->setInteger(1, std::string("bad\0key", 7));
@@ -52,14 +53,17 @@ TEST_F(UserDefaultsTest, EveryTypeRoundTripsThroughTheDomainFile) {
     reopen();
     auto fresh = suite();
     EXPECT_EQ(fresh->objectForKey("frame"), pf::PlistValue(nested));
+    EXPECT_EQ(fresh->stringForKey("string"), "text");
     EXPECT_EQ(fresh->objectForKey("strings"), strings);
     EXPECT_EQ(fresh->integerForKey("integer"), -1234567890123LL);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(fresh->floatForKey("float")),
               std::bit_cast<std::uint32_t>(0.1f));
     EXPECT_TRUE(fresh->boolForKey("bool"));
     EXPECT_EQ(fresh->URLForKey("web"), pf::URL::string("https://example.org/help"));
+    EXPECT_EQ(fresh->URLForKey("web")->absoluteString(), "https://example.org/help");
     EXPECT_EQ(fresh->dictionaryRepresentation().keys(),
-              (std::vector<std::string>{"frame", "strings", "integer", "float", "bool", "web"}));
+              (std::vector<std::string>{"frame", "string", "strings", "integer", "float", "bool",
+                                        "web"}));
 }
 
 TEST_F(UserDefaultsTest, FileUrlsAreKeptAsPathsWithTheHomeFolderAsTilde) {
@@ -79,6 +83,23 @@ TEST_F(UserDefaultsTest, RefusedSuiteNamesGiveNoObject) {
         EXPECT_EQ(pf::NSUserDefaults::initWithSuiteName(name), nullptr) << name;
     }
     EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+// A damaged file is kept aside once, as "<file>.unreadable", and the domain starts empty.
+TEST_F(UserDefaultsTest, CorruptFileIsSetAsideAndTheDomainStartsEmpty) {
+    std::ofstream(dir.path() + "/group.broken.plist")
+        << "<?xml version=\"1.0\"?><plist><dict><key>";
+    auto defaults = suite("group.broken");
+    EXPECT_EQ(defaults->integerForKey("anything"), 0);
+    EXPECT_TRUE(defaults->dictionaryRepresentation().empty());
+    defaults->setInteger(3, "after");
+    reopen();
+    EXPECT_EQ(suite("group.broken")->integerForKey("after"), 3);
+    int asides = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename().string().starts_with("group.broken.plist.unreadable")) ++asides;
+    }
+    EXPECT_EQ(asides, 1);
 }
 
 // A damaged file, then one over the 4 MiB limit: each is kept beside the new one, under a name

@@ -1,7 +1,7 @@
 // The engine player's bench: a temporary application bundle with generated tones, the manual
-// output device, captured standard output and a delegate that records what it hears. Waits are
-// for events (a line printed, a report queued on the main queue); their bound is only reached
-// when the event never comes.
+// output device, captured standard output and a delegate that records what it hears and on which
+// thread. Waits are for events (a line printed, a report queued on the main queue); their bound
+// is only reached when the event never comes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -58,8 +58,10 @@ protected:
         std::filesystem::create_directories(resources_);
         pf::Bundle::setMainBundleOverride(dir_.file("Test.app"));
         player_->setDelegate(delegate_);
-        // Files are drawn as scripted by drawNext(), then 1.
-        player_->setRandomDrawForTesting([this](int, int) {
+        // Files are drawn as scripted by drawNext(), then 1, always from 1 to 80.
+        player_->setRandomDrawForTesting([this](int low, int high) {
+            EXPECT_EQ(low, 1);
+            EXPECT_EQ(high, 80);
             std::lock_guard lock(drawMutex_);
             const int n = draws_.empty() ? 1 : draws_.front();
             if (!draws_.empty()) draws_.pop_front();
@@ -89,19 +91,17 @@ protected:
     }
 
     void drain() { pf::RunLoop::main().drainQueue(); }
+    bool runUntil(const std::function<bool()>& done) {
+        return pf::RunLoop::main().runUntil(done, std::chrono::seconds(60));
+    }
+    ::testing::AssertionResult waitForLine(const std::string& line) {
+        if (runUntil([&] { return hasLine(line); })) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no line \"" << line << "\" in:\n"
+                                             << console_.text();
+    }
     bool hasLine(const std::string& line) const {
         const auto lines = console_.lines();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-    // Waits for a loop line and for the state queue block that scheduled the next file with it.
-    ::testing::AssertionResult waitForLoop(const std::string& path, int count) {
-        const auto line = loopLine(path, count);
-        const bool seen =
-            pf::RunLoop::main().runUntil([&] { return hasLine(line); }, std::chrono::seconds(60));
-        player_->syncStateQueueForTesting();
-        if (seen) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "no line \"" << line << "\" in:\n"
-                                             << console_.text();
     }
     std::vector<std::string> takeLines() {
         drain();
@@ -112,6 +112,12 @@ protected:
     static std::string loopLine(const std::string& path, int count) {
         return "AUEnginePlayer: Current audio file '" + path +
                "' looped: " + std::to_string(count) + ".";
+    }
+    // Waits for a loop line and for the state queue block that scheduled the next file with it.
+    ::testing::AssertionResult waitForLoop(const std::string& path, int count) {
+        auto result = waitForLine(loopLine(path, count));
+        player_->syncStateQueueForTesting();
+        return result;
     }
 
     enginetest::ManualOutput output_;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,9 +22,11 @@
 
 namespace test {
 
-// What the delegate heard, in order, and the console's length at that moment.
+// What the delegate heard, in order, with the thread and the console's length at that moment.
 struct DelegateEvent {
     std::string name;
+    bool onMainThread = false;
+    std::thread::id thread;
     std::size_t linesBefore = 0;
     std::shared_ptr<pf::AVAudioUnit> unit;
 };
@@ -52,7 +55,8 @@ public:
 private:
     void record(std::string name, std::shared_ptr<pf::AVAudioUnit> unit) {
         std::lock_guard lock(mutex_);
-        events_.push_back({std::move(name), console_.lines().size(), std::move(unit)});
+        events_.push_back({std::move(name), pf::RunLoop::isMainThread(), std::this_thread::get_id(),
+                           console_.lines().size(), std::move(unit)});
     }
 
     const pf::ConsoleCapture& console_;

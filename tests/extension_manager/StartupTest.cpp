@@ -5,7 +5,7 @@ namespace {
 
 using namespace test;
 
-TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrder) {
+TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInstantiationThread) {
     ManagerRun run;
     // Construction prints the note itself; the search runs on a global queue.
     ASSERT_FALSE(run.console.lines().empty());
@@ -29,7 +29,8 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrder) {
     EXPECT_NE(std::find(player.begin(), player.end(), "AUEnginePlayer: Audio unit was attached."),
               player.end());
 
-    // onFoundComponent(unit:) after the performed line, onEngineInitialized() after the warning.
+    // onFoundComponent(unit:) after the performed line, onEngineInitialized() after the warning,
+    // both on the one thread of the instantiation's completion.
     const auto all = run.console.lines();
     const auto after = [&](const std::string& line) {
         return std::size_t(std::find(all.begin(), all.end(), line) - all.begin()) + 1;
@@ -40,6 +41,8 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrder) {
     EXPECT_EQ(events[0].linesBefore, after(performed));
     EXPECT_EQ(events[1].name, "onEngineInitialized");
     EXPECT_EQ(events[1].linesBefore, after(warning));
+    EXPECT_FALSE(events[0].onMainThread);
+    EXPECT_EQ(events[0].thread, events[1].thread);
     ASSERT_TRUE(events[0].unit && events[0].unit->auAudioUnit());
     EXPECT_EQ(events[0].unit->auAudioUnit()->contextName(), "running in distribution host");
     EXPECT_EQ(run.manager->availableAudioUnits().size(), 1u);

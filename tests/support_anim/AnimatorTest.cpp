@@ -1,13 +1,11 @@
-// The single animations: the animator (a run from one value to another along a curve) and the
-// impulse (a push that decays step by step and bounces off its bounds).
+#include "Animator.h"
+
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "Animator.h"
-#include "Impulse.h"
 #include "VirtualClock.h"
 
 namespace {
@@ -26,6 +24,23 @@ protected:
 
 std::string ev(int tick, const char* what, float v) {
     return std::to_string(tick) + " " + what + " " + std::to_string(v);
+}
+
+TEST_F(AnimatorTest, RunOfThreeFramesTakesFourTicksAndFinishesAfterItsTimerStopped) {
+    auto a = Animator::create(0, 3, 3, kTickInterval);
+    attach(*a);
+    bool timerGoneAtFinish = false;
+    a->onFinished = [&](Animator& an, float v) {
+        note("fin " + std::to_string(v));
+        timerGoneAtFinish = !an.isRunning() && an.isFinished();
+    };
+    a->start();
+    run(6);
+    EXPECT_EQ(log, (std::vector<std::string>{ev(1, "anim", 0), ev(2, "anim", 1), ev(3, "anim", 2),
+                                             ev(4, "fin", 3)}));
+    EXPECT_TRUE(timerGoneAtFinish);
+    EXPECT_TRUE(a->isFinished());
+    EXPECT_FLOAT_EQ(a->getValue(), 3);
 }
 
 TEST_F(AnimatorTest, EqualEndsOrNegativeFramesEndOnTheFirstTickWithoutOnAnimation) {
@@ -95,6 +110,14 @@ TEST_F(AnimatorTest, TickEndsWhenACallbackStoppedOrReplacedTheRun) {
     while (!replaced->isFinished())
         replaced->animate();
     EXPECT_EQ(steps, 4); // the new run is whole
+
+    auto loopStopped = Animator::create(0, 1, 1, kTickInterval);
+    loopStopped->looped = true;
+    loopStopped->onLoop = [](Animator& an) { an.stop(); };
+    loopStopped->animate();
+    loopStopped->animate();
+    EXPECT_TRUE(loopStopped->isFinished());
+    EXPECT_EQ(loopStopped->getSourceValue(), 0.0f); // not reversed after the stop
 }
 
 class SoftElastic : public Animator {
@@ -110,59 +133,6 @@ TEST_F(AnimatorTest, SubclassReplacesAnElasticCurve) {
     a->animate();
     a->animate();
     EXPECT_FLOAT_EQ(a->getValue(), 102.0f);
-}
-
-using ImpulseTest = VirtualClockTest;
-
-// A push of 1 with the default damping moves 0.75, then 0.5625 more, each step three quarters
-// of the one before, until a step would fall below the threshold of 0.001: 24 moves towards the
-// series' sum of 3, and the end on the 25th tick.
-TEST_F(ImpulseTest, UnitPushMovesOnTwentyFourTicksAndFinishesOnTheTwentyFifth) {
-    auto imp = Impulse::create(0, 1.0f, kTickInterval);
-    std::vector<float> moves;
-    float finishedAt = 0;
-    imp->onAnimation = [&](Impulse& i) { moves.push_back(i.getValue()); };
-    imp->onFinished = [&](Impulse& i) { finishedAt = i.getValue(); }; // before stop() clears it
-    imp->start();
-    ticks(24);
-    ASSERT_EQ(moves.size(), 24u);
-    EXPECT_FLOAT_EQ(moves[0], 0.75f);
-    EXPECT_FLOAT_EQ(moves[1], 1.3125f);
-    EXPECT_NEAR(moves[23], 2.99699f, 1e-5f);
-    EXPECT_FALSE(imp->isFinished());
-    ticks(1);
-    EXPECT_EQ(moves.size(), 24u);
-    EXPECT_NEAR(finishedAt, 2.99699f, 1e-5f);
-    EXPECT_TRUE(imp->isFinished());
-    EXPECT_FALSE(imp->isRunning());
-    EXPECT_EQ(imp->getValue(), 0.0f);
-    EXPECT_EQ(imp->getSourceValue(), 1.0f);
-}
-
-TEST_F(ImpulseTest, ExactHitOnTheUpperBoundBouncesBeforeOnAnimation) {
-    auto imp = Impulse::create(0, 8.0f, kTickInterval, 0.5f);
-    imp->setMinMax(true, -100.0f, 4.0f);
-    std::vector<std::string> events;
-    imp->onCollision = [&](Impulse& i) { events.push_back("hit " + std::to_string(i.getValue())); };
-    imp->onAnimation = [&](Impulse& i) {
-        events.push_back("move " + std::to_string(i.getValue()));
-    };
-    imp->animate(); // step 4 lands exactly on the bound: back to 0, step now -4
-    imp->animate(); // step -2
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"hit 0.000000", "move 0.000000", "move -2.000000"}));
-}
-
-TEST_F(ImpulseTest, LowerBoundBounceReversesTheStep) {
-    auto imp = Impulse::create(0, -10.0f, kTickInterval, 0.5f);
-    imp->setMinMax(true, -3.0f, 100.0f);
-    int hits = 0;
-    imp->onCollision = [&](Impulse&) { ++hits; };
-    imp->animate(); // -5 is below -3: back to 0, step +5
-    EXPECT_EQ(hits, 1);
-    EXPECT_EQ(imp->getValue(), 0.0f);
-    imp->animate();
-    EXPECT_EQ(imp->getValue(), 2.5f);
 }
 
 } // namespace

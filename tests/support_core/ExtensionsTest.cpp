@@ -23,6 +23,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+TEST(StringValue, FourCharacterCodesReadMostSignificantByteFirstInMacOsRoman) {
+    EXPECT_EQ(stringValue(0x61756D66), "aumf");
+    EXPECT_EQ(stringValue(0x6F727663), "orvc");
+    EXPECT_EQ(stringValue(0x5172626E), "Qrbn");
+    EXPECT_EQ(stringValue(0), std::string(4, '\0')); // four NULs, not "FAIL", not empty
+    EXPECT_EQ(stringValue(0x80818283), "\u00C4\u00C5\u00C7\u00C9"); // high bytes as Mac OS Roman
+}
+
 TEST(Logging, RenderThreadLinesGoThroughTheRingWithoutAllocating) {
     pf::ConsoleCapture capture;
     int allocations = -1;
@@ -40,15 +48,22 @@ TEST(Logging, RenderThreadLinesGoThroughTheRingWithoutAllocating) {
                                                          "AUExtension: render failed (second)"}));
 }
 
-TEST(EnsureDirectoryExists, RefusesAPlainFileInTheWayAndLogsOneLine) {
+class EnsureDirectoryExists : public ::testing::Test {
+protected:
     test::TempDir dir;
     pf::ConsoleCapture capture;
+    std::vector<std::string> loggedLines() {
+        pf::drainMainQueue();
+        return capture.lines();
+    }
+};
+
+TEST_F(EnsureDirectoryExists, RefusesAPlainFileInTheWayAndLogsOneLine) {
     const std::string file = dir.path() + "/Presets";
     std::ofstream(file) << "not a folder";
     EXPECT_FALSE(ensureDirectoryExists(pf::URL::fileURLWithPath(file)));
     EXPECT_TRUE(fs::is_regular_file(file));
-    pf::drainMainQueue();
-    const auto lines = capture.lines();
+    const auto lines = loggedLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "ensureDirectoryExists() : ERROR: Creating required directory '" + file +
                             "' failed: The file \u201CPresets\u201D couldn\u2019t be saved in the "
@@ -56,6 +71,13 @@ TEST(EnsureDirectoryExists, RefusesAPlainFileInTheWayAndLogsOneLine) {
                             fs::path(dir.path()).filename().string() +
                             "\u201D because a file with the same name already exists.");
 
+    // Below a plain file the reason names the deepest folder and its parent.
+    const std::string below = file + "/sub/folder";
+    EXPECT_FALSE(ensureDirectoryExists(pf::URL::fileURLWithPath(below, true)));
+    EXPECT_EQ(loggedLines().back(),
+              "ensureDirectoryExists() : ERROR: Creating required directory '" + below +
+                  "' failed: The file \u201Cfolder\u201D couldn\u2019t be saved in the folder "
+                  "\u201Csub\u201D.");
 }
 
 TEST(GetPaths, SetsAndLogsBothFoldersEveryTime) {

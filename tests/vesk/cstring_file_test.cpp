@@ -94,23 +94,31 @@ TEST_F(CStringFile, AShortReadIsAFailure) {
     EXPECT_TRUE(s.Empty());
 }
 
-// Saving reports an empty string and a full disk, which often shows only when the file is
-// closed: a file size limit stands in for the full disk.
+// Saving reports an empty string, a path that cannot be opened (a folder, or a device such as
+// /dev/full, which is no regular file), and a full disk, which often shows only when the file is
+// closed: a file size limit stands in for the full disk. Each failure returns 0.
 TEST_F(CStringFile, SaveFailuresAreReported) {
     EXPECT_EQ(printed([&] { CString() >> path("never.txt").c_str(); }),
               "\nError: String object is empty.");
     EXPECT_FALSE(fs::exists(path("never.txt")));
+    CString refused("some text that cannot be stored");
+    EXPECT_EQ(printed([&] { refused >> dir_.c_str(); }),
+              "\nERROR: File '" + dir_.string() + "' could not be opened for saving.");
+    EXPECT_EQ(printed([&] { EXPECT_EQ(refused >> "/dev/full", 0); }),
+              "\nERROR: File '/dev/full' could not be opened for saving.");
     CString s(std::string(64, 'x').c_str());
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const rlimit small{32, old.rlim_max}; // room for the captured error line, not for the text
     std::signal(SIGXFSZ, SIG_IGN);
+    int saved = -1;
     EXPECT_EQ(printed([&] {
                   ::setrlimit(RLIMIT_FSIZE, &small);
-                  s >> path("full.txt").c_str();
+                  saved = s >> path("full.txt").c_str();
                   ::setrlimit(RLIMIT_FSIZE, &old);
               }),
               "\nERROR: While writing file.");
+    EXPECT_EQ(saved, 0);
 }
 
 } // namespace
