@@ -20,7 +20,7 @@ std::string kernelLine(int address, float value) {
 
 // Maximum frames and bypass reach the adapter and the final limiter on every write, and every write
 // is logged. What bypass does to the sound is measured on the plug-in's output.
-TEST(UnitObject, MaximumFramesReachTheAdapterAndEveryWriteIsLogged) {
+TEST(UnitObject, MaximumFramesAndBypassReachTheAdapterAndTheLimiterOnEveryWrite) {
     const auto unit = makeUnit();
     pf::ConsoleCapture capture;
     unit->setMaximumFramesToRender(1024);
