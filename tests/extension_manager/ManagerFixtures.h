@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,5 +110,24 @@ inline std::vector<std::string> logLines(const std::string& flags) {
             "flags: " + flags,
             ")"};
 }
+
+// Reaches the start-up's steps directly; its construction queues no search.
+class StepsManager : public AUExtensionManager {
+public:
+    explicit StepsManager(std::shared_ptr<AUExtensionManagerDelegate> delegate)
+        : AUExtensionManager(std::move(delegate)) {}
+    using AUExtensionManager::log;
+    using AUExtensionManager::selectAudioUnitWithComponentDescription;
+    using AUExtensionManager::selectfoundComponent;
+};
+
+// A unit that answers with the factory preset list it is given, or with none.
+class PresetUnit : public pf::AUAudioUnit {
+public:
+    std::optional<std::vector<std::shared_ptr<pf::AUAudioUnitPreset>>> factoryPresets() override {
+        return list;
+    }
+    std::optional<std::vector<std::shared_ptr<pf::AUAudioUnitPreset>>> list;
+};
 
 } // namespace test

@@ -1,20 +1,10 @@
-// No plug-in bundle in the search folders; and the start-up's refusal steps and the component
-// log's flags, reached directly.
+// No plug-in bundle in the search folders; and, reached directly, the start-up's refusal steps,
+// the component log's flags and the presets of a unit given to the manager.
 #include "ManagerFixtures.h"
 
 namespace {
 
 using namespace test;
-
-// Reaches the start-up's steps directly.
-class StepsManager : public AUExtensionManager {
-public:
-    explicit StepsManager(std::shared_ptr<AUExtensionManagerDelegate> delegate)
-        : AUExtensionManager(std::move(delegate)) {}
-    using AUExtensionManager::log;
-    using AUExtensionManager::selectAudioUnitWithComponentDescription;
-    using AUExtensionManager::selectfoundComponent;
-};
 
 TEST(ExtensionManagerNoMatch, StepsRefuseAMissingComponentOrDescriptionAndLogFlagsInPrintfForm) {
     pf::ConsoleCapture console;
@@ -48,6 +38,53 @@ TEST(ExtensionManagerNoMatch, SaysSoAndNeverCallsTheDelegate) {
               (std::vector<std::string>{kNote, "ERROR: There were no audio units found."}));
     EXPECT_TRUE(run.manager->availableAudioUnits().empty());
     EXPECT_TRUE(run.delegate->events().empty());
+}
+
+// Given a unit, the manager lists its factory presets in the unit's order and reads through to
+// the very preset objects, so a renamed preset shows its new name; the current preset is read
+// from and written to the unit. Without a unit, or with a unit that has no list, there are no
+// presets and writing the current one changes nothing.
+TEST(ExtensionManagerPresets, WrapTheUnitsPresetsAndPassTheCurrentOneThrough) {
+    const auto manager = std::make_shared<StepsManager>(nullptr);
+    const auto unit = std::make_shared<PresetUnit>();
+    const std::vector<std::shared_ptr<pf::AUAudioUnitPreset>> list{
+        pf::AUAudioUnitPreset::make("Broad Expander", 0),
+        pf::AUAudioUnitPreset::make("Gentle Glue", 1),
+        pf::AUAudioUnitPreset::make("Late Night Whisper", 2)};
+    unit->list = list;
+    manager->setAudioUnit(unit);
+
+    const auto presets = manager->presets();
+    ASSERT_EQ(presets.size(), 3u);
+    for (std::size_t i = 0; i < presets.size(); ++i) {
+        EXPECT_EQ(presets[i].audioUnitPreset(), list[i]) << i;
+        EXPECT_EQ(presets[i].name(), list[i]->name) << i;
+        EXPECT_EQ(presets[i].number(), std::int64_t(i)) << i;
+    }
+    list[1]->name = "Gentler Glue";
+    list[1]->number = 7;
+    EXPECT_EQ(presets[1].name(), "Gentler Glue");
+    EXPECT_EQ(presets[1].number(), 7);
+
+    EXPECT_EQ(manager->currentPreset(), std::nullopt);
+    unit->setCurrentPreset(list[0]);
+    ASSERT_TRUE(manager->currentPreset());
+    EXPECT_EQ(manager->currentPreset()->audioUnitPreset(), list[0]);
+    EXPECT_EQ(manager->currentPreset()->name(), "Broad Expander");
+    manager->setCurrentPreset(presets[2]);
+    EXPECT_EQ(unit->currentPreset(), list[2]);
+    manager->setCurrentPreset(std::nullopt);
+    EXPECT_EQ(unit->currentPreset(), nullptr);
+
+    unit->list = std::nullopt;
+    EXPECT_TRUE(manager->presets().empty());
+
+    unit->setCurrentPreset(list[0]);
+    manager->setAudioUnit(nullptr);
+    EXPECT_TRUE(manager->presets().empty());
+    EXPECT_EQ(manager->currentPreset(), std::nullopt);
+    manager->setCurrentPreset(presets[1]);
+    EXPECT_EQ(unit->currentPreset(), list[0]);
 }
 
 } // namespace

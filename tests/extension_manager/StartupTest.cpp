@@ -48,4 +48,32 @@ TEST(ExtensionManagerStartup, PrintsItsLinesAndCallsTheDelegateInOrderOnTheInsta
     EXPECT_EQ(run.manager->availableAudioUnits().size(), 1u);
 }
 
+// The manager never keeps the unit it made: the engine player holds it. So the manager lists no
+// presets and reads no current preset even when the unit has one, and setting one there leaves
+// the unit's as it was.
+TEST(ExtensionManagerStartup, KeepsNoUnitSoItShowsNoPresetsAndSetsNoneOnTheUnitItMade) {
+    ManagerRun run;
+    ASSERT_TRUE(run.delegate->runMainUntilInitialized());
+    const auto events = run.delegate->events();
+    ASSERT_FALSE(events.empty());
+    ASSERT_TRUE(events[0].unit && events[0].unit->auAudioUnit());
+    const auto made = events[0].unit->auAudioUnit();
+    const auto current = pf::AUAudioUnitPreset::make("Punchy Drums", 3);
+    made->setCurrentPreset(current);
+
+    EXPECT_EQ(run.manager->audioUnit(), nullptr);
+    EXPECT_EQ(run.manager->viewController(), nullptr);
+    EXPECT_TRUE(run.manager->presets().empty());
+    EXPECT_EQ(run.manager->currentPreset(), std::nullopt);
+
+    const auto other = std::make_shared<StepsManager>(nullptr);
+    const auto unit = std::make_shared<PresetUnit>();
+    unit->list = {{pf::AUAudioUnitPreset::make("Vocal Presence", 4)}};
+    other->setAudioUnit(unit);
+    const auto presets = other->presets();
+    ASSERT_EQ(presets.size(), 1u);
+    run.manager->setCurrentPreset(presets[0]);
+    EXPECT_EQ(made->currentPreset(), current);
+}
+
 } // namespace

@@ -4,9 +4,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "AllocationCounter.h"
 #include "EnvGuard.h"
@@ -80,6 +83,22 @@ TEST_F(EnsureDirectoryExists, RefusesAPlainFileInTheWayAndLogsOneLine) {
                   "\u201Csub\u201D.");
 }
 
+// An existing directory answers true and stays as it was; a directory three levels below an
+// existing one is made with both missing parents. Neither logs anything.
+TEST_F(EnsureDirectoryExists, AcceptsAnExistingDirectoryAndMakesEveryMissingLevelSilently) {
+    const std::string presets = dir.path() + "/Presets";
+    fs::create_directory(presets);
+    std::ofstream(presets + "/Gentle Glue.plist") << "kept";
+    EXPECT_TRUE(ensureDirectoryExists(pf::URL::fileURLWithPath(presets, true)));
+    EXPECT_EQ(std::distance(fs::directory_iterator(presets), fs::directory_iterator()), 1);
+
+    const std::string deep = presets + "/a/b/c";
+    EXPECT_TRUE(ensureDirectoryExists(pf::URL::fileURLWithPath(deep, true)));
+    EXPECT_TRUE(fs::is_directory(deep));
+    EXPECT_TRUE(ensureDirectoryExists(pf::URL::fileURLWithPath(deep, true)));
+    EXPECT_TRUE(loggedLines().empty());
+}
+
 TEST(GetPaths, SetsAndLogsBothFoldersEveryTime) {
     test::TempDir dir;
     test::EnvGuard xdg("XDG_DATA_HOME");
@@ -102,6 +121,44 @@ TEST(GetPaths, SetsAndLogsBothFoldersEveryTime) {
         "AudioUnitViewController::getPaths() : Audio Unit's resources path is: " + dir.path() +
         "/Host.app/Resources";
     EXPECT_EQ(capture.lines(), (std::vector<std::string>{a, b, a, b}));
+    // The shared audio and MIDI addresses are not among the folders it fills.
+    EXPECT_FALSE(sharedURLAudio.has_value());
+    EXPECT_FALSE(sharedURLMIDI.has_value());
+}
+
+// The city list holds its 197 names in their order, spellings as they are ("Copenagen").
+TEST(Capitals, HoldsTheCityNamesInTheirOrder) {
+    const std::string_view names =
+        "Kabul|Tirana|Algiers|Andorra la Vella|Luanda|St. John's|Buenos Aires|Yerevan|Canberra|"
+        "Vienna|Baku|Nassau|Manama|Dhaka|Bridgetown|Minsk|Brussels|Belmopan|Porto Novo|Thimphu|"
+        "Sucre|Sarajevo|Gaborone|Brasilia|Bandar Seri Begawan|Sofia|Ouagadougou|Bujumbura|"
+        "Phnom Penh|Yaoundé|Ottawa|Praia|Bangui|N'Djamena|Santiago|Beijing|Bogota|Moroni|"
+        "San José|Zagreb|Havana|Nicosia|Prague|Kinshasa|Copenagen|Djibouti|Roseau|Santo Domingo|"
+        "Dili|Quito|Cairo|San Salvador|Malabo|Asmara|Tallinn|Mbabane|Addis Ababa|Suva|Helsinki|"
+        "Paris|Libreville|Banjul|Tbilisi|Berlin|Accra|Athens|St. George's|Guatemala City|Conakry|"
+        "Bissau|Georgetown|Port-au-Prince|Tegucigalpa|Budapest|Reykjavík|New Delhi|Jakarta|"
+        "Tehran|Baghdad|Dublin|Jerusalem|Rome|Yamoussoukro|Kingston|Tokyo|Amman|Astana|Nairobi|"
+        "Tarawa|Pyongyang|Seoul|Pristina|Kuwait City|Bishkek|Vientiane|Riga|Beirut|Maseru|"
+        "Monrovia|Tripoli|Vaduz|Vilnius|Luxembourg|Antananarivo|Lilongwe|Kuala Lumpur|Malé|"
+        "Bamako|Valletta|Majuro|Nouakchott|Port Louis|Mexico City|Palikir|Chisinau|Monaco|"
+        "Ulaanbaatar|Podgorica|Rabat|Maputo|Naypyidaw|Windhoek|Yaren|Kathmandu|Amsterdam|"
+        "Wellington|Managua|Niamey|Abuja|Skopje|Oslo|Muscat|Islamabad|Melekeok|East Jerusalem|"
+        "Panama City|Port Moresby|Asunción|Lima|Manila|Warsaw|Lisbon|Doha|Brazzaville|Bucharest|"
+        "Moscow|Kigali|Basseterre|Castries|Kingstown|Apia|San Marino|São Tomé|Riyadh|Dakar|"
+        "Belgrade|Victoria|Freetown|Singapore|Bratislava|Ljubljana|Honiara|Mogadishu|Pretoria|"
+        "Juba|Madrid|Sri Jayawardenapura Kotte|Khartoum|Paramaribo|Stockholm|Bern|Damascus|"
+        "Taipei|Dushanbe|Dodoma|Bangkok|Lomé|Nukualofa|Port of Spain|Tunis|Ankara|Ashgabat|"
+        "Funafuti|Kampala|Kiev|Abu Dhabi|London|Washington D.C.|Montevideo|Tashkent|Port Vila|"
+        "Vatican City|Caracas|Hanoi|Sana'a|Lusaka|Harare";
+    std::vector<std::string_view> expected;
+    for (std::size_t from = 0, bar = 0; bar != std::string_view::npos; from = bar + 1) {
+        bar = names.find('|', from);
+        expected.push_back(names.substr(from, bar == std::string_view::npos ? bar : bar - from));
+    }
+    ASSERT_EQ(expected.size(), 197u);
+    ASSERT_EQ(capitals.size(), expected.size());
+    for (std::size_t i = 0; i < capitals.size(); ++i)
+        EXPECT_EQ(capitals[i], expected[i]) << "at " << i;
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,94 @@ TEST(PersistentAppData, CombinedIsTheStandardStoreAndSharedIsTheGroupAlone) {
     data.setInteger("groupOnly", 8, Storage::defaults);                    // the app's own domain
     EXPECT_EQ(data.getInteger("groupOnly", Storage::shared), 7);
     EXPECT_EQ(data.getInteger("groupOnly", Storage::combined), 8);
+}
+
+// One typed setting: writes its sample value, and tells whether a read finds that value or the
+// answer for a missing key.
+struct Kind {
+    const char* name;
+    std::function<void(PersistentAppData&, const std::string&, Storage)> write;
+    std::function<bool(PersistentAppData&, const std::string&, Storage)> readsSample;
+    std::function<bool(PersistentAppData&, const std::string&, Storage)> readsMissing;
+};
+
+const pf::URL kFileURL = pf::URL::fileURLWithPath("/tmp/Orvex Presets/Gentle Glue.plist");
+const pf::URL kWebURL = *pf::URL::string("https://example.org/help/index.html?page=2");
+
+const Kind kKinds[] = {
+    {"bool", [](auto& d, auto& k, Storage s) { d.setBool(k, true, s); },
+     [](auto& d, auto& k, Storage s) { return d.getBool(k, s); },
+     [](auto& d, auto& k, Storage s) { return !d.getBool(k, s); }},
+    {"float", [](auto& d, auto& k, Storage s) { d.setFloat(k, 0.375f, s); },
+     [](auto& d, auto& k, Storage s) { return d.getFloat(k, s) == 0.375f; },
+     [](auto& d, auto& k, Storage s) { return d.getFloat(k, s) == 0.0f; }},
+    {"string", [](auto& d, auto& k, Storage s) { d.setString(k, "Late Night Whisper", s); },
+     [](auto& d, auto& k, Storage s) { return d.getString(k, s) == "Late Night Whisper"; },
+     [](auto& d, auto& k, Storage s) { return d.getString(k, s) == std::nullopt; }},
+    {"file URL", [](auto& d, auto& k, Storage s) { d.setURL(k, kFileURL, s); },
+     [](auto& d, auto& k, Storage s) { return d.getUrl(k, s) == kFileURL; },
+     [](auto& d, auto& k, Storage s) { return d.getUrl(k, s) == std::nullopt; }},
+    {"web URL", [](auto& d, auto& k, Storage s) { d.setURL(k, kWebURL, s); },
+     [](auto& d, auto& k, Storage s) { return d.getUrl(k, s) == kWebURL; },
+     [](auto& d, auto& k, Storage s) { return d.getUrl(k, s) == std::nullopt; }},
+};
+
+// Every kind goes where its store says: written to the group it is seen by all three stores;
+// written through the combined or the standard store it stays out of the group.
+TEST(PersistentAppData, EveryTypedSettingIsReadBackFromTheStoresItWasWrittenTo) {
+    auto& data = PersistentAppData::sharedInstance();
+    const Storage all[] = {Storage::defaults, Storage::shared, Storage::combined};
+    for (const Kind& kind : kKinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string key = std::string("typed ") + kind.name;
+        const auto clear = [&] {
+            data.setObject(key, std::nullopt, Storage::defaults);
+            data.setObject(key, std::nullopt, Storage::shared);
+        };
+        clear();
+        for (Storage s : all)
+            EXPECT_TRUE(kind.readsMissing(data, key, s)) << int(s);
+
+        kind.write(data, key, Storage::shared);
+        for (Storage s : all)
+            EXPECT_TRUE(kind.readsSample(data, key, s)) << int(s);
+
+        for (Storage through : {Storage::combined, Storage::defaults}) {
+            clear();
+            kind.write(data, key, through);
+            EXPECT_TRUE(kind.readsSample(data, key, Storage::defaults)) << int(through);
+            EXPECT_TRUE(kind.readsSample(data, key, Storage::combined)) << int(through);
+            EXPECT_TRUE(kind.readsMissing(data, key, Storage::shared)) << int(through);
+        }
+        clear();
+    }
+}
+
+// The setters store the platform's types: a truth value and a real number, so that false is
+// read as false and a fraction keeps its fraction; the standard store is the default one; an
+// absent address removes the setting.
+TEST(PersistentAppData, TypedSettersStoreTheirOwnTypesAndAnAbsentAddressRemovesTheSetting) {
+    auto& data = PersistentAppData::sharedInstance();
+    data.setBool("flag", true, Storage::shared);
+    data.setBool("flag", false);
+    EXPECT_FALSE(data.getBool("flag"));
+    EXPECT_TRUE(data.getBool("flag", Storage::shared));
+    EXPECT_EQ(data.getObject("flag"), pf::PlistValue(false));
+
+    data.setFloat("level", -2.75f);
+    EXPECT_EQ(data.getFloat("level"), -2.75f);
+    EXPECT_EQ(data.getObject("level"), pf::PlistValue(-2.75f));
+    EXPECT_EQ(data.getFloat("level", Storage::shared), 0.0f);
+
+    data.setString("name", "");
+    EXPECT_EQ(data.getString("name"), "");
+    data.setString("name", "Vocal Presence \u2013 \u00FCber");
+    EXPECT_EQ(data.getString("name"), "Vocal Presence \u2013 \u00FCber");
+
+    data.setURL("address", kWebURL);
+    data.setURL("address", std::nullopt);
+    EXPECT_EQ(data.getUrl("address"), std::nullopt);
+    EXPECT_EQ(data.getObject("address"), std::nullopt);
 }
 
 TEST(PersistentAppData, DictionaryToFrameFillsMissingEntriesAndRefusesOtherValues) {

@@ -9,6 +9,7 @@
 #include "../_support/TempDir.h"
 #include "ViewExtensions.h"
 #include "core/Console.h"
+#include "core/ProcessInfo.h"
 #include "core/RunLoop.h"
 #include "ui/Offscreen.h"
 #include "ui/UIImage.h"
@@ -137,4 +138,92 @@ TEST(ImageLoading, ARelativeReferenceFailsOnReadingWhileUnparsableTextIsRefusedA
                                   "UserInfo={NSErrorFailingURLStringKey=red.png, "
                                   "NSLocalizedDescription=unsupported URL}"}));
     EXPECT_FALSE(view->image());
+}
+
+namespace {
+
+// The same layout as `model`: as long, with its dashes at the same places.
+bool shapedLike(const std::string& text, const std::string& model) {
+    if (text.size() != model.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((text[i] == '-') != (model[i] == '-')) return false;
+    return true;
+}
+
+} // namespace
+
+// Absent prefix: the process's unique string alone. Any prefix, the empty one included, comes
+// before a dash. Every call draws a new unique string.
+TEST(UniqueName, IsTheUniqueStringAloneOrAfterThePrefixAndADashAndNewOnEveryCall) {
+    const std::string model = ProcessInfo::processInfo().globallyUniqueString();
+    ASSERT_FALSE(model.empty());
+
+    const std::string bare = orvex::uniqueName(std::nullopt);
+    EXPECT_TRUE(shapedLike(bare, model)) << bare << " vs " << model;
+    EXPECT_NE(orvex::uniqueName(std::nullopt), bare);
+
+    const std::string empty = orvex::uniqueName(std::string());
+    ASSERT_EQ(empty.substr(0, 1), "-") << empty;
+    EXPECT_TRUE(shapedLike(empty.substr(1), model)) << empty;
+
+    const std::string named = orvex::uniqueName(std::string("Preset"));
+    ASSERT_EQ(named.substr(0, 7), "Preset-") << named;
+    EXPECT_TRUE(shapedLike(named.substr(7), model)) << named;
+    const std::string again = orvex::uniqueName(std::string("Preset"));
+    EXPECT_NE(again, named);
+    EXPECT_EQ(again.substr(0, 7), "Preset-");
+}
+
+// Without a container nothing changes, the autoresizing translation included. In a container the
+// view gets four equalities, top, leading, bottom, trailing, each with the same edge of the
+// container, so it fills the container and follows it; a second call adds four more.
+TEST(PinToSuperviewEdges, FillsAndFollowsTheContainerAndDoesNothingWithoutOne) {
+    auto lone = std::make_shared<UIView>(CGRect{1, 2, 3, 4});
+    orvex::pinToSuperviewEdges(*lone);
+    EXPECT_TRUE(lone->translatesAutoresizingMaskIntoConstraints);
+    EXPECT_TRUE(lone->constraints().empty());
+    lone->layoutIfNeeded();
+    EXPECT_EQ(lone->frame(), (CGRect{1, 2, 3, 4}));
+
+    auto area = std::make_shared<UIView>(CGRect{50, 60, 200, 100});
+    auto view = std::make_shared<UIView>(CGRect{1, 2, 3, 4});
+    area->addSubview(view);
+    orvex::pinToSuperviewEdges(*view);
+    EXPECT_FALSE(view->translatesAutoresizingMaskIntoConstraints);
+    EXPECT_TRUE(view->constraints().empty()) << "the container holds them";
+    using A = NSLayoutAttribute;
+    const A order[4] = {A::top, A::leading, A::bottom, A::trailing};
+    const auto checkSets = [&](std::size_t sets) {
+        ASSERT_EQ(area->constraints().size(), 4 * sets);
+        for (std::size_t i = 0; i < area->constraints().size(); ++i) {
+            const NSLayoutConstraint& c = area->constraints()[i];
+            EXPECT_EQ(c.firstItem.lock(), view) << i;
+            EXPECT_EQ(c.secondItem.lock(), area) << i;
+            EXPECT_EQ(c.firstAttribute, order[i % 4]) << i;
+            EXPECT_EQ(c.secondAttribute, order[i % 4]) << i;
+        }
+    };
+    checkSets(1);
+    area->layoutIfNeeded();
+    EXPECT_EQ(view->frame(), (CGRect{0, 0, 200, 100}));
+    area->setFrame(CGRect{0, 0, 320, 150});
+    area->layoutIfNeeded();
+    EXPECT_EQ(view->frame(), (CGRect{0, 0, 320, 150}));
+
+    orvex::pinToSuperviewEdges(*view);
+    checkSets(2);
+}
+
+// Each component reads back as the colour holds it, a grey's three alike.
+TEST(ColourComponents, ReadRedGreenBlueAndAlphaOfTheColour) {
+    const UIColor colour(0.25, 0.5, 0.75, 0.4);
+    EXPECT_DOUBLE_EQ(orvex::redValue(colour), 0.25);
+    EXPECT_DOUBLE_EQ(orvex::greenValue(colour), 0.5);
+    EXPECT_DOUBLE_EQ(orvex::blueValue(colour), 0.75);
+    EXPECT_DOUBLE_EQ(orvex::alphaValue(colour), 0.4);
+    const UIColor grey = UIColor::white(0.3, 0.6);
+    EXPECT_DOUBLE_EQ(orvex::redValue(grey), 0.3);
+    EXPECT_DOUBLE_EQ(orvex::greenValue(grey), 0.3);
+    EXPECT_DOUBLE_EQ(orvex::blueValue(grey), 0.3);
+    EXPECT_DOUBLE_EQ(orvex::alphaValue(grey), 0.6);
 }
