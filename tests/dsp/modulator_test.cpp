@@ -96,10 +96,10 @@ TEST(Modulator, SettersClampToTheirRangesAndKeepNonFiniteValuesOut) {
     const struct {
         float in, frequency, gain, shape;
     } cases[] = {
-        {0.3f, 0.3f, 0.3f, 0.3f},      {-0.25f, 0.0f, -0.25f, 0.0f},
-        {-5.0f, 0.0f, -1.0f, 0.0f},    {2.0f, 2.0f, 1.0f, 1.0f},
-        {440.0f, 440.0f, 1.0f, 1.0f},  {47999.0f, 47999.0f, 1.0f, 1.0f},
-        {48000.0f, 47999.0f, 1.0f, 1}, {1e9f, 47999.0f, 1.0f, 1.0f},
+        {0.3f, 0.3f, 0.3f, 0.3f},         {-0.25f, 0.0f, -0.25f, 0.0f},
+        {-5.0f, 0.0f, -1.0f, 0.0f},       {2.0f, 2.0f, 1.0f, 1.0f},
+        {440.0f, 440.0f, 1.0f, 1.0f},     {47999.0f, 47999.0f, 1.0f, 1.0f},
+        {48000.0f, 47999.0f, 1.0f, 1.0f}, {1e9f, 47999.0f, 1.0f, 1.0f},
     };
     for (const auto& c : cases) {
         m.setFrequency(c.in);
@@ -117,10 +117,6 @@ TEST(Modulator, SettersClampToTheirRangesAndKeepNonFiniteValuesOut) {
         EXPECT_TRUE(m.getGain() >= -1.0f && m.getGain() <= 1.0f) << bad;
         EXPECT_TRUE(m.getShape() >= 0.0f && m.getShape() <= 1.0f) << bad;
     }
-    m.setMode(-7);
-    m.setNumCycles(5);
-    EXPECT_EQ(m.getMode(), -7);
-    EXPECT_EQ(m.getNumCycles(), 5);
 }
 
 // A phase is kept in 2^24 units per cycle: not wrapped above one cycle, saturated at the 32-bit
