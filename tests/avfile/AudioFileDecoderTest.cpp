@@ -53,16 +53,48 @@ std::vector<char> wavFile(uint16_t formatTag, uint16_t channels, uint32_t rate, 
     return out;
 }
 
-// A CAF file of 1000 frames of 16-bit big-endian stereo PCM whose description declares `rate`.
-std::vector<char> cafFile(double rate) {
+// A CAF file of `frames` frames of 16-bit big-endian stereo PCM whose description declares
+// `rate`; its data chunk states the size of those frames, the file holds `held` of them.
+std::vector<char> cafFile(double rate, uint32_t frames = 1000, uint32_t held = 1000) {
     std::string out("caff\0\1\0\0desc\0\0\0\0\0\0\0\x20", 20);
     for (int i = 7; i >= 0; --i)
         out += static_cast<char>(std::bit_cast<uint64_t>(rate) >> (8 * i));
     out += std::string("lpcm\0\0\0\0\0\0\0\4\0\0\0\1\0\0\0\2\0\0\0\x10"
-                       "data\0\0\0\0\0\0\x0f\xa4\0\0\0\0",
-                       40);
-    out.resize(out.size() + 4000, 0x10);
+                       "data\0\0\0\0",
+                       32);
+    const uint32_t chunk = 4 + 4 * frames; // the edit count, then the frames
+    for (int i = 3; i >= 0; --i)
+        out += static_cast<char>(chunk >> (8 * i));
+    out += std::string(4, '\0');
+    out.resize(out.size() + 4 * size_t{held}, 0x10);
     return {out.begin(), out.end()};
+}
+
+// An AIFF file of 16-bit stereo PCM at 48 kHz whose common chunk declares `frames` frames and
+// whose sound data holds `held` of them.
+std::vector<char> aiffFile(uint32_t frames, uint32_t held) {
+    std::vector<char> out;
+    const auto be = [&](uint32_t v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    };
+    const auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
+    tag("FORM");
+    be(4 + 26 + 16 + 4 * held, 4);
+    tag("AIFF");
+    tag("COMM");
+    be(18, 4);
+    be(2, 2);
+    be(frames, 4);
+    be(16, 2);
+    for (const int byte : {0x40, 0x0E, 0xBB, 0x80, 0, 0, 0, 0, 0, 0}) // 48000 as 80-bit extended
+        out.push_back(static_cast<char>(byte));
+    tag("SSND");
+    be(8 + 4 * frames, 4);
+    be(0, 4); // offset
+    be(0, 4); // block size
+    out.resize(out.size() + 4 * size_t{held}, 0x10);
+    return out;
 }
 
 // Interleaved 16-bit stereo: left counts up from -20000, right is its negation.
@@ -174,6 +206,11 @@ TEST(AudioFileDecoder, RefusesWhatIsNotALocalRegularFileOfAudioInAKnownFormatWit
     cases.push_back({bytes("cut.wav", wavFile(1, 2, 48000, 16, pcm16Stereo(10240), 48000 * 4)),
                      {Reason::truncated},
                      "truncated"});
+    // Cut where a read of whole packets ends, so no packet comes short: only what the file
+    // declares tells (the size of its data chunk, the number of frames).
+    cases.push_back(
+        {bytes("cut.caf", cafFile(48000, 20000, 2048)), {Reason::truncated}, "truncated"});
+    cases.push_back({bytes("cut.aiff", aiffFile(20000, 2048)), {Reason::truncated}, "truncated"});
     for (const size_t keep : {size_t{20}, whole.size() / 2, headerAt + 200, headerAt + 600})
         cases.push_back(
             {cut(keep), {std::begin(damagedOrTruncated), std::end(damagedOrTruncated)}, ""});

@@ -114,10 +114,12 @@ std::string localPath(const std::string& pathOrURL) {
     return path;
 }
 
-// Whether a RIFF/WAVE file's data chunk states more bytes than the file holds. FFmpeg drops a
-// stated size that runs past the end and reads to the end instead, so a file cut at a packet
-// boundary would otherwise pass as shorter audio. An unknown size (0 or 0xFFFFFFFF) states nothing.
-bool wavDataChunkRunsPastTheEnd(int fd) {
+// Whether the data chunk of a RIFF/WAVE or CAF file states more bytes than the file holds. FFmpeg
+// drops a stated size that runs past the end and reads to the end instead (and a CAF file of
+// fixed-size packets declares no duration besides), so a file cut at a packet boundary would
+// otherwise pass as shorter audio. An unknown size (0 or 0xFFFFFFFF in WAVE, -1 in CAF) states
+// nothing.
+bool dataChunkRunsPastTheEnd(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return false;
     const auto fileSize = static_cast<uint64_t>(st.st_size);
@@ -125,23 +127,28 @@ bool wavDataChunkRunsPastTheEnd(int fd) {
     const auto readAt = [&](uint64_t at, size_t bytes) {
         return ::pread(fd, header, bytes, static_cast<off_t>(at)) == static_cast<ssize_t>(bytes);
     };
-    const auto le32 = [](const char* p) {
-        uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | static_cast<uint8_t>(p[i]);
+    // Sizes are little-endian in WAVE, big-endian in CAF.
+    const auto number = [](const char* p, int bytes, bool bigEndian) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v = (v << 8) | static_cast<uint8_t>(p[bigEndian ? i : bytes - 1 - i]);
         return v;
     };
-    if (!readAt(0, 12) || std::memcmp(header, "RIFF", 4) != 0 ||
-        std::memcmp(header + 8, "WAVE", 4) != 0) {
-        return false;
-    }
-    uint64_t at = 12;
-    for (int chunk = 0; chunk < 64 && readAt(at, 8); ++chunk) {
-        const uint64_t size = le32(header + 4);
+    if (!readAt(0, 12)) return false;
+    const bool wave =
+        std::memcmp(header, "RIFF", 4) == 0 && std::memcmp(header + 8, "WAVE", 4) == 0;
+    const bool caf = std::memcmp(header, "caff", 4) == 0;
+    if (!wave && !caf) return false;
+    const int sizeBytes = wave ? 4 : 8;
+    uint64_t at = wave ? 12 : 8;
+    for (int chunk = 0; chunk < 64 && readAt(at, 4 + size_t(sizeBytes)); ++chunk) {
+        const uint64_t size = number(header + 4, sizeBytes, caf);
+        const bool unknown = wave ? size == 0 || size == 0xFFFFFFFFu : size == ~uint64_t{0};
         if (std::memcmp(header, "data", 4) == 0) {
-            return size != 0 && size != 0xFFFFFFFFu && at + 8 + size > fileSize;
+            return !unknown && (size > fileSize || at + 4 + sizeBytes + size > fileSize);
         }
-        at += 8 + size + (size & 1);
+        if (size > fileSize) return false; // another chunk's damage is for FFmpeg to tell
+        at += 4 + sizeBytes + size + (wave ? (size & 1) : 0);
     }
     return false;
 }
@@ -484,7 +491,7 @@ private:
 
     // A container that declares more audio than the file holds was cut short.
     void checkComplete() const {
-        if (std::string_view(input_->iformat->name) == "wav" && wavDataChunkRunsPastTheEnd(fd_)) {
+        if (dataChunkRunsPastTheEnd(fd_)) {
             fail(Reason::truncated, "is truncated: its data chunk ends early.");
         }
         if (stream_->duration == AV_NOPTS_VALUE || stream_->duration <= 0) return;
