@@ -37,11 +37,19 @@ TEST_F(ImpulseTest, UnitPushMovesOnTwentyFourTicksAndFinishesOnTheTwentyFifth) {
         EXPECT_NEAR(i.getValue(), 2.99699f, 1e-5f); // the final value, before stop() clears it
     };
     imp->start();
-    for (tick = 1; tick <= 30; ++tick)
+    for (tick = 1; tick <= 30; ++tick) {
         ticks(1);
+        if (tick == 24) {
+            EXPECT_FALSE(imp->isFinished()); // the last move, not yet the end
+        }
+    }
     const auto expected = dampedSeries(1.0f, 0.75f, 0.001f);
     ASSERT_EQ(expected.size(), 24u);
     EXPECT_EQ(seen, expected);
+    ASSERT_EQ(seen.size(), 24u);
+    EXPECT_FLOAT_EQ(seen[0], 0.75f);
+    EXPECT_FLOAT_EQ(seen[1], 1.3125f);
+    EXPECT_NEAR(seen[23], 2.99699f, 1e-5f);
     EXPECT_EQ(finishedOnTick, 25);
     EXPECT_TRUE(imp->isFinished());
     EXPECT_FALSE(imp->isRunning());
